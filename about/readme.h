@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// The readme in the program's folder, opened with the desktop's default text editor.
+namespace Readme {
+QString path();
+// False, with a message that says where the file is, when no editor could be started.
+bool open(QString* error);
+} // namespace Readme

@@ -1,0 +1,53 @@
+#include "decoder.h"
+
+#include "codetablestore.h"
+
+#include <QHash>
+#include <QStringView>
+
+DecodeResult DecodeBuffer(const QString& buffer, CodeTableStore* store, const QString& table) {
+    DecodeResult result;
+    const qsizetype lastSpace = buffer.lastIndexOf(u' ');
+    if (lastSpace < 0)
+        return result; // no closed symbol
+    auto failWith = [&](const QString& error) {
+        result = DecodeResult();
+        result.failed = true;
+        result.error = error;
+        return result;
+    };
+    if (!store || !store->isOpen())
+        return failWith(store ? store->lastError() : QString());
+    if (!store->beginRead())
+        return failWith(store->lastError());
+
+    // What each distinct symbol decodes to in this run: its text, or a null string when the
+    // table does not hold it.
+    QHash<QStringView, QString> seen;
+    seen.reserve(128);
+    result.output.reserve(int(lastSpace / 3) + 16);
+    std::optional<CodeTableEntry> row;
+    qsizetype start = 0;
+    while (start <= lastSpace) {
+        const qsizetype space = buffer.indexOf(u' ', start);
+        const QStringView token = QStringView(buffer).mid(start, space - start);
+        start = space + 1;
+        ++result.symbols;
+        auto known = seen.constFind(token);
+        if (known == seen.constEnd()) {
+            if (!store->FindByCode(table, token.toString(), &row)) {
+                const QString error = store->lastError();
+                store->endRead();
+                return failWith(error);
+            }
+            // A row whose text is empty or NULL adds nothing but is no error.
+            known = seen.insert(token, row ? (row->ts.isNull() ? QStringLiteral("") : row->ts) : QString());
+        }
+        if (known->isNull())
+            ++result.errors;
+        else
+            result.output += *known;
+    }
+    store->endRead();
+    return result;
+}

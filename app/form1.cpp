@@ -1,0 +1,494 @@
+#include "form1.h"
+
+#include "codetablestore.h"
+#include "decoder.h"
+#include "form2.h"
+#include "form3.h"
+#include "form4.h"
+#include "form5.h"
+#include "messagebox.h"
+#include "module1.h"
+#include "readme.h"
+#include "widgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+const QString kMain = QStringLiteral("main");
+const QString kDefault = QStringLiteral("default");
+
+int DelayTime(int position) { return 25 * position; }
+int SpaceDelayTime(int position) { return 25 * position + 100; }
+
+// A slider position from the settings file: a whole number from 1 to 20, or nothing.
+std::optional<int> SliderPosition(const QString& text) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < 1 || value > 20)
+        return std::nullopt;
+    return value;
+}
+
+int ButtonCode(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+QFont ButtonFont() {
+    QFont font;
+    font.setPointSize(12);
+    font.setBold(true);
+    return font;
+}
+
+QFont TextFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<CodeTableStore>()) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Dahdit"));
+    setWindowIcon(ProgramIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    buildControls();
+    buildMenus();
+    // The client area below the menu bar is 9495 x 3375 twips, the status bar included.
+    setFixedSize(Twips(9495), menuBar()->sizeHint().height() + Twips(3375));
+    Form_Load();
+}
+
+Form1::~Form1() { Form_Unload(); }
+
+void Form1::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    setCentralWidget(client);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(150);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setTimerType(Qt::PreciseTimer);
+    Timer2->setInterval(250);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+
+    Text1 = new QPlainTextEdit(client);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    PlaceTwips(Text1, 120, 120, 4575, 1605);
+    Slider1 = new QSlider(Qt::Horizontal, client);
+    Slider1->setObjectName(QStringLiteral("Slider1"));
+    PlaceTwips(Slider1, 120, 1800, 2175, 555);
+    Slider2 = new QSlider(Qt::Horizontal, client);
+    Slider2->setObjectName(QStringLiteral("Slider2"));
+    PlaceTwips(Slider2, 2400, 1800, 2295, 555);
+    MK = new QPushButton(QStringLiteral("Morse"), client);
+    MK->setObjectName(QStringLiteral("MK"));
+    PlaceTwips(MK, 120, 2400, 3855, 495);
+    BS = new QPushButton(QStringLiteral("<<"), client);
+    BS->setObjectName(QStringLiteral("BS"));
+    PlaceTwips(BS, 4080, 2400, 615, 495);
+    Text2 = new QPlainTextEdit(client);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    PlaceTwips(Text2, 4800, 120, 4575, 2805);
+
+    for (QPlainTextEdit* box : {Text1, Text2}) {
+        box->setFont(TextFont());
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Long texts without blanks (an output text with no word spaces) lay out quickly
+        // only when a line may break anywhere.
+        box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        box->setUndoRedoEnabled(false);
+        box->installEventFilter(this);
+    }
+    for (QPushButton* button : {MK, BS}) {
+        button->setFont(ButtonFont());
+        button->setAutoDefault(false);
+    }
+    MK->installEventFilter(this);
+    BS->setEnabled(false);
+
+    for (QSlider* slider : {Slider1, Slider2}) {
+        slider->setRange(1, 20);
+        slider->setSingleStep(1);
+        slider->setPageStep(1);
+        slider->setTickPosition(QSlider::TicksBelow);
+        slider->setTickInterval(1);
+        slider->setTracking(false); // Change once the position stands, Scroll while dragging
+        slider->setValue(6);
+    }
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(Twips(375));
+    setStatusBar(StatusBar1);
+    const int widths[5] = {4340, 1200, 1200, 1200, 1200};
+    const QString texts[5] = {QStringLiteral("Ready"), QStringLiteral("DT: 150 ms"), QStringLiteral("SDT: 250 ms"),
+                              QStringLiteral("Errors: 0"), QString()};
+    for (int i = 0; i < 5; ++i) {
+        m_panels[i] = new QLabel(texts[i], StatusBar1);
+        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        m_panels[i]->setFixedWidth(Twips(widths[i]) - 4);
+        m_panels[i]->setFrameShape(QFrame::StyledPanel);
+        m_panels[i]->setFrameShadow(QFrame::Sunken);
+        StatusBar1->addWidget(m_panels[i]);
+    }
+
+    connect(Text1, &QPlainTextEdit::textChanged, this, &Form1::Text1_Change);
+    connect(BS, &QPushButton::clicked, this, &Form1::BS_Click);
+    connect(Slider1, &QSlider::sliderMoved, this, &Form1::Slider1_Scroll);
+    connect(Slider1, &QSlider::valueChanged, this, &Form1::Slider1_Change);
+    connect(Slider2, &QSlider::sliderMoved, this, &Form1::Slider2_Scroll);
+    connect(Slider2, &QSlider::valueChanged, this, &Form1::Slider2_Change);
+
+    setTabOrder(Text1, Slider1);
+    setTabOrder(Slider1, Slider2);
+    setTabOrder(Slider2, MK);
+    setTabOrder(MK, BS);
+    setTabOrder(BS, Text2);
+    Text1->setFocus();
+}
+
+void Form1::buildMenus() {
+    auto item = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
+                       const QKeySequence& shortcut, void (Form1::*handler)()) {
+        action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File"));
+    item(file, Save, "Save", QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::Save_Click);
+    item(file, Exit, "Exit", QStringLiteral("Exit"), QKeySequence(), &Form1::Exit_Click);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("Edit"));
+    item(edit, Copy, "Copy", QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &Form1::Copy_Click);
+    item(edit, CopyOutput, "CopyOutput", QStringLiteral("Copy Output"), QKeySequence(), &Form1::CopyOutput_Click);
+    item(edit, Paste, "Paste", QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), &Form1::Paste_Click);
+    item(edit, Clear, "Clear", QStringLiteral("Clear"), QKeySequence(Qt::Key_Delete), &Form1::Clear_Click);
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
+    tools->setObjectName(QStringLiteral("Tools"));
+    item(tools, DBEditor, "DBEditor", QStringLiteral("DB Editor"), QKeySequence(Qt::CTRL | Qt::Key_D),
+         &Form1::DBEditor_Click);
+    item(tools, Language, "Language", QStringLiteral("Language"), QKeySequence(Qt::CTRL | Qt::Key_L),
+         &Form1::Language_Click);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help"));
+    item(help, DahditReadme, "DahditReadme", QStringLiteral("Dahdit Readme"), QKeySequence(),
+         &Form1::DahditReadme_Click);
+    item(help, About, "About", QStringLiteral("About..."), QKeySequence(), &Form1::About_Click);
+    Save->setEnabled(false);
+}
+
+// ---- start-up and shutdown -------------------------------------------------------------------
+
+void Form1::Form_Load() {
+    const QString dbPath = DatabasePath();
+    if (!m_store->open(dbPath)) {
+        const QString cause = m_store->lastError();
+        m_toldCauses.insert(cause);
+        // Told once the window stands; keying still fills the buffer meanwhile.
+        QTimer::singleShot(0, this, [this, cause] {
+            MessageBox::show(this,
+                             cause + QStringLiteral("\n\nDecoding is unavailable. To use another database, choose "
+                                                    "Tools, Language, then restart Dahdit."),
+                             QStringLiteral("Dahdit"), MessageBox::Warning);
+        });
+    }
+    const QString dt = Module1::ReadSetting(kMain, QStringLiteral("dt"));
+    if (dt != kDefault) {
+        if (const auto position = SliderPosition(dt))
+            Slider1->setValue(*position);
+    }
+    const QString sdt = Module1::ReadSetting(kMain, QStringLiteral("sdt"));
+    if (sdt != kDefault) {
+        if (const auto position = SliderPosition(sdt))
+            Slider2->setValue(*position);
+    }
+    TableName = CurrentTableName();
+    setPanel(5, TableName);
+    Timer2->start();
+}
+
+void Form1::Form_Unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    Timer1->stop();
+    Timer2->stop();
+    m_store->close();
+    // Every other window goes with the main window, without running its own unload.
+    for (QWidget* window : std::initializer_list<QWidget*>{m_form2, m_form3, m_form4, m_form5})
+        delete window;
+    QCoreApplication::quit();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::Exit_Click() { close(); }
+
+// ---- key timing ------------------------------------------------------------------------------
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == MK) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: { // a quick second press is a press like any other
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            MK_MouseDown(ButtonCode(mouse->button()), mouse->timestamp());
+            break;
+        }
+        case QEvent::MouseButtonRelease: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            MK_MouseUp(ButtonCode(mouse->button()), mouse->timestamp());
+            break;
+        }
+        default:
+            break;
+        }
+        return false; // the button still shows itself pressed and released
+    }
+    if (watched == Text1 || watched == Text2) {
+        if (event->type() == QEvent::ShortcutOverride) {
+            // The window's shortcuts win over the text boxes' own Del, Ctrl+C and Ctrl+V.
+            auto* key = static_cast<QKeyEvent*>(event);
+            const QKeySequence pressed(key->keyCombination());
+            for (QAction* action : {Save, Copy, Paste, Clear, DBEditor, Language}) {
+                if (action->shortcut() == pressed) {
+                    event->ignore();
+                    return true;
+                }
+            }
+        } else if (event->type() == QEvent::KeyPress && watched == Text1) {
+            Text1_KeyDown();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::MK_MouseDown(int button, quint64 stamp) {
+    if (button != 1 || KeyIsDown)
+        return;
+    catchUpSpaceTimer(stamp);
+    LongPress = false;
+    KeyIsDown = true;
+    m_pressStamp = stamp;
+    Timer1->start();
+    Timer2->stop();
+}
+
+// The space timer runs on the event loop, which a long decode or repaint can hold up. The event
+// times tell what really happened between the last release and this press: a pause of the
+// space delay time closed the symbol even if the tick has not run yet, and a shorter pause did
+// not, even if a late tick already appended the space.
+void Form1::catchUpSpaceTimer(quint64 pressStamp) {
+    if (pressStamp == 0 || m_releaseStamp == 0 || pressStamp < m_releaseStamp)
+        return;
+    const quint64 pause = pressStamp - m_releaseStamp;
+    if (pause >= quint64(Timer2->interval())) {
+        if (Timer2->isActive() && !m_spaceTickSinceRelease)
+            Timer2_Timer();
+    } else if (m_spaceTickSinceRelease && m_spaceTickRevision == m_bufferRevision) {
+        QString text = Text1->toPlainText();
+        if (text.endsWith(u' ')) {
+            text.chop(1);
+            ReplaceText(Text1, text);
+        }
+    }
+}
+
+void Form1::MK_MouseUp(int button, quint64 stamp) {
+    if (button != 1)
+        return;
+    const bool endsPress = KeyIsDown;
+    KeyIsDown = false;
+    Timer1->stop();
+    Timer2->start();
+    // The event times decide dot or dash exactly, also when Timer1 ticked late or early
+    // relative to the events.
+    if (endsPress && stamp != 0 && m_pressStamp != 0 && stamp >= m_pressStamp)
+        LongPress = stamp - m_pressStamp >= quint64(Timer1->interval());
+    m_releaseStamp = stamp;
+    m_spaceTickSinceRelease = false;
+    Append(LongPress ? QStringLiteral("-") : QStringLiteral("."));
+}
+
+void Form1::Timer1_Timer() { LongPress = true; }
+
+void Form1::Timer2_Timer() {
+    const QString text = Text1->toPlainText();
+    if (text.isEmpty() || text.endsWith(u' '))
+        return;
+    Append(QStringLiteral(" "));
+    m_spaceTickSinceRelease = true;
+    m_spaceTickRevision = m_bufferRevision;
+}
+
+void Form1::BS_Click() {
+    QString text = Text1->toPlainText();
+    if (!text.isEmpty()) {
+        text.chop(1);
+        ReplaceText(Text1, text);
+    }
+    Timer2->stop();
+}
+
+void Form1::Clear_Click() { ReplaceText(Text1, QString()); }
+
+void Form1::Text1_KeyDown() { Timer2->stop(); }
+
+void Form1::Append(const QString& text) { ReplaceText(Text1, Text1->toPlainText() + text); }
+
+// ---- decoding --------------------------------------------------------------------------------
+
+void Form1::Text1_Change() {
+    ++m_bufferRevision;
+    DecodeInput();
+}
+
+void Form1::DecodeInput() {
+    const QString buffer = Text1->toPlainText();
+    const DecodeResult result = DecodeBuffer(buffer, m_store.get(), TableName);
+    ErrorCount = result.errors;
+    ReplaceText(Text2, result.output);
+    setPanel(4, QStringLiteral("Errors: %1").arg(ErrorCount));
+    if (result.failed) {
+        setPanel(1, QStringLiteral("Cannot decode: ") + result.error);
+        m_panels[0]->setToolTip(result.error);
+        m_panel1ShowsFailure = true;
+        tellOnce(result.error, result.error);
+    } else if (m_panel1ShowsFailure) {
+        setPanel(1, QStringLiteral("Ready"));
+        m_panels[0]->setToolTip(QString());
+        m_panel1ShowsFailure = false;
+    }
+    Save->setEnabled(!Text2->toPlainText().isEmpty());
+    BS->setEnabled(!buffer.isEmpty());
+}
+
+void Form1::tellOnce(const QString& cause, const QString& message) {
+    if (m_toldCauses.contains(cause))
+        return;
+    m_toldCauses.insert(cause);
+    MessageBox::show(this, message + QStringLiteral("\n\nDecoding is unavailable until this is put right."),
+                     QStringLiteral("Dahdit"), MessageBox::Warning);
+}
+
+void Form1::setPanel(int panel, const QString& text) { m_panels[panel - 1]->setText(text); }
+
+// ---- timing controls -------------------------------------------------------------------------
+
+void Form1::Slider1_Scroll() {
+    setPanel(1, QStringLiteral("Drag to change delay time"));
+    setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->sliderPosition())));
+}
+
+void Form1::Slider1_Change() {
+    Timer1->setInterval(DelayTime(Slider1->value()));
+    setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->value())));
+    setPanel(1, QStringLiteral("Ready"));
+    m_panel1ShowsFailure = false;
+    Module1::WriteSetting(kMain, QStringLiteral("dt"), QString::number(Slider1->value()));
+}
+
+void Form1::Slider2_Scroll() {
+    setPanel(1, QStringLiteral("Drag to change space delay time"));
+    setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->sliderPosition())));
+}
+
+void Form1::Slider2_Change() {
+    Timer2->setInterval(SpaceDelayTime(Slider2->value()));
+    setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->value())));
+    setPanel(1, QStringLiteral("Ready"));
+    m_panel1ShowsFailure = false;
+    Module1::WriteSetting(kMain, QStringLiteral("sdt"), QString::number(Slider2->value()));
+}
+
+// ---- menu commands ---------------------------------------------------------------------------
+
+void Form1::Copy_Click() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(Text1->toPlainText());
+}
+
+void Form1::CopyOutput_Click() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(Text2->toPlainText());
+}
+
+void Form1::Paste_Click() { ReplaceText(Text1, QGuiApplication::clipboard()->text()); }
+
+namespace {
+// Shows a window's single instance, creating it on first use.
+template <typename Window, typename Make> void ShowSingle(QPointer<Window>& window, Make make) {
+    if (!window)
+        window = make();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
+void Form1::Save_Click() {
+    if (!Save->isEnabled())
+        return;
+    ShowSingle(m_form3, [this] {
+        return new Form3([this] { return Text1->toPlainText(); }, [this] { return Text2->toPlainText(); });
+    });
+}
+
+void Form1::DBEditor_Click() {
+    ShowSingle(m_form4, [] { return new Form4; });
+}
+
+void Form1::Language_Click() {
+    ShowSingle(m_form5, [] { return new Form5; });
+}
+
+void Form1::About_Click() {
+    ShowSingle(m_form2, [] { return new Form2; });
+}
+
+void Form1::DahditReadme_Click() {
+    QString error;
+    if (!Readme::open(&error))
+        MessageBox::show(this, error, QStringLiteral("Dahdit Readme"), MessageBox::Warning);
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+// Dahdit's main window and the start of everything.
+//
+// Form1 owns the on-screen key (MK), the Morse buffer (Text1), the output text (Text2), the two
+// timing sliders, the status bar and the menu bar. Presses of the key become marks in Text1
+// (MK_MouseDown, MK_MouseUp, Timer1_Timer, Timer2_Timer); every change of Text1 decodes the
+// whole buffer again (Text1_Change, DecodeInput) against the current code table through the
+// window's own CodeTableStore, and writes Text2 and the error count.
+//
+// The settings file (Module1) is read once at start-up for the database, the table and the
+// slider positions; the sliders write their positions back. The other windows are opened from
+// the menu, one instance each, modeless and without an owner: the code table editor (Form4)
+// has its own CodeTableStore on the same database file, so the main window sees its changes at
+// the next decode; the Language Options window (Form5) only writes settings for the next
+// start; the Save window (Form3) reads Text1 and Text2 through two accessors handed to it; the
+// About window (Form2) shows the version. Closing Form1 ends the program with all of them.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSet>
+#include <memory>
+
+class CodeTableStore;
+class Form2;
+class Form3;
+class Form4;
+class Form5;
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class QStatusBar;
+class QTimer;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Mouse buttons carry their platform codes: 1 left, 2 right, 4 middle. stamp is the time
+    // the windowing system gave the event, in milliseconds, or 0 when there is none.
+    void MK_MouseDown(int button, quint64 stamp = 0);
+    void MK_MouseUp(int button, quint64 stamp = 0);
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void BS_Click();
+    void Text1_KeyDown();
+
+    void Slider1_Scroll();
+    void Slider1_Change();
+    void Slider2_Scroll();
+    void Slider2_Change();
+
+    void Save_Click();
+    void Exit_Click();
+    void Copy_Click();
+    void CopyOutput_Click();
+    void Paste_Click();
+    void Clear_Click();
+    void DBEditor_Click();
+    void Language_Click();
+    void DahditReadme_Click();
+    void About_Click();
+
+    bool KeyIsDown = false;
+    bool LongPress = false;
+    QString TableName;
+    int ErrorCount = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_Load();
+    void Form_Unload();
+    void Text1_Change();
+    void DecodeInput();
+    void Append(const QString& text);
+    void setPanel(int panel, const QString& text);
+    void tellOnce(const QString& cause, const QString& message);
+    void catchUpSpaceTimer(quint64 pressStamp);
+
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QPushButton* BS = nullptr;
+    QPlainTextEdit* Text2 = nullptr;
+    QPushButton* MK = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QSlider* Slider2 = nullptr;
+    QSlider* Slider1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* m_panels[5] = {};
+
+    QAction* Save = nullptr;
+    QAction* Exit = nullptr;
+    QAction* Copy = nullptr;
+    QAction* CopyOutput = nullptr;
+    QAction* Paste = nullptr;
+    QAction* Clear = nullptr;
+    QAction* DBEditor = nullptr;
+    QAction* Language = nullptr;
+    QAction* DahditReadme = nullptr;
+    QAction* About = nullptr;
+
+    std::unique_ptr<CodeTableStore> m_store;
+    QPointer<Form2> m_form2;
+    QPointer<Form3> m_form3;
+    QPointer<Form4> m_form4;
+    QPointer<Form5> m_form5;
+
+    // Event times of the last accepted press and release, to correct a timer tick that the
+    // event loop ran late.
+    quint64 m_pressStamp = 0;
+    quint64 m_releaseStamp = 0;
+    quint64 m_bufferRevision = 0;     // counts changes of the buffer
+    quint64 m_spaceTickRevision = 0;  // the revision a space tick produced since the last release
+    bool m_spaceTickSinceRelease = false;
+
+    QSet<QString> m_toldCauses;       // decode failures the user has already been told of
+    bool m_panel1ShowsFailure = false;
+    bool m_unloaded = false;
+};

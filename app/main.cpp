@@ -1,0 +1,18 @@
+#include "form1.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dahdit"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(DAHDIT_VERSION_MAJOR)
+                                            .arg(DAHDIT_VERSION_MINOR)
+                                            .arg(DAHDIT_VERSION_PATCH));
+    // The main window alone decides when the program ends: closing it ends everything, and a
+    // secondary window left open does not keep the program alive.
+    QApplication::setQuitOnLastWindowClosed(false);
+    Form1 form;
+    form.show();
+    return QApplication::exec();
+}

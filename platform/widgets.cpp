@@ -1,0 +1,46 @@
+#include "widgets.h"
+
+#include <QIcon>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(TwipsRect(left, top, width, height));
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/icons/dahdit-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+void ReplaceText(QPlainTextEdit* box, const QString& text) {
+    const QString old = box->toPlainText();
+    if (old == text)
+        return;
+    qsizetype common = 0;
+    const qsizetype limit = std::min(old.size(), text.size());
+    while (common < limit && old.at(common) == text.at(common))
+        ++common;
+    {
+        const QSignalBlocker blocker(box);
+        QTextCursor cursor(box->document());
+        if (common == 0) {
+            box->setPlainText(text);
+        } else {
+            cursor.setPosition(int(common));
+            cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            cursor.insertText(text.mid(common));
+        }
+        // The view follows the end of the text, where keying and pasting change it.
+        cursor.movePosition(QTextCursor::End);
+        box->setTextCursor(cursor);
+        box->ensureCursorVisible();
+    }
+    emit box->textChanged();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QRect>
+
+class QIcon;
+class QPlainTextEdit;
+class QString;
+class QWidget;
+
+// Layouts are given in twips; at 96 dots per inch 15 twips make one pixel, and Qt scales
+// the pixels for high-density screens.
+constexpr int Twips(int twips) { return (twips + 7) / 15; }
+constexpr QRect TwipsRect(int left, int top, int width, int height) {
+    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
+}
+void PlaceTwips(QWidget* widget, int left, int top, int width, int height);
+
+// The program icon, in every size it is drawn in.
+QIcon ProgramIcon();
+
+// Replaces the whole text of a text box, editing only the part that differs, so that appending
+// a mark to a long buffer costs one small edit and the view stays where the user looks (at the
+// end, when the text grew there). textChanged is raised once when the text differs.
+void ReplaceText(QPlainTextEdit* box, const QString& text);

@@ -1,0 +1,362 @@
+#include "codetablestore.h"
+
+#include "apppath.h"
+#include "module1.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace {
+
+const QString kDefault = QStringLiteral("default");
+
+QString nativePath(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// A table name as a quoted SQL identifier: no name read from the settings can change a statement.
+QByteArray quotedName(const QString& table) {
+    QByteArray name = table.toUtf8();
+    name.replace('"', "\"\"");
+    return '"' + name + '"';
+}
+
+QString columnText(sqlite3_stmt* stmt, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    if (!text)
+        return QString();
+    return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
+}
+
+QString columnId(sqlite3_stmt* stmt, int column) {
+    if (sqlite3_column_type(stmt, column) == SQLITE_INTEGER)
+        return QString::number(sqlite3_column_int64(stmt, column));
+    return columnText(stmt, column);
+}
+
+bool bindText(sqlite3_stmt* stmt, int index, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+// Why a database file cannot be used, before SQLite is asked: clearer words than its own.
+QString fileProblem(const QString& path) {
+    const QFileInfo info(path);
+    if (path.isEmpty())
+        return QStringLiteral("no file name is set.");
+    if (!info.exists())
+        return QStringLiteral("the file does not exist.");
+    if (info.isDir())
+        return QStringLiteral("it is a folder, not a file.");
+    if (!info.isReadable())
+        return QStringLiteral("the file cannot be read (permission denied).");
+    if (info.size() == 0)
+        return QStringLiteral("the file is empty.");
+    return QString();
+}
+
+QString openFailure(const QString& path, const QString& cause) {
+    return QStringLiteral("Cannot open the code table database %1: %2").arg(nativePath(path), cause);
+}
+
+QString sqliteCause(int code, const char* message) {
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+        return QStringLiteral("the file is not an SQLite database (it may be an old Access file or another kind of file).");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("the file is damaged (truncated or overwritten).");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("the file cannot be opened.");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("access to the file is denied.");
+    default:
+        return QString::fromUtf8(message) + QLatin1Char('.');
+    }
+}
+
+} // namespace
+
+QString DefaultDatabasePath() { return AppFile(QStringLiteral("dahdit_db.mdb")); }
+
+QString DatabasePath() {
+    const QString value = Module1::ReadSetting(QStringLiteral("main"), QStringLiteral("db_path"));
+    return value == kDefault ? DefaultDatabasePath() : value;
+}
+
+QString CurrentTableName() {
+    const QString value = Module1::ReadSetting(QStringLiteral("main"), QStringLiteral("table_name"));
+    return value == kDefault ? QStringLiteral("International") : value;
+}
+
+QString EscapeText(const QString& text) {
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+    return escaped;
+}
+
+bool ListCodeTables(const QString& path, QStringList* names, QString* error) {
+    names->clear();
+    const QString problem = fileProblem(path);
+    if (!problem.isEmpty()) {
+        *error = openFailure(path, problem);
+        return false;
+    }
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 1000);
+        rc = sqlite3_prepare_v2(db,
+                                "SELECT name FROM sqlite_master WHERE type = 'table' "
+                                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                                -1, &stmt, nullptr);
+    }
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            names->append(columnText(stmt, 0));
+    }
+    const bool ok = rc == SQLITE_DONE;
+    if (!ok) {
+        *error = openFailure(path, sqliteCause(rc, db ? sqlite3_errmsg(db) : "out of memory"));
+        names->clear();
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return ok;
+}
+
+CodeTableStore::CodeTableStore() = default;
+
+CodeTableStore::~CodeTableStore() { close(); }
+
+bool CodeTableStore::open(const QString& path) {
+    close();
+    m_path = path;
+    const QString problem = fileProblem(path);
+    if (!problem.isEmpty()) {
+        m_error = openFailure(path, problem);
+        return false;
+    }
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(m_db, 1000);
+        // Reading the schema is what finds out whether the file is a database at all.
+        rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        m_error = openFailure(path, sqliteCause(rc, m_db ? sqlite3_errmsg(m_db) : "out of memory"));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    m_error.clear();
+    return true;
+}
+
+void CodeTableStore::close() {
+    endRead();
+    sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+    m_stmtSql.clear();
+    sqlite3_close(m_db);
+    m_db = nullptr;
+}
+
+void CodeTableStore::setBusyTimeout(int milliseconds) {
+    if (m_db)
+        sqlite3_busy_timeout(m_db, milliseconds);
+}
+
+bool CodeTableStore::beginRead() {
+    if (!m_db)
+        return fail(QString());
+    if (m_inRead)
+        return true;
+    if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return fail(QStringLiteral("begin a read"));
+    m_inRead = true;
+    return true;
+}
+
+void CodeTableStore::endRead() {
+    if (m_inRead && m_db) {
+        sqlite3_reset(m_stmt); // a pending statement would keep the read lock
+        sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    m_inRead = false;
+}
+
+bool CodeTableStore::fail(const QString& what, const QString& table) {
+    if (!m_db) {
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("The code table database is not open.");
+        return false;
+    }
+    const int code = sqlite3_extended_errcode(m_db);
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const QString file = nativePath(m_path);
+    if (message.startsWith(QLatin1String("no such table")))
+        m_error = QStringLiteral("The code table \"%1\" does not exist in %2. Choose another table with Tools, "
+                                 "Language.")
+                      .arg(table, file);
+    else if (message.startsWith(QLatin1String("no such column: ")))
+        m_error = QStringLiteral("The code table \"%1\" in %2 has no field %3.")
+                      .arg(table, file, message.mid(int(sizeof("no such column: ")) - 1));
+    else if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        m_error = QStringLiteral("The code table database %1 is locked by another program. Close that program "
+                                 "or try again in a moment.")
+                      .arg(file);
+    else if ((code & 0xff) == SQLITE_READONLY)
+        m_error = QStringLiteral("The code table database %1 is read-only, so changes cannot be saved. Make the "
+                                 "file and its folder writable and try again.")
+                      .arg(file);
+    else
+        m_error = QStringLiteral("Cannot %1 in the code table database %2: %3")
+                      .arg(what.isEmpty() ? QStringLiteral("read") : what, file, sqliteCause(code, sqlite3_errmsg(m_db)));
+    return false;
+}
+
+bool CodeTableStore::prepare(const QByteArray& sql, const QString& table) {
+    if (!m_db)
+        return fail(QString(), table);
+    if (m_stmt && sql == m_stmtSql) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        return true;
+    }
+    sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+    m_stmtSql.clear();
+    if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
+        return fail(QStringLiteral("read the table"), table);
+    m_stmtSql = sql;
+    return true;
+}
+
+bool CodeTableStore::parseId(const QString& id, qint64* value) {
+    bool ok = false;
+    *value = id.toLongLong(&ok);
+    if (!ok)
+        m_error = QStringLiteral("\"%1\" is not the ID of an entry.").arg(id);
+    return ok;
+}
+
+bool CodeTableStore::selectRow(const QString& table, const char* where, const QString& text,
+                               std::optional<CodeTableEntry>* row) {
+    row->reset();
+    if (!prepare("SELECT ID, MS, TS FROM " + quotedName(table) + " WHERE " + where + " = ?1 ORDER BY ID LIMIT 1",
+                 table))
+        return false;
+    ++m_statements;
+    if (!bindText(m_stmt, 1, text))
+        return fail(QStringLiteral("look up an entry"), table);
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        *row = CodeTableEntry{columnId(m_stmt, 0), columnText(m_stmt, 1), columnText(m_stmt, 2)};
+    else if (rc != SQLITE_DONE)
+        return fail(QStringLiteral("look up an entry"), table);
+    sqlite3_reset(m_stmt);
+    return true;
+}
+
+bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row) {
+    return selectRow(table, "MS", code, row);
+}
+
+bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row) {
+    return selectRow(table, "TS", signal, row);
+}
+
+bool CodeTableStore::existsElsewhere(const QString& table, const char* field, const QString& text,
+                                     const QString& id, bool* used) {
+    qint64 idValue = 0;
+    if (!parseId(id, &idValue))
+        return false;
+    if (!prepare("SELECT 1 FROM " + quotedName(table) + " WHERE " + field + " = ?1 AND ID <> ?2 LIMIT 1", table))
+        return false;
+    ++m_statements;
+    if (!bindText(m_stmt, 1, text) || sqlite3_bind_int64(m_stmt, 2, idValue) != SQLITE_OK)
+        return fail(QStringLiteral("check an entry"), table);
+    const int rc = sqlite3_step(m_stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return fail(QStringLiteral("check an entry"), table);
+    *used = rc == SQLITE_ROW;
+    sqlite3_reset(m_stmt);
+    return true;
+}
+
+bool CodeTableStore::CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used) {
+    return existsElsewhere(table, "MS", code, id, used);
+}
+
+bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used) {
+    return existsElsewhere(table, "TS", signal, id, used);
+}
+
+bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows) {
+    rows->clear();
+    if (!prepare("SELECT ID, Ms, TS FROM " + quotedName(table) + " ORDER BY ID", table))
+        return false;
+    ++m_statements;
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW)
+        rows->append(CodeTableEntry{columnId(m_stmt, 0), columnText(m_stmt, 1), columnText(m_stmt, 2)});
+    sqlite3_reset(m_stmt);
+    if (rc != SQLITE_DONE) {
+        rows->clear();
+        return fail(QStringLiteral("list the entries"), table);
+    }
+    return true;
+}
+
+bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, QString* newId) {
+    if (!prepare("INSERT INTO " + quotedName(table) + " (MS, TS) VALUES (?1, ?2)", table))
+        return false;
+    ++m_statements;
+    if (!bindText(m_stmt, 1, code) || !bindText(m_stmt, 2, signal) || sqlite3_step(m_stmt) != SQLITE_DONE) {
+        sqlite3_reset(m_stmt);
+        return fail(QStringLiteral("add the entry"), table);
+    }
+    sqlite3_reset(m_stmt);
+    if (newId)
+        *newId = QString::number(sqlite3_last_insert_rowid(m_db));
+    return true;
+}
+
+bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal) {
+    qint64 idValue = 0;
+    if (!parseId(id, &idValue))
+        return false;
+    if (!prepare("UPDATE " + quotedName(table) + " SET MS = ?1, TS = ?2 WHERE ID = ?3", table))
+        return false;
+    ++m_statements;
+    if (!bindText(m_stmt, 1, code) || !bindText(m_stmt, 2, signal) ||
+        sqlite3_bind_int64(m_stmt, 3, idValue) != SQLITE_OK || sqlite3_step(m_stmt) != SQLITE_DONE) {
+        sqlite3_reset(m_stmt);
+        return fail(QStringLiteral("save the entry"), table);
+    }
+    sqlite3_reset(m_stmt);
+    if (sqlite3_changes(m_db) == 0) {
+        m_error = QStringLiteral("The entry with ID %1 no longer exists in the code table \"%2\"; it was removed "
+                                 "by other means. Press Cancel to reload the list.")
+                      .arg(id, table);
+        return false;
+    }
+    return true;
+}
+
+bool CodeTableStore::DeleteEntry(const QString& table, const QString& id) {
+    qint64 idValue = 0;
+    if (!parseId(id, &idValue))
+        return false;
+    if (!prepare("DELETE FROM " + quotedName(table) + " WHERE ID = ?1", table))
+        return false;
+    ++m_statements;
+    if (sqlite3_bind_int64(m_stmt, 1, idValue) != SQLITE_OK || sqlite3_step(m_stmt) != SQLITE_DONE) {
+        sqlite3_reset(m_stmt);
+        return fail(QStringLiteral("remove the entry"), table);
+    }
+    sqlite3_reset(m_stmt);
+    return true;
+}

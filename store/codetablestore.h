@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// One row of a code table. The ID travels as text, the decimal form of the stored number.
+struct CodeTableEntry {
+    QString id;
+    QString ms; // the Morse code
+    QString ts; // the text signal
+};
+
+// Where the code table database is, and which table a window works on, from the settings
+// "db_path" and "table_name" ("default" meaning the program's own database and International).
+QString DatabasePath();
+QString CurrentTableName();
+QString DefaultDatabasePath();
+
+// Doubles every single quote, the way a text goes between quotes in an SQL statement.
+QString EscapeText(const QString& text);
+
+// The code tables of a database file, in the order they were created. SQLite's own tables are
+// left out. Returns false, with a message in error, when the file cannot be read.
+bool ListCodeTables(const QString& path, QStringList* names, QString* error);
+
+// A window's own connection to the code table database and the one statement it reuses.
+// Values are always bound, never spliced into a statement, and the table name goes in quoted
+// as an identifier. Every operation returns false on failure and leaves a message, naming the
+// file or table and the cause, in lastError(); nothing here shows a window.
+class CodeTableStore {
+public:
+    CodeTableStore();
+    ~CodeTableStore();
+    CodeTableStore(const CodeTableStore&) = delete;
+    CodeTableStore& operator=(const CodeTableStore&) = delete;
+
+    // Opens an existing database file read-write; never creates one.
+    bool open(const QString& path);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    QString path() const { return m_path; }
+    QString lastError() const { return m_error; }
+
+    // How long a statement waits for another program's lock before it fails.
+    void setBusyTimeout(int milliseconds);
+
+    // A read transaction: every lookup between the two sees one state of the file.
+    bool beginRead();
+    void endRead();
+
+    // The first row (lowest ID) whose MS equals code, or nothing.
+    bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row);
+    // The first row whose TS equals signal, or nothing.
+    bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row);
+    bool CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used);
+    bool SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used);
+    bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows);
+    // Stores a new row; the store gives it its ID, returned in newId when asked.
+    bool InsertEntry(const QString& table, const QString& code, const QString& signal, QString* newId = nullptr);
+    // Fails when no row has that ID (it was removed by other means).
+    bool UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal);
+    bool DeleteEntry(const QString& table, const QString& id);
+
+    // Statements run since the store was opened; lets tests and benchmarks count lookups.
+    qint64 statementsRun() const { return m_statements; }
+
+private:
+    bool prepare(const QByteArray& sql, const QString& table);
+    bool fail(const QString& what, const QString& table = QString());
+    bool parseId(const QString& id, qint64* value);
+    bool selectRow(const QString& table, const char* where, const QString& text, std::optional<CodeTableEntry>* row);
+    bool existsElsewhere(const QString& table, const char* field, const QString& text, const QString& id, bool* used);
+
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmt = nullptr; // the one reusable statement
+    QByteArray m_stmtSql;
+    QString m_path;
+    QString m_error;
+    qint64 m_statements = 0;
+    bool m_inRead = false;
+};

@@ -1,0 +1,18 @@
+#include "module1.h"
+
+#include "apppath.h"
+#include "settingsfile.h"
+
+namespace Module1 {
+
+QString SettingsPath() { return AppFile(QStringLiteral("settings.ini")); }
+
+QString ReadSetting(const QString& section, const QString& key) {
+    return SettingsFile::read(SettingsPath(), section, key, QStringLiteral("default"));
+}
+
+bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error) {
+    return SettingsFile::write(SettingsPath(), section, key, value, error);
+}
+
+} // namespace Module1

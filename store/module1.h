@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The settings of the program: section "main" of settings.ini in the program's folder.
+// A missing file, section or key reads as "default"; every reader compares with that word
+// (exactly, case-sensitively) before it falls back to its built-in default.
+namespace Module1 {
+
+QString SettingsPath();
+
+QString ReadSetting(const QString& section, const QString& key);
+
+// True when the value reached the file; error (if given) says why not.
+bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error = nullptr);
+
+} // namespace Module1
