@@ -1,0 +1,55 @@
+#include "testsupport.h"
+
+#include "apppath.h"
+
+#include <QFile>
+#include <QTest>
+#include <sqlite3.h>
+
+ProgramFolder::ProgramFolder() { SetAppPathForTesting(m_dir.path()); }
+
+ProgramFolder::~ProgramFolder() { SetAppPathForTesting(QString()); }
+
+QString ProgramFolder::copyBundledDatabase(const QString& name) const {
+    const QString target = file(name);
+    QFile::remove(target);
+    if (!QFile::copy(BundledDatabase(), target))
+        qFatal("cannot copy the bundled database");
+    QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    return target;
+}
+
+void ProgramFolder::writeFile(const QString& name, const QByteArray& bytes) const {
+    QFile out(file(name));
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        qFatal("cannot write a test file");
+}
+
+QByteArray ProgramFolder::readFile(const QString& name) const {
+    QFile in(file(name));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+bool ExecSql(const QString& dbPath, const QString& sql) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                              nullptr) == SQLITE_OK;
+    ok = ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows) {
+    QString sql = QStringLiteral("CREATE TABLE \"%1\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT);")
+                      .arg(table);
+    for (const auto& row : rows) {
+        QString ms = row.first;
+        QString ts = row.second;
+        sql += QStringLiteral("INSERT INTO \"%1\" (MS, TS) VALUES ('%2', '%3');")
+                   .arg(table, ms.replace(u'\'', QLatin1String("''")), ts.replace(u'\'', QLatin1String("''")));
+    }
+    if (!ExecSql(dbPath, sql))
+        qFatal("cannot make a code table");
+}
+
+QString BundledDatabase() { return QStringLiteral(DAHDIT_BUNDLED_DB); }
