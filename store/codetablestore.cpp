@@ -138,7 +138,11 @@ bool CodeTableStore::open(const QString& path) {
         m_error = openFailure(path, problem);
         return false;
     }
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    // A file whose write bits are all cleared is opened read-only, whoever runs the program:
+    // the user asked for it to be left alone, and changes then fail with a clear message.
+    const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    const int mode = (QFileInfo(path).permissions() & writeBits) ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, mode, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(m_db, 1000);
         // Reading the schema is what finds out whether the file is a database at all.

@@ -141,7 +141,10 @@ bool write(const QString& path, const QString& section, const QString& key, cons
     QByteArray old;
     const QFileInfo info(path);
     if (info.exists()) {
-        if (!info.isWritable())
+        // Write bits all cleared mean the user wants the file left alone, also where the
+        // system would let this user replace it.
+        const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+        if (!info.isWritable() || !(info.permissions() & writeBits))
             return fail(QStringLiteral("the file is read-only. Make it writable and try again."));
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))

@@ -1,0 +1,231 @@
+// The code table store on real SQLite files: every operation, quoting, and what opening
+// reports for files it cannot use.
+#include "codetablestore.h"
+#include "module1.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+class TestStore : public QObject {
+    Q_OBJECT
+private slots:
+    void resolvesPathAndTable();
+    void findsAndChecksEntries();
+    void writesEntriesWithIdsFromTheStore();
+    void quotesMatchLiterally();
+    void listsCodeTablesWithoutSqliteOwn();
+    void reportsFilesItCannotUse_data();
+    void reportsFilesItCannotUse();
+    void reportsMissingTablesAndFields();
+    void bundledDatabaseHoldsEveryTable();
+};
+
+void TestStore::resolvesPathAndTable() {
+    ProgramFolder folder;
+    QCOMPARE(DatabasePath(), folder.file("dahdit_db.mdb"));
+    QCOMPARE(CurrentTableName(), QStringLiteral("International"));
+    Module1::WriteSetting("main", "db_path", "default");
+    Module1::WriteSetting("main", "table_name", "default");
+    QCOMPARE(DatabasePath(), folder.file("dahdit_db.mdb"));
+    QCOMPARE(CurrentTableName(), QStringLiteral("International"));
+    Module1::WriteSetting("main", "db_path", "/data/x.mdb");
+    Module1::WriteSetting("main", "table_name", "Default");
+    QCOMPARE(DatabasePath(), QStringLiteral("/data/x.mdb"));
+    QCOMPARE(CurrentTableName(), QStringLiteral("Default"));
+}
+
+void TestStore::findsAndChecksEntries() {
+    ProgramFolder folder;
+    const QString db = folder.file("t.mdb");
+    MakeCodeTable(db, "T", {{".", "E"}, {"-", "T"}, {".", "E2"}, {"..", ""}});
+    ExecSql(db, "INSERT INTO T (MS, TS) VALUES ('...', NULL)");
+    CodeTableStore store;
+    QVERIFY(store.open(db));
+    std::optional<CodeTableEntry> row;
+    QVERIFY(store.FindByCode("T", ".", &row));
+    QVERIFY(row);
+    QCOMPARE(row->ts, QStringLiteral("E")); // a duplicate code: the first row counts
+    QCOMPARE(row->id, QStringLiteral("1"));
+    QVERIFY(store.FindByCode("T", "-.-", &row));
+    QVERIFY(!row);
+    QVERIFY(store.FindByCode("T", "", &row));
+    QVERIFY(!row);
+    QVERIFY(store.FindByCode("T", "...", &row)); // NULL text reads as an empty text
+    QVERIFY(row && row->ts.isEmpty());
+    QVERIFY(store.FindBySignal("T", "T", &row));
+    QCOMPARE(row->ms, QStringLiteral("-"));
+    QCOMPARE(row->id, QStringLiteral("2"));
+    QVERIFY(store.FindBySignal("T", "t", &row)); // texts compare case-sensitively
+    QVERIFY(!row);
+
+    bool used = true;
+    QVERIFY(store.CodeUsedElsewhere("T", "-", "2", &used));
+    QVERIFY(!used);
+    QVERIFY(store.CodeUsedElsewhere("T", "-", "1", &used));
+    QVERIFY(used);
+    QVERIFY(store.SignalUsedElsewhere("T", "E", "1", &used));
+    QVERIFY(!used);
+    QVERIFY(store.SignalUsedElsewhere("T", "E", "3", &used));
+    QVERIFY(used);
+    QVERIFY(!store.CodeUsedElsewhere("T", "-", "1 or 1=1", &used)); // an ID is a number or nothing
+}
+
+void TestStore::writesEntriesWithIdsFromTheStore() {
+    ProgramFolder folder;
+    const QString db = folder.file("t.mdb");
+    MakeCodeTable(db, "T", {{".", "E"}, {"-", "T"}});
+    CodeTableStore store;
+    QVERIFY(store.open(db));
+    QVector<CodeTableEntry> rows;
+    QString id;
+    QVERIFY(store.InsertEntry("T", "..", "I", &id));
+    QCOMPARE(id, QStringLiteral("3"));
+    QVERIFY(store.DeleteEntry("T", "3"));
+    QVERIFY(store.InsertEntry("T", "--", "M", &id));
+    QCOMPARE(id, QStringLiteral("4")); // IDs are never reused after a removal
+    QVERIFY(store.UpdateEntry("T", "1", " .", "E "));  // stored exactly as given
+    QVERIFY(store.ListEntries("T", &rows));
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[0].id, QStringLiteral("1"));
+    QCOMPARE(rows[0].ms, QStringLiteral(" ."));
+    QCOMPARE(rows[0].ts, QStringLiteral("E "));
+    QCOMPARE(rows[2].ts, QStringLiteral("M"));
+
+    // An entry removed by other means: the update says so instead of succeeding silently.
+    QVERIFY(!store.UpdateEntry("T", "99", "x", "y"));
+    QVERIFY2(store.lastError().contains("no longer exists"), qPrintable(store.lastError()));
+
+    // A second connection sees committed changes at once.
+    CodeTableStore other;
+    QVERIFY(other.open(db));
+    std::optional<CodeTableEntry> row;
+    QVERIFY(other.FindByCode("T", "--", &row));
+    QVERIFY(row && row->ts == "M");
+
+    MakeCodeTable(db, "Empty", {});
+    QVERIFY(store.ListEntries("Empty", &rows));
+    QVERIFY(rows.isEmpty());
+}
+
+void TestStore::quotesMatchLiterally() {
+    ProgramFolder folder;
+    const QString db = folder.file("t.mdb");
+    MakeCodeTable(db, "T", {{".-'", "it's"}});
+    CodeTableStore store;
+    QVERIFY(store.open(db));
+    std::optional<CodeTableEntry> row;
+    QVERIFY(store.FindBySignal("T", "it's", &row));
+    QVERIFY(row && row->ms == ".-'");
+    QVERIFY(store.FindByCode("T", ".-'", &row));
+    QVERIFY(row && row->ts == "it's");
+    QVERIFY(store.FindByCode("T", "' or '1'='1", &row)); // no statement can be changed by a value
+    QVERIFY(!row);
+    QVERIFY(store.InsertEntry("T", "''", "a'b"));
+    QVERIFY(store.FindBySignal("T", "a'b", &row));
+    QVERIFY(row && row->ms == "''");
+    QCOMPARE(EscapeText("it's 'x'"), QStringLiteral("it''s ''x''"));
+
+    // Table names with quotes and blanks go in as quoted identifiers.
+    const QString odd = QStringLiteral("My \"odd\" table; drop table T");
+    MakeCodeTable(db, QString(odd).replace("\"", "\"\""), {{"-", "T"}});
+    QVERIFY(store.FindByCode(odd, "-", &row));
+    QVERIFY(row && row->ts == "T");
+    QVERIFY(store.FindByCode("T", ".-'", &row)); // T is still there
+    QVERIFY(row);
+}
+
+void TestStore::listsCodeTablesWithoutSqliteOwn() {
+    ProgramFolder folder;
+    const QString db = folder.file("t.mdb");
+    MakeCodeTable(db, "International", {{".", "E"}}); // AUTOINCREMENT adds sqlite_sequence
+    MakeCodeTable(db, "Greek", {});
+    ExecSql(db, "ANALYZE"); // adds sqlite_stat1
+    QStringList names;
+    QString error;
+    QVERIFY(ListCodeTables(db, &names, &error));
+    QCOMPARE(names, QStringList({"International", "Greek"}));
+    QVERIFY(!ListCodeTables(folder.file("missing.mdb"), &names, &error));
+    QVERIFY(error.contains("missing.mdb") && error.contains("does not exist"));
+    QVERIFY(names.isEmpty());
+    QVERIFY(!QFile::exists(folder.file("missing.mdb")));
+}
+
+void TestStore::reportsFilesItCannotUse_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("missing file") << QByteArray() << "does not exist";
+    QTest::newRow("empty file") << QByteArray("") << "is empty";
+    QTest::newRow("text file") << QByteArray(4096, 'a') << "not an SQLite database";
+    QTest::newRow("old Access file") << QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4000, '\0')
+                                     << "not an SQLite database";
+}
+
+void TestStore::reportsFilesItCannotUse() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, cause);
+    ProgramFolder folder;
+    const QString db = folder.file("bad.mdb");
+    if (!content.isNull())
+        folder.writeFile("bad.mdb", content);
+    CodeTableStore store;
+    QVERIFY(!store.open(db));
+    QVERIFY2(store.lastError().contains(cause), qPrintable(store.lastError()));
+    QVERIFY(store.lastError().contains(QDir::toNativeSeparators(db)));
+    QCOMPARE(QFile::exists(db), !content.isNull()); // opening never creates a file
+    QCOMPARE(folder.readFile("bad.mdb"), content.isNull() ? QByteArray() : content);
+    std::optional<CodeTableEntry> row;
+    QVERIFY(!store.FindByCode("International", ".", &row)); // no crash after a failed open
+}
+
+void TestStore::reportsMissingTablesAndFields() {
+    ProgramFolder folder;
+    const QString db = folder.copyBundledDatabase();
+    ExecSql(db, "CREATE TABLE NoCodes (ID INTEGER PRIMARY KEY, TS TEXT)");
+    CodeTableStore store;
+    QVERIFY(store.open(db));
+    std::optional<CodeTableEntry> row;
+    QVERIFY(!store.FindByCode("Klingon", ".", &row));
+    QVERIFY2(store.lastError().contains("\"Klingon\" does not exist"), qPrintable(store.lastError()));
+    QVERIFY(!store.FindByCode("NoCodes", ".", &row));
+    QVERIFY2(store.lastError().contains("no field MS"), qPrintable(store.lastError()));
+    QVERIFY(store.FindByCode("International", "...", &row)); // the store goes on working
+    QCOMPARE(row->ts, QStringLiteral("S"));
+
+    // A truncated database opens (its first page is intact) and reports the damage when read.
+    QFile full(db);
+    QVERIFY(full.open(QIODevice::ReadOnly));
+    folder.writeFile("cut.mdb", full.read(full.size() / 3));
+    CodeTableStore cut;
+    if (cut.open(folder.file("cut.mdb"))) {
+        bool allRead = true;
+        for (const char* table : {"International", "Russian", "Japanese", "Korean"})
+            allRead = cut.FindByCode(QString::fromLatin1(table), ".", &row) && allRead;
+        QVERIFY(!allRead);
+        QVERIFY2(cut.lastError().contains("damaged"), qPrintable(cut.lastError()));
+    }
+}
+
+void TestStore::bundledDatabaseHoldsEveryTable() {
+    QStringList names;
+    QString error;
+    QVERIFY2(ListCodeTables(BundledDatabase(), &names, &error), qPrintable(error));
+    QCOMPARE(names.first(), QStringLiteral("International"));
+    QCOMPARE(names.size(), 10);
+    CodeTableStore store;
+    QVERIFY(store.open(BundledDatabase()));
+    for (const QString& table : std::as_const(names)) {
+        QVector<CodeTableEntry> rows;
+        QVERIFY(store.ListEntries(table, &rows));
+        QCOMPARE(rows.last().ts, QStringLiteral(" ")); // every table ends with its word space
+    }
+    QVector<CodeTableEntry> rows;
+    store.ListEntries("International", &rows);
+    QCOMPARE(rows.size(), 56);
+    QCOMPARE(rows.first().ms, QStringLiteral(".-"));
+    QCOMPARE(rows.first().ts, QStringLiteral("A"));
+}
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"
