@@ -2,8 +2,25 @@
 
 #include <QDialog>
 
+class QLabel;
+
+// The About window: the program's name, version, author and copyright. It has no commands;
+// the user closes it with its close box.
 class Form2 : public QDialog {
     Q_OBJECT
 public:
     explicit Form2(QWidget* parent = nullptr);
+
+    // "Version " and the major, minor and revision numbers joined by ".".
+    static QString VersionLine();
+
+private:
+    void buildControls();
+    void Form_Load();
+
+    QLabel* Label2 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
 };
