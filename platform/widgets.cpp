@@ -13,6 +13,13 @@ void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
 }
 
 QIcon ProgramIcon() {
+    // The pictures are compiled into this static library and nothing refers to them by symbol,
+    // so they are registered by name or the linker leaves them out.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(registered);
     QIcon icon;
     for (int size : {16, 32, 48, 256})
         icon.addFile(QStringLiteral(":/icons/dahdit-%1.png").arg(size), QSize(size, size));
