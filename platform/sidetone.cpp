@@ -1,0 +1,269 @@
+#include "sidetone.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QDeadlineTimer>
+#include <QIODevice>
+#include <QMediaDevices>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr int kDefaultRate = 48000;
+
+// ---- keeping the sound system's start-up chatter off the console ---------------------------
+//
+// Without a sound server, Qt Multimedia says so on the console when the device is looked up.
+// Dahdit treats that as "no tone" and says nothing, so the audio thread's messages are held
+// back while it opens the device; everything else passes on to whoever handled messages before.
+
+thread_local bool t_quiet = false;
+std::atomic<QtMessageHandler> g_previousHandler{nullptr};
+
+void QuietWhileOpening(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (t_quiet && type != QtFatalMsg)
+        return;
+    if (QtMessageHandler previous = g_previousHandler.load())
+        previous(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+class QuietScope {
+public:
+    QuietScope() {
+        static std::once_flag installed;
+        std::call_once(installed, [] { g_previousHandler.store(qInstallMessageHandler(QuietWhileOpening)); });
+        t_quiet = true;
+    }
+    ~QuietScope() { t_quiet = false; }
+    QuietScope(const QuietScope&) = delete;
+    QuietScope& operator=(const QuietScope&) = delete;
+};
+
+// ---- the sound card ------------------------------------------------------------------------
+
+// Push mode: the audio thread writes whatever the sink can take every few milliseconds. Pull
+// mode would let the sink ask for 20 ms at a time, which alone is more than the tone may lag.
+class QtSoundCard : public AudioOutput {
+public:
+    explicit QtSoundCard(int bufferMs) : m_bufferMs(bufferMs) {}
+    ~QtSoundCard() override {
+        if (m_sink)
+            m_sink->stop();
+    }
+
+    bool open() override {
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        if (device.isNull())
+            return false;
+        QAudioFormat format;
+        format.setChannelCount(1);
+        format.setSampleFormat(QAudioFormat::Int16);
+        const int preferred = device.preferredFormat().sampleRate();
+        format.setSampleRate(preferred >= 8000 && preferred <= 192000 ? preferred : kDefaultRate);
+        if (!device.isFormatSupported(format))
+            return false;
+        m_sink = std::make_unique<QAudioSink>(device, format);
+        m_sink->setBufferSize(format.bytesForDuration(qint64(m_bufferMs) * 1000));
+        m_io = m_sink->start();
+        if (!m_io || failed()) {
+            m_sink.reset();
+            m_io = nullptr;
+            return false;
+        }
+        m_rate = format.sampleRate();
+        m_bufferFrames = format.framesForBytes(m_sink->bufferSize());
+        return true;
+    }
+    int sampleRate() const override { return m_rate; }
+    int bufferFrames() const override { return m_bufferFrames; }
+    int framesFree() override {
+        if (failed())
+            return -1;
+        return int(m_sink->bytesFree() / qsizetype(sizeof(qint16)));
+    }
+    void write(const qint16* samples, int frames) override {
+        m_io->write(reinterpret_cast<const char*>(samples), qint64(frames) * qint64(sizeof(qint16)));
+    }
+
+private:
+    // An underrun is not a failure: the next write starts the stream again.
+    bool failed() const {
+        const QAudio::Error error = m_sink->error();
+        return error == QAudio::OpenError || error == QAudio::IOError || error == QAudio::FatalError;
+    }
+
+    const int m_bufferMs;
+    std::unique_ptr<QAudioSink> m_sink;
+    QIODevice* m_io = nullptr; // owned by m_sink
+    int m_rate = kDefaultRate;
+    int m_bufferFrames = 0;
+};
+
+} // namespace
+
+// ---- the generator ---------------------------------------------------------------------------
+
+ToneGenerator::ToneGenerator(int sampleRate, double frequency, double rampSeconds, double amplitude)
+    : m_frequency(frequency), m_rampSeconds(rampSeconds), m_peak(amplitude * 32767.0) {
+    setSampleRate(sampleRate);
+}
+
+void ToneGenerator::setSampleRate(int sampleRate) {
+    m_sampleRate = std::max(1, sampleRate);
+    m_phaseStep = kTwoPi * m_frequency / m_sampleRate;
+    m_rampFrames = std::max(1, int(std::lround(m_rampSeconds * m_sampleRate)));
+    m_gain.resize(size_t(m_rampFrames) + 1);
+    for (int k = 0; k <= m_rampFrames; ++k)
+        m_gain[size_t(k)] = 0.5 - 0.5 * std::cos(kTwoPi / 2 * k / m_rampFrames);
+    m_rampStep = std::min(m_rampStep, m_rampFrames);
+}
+
+void ToneGenerator::keyDown() {
+    m_presses.fetch_add(1, std::memory_order_release);
+    m_keyDown.store(true, std::memory_order_release);
+}
+
+void ToneGenerator::keyUp() {
+    m_keyDown.store(false, std::memory_order_release);
+}
+
+void ToneGenerator::fill(qint16* samples, int frames) {
+    const bool down = m_keyDown.load(std::memory_order_acquire);
+    const unsigned presses = m_presses.load(std::memory_order_acquire);
+    if (presses != m_pressesSeen) {
+        m_pressesSeen = presses;
+        // A press already over when its first buffer is made would not sound at all.
+        m_tapPending = !down;
+    }
+    for (int i = 0; i < frames; ++i) {
+        const bool sounding = down || m_tapPending;
+        if (!sounding && m_rampStep == 0) {
+            // Silence to the end of the buffer; the phase runs on so that it stays continuous.
+            std::fill(samples + i, samples + frames, qint16(0));
+            m_phase = std::fmod(m_phase + (frames - i) * m_phaseStep, kTwoPi);
+            return;
+        }
+        samples[i] = qint16(std::lround(m_peak * m_gain[size_t(m_rampStep)] * std::sin(m_phase)));
+        m_phase += m_phaseStep;
+        if (m_phase >= kTwoPi)
+            m_phase -= kTwoPi;
+        if (sounding) {
+            if (m_rampStep < m_rampFrames)
+                ++m_rampStep;
+            else
+                m_tapPending = false; // fully open once: a tap has been heard
+        } else {
+            --m_rampStep;
+        }
+    }
+}
+
+// ---- settings --------------------------------------------------------------------------------
+
+SidetoneSettings SidetoneSettings::fromText(const QString& sidetone, const QString& hz) {
+    SidetoneSettings settings;
+    settings.enabled = sidetone.trimmed() != QLatin1String("0");
+    bool ok = false;
+    const int value = hz.trimmed().toInt(&ok, 10);
+    if (ok && value >= 100 && value <= 2000)
+        settings.hz = value;
+    return settings;
+}
+
+// ---- the audio thread ------------------------------------------------------------------------
+
+std::unique_ptr<AudioOutput> SoundCardOutput(int bufferMs) {
+    return std::make_unique<QtSoundCard>(bufferMs);
+}
+
+class Sidetone::AudioThread : public QThread {
+public:
+    AudioThread(int hz, std::unique_ptr<AudioOutput> output)
+        : generator(kDefaultRate, hz), m_output(std::move(output)) {}
+
+    ToneGenerator generator;
+
+protected:
+    void run() override {
+        bool opened = false;
+        {
+            QuietScope quiet;
+            opened = m_output->open();
+        }
+        if (opened && !isInterruptionRequested()) {
+            generator.setSampleRate(m_output->sampleRate());
+            m_buffer.resize(size_t(std::max(256, m_output->bufferFrames())));
+            QTimer timer;
+            timer.setTimerType(Qt::PreciseTimer);
+            timer.setInterval(PumpIntervalMs);
+            // The interruption check also catches a quit() that came before the loop ran.
+            QObject::connect(&timer, &QTimer::timeout, &timer, [this] {
+                if (isInterruptionRequested() || !pump())
+                    exit();
+            });
+            if (pump()) {
+                timer.start();
+                exec();
+            }
+        }
+        m_output.reset(); // the stream closes on the thread that opened it
+    }
+
+private:
+    // Tops the output buffer up; false once the stream has failed.
+    bool pump() {
+        int free = m_output->framesFree();
+        if (free < 0)
+            return false;
+        while (free > 0) {
+            const int frames = std::min(free, int(m_buffer.size()));
+            generator.fill(m_buffer.data(), frames);
+            m_output->write(m_buffer.data(), frames);
+            free -= frames;
+        }
+        return true;
+    }
+
+    std::unique_ptr<AudioOutput> m_output;
+    std::vector<qint16> m_buffer;
+};
+
+Sidetone::Sidetone(const SidetoneSettings& settings, std::unique_ptr<AudioOutput> output) {
+    if (!settings.enabled)
+        return;
+    if (!output)
+        output = SoundCardOutput();
+    m_thread = new AudioThread(settings.hz, std::move(output));
+    m_thread->setObjectName(QStringLiteral("Sidetone"));
+    m_thread->start(QThread::HighestPriority);
+}
+
+Sidetone::~Sidetone() {
+    if (!m_thread)
+        return;
+    m_thread->requestInterruption();
+    m_thread->quit();
+    // A sound server that hangs must not hang Dahdit's exit: the thread is then left behind,
+    // with all it uses, rather than destroyed while it runs.
+    if (m_thread->wait(QDeadlineTimer(2000)))
+        delete m_thread;
+}
+
+void Sidetone::keyDown() {
+    if (m_thread)
+        m_thread->generator.keyDown();
+}
+
+void Sidetone::keyUp() {
+    if (m_thread)
+        m_thread->generator.keyUp();
+}

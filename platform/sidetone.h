@@ -1,0 +1,101 @@
+#pragma once
+
+// The key's tone: a sine that sounds while the left button holds the key, as on a real key.
+//
+// ToneGenerator makes the samples; Sidetone runs it on an audio thread of its own that keeps a
+// short output buffer topped up, so the main window only flips a flag on press and release and
+// never waits for the sound card. Without a sound device, or when it fails, the tone is silent
+// and keying goes on exactly as before.
+
+#include <QString>
+#include <QtGlobal>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+// Fills buffers with a phase-continuous sine shaped by a raised-cosine envelope: it rises over
+// the ramp length after a key down, holds while the key is held, falls over the ramp length
+// after a key up, and is exact silence otherwise. A key change in the middle of a ramp turns
+// the envelope round where it stands, so no sample ever jumps.
+//
+// keyDown() and keyUp() may be called from any thread; fill() belongs to one thread at a time.
+class ToneGenerator {
+public:
+    ToneGenerator(int sampleRate, double frequency, double rampSeconds = 0.005, double amplitude = 0.3);
+
+    // Only before the first fill: the output decides its rate once it is open.
+    void setSampleRate(int sampleRate);
+
+    void keyDown();
+    void keyUp();
+    void fill(qint16* samples, int frames);
+
+    int sampleRate() const { return m_sampleRate; }
+    int rampFrames() const { return m_rampFrames; }
+    // The peak sample value while the envelope is fully open.
+    double peak() const { return m_peak; }
+
+private:
+    const double m_frequency;
+    const double m_rampSeconds;
+    const double m_peak;
+    int m_sampleRate = 0;
+    int m_rampFrames = 0;
+    double m_phaseStep = 0.0;
+    std::vector<double> m_gain; // the envelope at each ramp step, 0 to 1
+
+    std::atomic<bool> m_keyDown{false};
+    std::atomic<unsigned> m_presses{0};
+    unsigned m_pressesSeen = 0;
+    bool m_tapPending = false; // a press that came and went between two buffers still sounds
+    int m_rampStep = 0;        // 0 is silence, m_rampFrames is fully open
+    double m_phase = 0.0;
+};
+
+// The two optional settings: "sidetone" ("0" turns the tone off) and "sidetone_hz" (100 to
+// 2000). Anything missing or unusable gives the defaults: on, at 600 Hz.
+struct SidetoneSettings {
+    bool enabled = true;
+    int hz = 600;
+
+    static SidetoneSettings fromText(const QString& sidetone, const QString& hz);
+};
+
+// One audio stream, used only on the audio thread: the sound card, or a stand-in in tests and
+// benchmarks.
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+    // Opens the stream for mono 16-bit samples; false when there is no sound to be had. The
+    // sample rate is the output's choice.
+    virtual bool open() = 0;
+    virtual int sampleRate() const = 0;
+    // The length of the output buffer in frames; a sample written now sounds at most this late.
+    virtual int bufferFrames() const = 0;
+    // How many frames can be written now without waiting; negative when the stream has failed.
+    virtual int framesFree() = 0;
+    virtual void write(const qint16* samples, int frames) = 0;
+};
+
+// The default sound device through Qt Multimedia, with a buffer of about bufferMs.
+std::unique_ptr<AudioOutput> SoundCardOutput(int bufferMs = 10);
+
+class Sidetone {
+public:
+    // A disabled sidetone does nothing at all. Without an output given, the sound card is used.
+    explicit Sidetone(const SidetoneSettings& settings, std::unique_ptr<AudioOutput> output = nullptr);
+    ~Sidetone();
+    Sidetone(const Sidetone&) = delete;
+    Sidetone& operator=(const Sidetone&) = delete;
+
+    // Called by the key's press and release handlers; they never block.
+    void keyDown();
+    void keyUp();
+
+    // How often the audio thread tops up the output buffer.
+    static constexpr int PumpIntervalMs = 2;
+
+private:
+    class AudioThread;
+    AudioThread* m_thread = nullptr; // owned; left running on purpose if it will not stop
+};
