@@ -9,6 +9,7 @@
 #include "messagebox.h"
 #include "module1.h"
 #include "readme.h"
+#include "sidetone.h"
 #include "widgets.h"
 
 #include <QAction>
@@ -241,6 +242,9 @@ void Form1::Form_Load() {
     TableName = CurrentTableName();
     setPanel(5, TableName);
     Timer2->start();
+    m_sidetone = std::make_unique<Sidetone>(
+        SidetoneSettings::fromText(Module1::ReadSetting(kMain, QStringLiteral("sidetone")),
+                                   Module1::ReadSetting(kMain, QStringLiteral("sidetone_hz"))));
 }
 
 void Form1::Form_Unload() {
@@ -305,6 +309,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::MK_MouseDown(int button, quint64 stamp) {
     if (button != 1 || KeyIsDown)
         return;
+    m_sidetone->keyDown();
     catchUpSpaceTimer(stamp);
     LongPress = false;
     KeyIsDown = true;
@@ -336,6 +341,7 @@ void Form1::catchUpSpaceTimer(quint64 pressStamp) {
 void Form1::MK_MouseUp(int button, quint64 stamp) {
     if (button != 1)
         return;
+    m_sidetone->keyUp();
     const bool endsPress = KeyIsDown;
     KeyIsDown = false;
     Timer1->stop();

@@ -34,6 +34,7 @@ class QPushButton;
 class QSlider;
 class QStatusBar;
 class QTimer;
+class Sidetone;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -66,6 +67,9 @@ public:
     void DahditReadme_Click();
     void About_Click();
 
+    // Decodes the whole buffer into the output text; public so that benchmarks can time it.
+    void DecodeInput();
+
     bool KeyIsDown = false;
     bool LongPress = false;
     QString TableName;
@@ -81,7 +85,6 @@ private:
     void Form_Load();
     void Form_Unload();
     void Text1_Change();
-    void DecodeInput();
     void Append(const QString& text);
     void setPanel(int panel, const QString& text);
     void tellOnce(const QString& cause, const QString& message);
@@ -110,6 +113,7 @@ private:
     QAction* About = nullptr;
 
     std::unique_ptr<CodeTableStore> m_store;
+    std::unique_ptr<Sidetone> m_sidetone; // the key's tone, on its own audio thread
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
     QPointer<Form4> m_form4;
