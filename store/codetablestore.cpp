@@ -162,7 +162,7 @@ void CodeTableStore::close() {
     endRead();
     sqlite3_finalize(m_stmt);
     m_stmt = nullptr;
-    m_stmtSql.clear();
+    m_stmtKind = 0;
     sqlite3_close(m_db);
     m_db = nullptr;
 }
@@ -221,20 +221,23 @@ bool CodeTableStore::fail(const QString& what, const QString& table) {
     return false;
 }
 
-bool CodeTableStore::prepare(const QByteArray& sql, const QString& table) {
+bool CodeTableStore::prepare(int kind, const QString& table, const QByteArray& sqlBefore,
+                             const QByteArray& sqlAfter) {
     if (!m_db)
         return fail(QString(), table);
-    if (m_stmt && sql == m_stmtSql) {
+    if (m_stmt && kind == m_stmtKind && table == m_stmtTable) {
         sqlite3_reset(m_stmt);
         sqlite3_clear_bindings(m_stmt);
         return true;
     }
     sqlite3_finalize(m_stmt);
     m_stmt = nullptr;
-    m_stmtSql.clear();
+    m_stmtKind = 0;
+    const QByteArray sql = sqlBefore + quotedName(table) + sqlAfter;
     if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
         return fail(QStringLiteral("read the table"), table);
-    m_stmtSql = sql;
+    m_stmtKind = kind;
+    m_stmtTable = table;
     return true;
 }
 
@@ -249,8 +252,9 @@ bool CodeTableStore::parseId(const QString& id, qint64* value) {
 bool CodeTableStore::selectRow(const QString& table, const char* where, const QString& text,
                                std::optional<CodeTableEntry>* row) {
     row->reset();
-    if (!prepare("SELECT ID, MS, TS FROM " + quotedName(table) + " WHERE " + where + " = ?1 ORDER BY ID LIMIT 1",
-                 table))
+    const bool byCode = qstrcmp(where, "MS") == 0;
+    if (!prepare(byCode ? 1 : 2, table, "SELECT ID, MS, TS FROM ",
+                 QByteArray(" WHERE ") + where + " = ?1 ORDER BY ID LIMIT 1"))
         return false;
     ++m_statements;
     if (!bindText(m_stmt, 1, text))
@@ -277,7 +281,8 @@ bool CodeTableStore::existsElsewhere(const QString& table, const char* field, co
     qint64 idValue = 0;
     if (!parseId(id, &idValue))
         return false;
-    if (!prepare("SELECT 1 FROM " + quotedName(table) + " WHERE " + field + " = ?1 AND ID <> ?2 LIMIT 1", table))
+    if (!prepare(qstrcmp(field, "MS") == 0 ? 3 : 4, table, "SELECT 1 FROM ",
+                 QByteArray(" WHERE ") + field + " = ?1 AND ID <> ?2 LIMIT 1"))
         return false;
     ++m_statements;
     if (!bindText(m_stmt, 1, text) || sqlite3_bind_int64(m_stmt, 2, idValue) != SQLITE_OK)
@@ -300,7 +305,7 @@ bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& si
 
 bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows) {
     rows->clear();
-    if (!prepare("SELECT ID, Ms, TS FROM " + quotedName(table) + " ORDER BY ID", table))
+    if (!prepare(5, table, "SELECT ID, Ms, TS FROM ", " ORDER BY ID"))
         return false;
     ++m_statements;
     int rc;
@@ -315,7 +320,7 @@ bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* 
 }
 
 bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, QString* newId) {
-    if (!prepare("INSERT INTO " + quotedName(table) + " (MS, TS) VALUES (?1, ?2)", table))
+    if (!prepare(6, table, "INSERT INTO ", " (MS, TS) VALUES (?1, ?2)"))
         return false;
     ++m_statements;
     if (!bindText(m_stmt, 1, code) || !bindText(m_stmt, 2, signal) || sqlite3_step(m_stmt) != SQLITE_DONE) {
@@ -332,7 +337,7 @@ bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const 
     qint64 idValue = 0;
     if (!parseId(id, &idValue))
         return false;
-    if (!prepare("UPDATE " + quotedName(table) + " SET MS = ?1, TS = ?2 WHERE ID = ?3", table))
+    if (!prepare(7, table, "UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3"))
         return false;
     ++m_statements;
     if (!bindText(m_stmt, 1, code) || !bindText(m_stmt, 2, signal) ||
@@ -354,7 +359,7 @@ bool CodeTableStore::DeleteEntry(const QString& table, const QString& id) {
     qint64 idValue = 0;
     if (!parseId(id, &idValue))
         return false;
-    if (!prepare("DELETE FROM " + quotedName(table) + " WHERE ID = ?1", table))
+    if (!prepare(8, table, "DELETE FROM ", " WHERE ID = ?1"))
         return false;
     ++m_statements;
     if (sqlite3_bind_int64(m_stmt, 1, idValue) != SQLITE_OK || sqlite3_step(m_stmt) != SQLITE_DONE) {

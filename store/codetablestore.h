@@ -70,7 +70,9 @@ public:
     qint64 statementsRun() const { return m_statements; }
 
 private:
-    bool prepare(const QByteArray& sql, const QString& table);
+    // Readies the reusable statement for one kind of statement on one table, preparing it anew
+    // only when the kind or the table differs from the last use.
+    bool prepare(int kind, const QString& table, const QByteArray& sqlBefore, const QByteArray& sqlAfter);
     bool fail(const QString& what, const QString& table = QString());
     bool parseId(const QString& id, qint64* value);
     bool selectRow(const QString& table, const char* where, const QString& text, std::optional<CodeTableEntry>* row);
@@ -78,7 +80,8 @@ private:
 
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr; // the one reusable statement
-    QByteArray m_stmtSql;
+    int m_stmtKind = 0;
+    QString m_stmtTable;
     QString m_path;
     QString m_error;
     qint64 m_statements = 0;

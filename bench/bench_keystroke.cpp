@@ -1,0 +1,107 @@
+// The time from a left-button release on the key to the updated output text, with buffers of
+// 1,000 and 10,000 closed symbols. The release appends a mark, closes nothing, and so decodes
+// the whole buffer again; the figure includes the repaint. The share of the two text boxes
+// (their edit, layout and paint) is measured apart on twin boxes with the same texts.
+#include "benchsupport.h"
+#include "decoder.h"
+#include "form1.h"
+#include "testsupport.h"
+#include "widgets.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <cstdio>
+
+namespace {
+
+void Release(QPushButton* key, quint64 stamp, QEvent::Type type) {
+    const QPointF at(10, 10);
+    QMouseEvent event(type, at, key->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    event.setTimestamp(stamp);
+    QCoreApplication::sendEvent(key, &event);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ProgramFolder folder;
+    folder.copyBundledDatabase();
+    CodeTableStore store;
+    store.open(folder.file(QStringLiteral("dahdit_db.mdb")));
+    QVector<CodeTableEntry> rows;
+    store.ListEntries(QStringLiteral("International"), &rows);
+
+    Form1 form;
+    form.show();
+    auto* text1 = form.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
+    auto* text2 = form.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+    auto* key = form.findChild<QPushButton*>(QStringLiteral("MK"));
+
+    std::printf("Left-button release to updated output text (median of 21 releases)\n");
+    std::printf("%8s %12s %14s %14s %12s\n", "symbols", "release ms", "Text1 box ms", "Text2 box ms", "lookups ms");
+    for (int symbols : {1000, 10000}) {
+        const QString buffer = MakeBuffer(rows, symbols);
+        quint64 stamp = 1000000;
+        std::vector<double> times;
+        for (int i = 0; i < 21; ++i) {
+            form.Clear_Click();
+            text1->setPlainText(buffer + QStringLiteral(".-")); // an open symbol being keyed
+            QApplication::processEvents();
+            Release(key, stamp, QEvent::MouseButtonPress);
+            QElapsedTimer timer;
+            timer.start();
+            Release(key, stamp + 60, QEvent::MouseButtonRelease);
+            QApplication::processEvents();
+            times.push_back(timer.nsecsElapsed() / 1e6);
+            stamp += 1000;
+        }
+        std::sort(times.begin(), times.end());
+
+        // Twin boxes set up as the window's, given the same change.
+        QPlainTextEdit twin1;
+        QPlainTextEdit twin2;
+        for (QPlainTextEdit* twin : {&twin1, &twin2}) {
+            twin->setFont(text1->font());
+            twin->setWordWrapMode(text1->wordWrapMode());
+            twin->setUndoRedoEnabled(false);
+            twin->resize(text1 == nullptr ? QSize() : (twin == &twin1 ? text1->size() : text2->size()));
+            twin->show();
+        }
+        const DecodeResult decoded = DecodeBuffer(buffer, &store, QStringLiteral("International"));
+        const double box1 = MedianMs(21, [&] {
+            ReplaceText(&twin1, buffer + QStringLiteral(".-"));
+            ReplaceText(&twin1, buffer + QStringLiteral(".-."));
+            QApplication::processEvents();
+        }) / 2;
+        const double box2 = MedianMs(21, [&] {
+            twin2.clear();
+            ReplaceText(&twin2, decoded.output);
+            QApplication::processEvents();
+        });
+        const double lookups = MedianMs(21, [&] { DecodeBuffer(buffer, &store, QStringLiteral("International")); });
+        std::printf("%8d %12.2f %14.2f %14.2f %12.2f\n", symbols, times[times.size() / 2], box1, box2, lookups);
+    }
+    std::printf("Goals: 16 ms at 1,000 symbols, 33 ms at 10,000.\n");
+
+    // Pasting a Morse text of 1 MiB: the window must not freeze for more than two seconds.
+    QString big = MakeBuffer(rows, 1);
+    while (big.size() < 1024 * 1024)
+        big += MakeBuffer(rows, 4096, quint32(big.size()));
+    big.truncate(1024 * 1024);
+    QGuiApplication::clipboard()->setText(big);
+    form.Clear_Click();
+    QApplication::processEvents();
+    QElapsedTimer paste;
+    paste.start();
+    form.Paste_Click();
+    QApplication::processEvents();
+    std::printf("Paste of 1 MiB (%lld characters): %.0f ms, goal under 2000 ms\n", static_cast<long long>(big.size()),
+                paste.nsecsElapsed() / 1e6);
+    form.close();
+    return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// Small helpers shared by the benchmark programs.
+#include "codetablestore.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QStringList>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+// Median wall time of runs of f, in milliseconds.
+inline double MedianMs(int runs, const std::function<void()>& f) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        f();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// A Morse buffer of closed symbols drawn from a code table, with about 2 % unknown codes.
+inline QString MakeBuffer(const QVector<CodeTableEntry>& rows, int symbols, quint32 seed = 7) {
+    QRandomGenerator random(seed);
+    QString buffer;
+    for (int i = 0; i < symbols; ++i) {
+        if (random.bounded(100) < 2) {
+            QString unknown = QStringLiteral("........");
+            for (int k = 0; k < 3; ++k)
+                unknown += random.bounded(2) ? u'-' : u'.';
+            buffer += unknown;
+        } else {
+            buffer += rows[int(random.bounded(quint32(rows.size())))].ms;
+        }
+        buffer += u' ';
+    }
+    return buffer;
+}
