@@ -1,3 +1,384 @@
 #include "form4.h"
 
-Form4::Form4(QWidget* parent) : QDialog(parent) { setAttribute(Qt::WA_DeleteOnClose); }
+#include "codetablestore.h"
+#include "messagebox.h"
+#include "widgets.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Dahdit Database Editor");
+const QString kAdd = QStringLiteral("Add");
+
+// Stored codes and signals lose the spaces around them, and only spaces: a tab or any other
+// character is part of the text.
+QString TrimSpaces(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// A row of the list. Rows sort by the text shown in the sort column, letters that differ only in
+// case side by side (the case-sensitive order breaks the tie, so the order is always the same).
+class EntryItem : public QTreeWidgetItem {
+public:
+    EntryItem(const QString& signal, const QString& code) : QTreeWidgetItem(QStringList{signal, code}, UserType) {}
+
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        const QString mine = text(column);
+        const QString theirs = other.text(column);
+        int order = QString::compare(mine, theirs, Qt::CaseInsensitive);
+        if (order == 0)
+            order = QString::compare(mine, theirs, Qt::CaseSensitive);
+        return order < 0;
+    }
+};
+
+} // namespace
+
+Form4::Form4(QWidget* parent) : QDialog(parent), m_store(std::make_unique<CodeTableStore>()) {
+    setObjectName(QStringLiteral("Form4"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(kTitle);
+    setWindowIcon(ProgramIcon());
+    // A window of its own (so it has a task bar entry), fixed, with a close button only.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(Twips(7575), Twips(3975));
+    buildControls();
+    Form_Load();
+    ListView1->setFocus();
+}
+
+Form4::~Form4() {
+    Form_Unload();
+}
+
+void Form4::buildControls() {
+    Frame1 = new QGroupBox(QStringLiteral("Current entries"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    PlaceTwips(Frame1, 120, 120, 4095, 3015);
+
+    ListView1 = new QTreeWidget(Frame1);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    PlaceTwips(ListView1, 120, 360, 3855, 2535);
+    ListView1->setColumnCount(2);
+    ListView1->setHeaderLabels({QStringLiteral("Signal"), QStringLiteral("Morse Code")});
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setColumnWidth(0, Twips(1900));
+    ListView1->setColumnWidth(1, Twips(1620));
+    // The header shows the sort, but the window decides it (ListView1_ColumnClick).
+    ListView1->setSortingEnabled(false);
+    QHeaderView* header = ListView1->header();
+    header->setSectionsMovable(false);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(m_sortColumn, m_sortOrder);
+    ListView1->installEventFilter(this);
+
+    m_unavailable = new QLabel(Frame1);
+    m_unavailable->setObjectName(QStringLiteral("Unavailable"));
+    PlaceTwips(m_unavailable, 120, 360, 3855, 2535);
+    m_unavailable->setWordWrap(true);
+    m_unavailable->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_unavailable->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_unavailable->hide();
+
+    Frame2 = new QGroupBox(QStringLiteral("New entry"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    PlaceTwips(Frame2, 4335, 120, 3120, 3015);
+
+    auto label = [this](QLabel*& control, const char* name, const QString& caption, int top) {
+        control = new QLabel(caption, Frame2);
+        control->setObjectName(QLatin1String(name));
+        PlaceTwips(control, 240, top, 795, 315);
+        control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    };
+    label(Label1, "Label1", QStringLiteral("ID:"), 435);
+    label(Label2, "Label2", QStringLiteral("Signal:"), 915);
+    label(Label3, "Label3", QStringLiteral("Code:"), 1395);
+    Label4 = new QLabel(QStringLiteral("Automatic"), Frame2);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    PlaceTwips(Label4, 1080, 435, 1815, 315);
+    Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    Text1 = new QLineEdit(Frame2);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    PlaceTwips(Text1, 1080, 915, 1815, 315);
+    Text2 = new QLineEdit(Frame2);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    PlaceTwips(Text2, 1080, 1395, 1815, 315);
+    Label2->setBuddy(Text1);
+    Label3->setBuddy(Text2);
+
+    auto button = [this](QPushButton*& control, const char* name, const QString& caption, int left) {
+        control = new QPushButton(caption, Frame2);
+        control->setObjectName(QLatin1String(name));
+        PlaceTwips(control, left, 2400, 855, 375);
+    };
+    button(Command1, "Command1", kAdd, 240);
+    button(Command2, "Command2", QStringLiteral("Remove"), 1140);
+    button(Command3, "Command3", QStringLiteral("Cancel"), 2040);
+    Command1->setDefault(true);
+    Command2->hide();
+    Command3->hide();
+
+    Label6 = new QLabel(QStringLiteral("Warning: changes made to the database are irreversible. We recommend that you "
+                                       "make a copy of the database before modifying or changing it in any way."),
+                        this);
+    Label6->setObjectName(QStringLiteral("Label6"));
+    PlaceTwips(Label6, 120, 3240, 7335, 615);
+    Label6->setWordWrap(true);
+    QPalette grey = Label6->palette();
+    grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    Label6->setPalette(grey);
+
+    setTabOrder(ListView1, Text1);
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+
+    connect(header, &QHeaderView::sectionClicked, this, &Form4::ListView1_ColumnClick);
+    connect(ListView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { ListView1_ItemClick(item); });
+    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
+}
+
+// ---- loading and unloading -------------------------------------------------------------------
+
+void Form4::Form_Load() {
+    const QString path = DatabasePath();
+    TableName = CurrentTableName();
+    if (!m_store->open(path)) {
+        showUnavailable(m_store->lastError());
+        return;
+    }
+    if (!FillEntryList()) {
+        showUnavailable(m_store->lastError());
+        m_store->close();
+    }
+}
+
+void Form4::Form_Unload() {
+    m_store->close();
+}
+
+// The window says in the list's place why there is nothing to edit, and offers nothing that
+// would only fail.
+void Form4::showUnavailable(const QString& reason) {
+    m_unavailable->setText(reason + QStringLiteral("\n\nNo entries can be shown or changed. Put this right (Tools, "
+                                                   "Language chooses the database and the table), then close this "
+                                                   "window and open the editor again."));
+    m_unavailable->show();
+    ListView1->hide();
+    Frame1->setTitle(QStringLiteral("Current entries"));
+    for (QWidget* control : std::initializer_list<QWidget*>{Text1, Text2, Command1})
+        control->setEnabled(false);
+}
+
+// ---- the list --------------------------------------------------------------------------------
+
+bool Form4::FillEntryList() {
+    // Read first: when the table cannot be read, the list and the boxes stay as they are.
+    QVector<CodeTableEntry> rows;
+    if (!m_store->ListEntries(TableName, &rows))
+        return false;
+    ListView1->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows.size());
+    for (const CodeTableEntry& row : rows)
+        items.append(new EntryItem(row.ts, row.ms));
+    // One insertion and one sort are far cheaper than keeping the list sorted row by row.
+    ListView1->addTopLevelItems(items);
+    ListView1->sortItems(m_sortColumn, m_sortOrder);
+    enterNewEntryMode();
+    Frame1->setTitle(QStringLiteral("Current entries (%1)").arg(rows.size()));
+    return true;
+}
+
+void Form4::enterNewEntryMode() {
+    Command2->hide();
+    Command3->hide();
+    Frame2->setTitle(QStringLiteral("New entry"));
+    Command1->setText(kAdd);
+    Label4->setText(QStringLiteral("Automatic"));
+    Text1->clear();
+    Text2->clear();
+}
+
+void Form4::ListView1_ColumnClick(int column) {
+    if (column == m_sortColumn)
+        m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    else
+        m_sortColumn = column;
+    // Also puts back the header's indicator, which the header flips by its own rule on a click.
+    ListView1->sortItems(m_sortColumn, m_sortOrder);
+}
+
+void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
+    if (!item || !m_store->isOpen())
+        return;
+    // Look the entry up before changing anything, so that a failed lookup leaves the window as it was.
+    const QString signal = item->text(0);
+    std::optional<CodeTableEntry> row;
+    if (!m_store->FindBySignal(TableName, signal, &row)) {
+        tellStoreFailure(QStringLiteral("The entry \"%1\" could not be loaded.").arg(signal));
+        return;
+    }
+    if (!row) {
+        MessageBox::show(this,
+                         QStringLiteral("The entry \"%1\" is no longer in the code table \"%2\"; it was changed or "
+                                        "removed by other means while the editor was open.\n\nClose the editor and "
+                                        "open it again to see the table as it is now.")
+                             .arg(signal, TableName),
+                         kTitle, MessageBox::Critical);
+        return;
+    }
+    Command2->show();
+    Command3->show();
+    Frame2->setTitle(QStringLiteral("Edit entry"));
+    Command1->setText(QStringLiteral("Edit"));
+    Label4->setText(row->id);
+    Text1->setText(row->ts);
+    Text2->setText(row->ms);
+}
+
+// ---- the buttons -----------------------------------------------------------------------------
+
+void Form4::Command1_Click() {
+    if (!m_store->isOpen())
+        return;
+    const bool adding = Command1->text() == kAdd;
+    const QString entryId = Label4->text();
+    // The tests look for the very texts that will be stored, so " E" counts as a duplicate of E.
+    const QString signal = TrimSpaces(Text1->text());
+    const QString code = TrimSpaces(Text2->text());
+    if (signal.isEmpty() || code.isEmpty()) {
+        MessageBox::show(this, QStringLiteral("Some data is missing"), QStringLiteral("Error"), MessageBox::Warning);
+        return;
+    }
+
+    bool codeUsed = false;
+    bool signalUsed = false;
+    bool checked;
+    if (adding) {
+        std::optional<CodeTableEntry> byCode;
+        std::optional<CodeTableEntry> bySignal;
+        checked = m_store->FindByCode(TableName, code, &byCode) && m_store->FindBySignal(TableName, signal, &bySignal);
+        codeUsed = byCode.has_value();
+        signalUsed = bySignal.has_value();
+    } else {
+        checked = m_store->CodeUsedElsewhere(TableName, code, entryId, &codeUsed) &&
+                  m_store->SignalUsedElsewhere(TableName, signal, entryId, &signalUsed);
+    }
+    if (!checked) {
+        tellStoreFailure(QStringLiteral("The entry could not be checked against the table, so nothing was saved."));
+        return;
+    }
+    if (codeUsed || signalUsed) {
+        MessageBox::show(this, QStringLiteral("Code is in use for other signal, or the signal already exists"),
+                         QStringLiteral("Error"), MessageBox::Warning);
+        return;
+    }
+
+    if (adding) {
+        if (!m_store->InsertEntry(TableName, code, signal)) {
+            tellStoreFailure(QStringLiteral("The entry was not added."));
+            return;
+        }
+        reloadAfterChange(QStringLiteral("The entry was added"));
+    } else {
+        if (!m_store->UpdateEntry(TableName, entryId, code, signal)) {
+            tellStoreFailure(QStringLiteral("The entry was not saved."));
+            return;
+        }
+        reloadAfterChange(QStringLiteral("The entry was saved"));
+    }
+}
+
+void Form4::Command2_Click() {
+    // Remove belongs to edit mode, where the button is shown.
+    if (!m_store->isOpen() || Command2->isHidden())
+        return;
+    if (MessageBox::show(this, QStringLiteral("Are you sure you want to remove this entry?"),
+                         QStringLiteral("Confirm Removal"), MessageBox::Question) != MessageBox::Ok)
+        return;
+    if (!m_store->DeleteEntry(TableName, Label4->text())) {
+        tellStoreFailure(QStringLiteral("The entry was not removed."));
+        return;
+    }
+    reloadAfterChange(QStringLiteral("The entry was removed"));
+}
+
+void Form4::Command3_Click() {
+    if (!m_store->isOpen())
+        return;
+    if (!FillEntryList())
+        tellStoreFailure(QStringLiteral("The list could not be reloaded."));
+}
+
+// The change is stored; if the list cannot show it, the window still leaves the entry (its texts
+// are safe in the table) and says that the list is out of date.
+void Form4::reloadAfterChange(const QString& done) {
+    if (FillEntryList())
+        return;
+    const QString cause = m_store->lastError();
+    enterNewEntryMode();
+    MessageBox::show(this,
+                     done + QStringLiteral(", but the list could not be reloaded.\n\n") + cause +
+                         QStringLiteral("\n\nClose the editor and open it again to see the current entries."),
+                     kTitle, MessageBox::Warning);
+}
+
+void Form4::tellStoreFailure(const QString& what) {
+    MessageBox::show(this, what + QStringLiteral("\n\n") + m_store->lastError(), kTitle, MessageBox::Critical);
+}
+
+// ---- keyboard --------------------------------------------------------------------------------
+
+// Esc presses Cancel while it is shown. Without it there is nothing to cancel, and Esc does not
+// close the window either: that would drop a new entry being typed without a word.
+void Form4::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        if (!Command3->isHidden() && Command3->isEnabled())
+            Command3->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// Enter on the list chooses the highlighted entry, as a click does, instead of pressing the
+// default button. Moving through the list with the arrow keys only highlights: browsing never
+// replaces what is typed in the boxes.
+bool Form4::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && ListView1->currentItem()) {
+            ListView1_ItemClick(ListView1->currentItem());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,9 +1,69 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
+class CodeTableStore;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The code table editor: lists the entries of the current code table and adds, edits and removes
+// them through a connection of its own, so the main window sees every change at its next decode.
+//
+// The window is in one of two modes, and the caption of Command1 is where the mode is held:
+// "Add" for a new entry, "Edit" while an entry chosen from the list is being changed; Label4
+// holds that entry's ID. Every successful change, and Cancel, reloads the list and returns to
+// new-entry mode. Refused input and failed changes leave the window as it was, typed texts
+// included.
 class Form4 : public QDialog {
     Q_OBJECT
 public:
     explicit Form4(QWidget* parent = nullptr);
+    ~Form4() override;
+
+    void ListView1_ColumnClick(int column);
+    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+    QString TableName;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void Form_Unload();
+    bool FillEntryList();
+    void enterNewEntryMode();
+    void showUnavailable(const QString& reason);
+    void tellStoreFailure(const QString& what);
+    void reloadAfterChange(const QString& done);
+
+    QGroupBox* Frame1 = nullptr;
+    QTreeWidget* ListView1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* m_unavailable = nullptr; // takes the list's place when the table cannot be read
+
+    std::unique_ptr<CodeTableStore> m_store;
+    // The sort belongs to the list, not to its rows: it survives every refill.
+    int m_sortColumn = 0;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
