@@ -153,6 +153,9 @@ void Form1::buildControls() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(Twips(375));
+    StatusBar1->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
+    QFont panelFont = StatusBar1->font();
+    panelFont.setPointSizeF(std::min(panelFont.pointSizeF(), 8.0));
     setStatusBar(StatusBar1);
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
     const QString texts[5] = {QStringLiteral("Ready"), QStringLiteral("DT: 150 ms"), QStringLiteral("SDT: 250 ms"),
@@ -160,7 +163,8 @@ void Form1::buildControls() {
     for (int i = 0; i < 5; ++i) {
         m_panels[i] = new QLabel(texts[i], StatusBar1);
         m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        m_panels[i]->setFixedWidth(Twips(widths[i]) - 4);
+        m_panels[i]->setFixedWidth(Twips(widths[i]) - 2);
+        m_panels[i]->setFont(panelFont);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(m_panels[i]);
@@ -292,7 +296,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::ShortcutOverride) {
             // The window's shortcuts win over the text boxes' own Del, Ctrl+C and Ctrl+V.
             auto* key = static_cast<QKeyEvent*>(event);
-            const QKeySequence pressed(key->keyCombination());
+            const QKeySequence pressed(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
             for (QAction* action : {Save, Copy, Paste, Clear, DBEditor, Language}) {
                 if (action->shortcut() == pressed) {
                     event->ignore();
