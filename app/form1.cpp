@@ -221,8 +221,7 @@ void Form1::buildMenus() {
 // ---- start-up and shutdown -------------------------------------------------------------------
 
 void Form1::Form_Load() {
-    const QString dbPath = DatabasePath();
-    if (!m_store->open(dbPath)) {
+    if (!m_store->openConnection(ConnectionString(DatabasePath()))) {
         const QString cause = m_store->lastError();
         m_toldCauses.insert(cause);
         // Told once the window stands; keying still fills the buffer meanwhile.

@@ -88,6 +88,16 @@ QString CurrentTableName() {
     return value == kDefault ? QStringLiteral("International") : value;
 }
 
+QString ConnectionString(const QString& path) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data source=") + path;
+}
+
+QString PathFromConnectionString(const QString& connectionString) {
+    const QLatin1String key("Data source=");
+    const qsizetype at = connectionString.indexOf(key, 0, Qt::CaseInsensitive);
+    return at < 0 ? QString() : connectionString.mid(at + key.size());
+}
+
 QString EscapeText(const QString& text) {
     QString escaped = text;
     escaped.replace(QLatin1Char('\''), QLatin1String("''"));

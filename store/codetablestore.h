@@ -21,6 +21,11 @@ QString DatabasePath();
 QString CurrentTableName();
 QString DefaultDatabasePath();
 
+// The connection string a window hands to the store: the provider, then "Data source=" and the
+// database path verbatim. The store takes everything after "Data source=" as the path.
+QString ConnectionString(const QString& path);
+QString PathFromConnectionString(const QString& connectionString);
+
 // Doubles every single quote, the way a text goes between quotes in an SQL statement.
 QString EscapeText(const QString& text);
 
@@ -41,6 +46,7 @@ public:
 
     // Opens an existing database file read-write; never creates one.
     bool open(const QString& path);
+    bool openConnection(const QString& connectionString) { return open(PathFromConnectionString(connectionString)); }
     void close();
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }

@@ -34,6 +34,10 @@ void TestStore::resolvesPathAndTable() {
     Module1::WriteSetting("main", "table_name", "Default");
     QCOMPARE(DatabasePath(), QStringLiteral("/data/x.mdb"));
     QCOMPARE(CurrentTableName(), QStringLiteral("Default"));
+    // The path is everything after "Data source=", blanks and semicolons included.
+    const QString odd = QStringLiteral("/a b/x; y=z.mdb");
+    QCOMPARE(ConnectionString(odd), QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data source=/a b/x; y=z.mdb"));
+    QCOMPARE(PathFromConnectionString(ConnectionString(odd)), odd);
 }
 
 void TestStore::findsAndChecksEntries() {
