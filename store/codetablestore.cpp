@@ -33,11 +33,6 @@ QString columnId(sqlite3_stmt* stmt, int column) {
     return columnText(stmt, column);
 }
 
-bool bindText(sqlite3_stmt* stmt, int index, const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    return sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) == SQLITE_OK;
-}
-
 // Why a database file cannot be used, before SQLite is asked: clearer words than its own.
 QString fileProblem(const QString& path) {
     const QFileInfo info(path);
@@ -231,19 +226,23 @@ bool CodeTableStore::fail(const QString& what, const QString& table) {
     return false;
 }
 
-bool CodeTableStore::prepare(int kind, const QString& table, const QByteArray& sqlBefore,
-                             const QByteArray& sqlAfter) {
+bool CodeTableStore::bindText(int index, const QString& text) {
+    QByteArray& bytes = m_bound[index - 1];
+    bytes = text.toUtf8();
+    return sqlite3_bind_text(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_STATIC) == SQLITE_OK;
+}
+
+bool CodeTableStore::prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter) {
     if (!m_db)
         return fail(QString(), table);
     if (m_stmt && kind == m_stmtKind && table == m_stmtTable) {
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
+        sqlite3_reset(m_stmt); // every parameter is bound anew by the caller
         return true;
     }
     sqlite3_finalize(m_stmt);
     m_stmt = nullptr;
     m_stmtKind = 0;
-    const QByteArray sql = sqlBefore + quotedName(table) + sqlAfter;
+    const QByteArray sql = QByteArray(sqlBefore) + quotedName(table) + sqlAfter;
     if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
         return fail(QStringLiteral("read the table"), table);
     m_stmtKind = kind;
@@ -264,10 +263,10 @@ bool CodeTableStore::selectRow(const QString& table, const char* where, const QS
     row->reset();
     const bool byCode = qstrcmp(where, "MS") == 0;
     if (!prepare(byCode ? 1 : 2, table, "SELECT ID, MS, TS FROM ",
-                 QByteArray(" WHERE ") + where + " = ?1 ORDER BY ID LIMIT 1"))
+                 byCode ? " WHERE MS = ?1 ORDER BY ID LIMIT 1" : " WHERE TS = ?1 ORDER BY ID LIMIT 1"))
         return false;
     ++m_statements;
-    if (!bindText(m_stmt, 1, text))
+    if (!bindText(1, text))
         return fail(QStringLiteral("look up an entry"), table);
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
@@ -291,11 +290,12 @@ bool CodeTableStore::existsElsewhere(const QString& table, const char* field, co
     qint64 idValue = 0;
     if (!parseId(id, &idValue))
         return false;
-    if (!prepare(qstrcmp(field, "MS") == 0 ? 3 : 4, table, "SELECT 1 FROM ",
-                 QByteArray(" WHERE ") + field + " = ?1 AND ID <> ?2 LIMIT 1"))
+    const bool byCode = qstrcmp(field, "MS") == 0;
+    if (!prepare(byCode ? 3 : 4, table, "SELECT 1 FROM ",
+                 byCode ? " WHERE MS = ?1 AND ID <> ?2 LIMIT 1" : " WHERE TS = ?1 AND ID <> ?2 LIMIT 1"))
         return false;
     ++m_statements;
-    if (!bindText(m_stmt, 1, text) || sqlite3_bind_int64(m_stmt, 2, idValue) != SQLITE_OK)
+    if (!bindText(1, text) || sqlite3_bind_int64(m_stmt, 2, idValue) != SQLITE_OK)
         return fail(QStringLiteral("check an entry"), table);
     const int rc = sqlite3_step(m_stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
@@ -333,7 +333,7 @@ bool CodeTableStore::InsertEntry(const QString& table, const QString& code, cons
     if (!prepare(6, table, "INSERT INTO ", " (MS, TS) VALUES (?1, ?2)"))
         return false;
     ++m_statements;
-    if (!bindText(m_stmt, 1, code) || !bindText(m_stmt, 2, signal) || sqlite3_step(m_stmt) != SQLITE_DONE) {
+    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_step(m_stmt) != SQLITE_DONE) {
         sqlite3_reset(m_stmt);
         return fail(QStringLiteral("add the entry"), table);
     }
@@ -350,7 +350,7 @@ bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const 
     if (!prepare(7, table, "UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3"))
         return false;
     ++m_statements;
-    if (!bindText(m_stmt, 1, code) || !bindText(m_stmt, 2, signal) ||
+    if (!bindText(1, code) || !bindText(2, signal) ||
         sqlite3_bind_int64(m_stmt, 3, idValue) != SQLITE_OK || sqlite3_step(m_stmt) != SQLITE_DONE) {
         sqlite3_reset(m_stmt);
         return fail(QStringLiteral("save the entry"), table);

@@ -78,7 +78,9 @@ public:
 private:
     // Readies the reusable statement for one kind of statement on one table, preparing it anew
     // only when the kind or the table differs from the last use.
-    bool prepare(int kind, const QString& table, const QByteArray& sqlBefore, const QByteArray& sqlAfter);
+    bool prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter);
+    // Binds a text to the reusable statement; the bytes stay alive until the next bind.
+    bool bindText(int index, const QString& text);
     bool fail(const QString& what, const QString& table = QString());
     bool parseId(const QString& id, qint64* value);
     bool selectRow(const QString& table, const char* where, const QString& text, std::optional<CodeTableEntry>* row);
@@ -88,6 +90,7 @@ private:
     sqlite3_stmt* m_stmt = nullptr; // the one reusable statement
     int m_stmtKind = 0;
     QString m_stmtTable;
+    QByteArray m_bound[2];
     QString m_path;
     QString m_error;
     qint64 m_statements = 0;
