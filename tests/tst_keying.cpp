@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -80,6 +81,7 @@ private slots:
     void ignoresOtherButtonsAndSecondPresses();
     void editsTheBuffer();
     void decidesFromEventTimes();
+    void viewFollowsTheEnd();
     void decodesTheBuffer();
     void decodesOddBuffers();
     void looksUpEachClosedSymbol();
@@ -231,6 +233,25 @@ void TestKeying::decidesFromEventTimes() {
     w.mouse(QEvent::MouseButtonPress, Qt::LeftButton, 12000);
     w.mouse(QEvent::MouseButtonRelease, Qt::LeftButton, 12050);
     QCOMPARE(w.buffer(), QStringLiteral("-. ..."));
+}
+
+void TestKeying::viewFollowsTheEnd() {
+    Window w;
+    w.form->show();
+    QString many;
+    for (int i = 0; i < 2000; ++i)
+        many += QStringLiteral("... ");
+    w.text1->setPlainText(many);
+    QApplication::processEvents();
+    auto* bar = w.text1->verticalScrollBar();
+    bar->setValue(0); // the user scrolled to the top
+    w.form->MK_MouseDown(1);
+    w.form->MK_MouseUp(1);
+    QApplication::processEvents();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(w.text1->textCursor().atEnd());
+    QCOMPARE(w.output().size(), 2000);
 }
 
 void TestKeying::decodesTheBuffer() {
