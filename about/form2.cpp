@@ -47,7 +47,7 @@ void Form2::buildControls() {
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     PlaceTwips(Label3, 720, 960, 2895, 495);
 
-    Label4 = new QLabel(QStringLiteral("Copyright (c) 2026 the Dahdit developers"), this);
+    Label4 = new QLabel(QStringLiteral("Copyright (c) 2026 Dahdit team"), this);
     Label4->setObjectName(QStringLiteral("Label4"));
     PlaceTwips(Label4, 720, 1560, 2895, 255);
 }

@@ -90,9 +90,9 @@ void Form5::Form_Load() {
     QStringList names;
     QString error;
     if (!ListCodeTables(DatabasePath(), &names, &error)) {
-        Label2->setText(error +
-                        QStringLiteral(" Type the path of another database above or press Use Default, then OK."));
-        Label2->setToolTip(Label2->text());
+        // The path may be longer than the label; the whole message is in its tooltip.
+        Label2->setText(error);
+        Label2->setToolTip(error);
         Label2->show();
         return;
     }
