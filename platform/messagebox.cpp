@@ -23,6 +23,9 @@ int MessageBox::show(QWidget* parent, const QString& text, const QString& title,
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setText(text);
+    // The user can select the text and copy it, a file's path for one, also where the platform
+    // offers no copy key for message boxes.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     switch (style) {
     case Question:
         box.setIcon(QMessageBox::Question);
@@ -47,7 +50,9 @@ void MessageBox::setTestMode(bool on) {
     testState().on = on;
 }
 
-void MessageBox::setNextAnswer(int answer) { testState().answers.append(answer); }
+void MessageBox::setNextAnswer(int answer) {
+    testState().answers.append(answer);
+}
 
 QList<MessageBox::Shown> MessageBox::takeShown() {
     QList<Shown> shown;
