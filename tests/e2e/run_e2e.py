@@ -1,0 +1,236 @@
+#!/usr/bin/env python3
+"""End-to-end cases for Dahdit: python3 run_e2e.py PROGRAM_DIR CASE [CASE...].
+
+Each case starts the built program from a fresh copy of its program folder in an X server of its
+own and works it only through the mouse, the keyboard, the clipboard and the files on disk.
+"""
+
+import os
+import sys
+import traceback
+
+from harness import (MK, SLIDER1, Dahdit, Failure, check, check_equal, poll, spell, transcript_parts)
+
+CASES = {}
+
+
+def case(function):
+    CASES[function.__name__] = function
+    return function
+
+
+@case
+def keys_sos_and_saves_it(program_dir):
+    """SOS at the default speeds, read back through Copy, Copy Output and a saved transcript."""
+    with session(program_dir) as app:
+        app.start()
+        app.key_morse(spell("SOS"))
+        check_equal(app.morse_buffer(expect="... --- ... "), "... --- ... ", "Morse buffer after keying SOS")
+        check_equal(app.output_text(expect="SOS"), "SOS", "output text after keying SOS")
+
+        app.key("ctrl+s")
+        save = app.wait_window("^Save File$")
+        app.type("log", save)
+        app.key("Return", window=save)
+        poll("log.txt to be written", lambda: os.path.exists(app.path("log.txt")))
+        app.wait_gone(save)
+        _, morse, output = transcript_parts(app.read("log.txt"))
+        check_equal(morse, "... --- ... ", "Morse buffer in the transcript")
+        check_equal(output, "SOS", "output text in the transcript")
+        check(app.running(), "the program still runs")
+
+
+@case
+def keys_at_thirty_words_a_minute(program_dir):
+    """With the sliders at 3 (75 ms) and 2 (150 ms), 40 ms dots and 120 ms dashes decode."""
+    with session(program_dir) as app:
+        app.write("settings.ini", "[main]\r\ndt=3\r\nsdt=2\r\n")
+        app.start()
+        app.key_morse(spell("PARIS"), dot=0.04, dash=0.12, gap=0.04, symbol_gap=0.25)
+        check_equal(app.output_text(expect="PARIS"), "PARIS", "output text at 30 words a minute")
+        check_equal(app.setting("dt"), "3", "dt kept")
+        check_equal(app.setting("sdt"), "2", "sdt kept")
+
+
+@case
+def slider_position_survives_a_restart(program_dir):
+    """Slider1 moved with the keyboard is written to settings.ini and restored at the next start."""
+    with session(program_dir) as app:
+        app.start()
+        # Clicking the groove may itself move the thumb one step; the file tells where it stands.
+        app.click(*app.client_point(SLIDER1, dx=SLIDER1[2] - 6))
+        start = int(app.setting("dt") or 6)
+        steps = 12 - start
+        check(steps > 0, "room to move the slider right (it stands at %d)" % start)
+        app.key(*(["Right"] * steps))
+        poll("dt=12 in settings.ini", lambda: app.setting("dt") == "12")
+
+        app.restart()
+        check_equal(app.setting("dt"), "12", "dt after the restart")
+        # Delay time 300 ms: a 200 ms press is now a dot and a 400 ms press a dash.
+        app.key_morse([".", "-"], dot=0.2, dash=0.4)
+        check_equal(app.morse_buffer(expect=". - "), ". - ", "marks keyed with a 300 ms delay time")
+        check_equal(app.output_text(expect="ET"), "ET", "output text")
+
+
+@case
+def entry_added_in_the_editor_decodes(program_dir):
+    """An entry typed into the code table editor is stored, and keyed in the main window at once."""
+    with session(program_dir) as app:
+        code = "-.-.-.-."
+        check(not app.query("select * from International where MS = ?", (code,)), "the code is free")
+        app.start()
+        app.key("ctrl+d")
+        editor = app.wait_window("^Dahdit Database Editor$")
+        app.key("Tab", window=editor)  # from the list to the signal box
+        app.type("Zz", editor)
+        app.key("Tab", window=editor)
+        app.type(code, editor)
+        app.key("Return", window=editor)
+        rows = poll("the new entry in the database",
+                    lambda: app.query("select TS from International where MS = ?", (code,)))
+        check_equal(rows, [("Zz",)], "stored entry")
+
+        app.key_morse([code, "."])
+        check_equal(app.output_text(expect="ZzE"), "ZzE", "output text with the new entry")
+        check(app.windows("^Dahdit Database Editor$") == [editor], "the editor is still open")
+
+
+@case
+def language_choice_takes_effect_at_the_next_start(program_dir):
+    """Greek chosen in Language Options is stored, and decodes only after a restart."""
+    with session(program_dir) as app:
+        app.start()
+        app.key("ctrl+l")
+        options = app.wait_window("^Language Options$")
+        app.key("Tab", "Tab", window=options)  # past the database box and Use Default to the list
+        app.type("Greek", options)
+        app.key("Return", window=options)
+        confirm = app.wait_window("^Settings Changed$")
+        poll("table_name=Greek", lambda: app.setting("table_name") == "Greek")
+        app.key("Return", window=confirm)
+        app.wait_gone(confirm)
+
+        app.key_morse(spell("SOS"))
+        check_equal(app.output_text(expect="SOS"), "SOS", "the running program keeps International")
+
+        app.restart()
+        app.key_morse(spell("SOS"))
+        check_equal(app.output_text(expect="\u03a3\u039f\u03a3"), "\u03a3\u039f\u03a3", "Greek after the restart")
+
+
+def open_every_window(app):
+    app.key_morse(spell("E"))
+    app.output_text(expect="E")  # Save needs an output text
+    app.key("ctrl+d")
+    app.wait_window("^Dahdit Database Editor$")
+    app.key("ctrl+l")
+    app.wait_window("^Language Options$")
+    app.menu(3)  # Help, About... (the last item)
+    app.wait_window("^About$")
+    app.key("ctrl+s")
+    app.wait_window("^Save File$")
+
+
+@case
+def exit_ends_the_program_with_every_window_open(program_dir):
+    with session(program_dir) as app:
+        app.start()
+        open_every_window(app)
+        app.menu(0)  # File, Exit (the last item)
+        check_equal(app.wait_exit(), 0, "exit status after File, Exit")
+
+
+@case
+def close_box_ends_the_program_with_every_window_open(program_dir):
+    with session(program_dir) as app:
+        app.start()
+        open_every_window(app)
+        app.close_box(app.main)
+        check_equal(app.wait_exit(), 0, "exit status after the close box")
+
+
+@case
+def missing_database_is_named_at_start(program_dir):
+    """Without its database the window still opens, and a message names the missing file."""
+    with session(program_dir) as app:
+        os.remove(app.path("dahdit_db.mdb"))
+        app.start()
+        box = app.wait_window("^Dahdit$", other_than=(app.main,))
+        text = app.message_text(box)
+        check(app.path("dahdit_db.mdb") in text, "the message names the file: %r" % text)
+        check("does not exist" in text, "the message says why: %r" % text)
+        app.key("Return", window=box)
+        app.wait_gone(box)
+        # Keying goes on; nothing decodes, and the program still ends cleanly.
+        app.key_morse(spell("E"))
+        check_equal(app.morse_buffer(expect=". "), ". ", "Morse buffer without a database")
+        app.close_box(app.main)
+        check_equal(app.wait_exit(), 0, "exit status")
+        check(not os.path.exists(app.path("dahdit_db.mdb")), "no empty database was made")
+
+
+@case
+def read_only_program_folder(program_dir):
+    """Run by an unprivileged user in a folder it may not write: nothing is created or lost, the
+    slider still works for the session, and a transcript that cannot be written is reported."""
+    nobody = 65534
+    with session(program_dir, as_user=nobody) as app:
+        app.start()
+        app.click(*app.client_point(SLIDER1, dx=SLIDER1[2] - 6))
+        app.key("Right", "Right")
+        app.key_morse(spell("E"))
+        check_equal(app.output_text(expect="E"), "E", "decoding from a read-only folder")
+        app.key("ctrl+s")
+        save = app.wait_window("^Save File$")
+        app.type("log", save)
+        app.key("Return", window=save)
+        box = app.wait_window("^Save File$", other_than=(save,))
+        text = app.message_text(box)
+        check(app.path("log.txt") in text, "the message names the file: %r" % text)
+        app.key("Return", window=box)
+        app.wait_gone(box)
+        check(app.windows("^Save File$") == [save], "the Save window stays open for another try")
+        check(not os.path.exists(app.path("settings.ini")), "no settings file appeared")
+        check(not os.path.exists(app.path("log.txt")), "no transcript appeared")
+        app.close_box(app.main)
+        check_equal(app.wait_exit(), 0, "exit status")
+        check(sorted(os.listdir(app.folder)) == ["dahdit", "dahdit_db.mdb", "readme.txt"],
+              "the folder holds what it held: %r" % os.listdir(app.folder))
+
+
+class session:
+    def __init__(self, program_dir, **options):
+        self.app = Dahdit(program_dir, **options)
+
+    def __enter__(self):
+        return self.app
+
+    def __exit__(self, kind, value, trace):
+        if kind is not None and os.path.exists(self.app.path("stderr.log")):
+            sys.stderr.write("--- program's stderr:\n" + self.app.read("stderr.log").decode("utf-8", "replace"))
+        self.app.stop()
+        return False
+
+
+def main(argv):
+    if len(argv) < 3:
+        print("usage: run_e2e.py PROGRAM_DIR CASE...\ncases: " + " ".join(CASES))
+        return 2
+    program_dir, names = argv[1], argv[2:]
+    if names == ["all"]:
+        names = list(CASES)
+    failed = 0
+    for name in names:
+        try:
+            CASES[name](program_dir)
+            print("PASS", name)
+        except (Failure, Exception):
+            failed += 1
+            print("FAIL", name)
+            traceback.print_exc()
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
