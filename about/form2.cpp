@@ -24,9 +24,7 @@ QString Form2::VersionLine() {
 }
 
 void Form2::buildControls() {
-    Label2 = new QLabel(QStringLiteral("Updating version..."), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    PlaceTwips(Label2, 720, 600, 2895, 255);
+    Label2 = Place(new QLabel(QStringLiteral("Updating version..."), this), "Label2", 720, 600, 2895, 255);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
@@ -47,9 +45,7 @@ void Form2::buildControls() {
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     PlaceTwips(Label3, 720, 960, 2895, 495);
 
-    Label4 = new QLabel(QStringLiteral("Copyright (c) 2026 Dahdit team"), this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    PlaceTwips(Label4, 720, 1560, 2895, 255);
+    Label4 = Place(new QLabel(QStringLiteral("Copyright (c) 2026 Dahdit team"), this), "Label4", 720, 1560, 2895, 255);
 }
 
 void Form2::Form_Load() {

@@ -31,8 +31,12 @@ namespace {
 const QString kMain = QStringLiteral("main");
 const QString kDefault = QStringLiteral("default");
 
-int DelayTime(int position) { return 25 * position; }
-int SpaceDelayTime(int position) { return 25 * position + 100; }
+int DelayTime(int position) {
+    return 25 * position;
+}
+int SpaceDelayTime(int position) {
+    return 25 * position + 100;
+}
 
 // A slider position from the settings file: a whole number from 1 to 20, or nothing.
 std::optional<int> SliderPosition(const QString& text) {
@@ -85,7 +89,9 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<Co
     Form_Load();
 }
 
-Form1::~Form1() { Form_Unload(); }
+Form1::~Form1() {
+    Form_Unload();
+}
 
 void Form1::buildControls() {
     auto* client = new QWidget(this);
@@ -103,24 +109,12 @@ void Form1::buildControls() {
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
 
-    Text1 = new QPlainTextEdit(client);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    PlaceTwips(Text1, 120, 120, 4575, 1605);
-    Slider1 = new QSlider(Qt::Horizontal, client);
-    Slider1->setObjectName(QStringLiteral("Slider1"));
-    PlaceTwips(Slider1, 120, 1800, 2175, 555);
-    Slider2 = new QSlider(Qt::Horizontal, client);
-    Slider2->setObjectName(QStringLiteral("Slider2"));
-    PlaceTwips(Slider2, 2400, 1800, 2295, 555);
-    MK = new QPushButton(QStringLiteral("Morse"), client);
-    MK->setObjectName(QStringLiteral("MK"));
-    PlaceTwips(MK, 120, 2400, 3855, 495);
-    BS = new QPushButton(QStringLiteral("<<"), client);
-    BS->setObjectName(QStringLiteral("BS"));
-    PlaceTwips(BS, 4080, 2400, 615, 495);
-    Text2 = new QPlainTextEdit(client);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    PlaceTwips(Text2, 4800, 120, 4575, 2805);
+    Text1 = Place(new QPlainTextEdit(client), "Text1", 120, 120, 4575, 1605);
+    Slider1 = Place(new QSlider(Qt::Horizontal, client), "Slider1", 120, 1800, 2175, 555);
+    Slider2 = Place(new QSlider(Qt::Horizontal, client), "Slider2", 2400, 1800, 2295, 555);
+    MK = Place(new QPushButton(QStringLiteral("Morse"), client), "MK", 120, 2400, 3855, 495);
+    BS = Place(new QPushButton(QStringLiteral("<<"), client), "BS", 4080, 2400, 615, 495);
+    Text2 = Place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
 
     for (QPlainTextEdit* box : {Text1, Text2}) {
         box->setFont(TextFont());
@@ -268,7 +262,9 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Form1::Exit_Click() { close(); }
+void Form1::Exit_Click() {
+    close();
+}
 
 // ---- key timing ------------------------------------------------------------------------------
 
@@ -358,7 +354,9 @@ void Form1::MK_MouseUp(int button, quint64 stamp) {
     Append(LongPress ? QStringLiteral("-") : QStringLiteral("."));
 }
 
-void Form1::Timer1_Timer() { LongPress = true; }
+void Form1::Timer1_Timer() {
+    LongPress = true;
+}
 
 void Form1::Timer2_Timer() {
     const QString text = Text1->toPlainText();
@@ -378,11 +376,17 @@ void Form1::BS_Click() {
     Timer2->stop();
 }
 
-void Form1::Clear_Click() { ReplaceText(Text1, QString()); }
+void Form1::Clear_Click() {
+    ReplaceText(Text1, QString());
+}
 
-void Form1::Text1_KeyDown() { Timer2->stop(); }
+void Form1::Text1_KeyDown() {
+    Timer2->stop();
+}
 
-void Form1::Append(const QString& text) { ReplaceText(Text1, Text1->toPlainText() + text); }
+void Form1::Append(const QString& text) {
+    ReplaceText(Text1, Text1->toPlainText() + text);
+}
 
 // ---- decoding --------------------------------------------------------------------------------
 
@@ -419,7 +423,9 @@ void Form1::tellOnce(const QString& cause, const QString& message) {
                      QStringLiteral("Dahdit"), MessageBox::Warning);
 }
 
-void Form1::setPanel(int panel, const QString& text) { m_panels[panel - 1]->setText(text); }
+void Form1::setPanel(int panel, const QString& text) {
+    m_panels[panel - 1]->setText(text);
+}
 
 // ---- timing controls -------------------------------------------------------------------------
 
@@ -463,7 +469,9 @@ void Form1::CopyOutput_Click() {
     clipboard->setText(Text2->toPlainText());
 }
 
-void Form1::Paste_Click() { ReplaceText(Text1, QGuiApplication::clipboard()->text()); }
+void Form1::Paste_Click() {
+    ReplaceText(Text1, QGuiApplication::clipboard()->text());
+}
 
 namespace {
 // Shows a window's single instance, creating it on first use.

@@ -67,13 +67,9 @@ Form4::~Form4() {
 }
 
 void Form4::buildControls() {
-    Frame1 = new QGroupBox(QStringLiteral("Current entries"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    PlaceTwips(Frame1, 120, 120, 4095, 3015);
+    Frame1 = Place(new QGroupBox(QStringLiteral("Current entries"), this), "Frame1", 120, 120, 4095, 3015);
 
-    ListView1 = new QTreeWidget(Frame1);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    PlaceTwips(ListView1, 120, 360, 3855, 2535);
+    ListView1 = Place(new QTreeWidget(Frame1), "ListView1", 120, 360, 3855, 2535);
     ListView1->setColumnCount(2);
     ListView1->setHeaderLabels({QStringLiteral("Signal"), QStringLiteral("Morse Code")});
     ListView1->setRootIsDecorated(false);
@@ -94,17 +90,13 @@ void Form4::buildControls() {
     header->setSortIndicator(m_sortColumn, m_sortOrder);
     ListView1->installEventFilter(this);
 
-    m_unavailable = new QLabel(Frame1);
-    m_unavailable->setObjectName(QStringLiteral("Unavailable"));
-    PlaceTwips(m_unavailable, 120, 360, 3855, 2535);
+    m_unavailable = Place(new QLabel(Frame1), "Unavailable", 120, 360, 3855, 2535);
     m_unavailable->setWordWrap(true);
     m_unavailable->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_unavailable->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_unavailable->hide();
 
-    Frame2 = new QGroupBox(QStringLiteral("New entry"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    PlaceTwips(Frame2, 4335, 120, 3120, 3015);
+    Frame2 = Place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
 
     auto label = [this](QLabel*& control, const char* name, const QString& caption, int top) {
         control = new QLabel(caption, Frame2);
@@ -115,17 +107,11 @@ void Form4::buildControls() {
     label(Label1, "Label1", QStringLiteral("ID:"), 435);
     label(Label2, "Label2", QStringLiteral("Signal:"), 915);
     label(Label3, "Label3", QStringLiteral("Code:"), 1395);
-    Label4 = new QLabel(QStringLiteral("Automatic"), Frame2);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    PlaceTwips(Label4, 1080, 435, 1815, 315);
+    Label4 = Place(new QLabel(QStringLiteral("Automatic"), Frame2), "Label4", 1080, 435, 1815, 315);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    Text1 = new QLineEdit(Frame2);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    PlaceTwips(Text1, 1080, 915, 1815, 315);
-    Text2 = new QLineEdit(Frame2);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    PlaceTwips(Text2, 1080, 1395, 1815, 315);
+    Text1 = Place(new QLineEdit(Frame2), "Text1", 1080, 915, 1815, 315);
+    Text2 = Place(new QLineEdit(Frame2), "Text2", 1080, 1395, 1815, 315);
     Label2->setBuddy(Text1);
     Label3->setBuddy(Text2);
 
@@ -141,11 +127,11 @@ void Form4::buildControls() {
     Command2->hide();
     Command3->hide();
 
-    Label6 = new QLabel(QStringLiteral("Warning: changes made to the database are irreversible. We recommend that you "
-                                       "make a copy of the database before modifying or changing it in any way."),
-                        this);
-    Label6->setObjectName(QStringLiteral("Label6"));
-    PlaceTwips(Label6, 120, 3240, 7335, 615);
+    Label6 =
+        Place(new QLabel(QStringLiteral("Warning: changes made to the database are irreversible. We recommend that you "
+                                        "make a copy of the database before modifying or changing it in any way."),
+                         this),
+              "Label6", 120, 3240, 7335, 615);
     Label6->setWordWrap(true);
     QPalette grey = Label6->palette();
     grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));

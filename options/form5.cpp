@@ -28,22 +28,12 @@ Form5::Form5(QWidget* parent) : QDialog(parent) {
 }
 
 void Form5::buildControls() {
-    Frame1 = new QGroupBox(QStringLiteral("Database"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    PlaceTwips(Frame1, 120, 120, 4815, 1335);
-    Text1 = new QLineEdit(Frame1);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    PlaceTwips(Text1, 240, 360, 4335, 285);
-    Command3 = new QPushButton(QStringLiteral("Use Default"), Frame1);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    PlaceTwips(Command3, 240, 720, 1695, 375);
+    Frame1 = Place(new QGroupBox(QStringLiteral("Database"), this), "Frame1", 120, 120, 4815, 1335);
+    Text1 = Place(new QLineEdit(Frame1), "Text1", 240, 360, 4335, 285);
+    Command3 = Place(new QPushButton(QStringLiteral("Use Default"), Frame1), "Command3", 240, 720, 1695, 375);
 
-    Frame2 = new QGroupBox(QStringLiteral("Table"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    PlaceTwips(Frame2, 120, 1560, 4815, 1815);
-    Label1 = new QLabel(QStringLiteral("Current:"), Frame2);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    PlaceTwips(Label1, 240, 360, 4335, 255);
+    Frame2 = Place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
+    Label1 = Place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
     List1 = new QListWidget(Frame2);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -63,9 +53,7 @@ void Form5::buildControls() {
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
     PlaceTwips(Command1, 2400, 3600, 1215, 375);
-    Command2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    PlaceTwips(Command2, 3720, 3600, 1215, 375);
+    Command2 = Place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);

@@ -1,19 +1,29 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 
 class QIcon;
 class QPlainTextEdit;
-class QString;
 class QWidget;
 
 // Layouts are given in twips; at 96 dots per inch 15 twips make one pixel, and Qt scales
 // the pixels for high-density screens.
-constexpr int Twips(int twips) { return (twips + 7) / 15; }
+constexpr int Twips(int twips) {
+    return (twips + 7) / 15;
+}
 constexpr QRect TwipsRect(int left, int top, int width, int height) {
     return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
 }
 void PlaceTwips(QWidget* widget, int left, int top, int width, int height);
+
+// Gives a control the name its handlers are written against and places it, in twips.
+template <typename Control>
+Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
+    control->setObjectName(QString::fromLatin1(name));
+    PlaceTwips(control, left, top, width, height);
+    return control;
+}
 
 // The program icon, in every size it is drawn in.
 QIcon ProgramIcon();

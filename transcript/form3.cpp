@@ -66,18 +66,10 @@ Form3::Form3(TextSource morseText, TextSource outputText, QWidget* parent)
 }
 
 void Form3::buildControls() {
-    Label1 = new QLabel(QStringLiteral("Save in:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    PlaceTwips(Label1, 120, 120, 855, 255);
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    PlaceTwips(Text1, 1080, 120, 3375, 285);
-    Label2 = new QLabel(QStringLiteral("File name:"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    PlaceTwips(Label2, 120, 480, 855, 255);
-    Text2 = new QLineEdit(this);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    PlaceTwips(Text2, 1080, 480, 2295, 285);
+    Label1 = Place(new QLabel(QStringLiteral("Save in:"), this), "Label1", 120, 120, 855, 255);
+    Text1 = Place(new QLineEdit(this), "Text1", 1080, 120, 3375, 285);
+    Label2 = Place(new QLabel(QStringLiteral("File name:"), this), "Label2", 120, 480, 855, 255);
+    Text2 = Place(new QLineEdit(this), "Text2", 1080, 480, 2295, 285);
     Combo1 = new QComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
@@ -89,9 +81,7 @@ void Form3::buildControls() {
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
     PlaceTwips(Command1, 1920, 960, 1215, 375);
-    Command2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    PlaceTwips(Command2, 3240, 960, 1215, 375);
+    Command2 = Place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3240, 960, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
