@@ -2,6 +2,7 @@
 
 #include "apppath.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTest>
 #include <sqlite3.h>
@@ -53,3 +54,5 @@ void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& 
 }
 
 QString BundledDatabase() { return QStringLiteral(DAHDIT_BUNDLED_DB); }
+
+void RunDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }

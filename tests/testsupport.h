@@ -30,3 +30,5 @@ void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& 
 bool ExecSql(const QString& dbPath, const QString& sql);
 // The bundled database as built.
 QString BundledDatabase();
+// Deletes the windows that closed themselves (they delete themselves later, on the event loop).
+void RunDeferredDeletes();

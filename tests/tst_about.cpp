@@ -14,10 +14,6 @@
 
 namespace {
 
-void RunDeferredDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 // Top-level windows other than the main window and its menus.
 QList<QWidget*> OtherWindows(const QWidget* main) {
     QList<QWidget*> windows;

@@ -23,10 +23,6 @@ QString Setting(const char* key) {
 void Store(const char* key, const QString& value) {
     QVERIFY(Module1::WriteSetting(kMain, QLatin1String(key), value));
 }
-void RunDeferredDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 // The window deletes itself when it closes, so it lives on the heap; the guard removes what is
 // left of it when a test ends.
 struct Window {

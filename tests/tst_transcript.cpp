@@ -18,10 +18,6 @@
 
 namespace {
 
-void RunDeferredDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 // The window deletes itself when it closes, so it lives on the heap; the guard removes what is
 // left of it when a test ends.
 struct Window {
