@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds the fuzzers with clang and libFuzzer (address and undefined sanitizers on) and runs each
+# for a bounded time.   tests/fuzz/run.sh [SECONDS] [BUILD_DIR]
+# The bundled database is taken from BUILD_DIR/../build-e2e/program or DAHDIT_PROGRAM_DIR.
+set -euo pipefail
+seconds=${1:-30}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=${2:-$root/build-fuzz}
+program_dir=${DAHDIT_PROGRAM_DIR:-$root/build-e2e/program}
+mkdir -p "$out"
+
+flags=(-std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+       -I"$root/store" -I"$root/app" $(pkg-config --cflags Qt6Core sqlite3))
+libs=($(pkg-config --libs Qt6Core sqlite3))
+store=("$root/store/settingsfile.cpp" "$root/store/apppath.cpp" "$root/store/module1.cpp"
+       "$root/store/codetablestore.cpp")
+
+build() { # name, sources...
+    local name=$1; shift
+    if [ ! -x "$out/$name" ] || [ -n "$(find "$root/tests/fuzz" "$root/store" "$root/app" -newer "$out/$name" \
+           -name '*.cpp' -o -newer "$out/$name" -name '*.h' | head -1)" ]; then
+        echo "building $name"
+        clang++ "${flags[@]}" "$@" "${libs[@]}" -o "$out/$name"
+    fi
+}
+build fuzz_settings "$root/tests/fuzz/fuzz_settings.cpp" "${store[@]}"
+build fuzz_decoder "$root/tests/fuzz/fuzz_decoder.cpp" "$root/app/decoder.cpp" "${store[@]}"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$program_dir/dahdit_db.mdb" "$work/db.sqlite"
+export DAHDIT_FUZZ_DB="$work/db.sqlite"
+# Qt's own allocations at exit are not Dahdit's concern here.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+status=0
+for name in fuzz_settings fuzz_decoder; do
+    corpus="$out/corpus-$name"
+    mkdir -p "$corpus"
+    echo "== $name for ${seconds}s"
+    if ! (cd "$work" && "$out/$name" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+              -artifact_prefix="$out/crash-$name-" -print_final_stats=1 "$corpus" 2>"$out/$name.log"); then
+        status=1
+        tail -40 "$out/$name.log"
+    fi
+    grep -E "^(stat::number_of_executed_units|stat::new_units_added|#[0-9]+ +DONE)" "$out/$name.log" || true
+    grep -E "DONE" "$out/$name.log" | tail -1 || true
+done
+exit $status
