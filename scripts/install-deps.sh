@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev
   qt6-multimedia-dev
-  xvfb xauth xdotool xclip x11-utils
+  xvfb xauth xdotool xclip x11-utils libx11-6 python3
   clang libclang-rt-14-dev
 )
 missing=()

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the fuzzers with clang and libFuzzer (address and undefined sanitizers on) and runs each
 # for a bounded time.   tests/fuzz/run.sh [SECONDS] [BUILD_DIR]
-# The bundled database is taken from BUILD_DIR/../build-e2e/program or DAHDIT_PROGRAM_DIR.
+# The bundled database is taken from DAHDIT_PROGRAM_DIR (a built program folder), by default
+# build/program.
 set -euo pipefail
 seconds=${1:-30}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${2:-$root/build-fuzz}
-program_dir=${DAHDIT_PROGRAM_DIR:-$root/build-e2e/program}
+program_dir=${DAHDIT_PROGRAM_DIR:-$root/build/program}
 mkdir -p "$out"
 
 flags=(-std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
