@@ -9,6 +9,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${2:-$root/build-fuzz}
 program_dir=${DAHDIT_PROGRAM_DIR:-$root/build/program}
 mkdir -p "$out"
+out=$(cd "$out" && pwd) # the fuzzers run in a scratch folder
 
 flags=(-std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$root/store" -I"$root/app" $(pkg-config --cflags Qt6Core sqlite3))
