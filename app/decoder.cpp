@@ -26,7 +26,8 @@ DecodeResult DecodeBuffer(const QString& buffer, CodeTableStore* store, const QS
     QHash<QStringView, QString> seen;
     seen.reserve(128);
     result.output.reserve(int(lastSpace / 3) + 16);
-    std::optional<CodeTableEntry> row;
+    QString signal;
+    bool found = false;
     qsizetype start = 0;
     while (start <= lastSpace) {
         const qsizetype space = buffer.indexOf(u' ', start);
@@ -35,13 +36,13 @@ DecodeResult DecodeBuffer(const QString& buffer, CodeTableStore* store, const QS
         ++result.symbols;
         auto known = seen.constFind(token);
         if (known == seen.constEnd()) {
-            if (!store->FindByCode(table, token.toString(), &row)) {
+            if (!store->FindSignalOfCode(table, token, &signal, &found)) {
                 const QString error = store->lastError();
                 store->endRead();
                 return failWith(error);
             }
             // A row whose text is empty or NULL adds nothing but is no error.
-            known = seen.insert(token, row ? (row->ts.isNull() ? QStringLiteral("") : row->ts) : QString());
+            known = seen.insert(token, found ? signal : QString());
         }
         if (known->isNull())
             ++result.errors;

@@ -11,7 +11,9 @@ namespace {
 
 const QString kDefault = QStringLiteral("default");
 
-QString nativePath(const QString& path) { return QDir::toNativeSeparators(path); }
+QString nativePath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 // A table name as a quoted SQL identifier: no name read from the settings can change a statement.
 QByteArray quotedName(const QString& table) {
@@ -56,7 +58,8 @@ QString openFailure(const QString& path, const QString& cause) {
 QString sqliteCause(int code, const char* message) {
     switch (code & 0xff) {
     case SQLITE_NOTADB:
-        return QStringLiteral("the file is not an SQLite database (it may be an old Access file or another kind of file).");
+        return QStringLiteral(
+            "the file is not an SQLite database (it may be an old Access file or another kind of file).");
     case SQLITE_CORRUPT:
         return QStringLiteral("the file is damaged (truncated or overwritten).");
     case SQLITE_CANTOPEN:
@@ -71,7 +74,9 @@ QString sqliteCause(int code, const char* message) {
 
 } // namespace
 
-QString DefaultDatabasePath() { return AppFile(QStringLiteral("dahdit_db.mdb")); }
+QString DefaultDatabasePath() {
+    return AppFile(QStringLiteral("dahdit_db.mdb"));
+}
 
 QString DatabasePath() {
     const QString value = Module1::ReadSetting(QStringLiteral("main"), QStringLiteral("db_path"));
@@ -133,7 +138,9 @@ bool ListCodeTables(const QString& path, QStringList* names, QString* error) {
 
 CodeTableStore::CodeTableStore() = default;
 
-CodeTableStore::~CodeTableStore() { close(); }
+CodeTableStore::~CodeTableStore() {
+    close();
+}
 
 bool CodeTableStore::open(const QString& path) {
     close();
@@ -221,12 +228,13 @@ bool CodeTableStore::fail(const QString& what, const QString& table) {
                                  "file and its folder writable and try again.")
                       .arg(file);
     else
-        m_error = QStringLiteral("Cannot %1 in the code table database %2: %3")
-                      .arg(what.isEmpty() ? QStringLiteral("read") : what, file, sqliteCause(code, sqlite3_errmsg(m_db)));
+        m_error =
+            QStringLiteral("Cannot %1 in the code table database %2: %3")
+                .arg(what.isEmpty() ? QStringLiteral("read") : what, file, sqliteCause(code, sqlite3_errmsg(m_db)));
     return false;
 }
 
-bool CodeTableStore::bindText(int index, const QString& text) {
+bool CodeTableStore::bindText(int index, QStringView text) {
     QByteArray& bytes = m_bound[index - 1];
     bytes = text.toUtf8();
     return sqlite3_bind_text(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_STATIC) == SQLITE_OK;
@@ -281,12 +289,29 @@ bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::
     return selectRow(table, "MS", code, row);
 }
 
+bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found) {
+    if (!prepare(9, table, "SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1"))
+        return false;
+    ++m_statements;
+    if (!bindText(1, code))
+        return fail(QStringLiteral("look up an entry"), table);
+    const int rc = sqlite3_step(m_stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return fail(QStringLiteral("look up an entry"), table);
+    *found = rc == SQLITE_ROW;
+    *signal = *found ? columnText(m_stmt, 0) : QString();
+    if (*found && signal->isNull())
+        *signal = QStringLiteral("");
+    sqlite3_reset(m_stmt);
+    return true;
+}
+
 bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row) {
     return selectRow(table, "TS", signal, row);
 }
 
-bool CodeTableStore::existsElsewhere(const QString& table, const char* field, const QString& text,
-                                     const QString& id, bool* used) {
+bool CodeTableStore::existsElsewhere(const QString& table, const char* field, const QString& text, const QString& id,
+                                     bool* used) {
     qint64 idValue = 0;
     if (!parseId(id, &idValue))
         return false;
@@ -350,8 +375,8 @@ bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const 
     if (!prepare(7, table, "UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3"))
         return false;
     ++m_statements;
-    if (!bindText(1, code) || !bindText(2, signal) ||
-        sqlite3_bind_int64(m_stmt, 3, idValue) != SQLITE_OK || sqlite3_step(m_stmt) != SQLITE_DONE) {
+    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_bind_int64(m_stmt, 3, idValue) != SQLITE_OK ||
+        sqlite3_step(m_stmt) != SQLITE_DONE) {
         sqlite3_reset(m_stmt);
         return fail(QStringLiteral("save the entry"), table);
     }

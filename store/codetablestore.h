@@ -61,6 +61,9 @@ public:
 
     // The first row (lowest ID) whose MS equals code, or nothing.
     bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row);
+    // The decoder's lookup: the text of the first row whose MS equals code. found tells
+    // whether there is one; a NULL text reads as an empty one.
+    bool FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found);
     // The first row whose TS equals signal, or nothing.
     bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row);
     bool CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used);
@@ -80,7 +83,7 @@ private:
     // only when the kind or the table differs from the last use.
     bool prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter);
     // Binds a text to the reusable statement; the bytes stay alive until the next bind.
-    bool bindText(int index, const QString& text);
+    bool bindText(int index, QStringView text);
     bool fail(const QString& what, const QString& table = QString());
     bool parseId(const QString& id, qint64* value);
     bool selectRow(const QString& table, const char* where, const QString& text, std::optional<CodeTableEntry>* row);
