@@ -32,7 +32,6 @@ private slots:
     void startsWithoutItsDatabase();
     void tellsOnceAboutAMissingTable();
     void laysOutTheWindow();
-    void exitClosesEveryWindow();
 };
 
 void TestMainWindow::startsWithDefaults() {
@@ -194,26 +193,6 @@ void TestMainWindow::laysOutTheWindow() {
                                 "  Copy Output []", "  Paste [Ctrl+V]", "  Clear [Del]", "Tools",
                                 "  DB Editor [Ctrl+D]", "  Language [Ctrl+L]", "Help", "  Dahdit Readme []",
                                 "  About... []"}));
-}
-
-void TestMainWindow::exitClosesEveryWindow() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
-    auto* form = new Form1;
-    form->show();
-    form->DBEditor_Click();
-    form->Language_Click();
-    form->About_Click();
-    form->About_Click(); // one instance only
-    form->findChild<QPlainTextEdit*>("Text1")->setPlainText("... ");
-    form->Save_Click();
-    int windows = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        windows += widget->parentWidget() == nullptr && widget->isVisible();
-    QCOMPARE(windows, 5);
-    form->Exit_Click();
-    delete form;
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

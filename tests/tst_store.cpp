@@ -16,8 +16,6 @@ private slots:
     void writesEntriesWithIdsFromTheStore();
     void quotesMatchLiterally();
     void listsCodeTablesWithoutSqliteOwn();
-    void reportsFilesItCannotUse_data();
-    void reportsFilesItCannotUse();
     void reportsMissingTablesAndFields();
     void bundledDatabaseHoldsEveryTable();
 };
@@ -156,33 +154,6 @@ void TestStore::listsCodeTablesWithoutSqliteOwn() {
     QVERIFY(!QFile::exists(folder.file("missing.mdb")));
 }
 
-void TestStore::reportsFilesItCannotUse_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("cause");
-    QTest::newRow("missing file") << QByteArray() << "does not exist";
-    QTest::newRow("empty file") << QByteArray("") << "is empty";
-    QTest::newRow("text file") << QByteArray(4096, 'a') << "not an SQLite database";
-    QTest::newRow("old Access file") << QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4000, '\0')
-                                     << "not an SQLite database";
-}
-
-void TestStore::reportsFilesItCannotUse() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, cause);
-    ProgramFolder folder;
-    const QString db = folder.file("bad.mdb");
-    if (!content.isNull())
-        folder.writeFile("bad.mdb", content);
-    CodeTableStore store;
-    QVERIFY(!store.open(db));
-    QVERIFY2(store.lastError().contains(cause), qPrintable(store.lastError()));
-    QVERIFY(store.lastError().contains(QDir::toNativeSeparators(db)));
-    QCOMPARE(QFile::exists(db), !content.isNull()); // opening never creates a file
-    QCOMPARE(folder.readFile("bad.mdb"), content.isNull() ? QByteArray() : content);
-    std::optional<CodeTableEntry> row;
-    QVERIFY(!store.FindByCode("International", ".", &row)); // no crash after a failed open
-}
-
 void TestStore::reportsMissingTablesAndFields() {
     ProgramFolder folder;
     const QString db = folder.copyBundledDatabase();
@@ -196,19 +167,6 @@ void TestStore::reportsMissingTablesAndFields() {
     QVERIFY2(store.lastError().contains("no field MS"), qPrintable(store.lastError()));
     QVERIFY(store.FindByCode("International", "...", &row)); // the store goes on working
     QCOMPARE(row->ts, QStringLiteral("S"));
-
-    // A truncated database opens (its first page is intact) and reports the damage when read.
-    QFile full(db);
-    QVERIFY(full.open(QIODevice::ReadOnly));
-    folder.writeFile("cut.mdb", full.read(full.size() / 3));
-    CodeTableStore cut;
-    if (cut.open(folder.file("cut.mdb"))) {
-        bool allRead = true;
-        for (const char* table : {"International", "Russian", "Japanese", "Korean"})
-            allRead = cut.FindByCode(QString::fromLatin1(table), ".", &row) && allRead;
-        QVERIFY(!allRead);
-        QVERIFY2(cut.lastError().contains("damaged"), qPrintable(cut.lastError()));
-    }
 }
 
 void TestStore::bundledDatabaseHoldsEveryTable() {
