@@ -17,18 +17,6 @@ namespace {
 const QString kTitle = QStringLiteral("Dahdit Database Editor");
 const QString kAdd = QStringLiteral("Add");
 
-// Stored codes and signals lose the spaces around them, and only spaces: a tab or any other
-// character is part of the text.
-QString TrimSpaces(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // A row of the list. Rows sort by the text shown in the sort column, letters that differ only in
 // case side by side (the case-sensitive order breaks the tie, so the order is always the same).
 class EntryItem : public QTreeWidgetItem {
@@ -256,7 +244,8 @@ void Form4::Command1_Click() {
         return;
     const bool adding = Command1->text() == kAdd;
     const QString entryId = Label4->text();
-    // The tests look for the very texts that will be stored, so " E" counts as a duplicate of E.
+    // Stored codes and signals lose the spaces around them, and the tests look for the very
+    // texts that will be stored, so " E" counts as a duplicate of E.
     const QString signal = TrimSpaces(Text1->text());
     const QString code = TrimSpaces(Text2->text());
     if (signal.isEmpty() || code.isEmpty()) {

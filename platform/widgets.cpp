@@ -12,6 +12,16 @@ void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(TwipsRect(left, top, width, height));
 }
 
+QString TrimSpaces(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 QIcon ProgramIcon() {
     // The pictures are compiled into this static library and nothing refers to them by symbol,
     // so they are registered by name or the linker leaves them out.

@@ -25,6 +25,9 @@ Control* Place(Control* control, const char* name, int left, int top, int width,
     return control;
 }
 
+// A typed text without the space characters before and after it; tabs and other blanks stay.
+QString TrimSpaces(const QString& text);
+
 // The program icon, in every size it is drawn in.
 QIcon ProgramIcon();
 

@@ -18,17 +18,6 @@ namespace {
 
 const QString kLineEnd = QStringLiteral("\r\n");
 
-// Removes leading and trailing space characters only; other blanks the user typed stay.
-QString TrimSpaces(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
-
 // Why a path cannot take a file, found before anything is written; empty when it looks fine.
 QString PathProblem(const QString& path) {
     if (path.isEmpty())
