@@ -25,6 +25,7 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+	@echo "== bench/bench_startup.py"; python3 bench/bench_startup.py $(BUILD)/program 20
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
