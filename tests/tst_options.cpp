@@ -16,23 +16,29 @@
 
 namespace {
 
-const QString kMain = QStringLiteral("main");
 QString Setting(const char* key) {
-    return Module1::ReadSetting(kMain, QLatin1String(key));
+    return Module1::ReadSetting(QStringLiteral("main"), QLatin1String(key));
 }
 void Store(const char* key, const QString& value) {
-    QVERIFY(Module1::WriteSetting(kMain, QLatin1String(key), value));
+    QVERIFY(Module1::WriteSetting(QStringLiteral("main"), QLatin1String(key), value));
 }
+// Each message box shown since the last call, as "title: text".
+QStringList Shown() {
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::takeShown())
+        texts << shown.title + QStringLiteral(": ") + shown.text;
+    return texts;
+}
+
 // The window deletes itself when it closes, so it lives on the heap; the guard removes what is
 // left of it when a test ends.
 struct Window {
     QPointer<Form5> form = new Form5;
     Window() { form->show(); }
     ~Window() { delete form; }
-    template <typename T> T* child(const char* name) const { return form->findChild<T*>(QLatin1String(name)); }
-    QLineEdit* path() const { return child<QLineEdit>("Text1"); }
-    QListWidget* list() const { return child<QListWidget>("List1"); }
-    QString label() const { return child<QLabel>("Label1")->text(); }
+    QLineEdit* path() const { return form->findChild<QLineEdit*>(QStringLiteral("Text1")); }
+    QListWidget* list() const { return form->findChild<QListWidget*>(QStringLiteral("List1")); }
+    QLabel* label(const char* name) const { return form->findChild<QLabel*>(QLatin1String(name)); }
     QStringList listed() const {
         QStringList names;
         for (int i = 0; i < list()->count(); ++i)
@@ -46,8 +52,17 @@ struct Window {
     void select(const QString& name) const {
         list()->setCurrentItem(list()->findItems(name, Qt::MatchExactly).value(0));
     }
-    void click(const char* button) const { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void click(const char* button) const {
+        QTest::mouseClick(form->findChild<QPushButton*>(QLatin1String(button)), Qt::LeftButton);
+    }
+    bool closed() const {
+        RunDeferredDeletes();
+        return !form;
+    }
 };
+
+const QString kConfirmation =
+    QStringLiteral("Settings Changed: The new settings will take effect next time you start Dahdit");
 
 } // namespace
 
@@ -61,8 +76,7 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
     void showsTheStoredChoice();
-    void okStoresPathAndTable();
-    void cancelAndUseDefaultStoreNothing();
+    void storesOnlyOnOk();
     void failedWriteKeepsTheWindowOpen();
     void unreadableDatabaseStillOpens();
 };
@@ -71,11 +85,10 @@ void TestOptions::showsTheStoredChoice() {
     ProgramFolder folder;
     folder.copyBundledDatabase();
     {
-        Window w; // no settings file
-        QCOMPARE(w.label(), QStringLiteral("Current: International"));
+        Window w; // no settings file: the bundled database, nothing selected
+        QCOMPARE(w.label("Label1")->text(), QStringLiteral("Current: International"));
         QCOMPARE(w.path()->text(), DefaultDatabasePath());
-        QCOMPARE(w.listed().size(), 10);
-        QCOMPARE(w.listed().first(), QStringLiteral("International"));
+        QVERIFY(w.listed().size() == 10 && w.listed().first() == QStringLiteral("International"));
         QCOMPARE(w.selected(), QString());
     }
     // The stored database is listed in the order its tables were made; only the exact name is
@@ -84,66 +97,52 @@ void TestOptions::showsTheStoredChoice() {
     MakeCodeTable(other, QStringLiteral("Zulu"), {});
     MakeCodeTable(other, QStringLiteral("Alpha"), {});
     Store("db_path", other);
-    for (const char* stored : {"Alpha", "alpha", "Klingon"}) {
-        Store("table_name", QString::fromUtf8(stored));
+    for (const QString stored : {"Alpha", "alpha", "Klingon"}) {
+        Store("table_name", stored);
         Window w;
-        QCOMPARE(w.label(), QStringLiteral("Current: ") + QString::fromUtf8(stored));
+        QCOMPARE(w.label("Label1")->text(), QStringLiteral("Current: ") + stored);
         QCOMPARE(w.path()->text(), other);
         QCOMPARE(w.listed(), QStringList({"Zulu", "Alpha"}));
-        QCOMPARE(w.selected(), qstrcmp(stored, "Alpha") == 0 ? QStringLiteral("Alpha") : QString());
+        QCOMPARE(w.selected(), stored == QStringLiteral("Alpha") ? stored : QString());
     }
 }
 
-void TestOptions::okStoresPathAndTable() {
+void TestOptions::storesOnlyOnOk() {
     ProgramFolder folder;
     folder.copyBundledDatabase();
     {
-        // Another path typed, a table chosen from the list of the stored database.
+        // Use Default fills in the path but lists the stored database still; Cancel and Escape
+        // close the window and store nothing.
+        Window w;
+        w.path()->setText(QStringLiteral("/typed/elsewhere.mdb"));
+        w.select(QStringLiteral("Greek"));
+        w.click("Command3");
+        QCOMPARE(w.path()->text(), DefaultDatabasePath());
+        QCOMPARE(w.selected(), QStringLiteral("Greek"));
+        w.click("Command2");
+        QVERIFY(w.closed());
+        Window escaped;
+        QTest::keyClick(escaped.path(), Qt::Key_Escape);
+        QVERIFY(escaped.closed());
+        QVERIFY(!QFile::exists(folder.file("settings.ini")));
+    }
+    {
+        // OK stores the path typed and the table chosen, confirms, and closes.
         Window w;
         w.path()->setText(QStringLiteral("/somewhere/else/codes.mdb"));
         w.select(QStringLiteral("German"));
         w.click("Command1");
         QCOMPARE(Setting("db_path"), QStringLiteral("/somewhere/else/codes.mdb"));
         QCOMPARE(Setting("table_name"), QStringLiteral("German"));
-        const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, QStringLiteral("The new settings will take effect next time you start Dahdit"));
-        QCOMPARE(shown[0].title, QStringLiteral("Settings Changed"));
-        QCOMPARE(shown[0].style, 64);
-        QVERIFY(!w.form->isVisible());
-        RunDeferredDeletes();
-        QVERIFY(!w.form);
+        QCOMPARE(Shown(), QStringList{kConfirmation});
+        QVERIFY(w.closed());
     }
-    {
-        // Nothing listed (that database does not exist), so nothing selected: Enter presses
-        // OK, which keeps the stored table rather than storing an empty name.
-        Window w;
-        QCOMPARE(w.label(), QStringLiteral("Current: German"));
-        QTest::keyClick(w.path(), Qt::Key_Return);
-        QCOMPARE(Setting("table_name"), QStringLiteral("German"));
-        QCOMPARE(MessageBox::takeShown().size(), 1);
-    }
-}
-
-void TestOptions::cancelAndUseDefaultStoreNothing() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
-    Store("db_path", folder.file("dahdit_db.mdb"));
-    const QByteArray before = folder.readFile("settings.ini");
+    // Nothing listed (that database does not exist), so nothing selected: Enter presses OK,
+    // which keeps the stored table rather than storing an empty name.
     Window w;
-    w.path()->setText(QStringLiteral("/typed/elsewhere.mdb"));
-    w.select(QStringLiteral("Greek"));
-    w.click("Command3");
-    QCOMPARE(w.path()->text(), DefaultDatabasePath());
-    QCOMPARE(w.listed().size(), 10); // not refilled
-    w.click("Command2");
-    RunDeferredDeletes();
-    QVERIFY(!w.form);
-    Window escaped;
-    QTest::keyClick(escaped.path(), Qt::Key_Escape);
-    RunDeferredDeletes();
-    QVERIFY(!escaped.form);
-    QCOMPARE(folder.readFile("settings.ini"), before);
+    QTest::keyClick(w.path(), Qt::Key_Return);
+    QCOMPARE(Setting("table_name"), QStringLiteral("German"));
+    QCOMPARE(Shown(), QStringList{kConfirmation});
 }
 
 void TestOptions::failedWriteKeepsTheWindowOpen() {
@@ -155,13 +154,11 @@ void TestOptions::failedWriteKeepsTheWindowOpen() {
     w.path()->setText(QStringLiteral("/typed/codes.mdb"));
     w.select(QStringLiteral("Russian"));
     w.form->Command1_Click();
-    const auto shown = MessageBox::takeShown();
+    const QStringList shown = Shown();
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown[0].style, 48);
-    QVERIFY(shown[0].text.contains(QStringLiteral("not saved")));
-    QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(folder.file("settings.ini"))));
-    RunDeferredDeletes();
-    QVERIFY(w.form && w.form->isVisible()); // still open with the choice in it
+    QVERIFY(shown[0].startsWith(QStringLiteral("Settings Not Saved: The settings were not saved.")));
+    QVERIFY(shown[0].contains(QDir::toNativeSeparators(folder.file("settings.ini"))));
+    QVERIFY(!w.closed() && w.form->isVisible()); // still open with the choice in it
     QCOMPARE(w.path()->text(), QStringLiteral("/typed/codes.mdb"));
     QCOMPARE(w.selected(), QStringLiteral("Russian"));
 }
@@ -172,17 +169,15 @@ void TestOptions::unreadableDatabaseStillOpens() {
     for (const QString& path : {folder.file("gone.mdb"), folder.file("damaged.mdb")}) {
         Store("db_path", path);
         Window w;
-        QCOMPARE(w.path()->text(), path);
-        QVERIFY(w.listed().isEmpty());
-        QVERIFY(w.child<QLabel>("Label2")->isVisible());
-        QVERIFY(w.child<QLabel>("Label2")->text().contains(QDir::toNativeSeparators(path)));
+        QVERIFY(w.listed().isEmpty() && w.label("Label2")->isVisible());
+        QVERIFY(w.label("Label2")->text().contains(QDir::toNativeSeparators(path)));
     }
     // The user can still point Dahdit back at its own database.
     Window w;
     w.click("Command3");
-    w.form->Command1_Click();
+    w.click("Command1");
     QCOMPARE(Setting("db_path"), DefaultDatabasePath());
-    QCOMPARE(MessageBox::takeShown().size(), 1);
+    QCOMPARE(Shown(), QStringList{kConfirmation});
 }
 
 QTEST_MAIN(TestOptions)
