@@ -218,7 +218,7 @@ bool CodeTableStore::fail(const QString& what, const QString& table) {
                       .arg(table, file);
     else if (message.startsWith(QLatin1String("no such column: ")))
         m_error = QStringLiteral("The code table \"%1\" in %2 has no field %3.")
-                      .arg(table, file, message.mid(int(sizeof("no such column: ")) - 1));
+                      .arg(table, file, message.mid(int(sizeof("no such column: ")) - 1).toUpper());
     else if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
         m_error = QStringLiteral("The code table database %1 is locked by another program. Close that program "
                                  "or try again in a moment.")
