@@ -405,21 +405,21 @@ void Form1::DecodeInput() {
         setPanel(1, QStringLiteral("Cannot decode: ") + result.error);
         m_panels[0]->setToolTip(result.error);
         m_panel1ShowsFailure = true;
-        tellOnce(result.error, result.error);
+        tellOnce(result.error);
     } else if (m_panel1ShowsFailure) {
         setPanel(1, QStringLiteral("Ready"));
         m_panels[0]->setToolTip(QString());
         m_panel1ShowsFailure = false;
     }
-    Save->setEnabled(!Text2->toPlainText().isEmpty());
+    Save->setEnabled(!result.output.isEmpty());
     BS->setEnabled(!buffer.isEmpty());
 }
 
-void Form1::tellOnce(const QString& cause, const QString& message) {
+void Form1::tellOnce(const QString& cause) {
     if (m_toldCauses.contains(cause))
         return;
     m_toldCauses.insert(cause);
-    MessageBox::show(this, message + QStringLiteral("\n\nDecoding is unavailable until this is put right."),
+    MessageBox::show(this, cause + QStringLiteral("\n\nDecoding is unavailable until this is put right."),
                      QStringLiteral("Dahdit"), MessageBox::Warning);
 }
 

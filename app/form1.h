@@ -87,7 +87,7 @@ private:
     void Text1_Change();
     void Append(const QString& text);
     void setPanel(int panel, const QString& text);
-    void tellOnce(const QString& cause, const QString& message);
+    void tellOnce(const QString& cause);
     void catchUpSpaceTimer(quint64 pressStamp);
 
     QTimer* Timer1 = nullptr;
@@ -123,11 +123,11 @@ private:
     // event loop ran late.
     quint64 m_pressStamp = 0;
     quint64 m_releaseStamp = 0;
-    quint64 m_bufferRevision = 0;     // counts changes of the buffer
-    quint64 m_spaceTickRevision = 0;  // the revision a space tick produced since the last release
+    quint64 m_bufferRevision = 0;    // counts changes of the buffer
+    quint64 m_spaceTickRevision = 0; // the revision a space tick produced since the last release
     bool m_spaceTickSinceRelease = false;
 
-    QSet<QString> m_toldCauses;       // decode failures the user has already been told of
+    QSet<QString> m_toldCauses; // decode failures the user has already been told of
     bool m_panel1ShowsFailure = false;
     bool m_unloaded = false;
 };

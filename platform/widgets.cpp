@@ -2,9 +2,7 @@
 
 #include <QIcon>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 

@@ -266,10 +266,9 @@ bool CodeTableStore::parseId(const QString& id, qint64* value) {
     return ok;
 }
 
-bool CodeTableStore::selectRow(const QString& table, const char* where, const QString& text,
+bool CodeTableStore::selectRow(const QString& table, bool byCode, const QString& text,
                                std::optional<CodeTableEntry>* row) {
     row->reset();
-    const bool byCode = qstrcmp(where, "MS") == 0;
     if (!prepare(byCode ? 1 : 2, table, "SELECT ID, MS, TS FROM ",
                  byCode ? " WHERE MS = ?1 ORDER BY ID LIMIT 1" : " WHERE TS = ?1 ORDER BY ID LIMIT 1"))
         return false;
@@ -286,7 +285,7 @@ bool CodeTableStore::selectRow(const QString& table, const char* where, const QS
 }
 
 bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row) {
-    return selectRow(table, "MS", code, row);
+    return selectRow(table, true, code, row);
 }
 
 bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found) {
@@ -307,15 +306,14 @@ bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, QS
 }
 
 bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row) {
-    return selectRow(table, "TS", signal, row);
+    return selectRow(table, false, signal, row);
 }
 
-bool CodeTableStore::existsElsewhere(const QString& table, const char* field, const QString& text, const QString& id,
+bool CodeTableStore::existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id,
                                      bool* used) {
     qint64 idValue = 0;
     if (!parseId(id, &idValue))
         return false;
-    const bool byCode = qstrcmp(field, "MS") == 0;
     if (!prepare(byCode ? 3 : 4, table, "SELECT 1 FROM ",
                  byCode ? " WHERE MS = ?1 AND ID <> ?2 LIMIT 1" : " WHERE TS = ?1 AND ID <> ?2 LIMIT 1"))
         return false;
@@ -331,11 +329,11 @@ bool CodeTableStore::existsElsewhere(const QString& table, const char* field, co
 }
 
 bool CodeTableStore::CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used) {
-    return existsElsewhere(table, "MS", code, id, used);
+    return existsElsewhere(table, true, code, id, used);
 }
 
 bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used) {
-    return existsElsewhere(table, "TS", signal, id, used);
+    return existsElsewhere(table, false, signal, id, used);
 }
 
 bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows) {

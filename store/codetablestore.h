@@ -86,8 +86,8 @@ private:
     bool bindText(int index, QStringView text);
     bool fail(const QString& what, const QString& table = QString());
     bool parseId(const QString& id, qint64* value);
-    bool selectRow(const QString& table, const char* where, const QString& text, std::optional<CodeTableEntry>* row);
-    bool existsElsewhere(const QString& table, const char* field, const QString& text, const QString& id, bool* used);
+    bool selectRow(const QString& table, bool byCode, const QString& text, std::optional<CodeTableEntry>* row);
+    bool existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id, bool* used);
 
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr; // the one reusable statement
