@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <limits>
 
 namespace {
 
@@ -100,6 +101,10 @@ void Form4::buildControls() {
 
     Text1 = Place(new QLineEdit(Frame2), "Text1", 1080, 915, 1815, 315);
     Text2 = Place(new QLineEdit(Frame2), "Text2", 1080, 1395, 1815, 315);
+    // A line edit keeps only its first 32767 characters unless told otherwise, which would
+    // store a longer signal or code cut short without a word.
+    for (QLineEdit* box : {Text1, Text2})
+        box->setMaxLength(std::numeric_limits<int>::max());
     Label2->setBuddy(Text1);
     Label3->setBuddy(Text2);
 

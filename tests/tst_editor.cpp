@@ -260,6 +260,14 @@ void TestEditor::addsEditsAndRemoves() {
     QVERIFY(form.isVisible() && state(form) == "Add|K|-.-" && stored(folder.db).size() == 8);
     QTest::keyClick(child(form, "Text2"), Qt::Key_Return);
     QVERIFY(shown().isEmpty() && state(form) == kFresh && stored(folder.db).last() == "-.-=K");
+
+    // Long texts are stored whole, and come back whole for editing.
+    const QString longSignal(40000, u'w');
+    const QString longCode = QString(40000, u'-') + u'.';
+    enter(form, longSignal, longCode);
+    QVERIFY(shown().isEmpty() && stored(folder.db).last() == longCode + '=' + longSignal);
+    form.ListView1_ItemClick(row(form, longSignal));
+    QVERIFY(state(form) == "Edit 11|" + longSignal + '|' + longCode);
 }
 
 void TestEditor::sortsByColumnClicks() {
