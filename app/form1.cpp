@@ -30,6 +30,9 @@ namespace {
 
 const QString kMain = QStringLiteral("main");
 const QString kDefault = QStringLiteral("default");
+const QString kReady = QStringLiteral("Ready");
+const QString kDelayHint = QStringLiteral("Drag to change delay time");
+const QString kSpaceDelayHint = QStringLiteral("Drag to change space delay time");
 
 int DelayTime(int position) {
     return 25 * position;
@@ -170,7 +173,13 @@ void Form1::buildControls() {
     connect(Slider1, &QSlider::valueChanged, this, &Form1::Slider1_Change);
     connect(Slider2, &QSlider::sliderMoved, this, &Form1::Slider2_Scroll);
     connect(Slider2, &QSlider::valueChanged, this, &Form1::Slider2_Change);
+    connect(Slider1, &QSlider::sliderReleased, this, [this] { endDrag(Slider1, kDelayHint); });
+    connect(Slider2, &QSlider::sliderReleased, this, [this] { endDrag(Slider2, kSpaceDelayHint); });
 
+    // Tab moves on to the next control: a tab character has no place in Morse or in its text,
+    // and without this the sliders could not be reached from the keyboard.
+    Text1->setTabChangesFocus(true);
+    Text2->setTabChangesFocus(true);
     setTabOrder(Text1, Slider1);
     setTabOrder(Slider1, Slider2);
     setTabOrder(Slider2, MK);
@@ -430,29 +439,37 @@ void Form1::setPanel(int panel, const QString& text) {
 // ---- timing controls -------------------------------------------------------------------------
 
 void Form1::Slider1_Scroll() {
-    setPanel(1, QStringLiteral("Drag to change delay time"));
+    setPanel(1, kDelayHint);
     setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->sliderPosition())));
 }
 
 void Form1::Slider1_Change() {
     Timer1->setInterval(DelayTime(Slider1->value()));
     setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->value())));
-    setPanel(1, QStringLiteral("Ready"));
+    setPanel(1, kReady);
     m_panel1ShowsFailure = false;
     Module1::WriteSetting(kMain, QStringLiteral("dt"), QString::number(Slider1->value()));
 }
 
 void Form1::Slider2_Scroll() {
-    setPanel(1, QStringLiteral("Drag to change space delay time"));
+    setPanel(1, kSpaceDelayHint);
     setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->sliderPosition())));
 }
 
 void Form1::Slider2_Change() {
     Timer2->setInterval(SpaceDelayTime(Slider2->value()));
     setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->value())));
-    setPanel(1, QStringLiteral("Ready"));
+    setPanel(1, kReady);
     m_panel1ShowsFailure = false;
     Module1::WriteSetting(kMain, QStringLiteral("sdt"), QString::number(Slider2->value()));
+}
+
+// The thumb is let go before the new position is taken. A drag that ends where it began takes
+// nothing and raises no Change, so the hint is put away here; a decode failure shown meanwhile
+// stays.
+void Form1::endDrag(QSlider* slider, const QString& hint) {
+    if (slider->sliderPosition() == slider->value() && m_panels[0]->text() == hint)
+        setPanel(1, kReady);
 }
 
 // ---- menu commands ---------------------------------------------------------------------------

@@ -89,6 +89,7 @@ private:
     void setPanel(int panel, const QString& text);
     void tellOnce(const QString& cause);
     void catchUpSpaceTimer(quint64 pressStamp);
+    void endDrag(QSlider* slider, const QString& hint);
 
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;

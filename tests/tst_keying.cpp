@@ -310,10 +310,10 @@ void TestKeying::looksUpEachClosedSymbol() {
         return store.statementsRun() - before;
     };
     QCOMPARE(lookups(""), 0);
-    QCOMPARE(lookups("..."), 0);           // the last token is still being keyed
-    QCOMPARE(lookups("... --- ..."), 2);   // two closed symbols, the third open
-    QCOMPARE(lookups("... --- ... "), 2);  // a symbol that recurs is asked for once per decode
-    QCOMPARE(lookups("... --- ... "), 2);  // and again at the next decode: nothing is kept
+    QCOMPARE(lookups("..."), 0);          // the last token is still being keyed
+    QCOMPARE(lookups("... --- ..."), 2);  // two closed symbols, the third open
+    QCOMPARE(lookups("... --- ... "), 2); // a symbol that recurs is asked for once per decode
+    QCOMPARE(lookups("... --- ... "), 2); // and again at the next decode: nothing is kept
 }
 
 void TestKeying::movesTheSliders() {
@@ -344,13 +344,17 @@ void TestKeying::movesTheSliders() {
     slider2->setValue(8);
     QCOMPARE(w.folder.readFile("settings.ini"), QByteArray("[main]\r\ndt=10\r\nsdt=8\r\n"));
 
-    // A drag that ends where it began changes nothing.
+    // A drag that ends where it began changes nothing and puts the hint away.
+    const QByteArray settings = w.folder.readFile("settings.ini");
     slider2->setSliderDown(true);
     slider2->setSliderPosition(3);
     slider2->setSliderPosition(8);
     QCOMPARE(w.panel(1), QStringLiteral("Drag to change space delay time"));
+    QCOMPARE(w.panel(3), QStringLiteral("SDT: 300 ms"));
     slider2->setSliderDown(false);
     QCOMPARE(w.timer2->interval(), 300);
+    QCOMPARE(w.panel(1), QStringLiteral("Ready"));
+    QCOMPARE(w.folder.readFile("settings.ini"), settings);
 }
 
 void TestKeying::shortcutsBelongToTheWindow() {
@@ -390,7 +394,7 @@ void TestKeying::copiesAndPastes() {
     QCOMPARE(clipboard->text(), QString());
     clipboard->setText(QStringLiteral("... --- ..."));
     w.form->Paste_Click();
-    QCOMPARE(w.output(), QStringLiteral("SO")); // the third symbol is still open
+    QCOMPARE(w.output(), QStringLiteral("SO"));                 // the third symbol is still open
     QCOMPARE(clipboard->text(), QStringLiteral("... --- ...")); // pasting leaves the clipboard
     w.form->Timer2_Timer();
     QCOMPARE(w.output(), QStringLiteral("SOS"));

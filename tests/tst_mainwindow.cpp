@@ -16,9 +16,15 @@
 #include <QTimer>
 
 namespace {
-QString panel(const Form1& form, int i) { return form.findChild<QLabel*>(QStringLiteral("Panel%1").arg(i))->text(); }
-QTimer* timer(const Form1& form, const char* name) { return form.findChild<QTimer*>(QLatin1String(name)); }
-QSlider* slider(const Form1& form, const char* name) { return form.findChild<QSlider*>(QLatin1String(name)); }
+QString panel(const Form1& form, int i) {
+    return form.findChild<QLabel*>(QStringLiteral("Panel%1").arg(i))->text();
+}
+QTimer* timer(const Form1& form, const char* name) {
+    return form.findChild<QTimer*>(QLatin1String(name));
+}
+QSlider* slider(const Form1& form, const char* name) {
+    return form.findChild<QSlider*>(QLatin1String(name));
+}
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -151,15 +157,15 @@ void TestMainWindow::laysOutTheWindow() {
         const char* name;
         QRect twips;
     };
-    const Place places[] = {{"Text1", {120, 120, 4575, 1605}}, {"Text2", {4800, 120, 4575, 2805}},
+    const Place places[] = {{"Text1", {120, 120, 4575, 1605}},   {"Text2", {4800, 120, 4575, 2805}},
                             {"Slider1", {120, 1800, 2175, 555}}, {"Slider2", {2400, 1800, 2295, 555}},
-                            {"MK", {120, 2400, 3855, 495}},       {"BS", {4080, 2400, 615, 495}}};
+                            {"MK", {120, 2400, 3855, 495}},      {"BS", {4080, 2400, 615, 495}}};
     for (const Place& place : places) {
         auto* widget = form.findChild<QWidget*>(QLatin1String(place.name));
         QVERIFY2(widget, place.name);
         const QRect& t = place.twips;
-        QCOMPARE(widget->geometry(), QRect((t.x() + 7) / 15, (t.y() + 7) / 15, (t.width() + 7) / 15,
-                                           (t.height() + 7) / 15));
+        QCOMPARE(widget->geometry(),
+                 QRect((t.x() + 7) / 15, (t.y() + 7) / 15, (t.width() + 7) / 15, (t.height() + 7) / 15));
     }
     QCOMPARE(form.width(), 633);
     QCOMPARE(form.height(), form.menuBar()->sizeHint().height() + 225);
@@ -172,15 +178,25 @@ void TestMainWindow::laysOutTheWindow() {
     QVERIFY(form.findChild<QPushButton*>("MK")->font().bold());
     QCOMPARE(form.findChild<QPlainTextEdit*>("Text1")->font().styleHint(), QFont::Monospace);
 
-    // Tab order: the buffer first, then the sliders, the key, "<<" and the output text.
-    QStringList order;
-    QWidget* w = form.findChild<QWidget*>("Text1");
-    for (int i = 0; i < 6; ++i, w = w->nextInFocusChain()) {
-        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty())
-            w = w->nextInFocusChain();
-        order << w->objectName();
-    }
-    QCOMPARE(order, QStringList({"Text1", "Slider1", "Slider2", "MK", "BS", "Text2"}));
+    // Tab and Shift+Tab move along the tab order, round from either end, and type nothing.
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    auto* text1 = form.findChild<QPlainTextEdit*>("Text1");
+    text1->setPlainText(QStringLiteral(".-"));
+    QCOMPARE(form.focusWidget(), text1);
+    auto walk = [&form](int presses, Qt::KeyboardModifiers modifiers) {
+        QStringList names;
+        for (int i = 0; i < presses; ++i) {
+            QTest::keyClick(form.focusWidget(), Qt::Key_Tab, modifiers);
+            names << form.focusWidget()->objectName();
+        }
+        return names;
+    };
+    QCOMPARE(walk(6, Qt::NoModifier), QStringList({"Slider1", "Slider2", "MK", "BS", "Text2", "Text1"}));
+    QCOMPARE(walk(2, Qt::ShiftModifier), QStringList({"Text2", "BS"}));
+    QCOMPARE(text1->toPlainText(), QStringLiteral(".-"));
+    QVERIFY(form.findChild<QPlainTextEdit*>("Text2")->toPlainText().isEmpty());
 
     // The menu tree, in order, with its shortcuts.
     QStringList menu;
@@ -189,10 +205,9 @@ void TestMainWindow::laysOutTheWindow() {
         for (QAction* item : top->menu()->actions())
             menu << QStringLiteral("  %1 [%2]").arg(item->text(), item->shortcut().toString());
     }
-    QCOMPARE(menu, QStringList({"File", "  Save [Ctrl+S]", "  Exit []", "Edit", "  Copy [Ctrl+C]",
-                                "  Copy Output []", "  Paste [Ctrl+V]", "  Clear [Del]", "Tools",
-                                "  DB Editor [Ctrl+D]", "  Language [Ctrl+L]", "Help", "  Dahdit Readme []",
-                                "  About... []"}));
+    QCOMPARE(menu, QStringList({"File", "  Save [Ctrl+S]", "  Exit []", "Edit", "  Copy [Ctrl+C]", "  Copy Output []",
+                                "  Paste [Ctrl+V]", "  Clear [Del]", "Tools", "  DB Editor [Ctrl+D]",
+                                "  Language [Ctrl+L]", "Help", "  Dahdit Readme []", "  About... []"}));
 }
 
 QTEST_MAIN(TestMainWindow)
