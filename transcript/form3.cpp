@@ -25,7 +25,8 @@ QString PathProblem(const QString& path) {
         return QStringLiteral("no folder or file name is given.");
     // The file system would take them, but such a name could hardly be typed or listed again.
     if (std::any_of(path.cbegin(), path.cend(), [](QChar c) { return c.category() == QChar::Other_Control; }))
-        return QStringLiteral("the name holds a line break, a tab or another control character. Type it without.");
+        return QStringLiteral("the path holds a line break, a tab or another control character. Type it without "
+                              "such characters.");
     const QFileInfo info(path);
     if (info.isDir() || path.endsWith(u'/') || path.endsWith(QDir::separator()))
         return QStringLiteral("this is a folder, not a file. Type a file name.");
@@ -109,8 +110,9 @@ void Form3::Command2_Click() {
 bool Form3::TextFileSave(const QString& FileName, const QString& Text, QString* error) {
     auto fail = [&](const QString& cause) {
         if (error)
-            *error = QStringLiteral("Cannot save the transcript to %1: %2\n\nNothing was written. Check the folder "
-                                    "and the file name, then press Save again.")
+            *error = QStringLiteral("Cannot save the transcript to %1: %2\n\nNothing was written, and an earlier "
+                                    "file of that name is as it was. Put this right, or choose another folder or "
+                                    "name, then press Save again.")
                          .arg(QDir::toNativeSeparators(FileName), cause);
         return false;
     };
