@@ -251,6 +251,11 @@ void Form1::Form_Load() {
     m_sidetone = std::make_unique<Sidetone>(
         SidetoneSettings::fromText(Module1::ReadSetting(kMain, QStringLiteral("sidetone")),
                                    Module1::ReadSetting(kMain, QStringLiteral("sidetone_hz"))));
+    // Told once, as the window stands; the sliders' writes are refused quietly after that.
+    if (const QString problem = Module1::SettingsProblem(); !problem.isEmpty())
+        QTimer::singleShot(0, this, [this, problem] {
+            MessageBox::show(this, problem, QStringLiteral("Dahdit"), MessageBox::Warning);
+        });
 }
 
 void Form1::Form_Unload() {

@@ -92,18 +92,36 @@ void Form5::Form_Load() {
 }
 
 void Form5::Command1_Click() {
-    QString error;
-    bool stored = Module1::WriteSetting(kMain, QStringLiteral("db_path"), Text1->text(), &error);
     // With no table chosen the stored one stays: an empty name would name no table at all.
+    SettingsFile::Values values{{QStringLiteral("db_path"), Text1->text()}};
     const QList<QListWidgetItem*> selected = List1->selectedItems();
-    if (stored && !selected.isEmpty())
-        stored = Module1::WriteSetting(kMain, QStringLiteral("table_name"), selected.first()->text(), &error);
-    if (!stored) {
-        // The window stays open with the choice in it, so the user can fix the cause and retry.
-        MessageBox::show(this,
-                         QStringLiteral("The settings were not saved.\n\n") + error +
-                             QStringLiteral("\n\nDahdit will start with the database and table chosen before."),
+    if (!selected.isEmpty())
+        values.append({QStringLiteral("table_name"), selected.first()->text()});
+    // The window stays open with the choice in it, so the user can put the cause right and retry.
+    auto refuse = [this](const QString& text) {
+        MessageBox::show(this, QStringLiteral("The settings were not saved.\n\n") + text,
                          QStringLiteral("Settings Not Saved"), MessageBox::Warning);
+    };
+    // Refused here in words about the choice; the settings file would refuse them too.
+    for (const auto& [key, value] : values) {
+        const bool path = key == QLatin1String("db_path");
+        const QString what = path ? QStringLiteral("The database path") : QStringLiteral("The table name");
+        const QString fix = path ? QStringLiteral("Type a path on one line of at most %1 characters.")
+                                 : QStringLiteral("Choose another table, or rename this one in the database to a "
+                                                  "name on one line of at most %1 characters.");
+        QString fault;
+        if (value.contains(u'\n') || value.contains(u'\r'))
+            fault = QStringLiteral(" holds a line break, which the settings file cannot hold. ");
+        else if (value.size() > SettingsFile::MaxValueLength)
+            fault = QStringLiteral(" is %1 characters long, more than the settings file holds. ").arg(value.size());
+        if (!fault.isEmpty()) {
+            refuse(what + fault + fix.arg(SettingsFile::MaxValueLength));
+            return;
+        }
+    }
+    QString error;
+    if (!Module1::WriteSettings(kMain, values, &error)) {
+        refuse(error + QStringLiteral("\n\nDahdit will start with the database and table chosen before."));
         return;
     }
     close();

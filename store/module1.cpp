@@ -1,11 +1,14 @@
 #include "module1.h"
 
 #include "apppath.h"
-#include "settingsfile.h"
+
+#include <QDir>
 
 namespace Module1 {
 
-QString SettingsPath() { return AppFile(QStringLiteral("settings.ini")); }
+QString SettingsPath() {
+    return AppFile(QStringLiteral("settings.ini"));
+}
 
 QString ReadSetting(const QString& section, const QString& key) {
     return SettingsFile::read(SettingsPath(), section, key, QStringLiteral("default"));
@@ -13,6 +16,19 @@ QString ReadSetting(const QString& section, const QString& key) {
 
 bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error) {
     return SettingsFile::write(SettingsPath(), section, key, value, error);
+}
+
+bool WriteSettings(const QString& section, const SettingsFile::Values& values, QString* error) {
+    return SettingsFile::write(SettingsPath(), section, values, error);
+}
+
+QString SettingsProblem() {
+    const QString cause = SettingsFile::problem(SettingsPath());
+    if (cause.isEmpty())
+        return cause;
+    return QStringLiteral("Cannot use the settings file %1: %2\n\nUntil then Dahdit starts with its built-in "
+                          "settings and leaves the file as it is, so choices made now are not kept.")
+        .arg(QDir::toNativeSeparators(SettingsPath()), cause);
 }
 
 } // namespace Module1

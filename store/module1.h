@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settingsfile.h"
+
 #include <QString>
 
 // The settings of the program: section "main" of settings.ini in the program's folder.
@@ -13,5 +15,12 @@ QString ReadSetting(const QString& section, const QString& key);
 
 // True when the value reached the file; error (if given) says why not.
 bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error = nullptr);
+
+// Several keys in one write: all of them reach the file, or none does.
+bool WriteSettings(const QString& section, const SettingsFile::Values& values, QString* error = nullptr);
+
+// What to tell the user when settings.ini is there but cannot be used (a folder, a named pipe, a
+// device, a huge file, no permission to read it); empty when it can be used or is missing.
+QString SettingsProblem();
 
 } // namespace Module1

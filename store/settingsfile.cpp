@@ -1,102 +1,210 @@
 #include "settingsfile.h"
 
-#include <QByteArrayList>
+#include "wholefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QStringDecoder>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace SettingsFile {
 namespace {
 
-struct Line {
-    QByteArray text; // without its line end
-    QByteArray end;  // "\r\n", "\n" or empty for a last line without a line end
+const QString kUnreadable = QStringLiteral("Dahdit may not read it. Make it readable and writable for you.");
+
+struct Contents {
+    enum Status { Missing, Read, Unusable } status = Missing;
+    QByteArray bytes;
+    QString cause; // why it is unusable, and what to do
 };
 
-QList<Line> splitLines(const QByteArray& bytes) {
-    QList<Line> lines;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype nl = bytes.indexOf('\n', start);
-        if (nl < 0) {
-            lines.append({bytes.mid(start), QByteArray()});
-            break;
-        }
-        qsizetype textEnd = nl;
-        QByteArray end("\n");
-        if (textEnd > start && bytes.at(textEnd - 1) == '\r') {
-            --textEnd;
-            end = "\r\n";
-        }
-        lines.append({bytes.mid(start, textEnd - start), end});
-        start = nl + 1;
-    }
-    return lines;
+Contents unusable(const QString& cause) {
+    return {Contents::Unusable, QByteArray(), cause};
 }
 
-bool isComment(const QString& trimmed) { return trimmed.startsWith(u';') || trimmed.startsWith(u'#'); }
+QString kindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a named pipe (FIFO)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a special file");
+}
 
-// The section name when the line is a section header, else a null string.
-QString sectionOf(const QString& trimmed) {
+Contents tooLarge() {
+    return unusable(QStringLiteral("it is larger than 1 MiB, far more than any settings need. Remove it, or cut it "
+                                   "down to the settings it should hold."));
+}
+
+Contents load(const QString& path) {
+    // Opened without waiting, so that a named pipe in the file's place cannot stall the program.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return {};
+        return unusable(errno == EACCES ? kUnreadable : WholeFile::describe(errno));
+    }
+    struct stat status {};
+    Contents contents;
+    if (::fstat(fd, &status) != 0) {
+        contents = unusable(WholeFile::describe(errno));
+    } else if (!S_ISREG(status.st_mode)) {
+        contents = unusable(QStringLiteral("it is %1, not a file. Remove it, or put a settings file of at most 1 MiB "
+                                           "in its place.")
+                                .arg(kindOf(status.st_mode)));
+    } else if (status.st_size > MaxFileSize) {
+        contents = tooLarge();
+    } else {
+        // Read to the end, whatever the size said, but never past the limit.
+        QByteArray bytes(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+        qsizetype size = 0;
+        for (;;) {
+            if (size == bytes.size()) {
+                if (size > MaxFileSize)
+                    break;
+                bytes.resize(qMin<qsizetype>(size * 2, MaxFileSize + 1));
+            }
+            const ssize_t got = ::read(fd, bytes.data() + size, size_t(bytes.size() - size));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                if (got < 0)
+                    contents = unusable(WholeFile::describe(errno));
+                break;
+            }
+            size += got;
+        }
+        if (contents.status != Contents::Unusable) {
+            bytes.truncate(size);
+            contents = size > MaxFileSize ? tooLarge() : Contents{Contents::Read, bytes, QString()};
+        }
+    }
+    ::close(fd);
+    return contents;
+}
+
+// Decodes one line at a time into a buffer that is reused, so that a file of many lines costs
+// no allocation per line.
+class LineDecoder {
+public:
+    QStringView operator()(QByteArrayView bytes) {
+        // A UTF-8 byte never gives more than one UTF-16 unit.
+        if (m_buffer.size() < bytes.size())
+            m_buffer.resize(bytes.size());
+        QChar* start = m_buffer.data();
+        const QChar* end = m_decoder.appendToBuffer(start, bytes);
+        return QStringView(start, end - start);
+    }
+
+private:
+    // Every line is decoded on its own, as a whole string would be: a byte-order mark is kept
+    // as a character.
+    QStringDecoder m_decoder{QStringDecoder::Utf8,
+                             QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
+    QString m_buffer;
+};
+
+bool isComment(QStringView trimmed) {
+    return trimmed.startsWith(u';') || trimmed.startsWith(u'#');
+}
+
+// True when the line is a section header; name is then the section's name.
+bool sectionOf(QStringView trimmed, QStringView* name) {
     if (!trimmed.startsWith(u'['))
-        return QString();
+        return false;
     const qsizetype close = trimmed.indexOf(u']');
     if (close < 0)
-        return QString();
-    QString name = trimmed.mid(1, close - 1).trimmed();
-    return name.isNull() ? QStringLiteral("") : name;
+        return false;
+    *name = trimmed.mid(1, close - 1).trimmed();
+    return true;
 }
 
 // Splits "key = value" into its trimmed halves; false when the line holds no key.
-bool keyValueOf(const QString& trimmed, QString* key, QString* value) {
+bool keyValueOf(QStringView trimmed, QStringView* key, QStringView* value) {
     if (trimmed.isEmpty() || isComment(trimmed) || trimmed.startsWith(u'['))
         return false;
     const qsizetype eq = trimmed.indexOf(u'=');
     if (eq <= 0)
         return false;
     *key = trimmed.left(eq).trimmed();
-    if (value)
-        *value = trimmed.mid(eq + 1).trimmed();
+    *value = trimmed.mid(eq + 1).trimmed();
     return !key->isEmpty();
 }
 
-bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(QStringView a, QStringView b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
+// Byte offsets into the file. A line's text ends before its line end; the next line begins
+// after it.
 struct Location {
-    qsizetype section = -1; // index of the section header line
-    qsizetype key = -1;     // index of the key line
-    qsizetype lastKey = -1; // index of the section's last key line (or its header)
+    bool section = false;    // the section is in the file
+    qsizetype keyBegin = -1; // the key's line
+    qsizetype keyEnd = -1;
+    qsizetype lastEnd = -1; // the section's last key line, or its header
+    qsizetype lastNext = -1;
+    QString value; // the key's value, trimmed
 };
 
-Location locate(const QList<Line>& lines, const QString& section, const QString& key, QString* value) {
+// One pass over the file, to the key (or, with wholeSection, to the end of the section).
+Location locate(const QByteArray& bytes, QStringView section, QStringView key, bool wholeSection) {
     Location where;
+    LineDecoder decode;
+    const char* data = bytes.constData();
+    const qsizetype size = bytes.size();
     bool inSection = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString trimmed = QString::fromUtf8(lines[i].text).trimmed();
-        const QString header = sectionOf(trimmed);
-        if (!header.isNull()) {
-            if (where.section >= 0)
+    for (qsizetype begin = 0; begin < size;) {
+        qsizetype end = begin;
+        while (end < size && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        qsizetype next = end;
+        if (next < size)
+            next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
+
+        const QStringView line = decode(QByteArrayView(data + begin, end - begin)).trimmed();
+        QStringView name;
+        QStringView value;
+        if (sectionOf(line, &name)) {
+            if (where.section)
                 break; // only the first matching section counts
-            inSection = sameName(header, section);
-            if (inSection)
-                where.section = where.lastKey = i;
-            continue;
-        }
-        if (!inSection)
-            continue;
-        QString name;
-        QString found;
-        if (keyValueOf(trimmed, &name, &found)) {
-            where.lastKey = i;
-            if (where.key < 0 && sameName(name, key)) {
-                where.key = i;
-                if (value)
-                    *value = found;
+            inSection = sameName(name, section);
+            if (inSection) {
+                where.section = true;
+                where.lastEnd = end;
+                where.lastNext = next;
+            }
+        } else if (inSection && keyValueOf(line, &name, &value)) {
+            where.lastEnd = end;
+            where.lastNext = next;
+            if (where.keyBegin < 0 && sameName(name, key)) {
+                where.keyBegin = begin;
+                where.keyEnd = end;
+                where.value = value.toString();
+                if (!wholeSection)
+                    break;
             }
         }
+        begin = next;
     }
     return where;
+}
+
+// The file's own line end: its first one, or CR LF when it has none.
+QByteArray lineEndOf(const QByteArray& bytes) {
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n')
+            return "\n";
+        if (bytes[i] == '\r')
+            return (i + 1 < bytes.size() && bytes[i + 1] == '\n') ? "\r\n" : "\r";
+    }
+    return "\r\n";
 }
 
 QString unquoted(const QString& value) {
@@ -114,76 +222,91 @@ QString truncated(QString value) {
     return value;
 }
 
+// The value as written: in quotes where the reader would otherwise trim or unquote it.
+QByteArray storedForm(const QString& value) {
+    if (unquoted(value.trimmed()) == value)
+        return value.toUtf8();
+    return '"' + value.toUtf8() + '"';
+}
+
+// The file with key set to value in section.
+QByteArray withValue(const QByteArray& old, const QString& section, const QString& key, const QString& value) {
+    const QByteArray line = key.toUtf8() + '=' + storedForm(value);
+    const Location where = locate(old, section, key, true);
+    if (where.keyBegin >= 0)
+        return old.left(where.keyBegin) + line + old.mid(where.keyEnd);
+    const QByteArray eol = lineEndOf(old);
+    if (where.section) {
+        QByteArray before = old.left(where.lastNext);
+        if (where.lastNext == where.lastEnd)
+            before += eol; // the last line of the file had no line end
+        // A lone CR followed by the LF of an empty line would read as one CR LF and swallow it.
+        const bool joins = eol == "\r" && where.lastNext < old.size() && old[where.lastNext] == '\n';
+        return before + line + (joins ? QByteArray("\r\n") : eol) + old.mid(where.lastNext);
+    }
+    QByteArray bytes = old;
+    if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
+        bytes += eol;
+    return bytes + '[' + section.toUtf8() + ']' + eol + line + eol;
+}
+
 } // namespace
 
 QString read(const QString& path, const QString& section, const QString& key, const QString& fallback) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const Contents contents = load(path);
+    if (contents.status != Contents::Read)
         return fallback;
-    const QList<Line> lines = splitLines(file.readAll());
-    QString value;
-    const Location where = locate(lines, section, key, &value);
-    if (where.key < 0)
+    const Location where = locate(contents.bytes, section, key, false);
+    if (where.keyBegin < 0)
         return fallback;
-    return truncated(unquoted(value));
+    return truncated(unquoted(where.value));
 }
 
-bool write(const QString& path, const QString& section, const QString& key, const QString& value,
-           QString* error) {
+QString problem(const QString& path) {
+    return load(path).cause;
+}
+
+bool write(const QString& path, const QString& section, const Values& values, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = QStringLiteral("Cannot save the settings file %1: %2").arg(QDir::toNativeSeparators(path), why);
         return false;
     };
-    if (value.contains(u'\n') || value.contains(u'\r'))
-        return fail(QStringLiteral("a setting cannot hold a line break."));
-
-    QByteArray old;
-    const QFileInfo info(path);
-    if (info.exists()) {
-        // Write bits all cleared mean the user wants the file left alone, also where the
+    for (const auto& [key, value] : values) {
+        if (value.contains(u'\n') || value.contains(u'\r'))
+            return fail(QStringLiteral("a setting cannot hold a line break."));
+        if (value.size() > MaxValueLength)
+            return fail(QStringLiteral("a setting holds at most %1 characters, and the value of %2 has %3.")
+                            .arg(MaxValueLength)
+                            .arg(key)
+                            .arg(value.size()));
+    }
+    const Contents old = load(path);
+    if (old.status == Contents::Unusable)
+        return fail(old.cause);
+    QByteArray bytes = old.bytes;
+    for (const auto& [key, value] : values)
+        bytes = withValue(bytes, section, key, value);
+    if (old.status == Contents::Read) {
+        if (bytes == old.bytes)
+            return true; // every value is stored already
+        // Read or write bits all cleared mean the user wants the file left alone, also where the
         // system would let this user replace it.
+        const QFileInfo info(path);
+        if (!(info.permissions() & (QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)))
+            return fail(kUnreadable);
         const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
         if (!info.isWritable() || !(info.permissions() & writeBits))
             return fail(QStringLiteral("the file is read-only. Make it writable and try again."));
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(file.errorString() + QLatin1Char('.'));
-        old = file.readAll();
     }
-
-    QList<Line> lines = splitLines(old);
-    const QByteArray eol = (old.contains('\n') && !old.contains("\r\n")) ? QByteArray("\n") : QByteArray("\r\n");
-    const QByteArray keyLine = key.toUtf8() + '=' + value.toUtf8();
-    const Location where = locate(lines, section, key, nullptr);
-
-    if (where.key >= 0) {
-        lines[where.key].text = keyLine;
-    } else if (where.section >= 0) {
-        Line& after = lines[where.lastKey];
-        if (after.end.isEmpty())
-            after.end = eol;
-        lines.insert(where.lastKey + 1, {keyLine, eol});
-    } else {
-        if (!lines.isEmpty() && lines.back().end.isEmpty())
-            lines.back().end = eol;
-        lines.append({'[' + section.toUtf8() + ']', eol});
-        lines.append({keyLine, eol});
-    }
-
-    QByteArray bytes;
-    bytes.reserve(old.size() + keyLine.size() + 16);
-    for (const Line& line : std::as_const(lines))
-        bytes += line.text + line.end;
-
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(out.errorString() + QStringLiteral(". Check that the folder exists and is writable."));
-    if (out.write(bytes) != bytes.size())
-        return fail(out.errorString() + QLatin1Char('.'));
-    if (!out.commit())
-        return fail(out.errorString() + QStringLiteral(". The disk may be full."));
+    QString cause;
+    if (!WholeFile::replace(path, bytes, &cause))
+        return fail(cause);
     return true;
+}
+
+bool write(const QString& path, const QString& section, const QString& key, const QString& value, QString* error) {
+    return write(path, section, Values{{key, value}}, error);
 }
 
 } // namespace SettingsFile

@@ -77,7 +77,8 @@ private slots:
     }
     void showsTheStoredChoice();
     void storesOnlyOnOk();
-    void failedWriteKeepsTheWindowOpen();
+    void refusedAtOk_data();
+    void refusedAtOk();
     void unreadableDatabaseStillOpens();
 };
 
@@ -137,30 +138,84 @@ void TestOptions::storesOnlyOnOk() {
         QCOMPARE(Shown(), QStringList{kConfirmation});
         QVERIFY(w.closed());
     }
-    // Nothing listed (that database does not exist), so nothing selected: Enter presses OK,
-    // which keeps the stored table rather than storing an empty name.
-    Window w;
-    QTest::keyClick(w.path(), Qt::Key_Return);
-    QCOMPARE(Setting("table_name"), QStringLiteral("German"));
-    QCOMPARE(Shown(), QStringList{kConfirmation});
+    {
+        // Nothing listed (that database does not exist), so nothing selected: Enter presses OK,
+        // which keeps the stored table rather than storing an empty name.
+        Window w;
+        QTest::keyClick(w.path(), Qt::Key_Return);
+        QCOMPARE(Setting("table_name"), QStringLiteral("German"));
+        QCOMPARE(Shown(), QStringList{kConfirmation});
+    }
+    // A choice comes back as it was chosen, blanks and quotes included.
+    const QString other = folder.file(" other.mdb ");
+    const QString fields = QStringLiteral(" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);");
+    QVERIFY(ExecSql(other, "CREATE TABLE Greek" + fields + "CREATE TABLE \"Greek \"" + fields +
+                               "CREATE TABLE \"\"\"Greek\"\"\"" + fields));
+    Store("db_path", other);
+    for (const QString name : {"Greek ", "\"Greek\""}) {
+        Window w;
+        w.select(name);
+        w.click("Command1");
+        QCOMPARE(Shown(), QStringList{kConfirmation});
+        Window again;
+        QCOMPARE(again.path()->text(), other);
+        QCOMPARE(again.selected(), name);
+    }
 }
 
-void TestOptions::failedWriteKeepsTheWindowOpen() {
+void TestOptions::refusedAtOk_data() {
+    QTest::addColumn<int>("permissions"); // of settings.ini
+    QTest::addColumn<QString>("path");    // typed
+    QTest::addColumn<QString>("table");   // chosen
+    QTest::addColumn<QString>("cause");
+    const int rw = QFile::ReadOwner | QFile::WriteOwner;
+    const QString longName = QString(255, u'x');
+    QTest::newRow("read-only settings.ini") << int(QFile::ReadOwner) << "/typed/codes.mdb"
+                                            << "Russian"
+                                            << "the file is read-only";
+    QTest::newRow("settings.ini without permissions") << 0 << "/typed/codes.mdb"
+                                                      << "Russian"
+                                                      << "may not read it";
+    QTest::newRow("path with a line break") << rw << "/typed/\ncodes.mdb"
+                                            << "Russian"
+                                            << "The database path holds a line break";
+    QTest::newRow("path of 255 characters") << rw << u'/' + longName.left(254) << "Russian"
+                                            << "The database path is 255 characters long";
+    QTest::newRow("table name with a line break") << rw << "/typed/codes.mdb"
+                                                  << "Line\nBreak"
+                                                  << "The table name holds a line break";
+    QTest::newRow("table name of 255 characters")
+        << rw << "/typed/codes.mdb" << longName << "The table name is 255 characters long";
+}
+
+void TestOptions::refusedAtOk() {
+    QFETCH(int, permissions);
+    QFETCH(QString, path);
+    QFETCH(QString, table);
+    QFETCH(QString, cause);
     ProgramFolder folder;
-    folder.copyBundledDatabase();
-    // A folder where settings.ini should be: no write can replace it, not even as root.
-    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("settings.ini")));
+    const QString db = folder.copyBundledDatabase();
+    QVERIFY(ExecSql(db, QStringLiteral("CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);"
+                                       "CREATE TABLE \"%1\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);")
+                            .arg(QString(255, u'x'))));
+    const QByteArray before = "[main]\r\ntable_name=German\r\n";
+    folder.writeFile("settings.ini", before);
+    QFile(folder.file("settings.ini")).setPermissions(QFile::Permissions(permissions));
     Window w;
-    w.path()->setText(QStringLiteral("/typed/codes.mdb"));
-    w.select(QStringLiteral("Russian"));
+    w.path()->setText(path);
+    w.select(table);
+    QCOMPARE(w.selected(), table);
     w.form->Command1_Click();
     const QStringList shown = Shown();
     QCOMPARE(shown.size(), 1);
-    QVERIFY(shown[0].startsWith(QStringLiteral("Settings Not Saved: The settings were not saved.")));
-    QVERIFY(shown[0].contains(QDir::toNativeSeparators(folder.file("settings.ini"))));
+    QVERIFY2(shown[0].startsWith(QStringLiteral("Settings Not Saved: The settings were not saved.")) &&
+                 shown[0].contains(cause),
+             qPrintable(shown[0]));
     QVERIFY(!w.closed() && w.form->isVisible()); // still open with the choice in it
-    QCOMPARE(w.path()->text(), QStringLiteral("/typed/codes.mdb"));
-    QCOMPARE(w.selected(), QStringLiteral("Russian"));
+    QCOMPARE(w.path()->text(), path);
+    QCOMPARE(w.selected(), table);
+    QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(folder.readFile("settings.ini"), before);
 }
 
 void TestOptions::unreadableDatabaseStillOpens() {

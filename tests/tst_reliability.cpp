@@ -25,6 +25,8 @@
 #include <QSlider>
 #include <QTest>
 #include <QTreeWidget>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -102,6 +104,7 @@ private slots:
     void oddSettingsFiles_data();
     void oddSettingsFiles();
     void transcriptPaths();
+    void fullDisk();
     void hugePaste();
     void tableNamesWithQuotesAndSpaces();
 };
@@ -226,28 +229,39 @@ void TestReliability::unwritableDatabase() {
 }
 
 void TestReliability::oddSettingsFiles_data() {
-    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("bytes"); // "fifo" and "zero" put a named pipe or a link to /dev/zero there
     QTest::addColumn<bool>("readOnly");
     QTest::addColumn<int>("start"); // Slider1's position; it is then moved to 9
     QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("cause"); // in the one message; no message when empty
     QTest::addColumn<QString>("files");
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
         binary += char((i * 7919) & 0xff);
-    const QByteArray longLine = "[main]\r\ndt=3\r\nnote=" + QByteArray(1 << 20, 'x') + "\r\nsdt=2\r\n";
     const QString kept = QStringLiteral("every other byte kept; the slider's own line written");
-    QTest::newRow("binary settings file") << binary << false << 6 << binary + "\n[main]\ndt=9\n" << kept;
-    QTest::newRow("settings file with a 1 MiB line")
-        << longLine << false << 3 << QByteArray(longLine).replace("dt=3", "dt=9") << kept;
+    QTest::newRow("binary settings file") << binary << false << 6 << binary + "\n[main]\ndt=9\n" << QString() << kept;
+    QTest::newRow("settings file with CR line ends")
+        << QByteArray("[main]\rdt=3\r") << false << 3 << QByteArray("[main]\rdt=9\r") << QString()
+        << QStringLiteral("the slider's own line written, with the file's line ends");
+    // Whatever is not a small regular file is left alone, and start-up neither waits nor reads
+    // it whole.
+    const QString alone =
+        QStringLiteral("left as it was; built-in settings for the session, the slider's change unsaved");
+    const QByteArray large = "[main]\r\ndt=3\r\nnote=" + QByteArray(1 << 20, 'x') + "\r\n";
+    QTest::newRow("settings file over 1 MiB") << large << false << 6 << large << "larger than 1 MiB" << alone;
+    QTest::newRow("settings.ini is a named pipe")
+        << QByteArray("fifo") << false << 6 << QByteArray("fifo") << "named pipe" << alone;
+    QTest::newRow("settings.ini links to /dev/zero")
+        << QByteArray("zero") << false << 6 << QByteArray("zero") << "a device" << alone;
     const QString bad = QStringLiteral("unchanged until a slider moves; the slider starts at 6 (150 ms)");
     QTest::newRow("dt=abc") << QByteArray("[main]\r\ndt=abc\r\n") << false << 6 << QByteArray("[main]\r\ndt=9\r\n")
-                            << bad;
+                            << QString() << bad;
     QTest::newRow("dt=99") << QByteArray("[main]\r\ndt=99\r\n") << false << 6 << QByteArray("[main]\r\ndt=9\r\n")
-                           << bad;
+                           << QString() << bad;
     // Language Options refuses OK with a message and stays open, so the user can put the cause
     // right and retry; a moved slider holds for the session only, unreported.
     QTest::newRow("read-only settings file (write bits cleared)")
-        << QByteArray("[main]\r\ndt=4\r\n") << true << 4 << QByteArray("[main]\r\ndt=4\r\n")
+        << QByteArray("[main]\r\ndt=4\r\n") << true << 4 << QByteArray("[main]\r\ndt=4\r\n") << "read-only"
         << QStringLiteral("file byte-identical; a moved slider holds for the session only, unreported");
 }
 
@@ -256,18 +270,36 @@ void TestReliability::oddSettingsFiles() {
     QFETCH(bool, readOnly);
     QFETCH(int, start);
     QFETCH(QByteArray, after);
+    QFETCH(QString, cause);
     QFETCH(QString, files);
     ProgramFolder folder;
     folder.copyBundledDatabase();
-    folder.writeFile("settings.ini", bytes);
+    const QString path = folder.file("settings.ini");
+    if (bytes == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (bytes == "zero")
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    else
+        folder.writeFile("settings.ini", bytes);
     if (readOnly)
-        QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::ReadGroup);
+        QFile(path).setPermissions(QFile::ReadOwner | QFile::ReadGroup);
+    // What is there now, without reading a pipe or a device.
+    auto contents = [&] {
+        struct stat status {};
+        if (lstat(QFile::encodeName(path).constData(), &status) != 0)
+            return QByteArray("missing");
+        if (S_ISFIFO(status.st_mode))
+            return QByteArray("fifo");
+        if (S_ISLNK(status.st_mode))
+            return QFile::symLinkTarget(path) == QStringLiteral("/dev/zero") ? QByteArray("zero") : QByteArray("link");
+        return folder.readFile("settings.ini");
+    };
     QStringList told;
     {
         Form1 form;
         QCOMPARE(child<QSlider>(form, "Slider1")->value(), start);
         QCOMPARE(decode(form, QStringLiteral("... ")), QStringLiteral("S"));
-        QCOMPARE(folder.readFile("settings.ini"), bytes); // start-up rewrites nothing
+        QCOMPARE(contents(), bytes); // start-up rewrites nothing
         child<QSlider>(form, "Slider1")->setValue(9);
         told = messages();
     }
@@ -280,10 +312,10 @@ void TestReliability::oddSettingsFiles() {
         for (const QString& text : messages())
             told << QStringLiteral("Language Options OK: ") + text;
     }
-    QCOMPARE(told.size(), readOnly ? 1 : 0);
+    QCOMPARE(told.size(), cause.isEmpty() ? 0 : 1);
     for (const QString& text : std::as_const(told))
-        QVERIFY2(text.contains("Settings Not Saved") && text.contains("read-only"), qPrintable(text));
-    QCOMPARE(folder.readFile("settings.ini"), after);
+        QVERIFY2(text.contains(cause) && text.contains(QDir::toNativeSeparators(path)), qPrintable(text));
+    QCOMPARE(contents(), after);
     record(QString::fromLatin1(QTest::currentDataTag()), told, files);
 }
 
@@ -298,7 +330,11 @@ void TestReliability::transcriptPaths() {
         window.Command1_Click();
         return messages();
     };
-    QStringList told = save(QStringLiteral("missing/log"), QStringLiteral(".txt"));
+    QStringList told = save(QStringLiteral("log\n"), QStringLiteral(".txt"));
+    QVERIFY(told.size() == 1 && told[0].contains("control character"));
+    record(QStringLiteral("transcript name with a line break"), told,
+           QStringLiteral("nothing created; the Save window stays open with the typed name"));
+    told = save(QStringLiteral("missing/log"), QStringLiteral(".txt"));
     QVERIFY(told.size() == 1 && told[0].contains("does not exist"));
     QVERIFY(!QFile::exists(folder.file("missing")));
     record(QStringLiteral("transcript path in a missing folder"), told,
@@ -317,6 +353,88 @@ void TestReliability::transcriptPaths() {
     record(QStringLiteral("transcript path in a read-only folder"),
            {QStringLiteral("Save File: Cannot save the transcript to <path>: ... Nothing was written.")},
            QStringLiteral("nothing created (run as an unprivileged user)"), e2e);
+}
+
+namespace {
+
+// A small file system of its own at a temporary folder, for as long as the object lives.
+struct SmallDisk {
+    QTemporaryDir dir;
+    bool mounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                           "size=256k,mode=0700") == 0;
+    ~SmallDisk() {
+        if (mounted)
+            umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
+    }
+    // Takes every free byte.
+    void fill() const {
+        QFile filler(dir.filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) > 0) {
+        }
+    }
+};
+
+} // namespace
+
+void TestReliability::fullDisk() {
+    ProgramFolder elsewhere;
+    const QString db = elsewhere.copyBundledDatabase();
+    SmallDisk disk;
+    if (!disk.mounted)
+        QSKIP("this test mounts a small tmpfs, which needs root (or CAP_SYS_ADMIN) and a system that allows it");
+    SetAppPathForTesting(disk.dir.path());
+    const QByteArray settings = "[main]\r\ndb_path=" + db.toUtf8() + "\r\ndt=4\r\n";
+    const QByteArray transcript = "an earlier transcript\r\n";
+    {
+        QFile out(AppFile("settings.ini"));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(settings) == settings.size());
+        QFile old(AppFile("kept.txt"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(transcript) == transcript.size());
+    }
+    disk.fill();
+    const QStringList before = QDir(disk.dir.path()).entryList(QDir::Files | QDir::Hidden);
+    auto unharmed = [&] {
+        return bytesOf(AppFile("settings.ini")) == settings && bytesOf(AppFile("kept.txt")) == transcript &&
+               QDir(disk.dir.path()).entryList(QDir::Files | QDir::Hidden) == before;
+    };
+    {
+        Form1 form;
+        QCOMPARE(child<QSlider>(form, "Slider1")->value(), 4);
+        child<QSlider>(form, "Slider1")->setValue(9);
+        QVERIFY(messages().isEmpty());
+    }
+    QVERIFY(unharmed());
+    record(QStringLiteral("disk full: a slider moved"), {},
+           QStringLiteral("settings.ini byte-identical; the new position holds for the session only, unreported"));
+
+    QStringList told;
+    {
+        Form5 options;
+        options.show();
+        child<QListWidget>(options, "List1")->setCurrentRow(1);
+        options.Command1_Click();
+        QVERIFY(options.isVisible());
+        told = messages();
+    }
+    QVERIFY(told.size() == 1 && told[0].contains("the disk is full."));
+    QVERIFY(unharmed());
+    record(QStringLiteral("disk full: Language Options OK"), told,
+           QStringLiteral("settings.ini byte-identical; the window stays open with the choice"));
+
+    for (const int size : {100, 100000}) {
+        Form3 save([size] { return QStringLiteral(". ").repeated(size / 2); }, [] { return QStringLiteral("E"); });
+        save.show();
+        child<QLineEdit>(save, "Text2")->setText(QStringLiteral("kept"));
+        save.Command1_Click();
+        QVERIFY(save.isVisible());
+        told = messages();
+        QVERIFY(told.size() == 1 && told[0].contains("the disk is full."));
+        QVERIFY(unharmed());
+        record(QStringLiteral("disk full: Save over an earlier transcript (%1 bytes of Morse)").arg(size), told,
+               QStringLiteral("the earlier file byte-identical, no temporary file left; the Save window stays open"));
+    }
 }
 
 void TestReliability::hugePaste() {

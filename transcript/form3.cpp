@@ -2,6 +2,7 @@
 
 #include "apppath.h"
 #include "messagebox.h"
+#include "wholefile.h"
 #include "widgets.h"
 
 #include <QComboBox>
@@ -12,7 +13,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QSaveFile>
+#include <algorithm>
 
 namespace {
 
@@ -22,6 +23,10 @@ const QString kLineEnd = QStringLiteral("\r\n");
 QString PathProblem(const QString& path) {
     if (path.isEmpty())
         return QStringLiteral("no folder or file name is given.");
+    // The file system would take them, but such a name could hardly be typed or listed again.
+    if (std::any_of(path.cbegin(), path.cend(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return QStringLiteral("the path holds a line break, a tab or another control character. Type it without "
+                              "such characters.");
     const QFileInfo info(path);
     if (info.isDir() || path.endsWith(u'/') || path.endsWith(QDir::separator()))
         return QStringLiteral("this is a folder, not a file. Type a file name.");
@@ -105,8 +110,9 @@ void Form3::Command2_Click() {
 bool Form3::TextFileSave(const QString& FileName, const QString& Text, QString* error) {
     auto fail = [&](const QString& cause) {
         if (error)
-            *error = QStringLiteral("Cannot save the transcript to %1: %2\n\nNothing was written. Check the folder "
-                                    "and the file name, then press Save again.")
+            *error = QStringLiteral("Cannot save the transcript to %1: %2\n\nNothing was written, and an earlier "
+                                    "file of that name is as it was. Put this right, or choose another folder or "
+                                    "name, then press Save again.")
                          .arg(QDir::toNativeSeparators(FileName), cause);
         return false;
     };
@@ -114,18 +120,8 @@ bool Form3::TextFileSave(const QString& FileName, const QString& Text, QString* 
     if (!problem.isEmpty())
         return fail(problem);
 
-    // Written to a temporary file beside the target and renamed over it only when complete,
-    // so a failed write leaves an earlier file of that name as it was.
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString() + u'.');
-    const QByteArray bytes = (Text + kLineEnd).toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        const QString cause = file.errorString();
-        file.cancelWriting();
-        return fail(cause + u'.');
-    }
-    if (!file.commit())
-        return fail(file.errorString() + u'.');
+    QString cause;
+    if (!WholeFile::replace(FileName, (Text + kLineEnd).toUtf8(), &cause))
+        return fail(cause);
     return true;
 }

@@ -14,7 +14,7 @@ out=$(cd "$out" && pwd) # the fuzzers run in a scratch folder
 flags=(-std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$root/store" -I"$root/app" $(pkg-config --cflags Qt6Core sqlite3))
 libs=($(pkg-config --libs Qt6Core sqlite3))
-store=("$root/store/settingsfile.cpp" "$root/store/apppath.cpp" "$root/store/module1.cpp"
+store=("$root/store/settingsfile.cpp" "$root/store/wholefile.cpp" "$root/store/apppath.cpp" "$root/store/module1.cpp"
        "$root/store/codetablestore.cpp")
 
 build() { # name, sources...

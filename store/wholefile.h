@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QFileDevice;
+
+// Writing a file whole or not at all, for every file Dahdit writes (the settings file and
+// transcripts). The bytes go to a temporary file beside the target, are pushed out to the disk
+// and checked, and only then take the target's place; on any failure the temporary file is
+// dropped and the target stays byte for byte as it was.
+//
+// Causes are short phrases in words a user can act on, ending in a full stop ("the disk is
+// full."), for the caller to put after the name of the file.
+namespace WholeFile {
+
+// Replaces the file at path with bytes. False, with the cause, when the file was left as it was.
+bool replace(const QString& path, const QByteArray& bytes, QString* cause);
+
+// Writes bytes to a device open for writing and makes sure that they reached it, down to the
+// disk where the device allows: a full disk may only show when buffered data is pushed out.
+// False, with the cause, when any byte did not.
+bool writeAll(QFileDevice& device, const QByteArray& bytes, QString* cause);
+
+// The cause in words for a system error number.
+QString describe(int errorNumber);
+
+} // namespace WholeFile
