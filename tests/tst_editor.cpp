@@ -122,6 +122,7 @@ private slots:
     void refusesBadEntries_data();
     void refusesBadEntries();
     void addsEditsAndRemoves();
+    void worksOnTheRowChosen();
     void sortsByColumnClicks();
     void keepsTypedTextsWhenTheStoreFails();
     void mainWindowDecodesWithTheEditorsChanges();
@@ -260,6 +261,26 @@ void TestEditor::addsEditsAndRemoves() {
     QVERIFY(form.isVisible() && state(form) == "Add|K|-.-" && stored(folder.db).size() == 8);
     QTest::keyClick(child(form, "Text2"), Qt::Key_Return);
     QVERIFY(shown().isEmpty() && state(form) == kFresh && stored(folder.db).last() == "-.-=K");
+}
+
+void TestEditor::worksOnTheRowChosen() {
+    // Rows made by other means: a second B (ID 6) and one without a signal (ID 7). The row chosen
+    // is the row loaded, removed and saved.
+    Folder folder;
+    QVERIFY(ExecSql(folder.db, "INSERT INTO International (MS, TS) VALUES ('--..', 'B'), ('...', NULL)"));
+    Form4 form;
+    auto byCode = [&form](const QString& code) { return list(form)->findItems(code, Qt::MatchExactly, 1).value(0); };
+    form.ListView1_ItemClick(byCode("--.."));
+    QCOMPARE(state(form), u"Edit 6|B|--.."_s);
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    form.Command2_Click();
+    shown();
+    QCOMPARE(stored(folder.db), kStored + QStringList("...="));
+    form.ListView1_ItemClick(byCode("..."));
+    QCOMPARE(state(form), u"Edit 7||..."_s);
+    enter(form, "S", "...");
+    QVERIFY(shown().isEmpty());
+    QCOMPARE(stored(folder.db), kStored + QStringList("...=S"));
 }
 
 void TestEditor::sortsByColumnClicks() {

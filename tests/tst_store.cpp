@@ -7,6 +7,19 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+// A view that never ends, and a table whose every read computes a megabyte per row.
+const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                    "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;";
+const char* kSlow = "CREATE TABLE Slow (ID INTEGER PRIMARY KEY, TS TEXT);"
+                    "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 20000) "
+                    "INSERT INTO Slow (TS) SELECT 'x' FROM c;"
+                    "ALTER TABLE Slow ADD COLUMN MS TEXT GENERATED ALWAYS AS (length(hex(zeroblob(1000000 + ID))));";
+} // namespace
 
 class TestStore : public QObject {
     Q_OBJECT
@@ -17,6 +30,8 @@ private slots:
     void quotesMatchLiterally();
     void listsCodeTablesWithoutSqliteOwn();
     void reportsMissingTablesAndFields();
+    void refusesHostileAndOddFiles_data();
+    void refusesHostileAndOddFiles();
     void bundledDatabaseHoldsEveryTable();
 };
 
@@ -61,6 +76,10 @@ void TestStore::findsAndChecksEntries() {
     QCOMPARE(row->id, QStringLiteral("2"));
     QVERIFY(store.FindBySignal("T", "t", &row)); // texts compare case-sensitively
     QVERIFY(!row);
+    QVERIFY(store.FindById("T", "3", &row));
+    QVERIFY(row && row->ms == "." && row->ts == "E2");
+    QVERIFY(store.FindById("T", "99", &row));
+    QVERIFY(!row);
 
     bool used = true;
     QVERIFY(store.CodeUsedElsewhere("T", "-", "2", &used));
@@ -86,8 +105,8 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     QCOMPARE(id, QStringLiteral("3"));
     QVERIFY(store.DeleteEntry("T", "3"));
     QVERIFY(store.InsertEntry("T", "--", "M", &id));
-    QCOMPARE(id, QStringLiteral("4")); // IDs are never reused after a removal
-    QVERIFY(store.UpdateEntry("T", "1", " .", "E "));  // stored exactly as given
+    QCOMPARE(id, QStringLiteral("4"));                // IDs are never reused after a removal
+    QVERIFY(store.UpdateEntry("T", "1", " .", "E ")); // stored exactly as given
     QVERIFY(store.ListEntries("T", &rows));
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows[0].id, QStringLiteral("1"));
@@ -109,6 +128,18 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     MakeCodeTable(db, "Empty", {});
     QVERIFY(store.ListEntries("Empty", &rows));
     QVERIFY(rows.isEmpty());
+
+    // Two editors adding the same code: the second cannot check until the first has stored its
+    // row, and then it sees it. A change rolled back is not stored.
+    other.setBusyTimeout(0);
+    QVERIFY(store.beginWrite() && store.FindByCode("T", "...", &row) && !row);
+    QVERIFY(!other.beginWrite());
+    QVERIFY2(other.lastError().contains("locked by another program"), qPrintable(other.lastError()));
+    QVERIFY(store.InsertEntry("T", "...", "S") && store.commitWrite());
+    QVERIFY(other.beginWrite() && other.FindByCode("T", "...", &row) && row);
+    QVERIFY(other.InsertEntry("T", "....", "H"));
+    other.rollbackWrite();
+    QVERIFY(store.FindByCode("T", "....", &row) && !row);
 }
 
 void TestStore::quotesMatchLiterally() {
@@ -144,10 +175,13 @@ void TestStore::listsCodeTablesWithoutSqliteOwn() {
     MakeCodeTable(db, "International", {{".", "E"}}); // AUTOINCREMENT adds sqlite_sequence
     MakeCodeTable(db, "Greek", {});
     ExecSql(db, "ANALYZE"); // adds sqlite_stat1
+    ExecSql(db, kLoop);
     QStringList names;
+    QStringList views;
     QString error;
-    QVERIFY(ListCodeTables(db, &names, &error));
+    QVERIFY(ListCodeTables(db, &names, &error, &views));
     QCOMPARE(names, QStringList({"International", "Greek"}));
+    QCOMPARE(views, QStringList("Loop"));
     QVERIFY(!ListCodeTables(folder.file("missing.mdb"), &names, &error));
     QVERIFY(error.contains("missing.mdb") && error.contains("does not exist"));
     QVERIFY(names.isEmpty());
@@ -167,6 +201,86 @@ void TestStore::reportsMissingTablesAndFields() {
     QVERIFY2(store.lastError().contains("no field MS"), qPrintable(store.lastError()));
     QVERIFY(store.FindByCode("International", "...", &row)); // the store goes on working
     QCOMPARE(row->ts, QStringLiteral("S"));
+}
+
+void TestStore::refusesHostileAndOddFiles_data() {
+    QTest::addColumn<QString>("sql");  // run on a database holding T
+    QTest::addColumn<QString>("file"); // what the path names instead of that database
+    QTest::addColumn<QString>("act");  // what the store is asked to do
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<bool>("staysOpen");
+    const QString loop = QLatin1String(kLoop);
+    QTest::newRow("endless view, looked up") << loop << ""
+                                             << "lookup Loop"
+                                             << "is a view, not a code table" << true;
+    QTest::newRow("endless view in other case, listed") << loop << ""
+                                                        << "list LOOP"
+                                                        << "is a view, not a code table" << true;
+    // Stopped at the deadline, and given up for good: every later query would stall as long.
+    QTest::newRow("table too slow to read") << QString(kSlow) << ""
+                                            << "lookup Slow"
+                                            << "too slow to read" << false;
+    QTest::newRow("trigger that never ends")
+        << loop + "CREATE TRIGGER Hang AFTER INSERT ON T BEGIN SELECT count(*) FROM Loop; END;"
+        << ""
+        << "add T"
+        << "too slow to read" << false;
+    QTest::newRow("pipe") << ""
+                          << "pipe"
+                          << "open"
+                          << "device or a pipe" << false;
+    QTest::newRow("device") << ""
+                            << "/dev/zero"
+                            << "open"
+                            << "device or a pipe" << false;
+    QTest::newRow("deleted while open") << ""
+                                        << "deleted"
+                                        << "add T"
+                                        << "moved, renamed or deleted" << true;
+}
+
+void TestStore::refusesHostileAndOddFiles() {
+    QFETCH(QString, sql);
+    QFETCH(QString, file);
+    QFETCH(QString, act);
+    QFETCH(QString, cause);
+    QFETCH(bool, staysOpen);
+    ProgramFolder folder;
+    QString db = folder.file("t.mdb");
+    MakeCodeTable(db, "T", {{".", "E"}});
+    QVERIFY(sql.isEmpty() || ExecSql(db, sql));
+    if (file == "pipe") {
+        db = folder.file("pipe");
+        QCOMPARE(mkfifo(db.toUtf8().constData(), 0600), 0);
+    } else if (file.startsWith('/')) {
+        db = file;
+    }
+    CodeTableStore store;
+    store.setDeadline(100ms);
+    bool done = store.open(db);
+    const QString table = act.section(' ', 1);
+    if (file == "deleted")
+        QVERIFY(QFile::remove(db));
+    QVector<CodeTableEntry> rows;
+    std::optional<CodeTableEntry> row;
+    if (act.startsWith("lookup"))
+        done = done && store.FindByCode(table, ".", &row);
+    else if (act.startsWith("list"))
+        done = done && store.ListEntries(table, &rows);
+    else if (act.startsWith("add"))
+        done = done && store.InsertEntry(table, "-", "T");
+    QVERIFY(!done);
+    const QString error = store.lastError();
+    QVERIFY2(error.contains(cause) && error.contains(QDir::toNativeSeparators(db)), qPrintable(error));
+    QCOMPARE(store.isOpen(), staysOpen);
+    // A file given up fails at once, with the same words.
+    if (!staysOpen)
+        QVERIFY(!store.FindByCode(table, ".", &row) && store.lastError() == error);
+    if (file.isEmpty()) { // nothing was stored by the change that was stopped
+        CodeTableStore check;
+        QVERIFY(check.open(db) && check.ListEntries("T", &rows));
+        QCOMPARE(rows.size(), 1);
+    }
 }
 
 void TestStore::bundledDatabaseHoldsEveryTable() {
