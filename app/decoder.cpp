@@ -16,8 +16,11 @@ DecodeResult DecodeBuffer(const QString& buffer, CodeTableStore* store, const QS
         result.error = error;
         return result;
     };
-    if (!store || !store->isOpen())
-        return failWith(store ? store->lastError() : QString());
+    if (!store)
+        return failWith(QString());
+    // Another program's lock at start-up is a passing state: each decode tries the file again.
+    if (!store->isOpen() && !store->reopenIfLocked())
+        return failWith(store->lastError());
     if (!store->beginRead())
         return failWith(store->lastError());
 

@@ -228,11 +228,13 @@ void Form1::Form_Load() {
         const QString cause = m_store->lastError();
         m_toldCauses.insert(cause);
         // Told once the window stands; keying still fills the buffer meanwhile.
-        QTimer::singleShot(0, this, [this, cause] {
-            MessageBox::show(this,
-                             cause + QStringLiteral("\n\nDecoding is unavailable. To use another database, choose "
-                                                    "Tools, Language, then restart Dahdit."),
-                             QStringLiteral("Dahdit"), MessageBox::Warning);
+        const QString advice = m_store->openFailedOnLock()
+                                   ? QStringLiteral("Dahdit opens the file again at the next decode.")
+                                   : QStringLiteral("Decoding is unavailable. To use another database, choose "
+                                                    "Tools, Language, then restart Dahdit.");
+        QTimer::singleShot(0, this, [this, cause, advice] {
+            MessageBox::show(this, cause + QStringLiteral("\n\n") + advice, QStringLiteral("Dahdit"),
+                             MessageBox::Warning);
         });
     }
     const QString dt = Module1::ReadSetting(kMain, QStringLiteral("dt"));

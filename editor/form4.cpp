@@ -18,11 +18,16 @@ namespace {
 const QString kTitle = QStringLiteral("Dahdit Database Editor");
 const QString kAdd = QStringLiteral("Add");
 
-// A row of the list. Rows sort by the text shown in the sort column, letters that differ only in
-// case side by side (the case-sensitive order breaks the tie, so the order is always the same).
+// A row of the list, which carries the ID of its entry: signals need not be unique in a table
+// made by other means, and may be missing. Rows sort by the text shown in the sort column,
+// letters that differ only in case side by side (the case-sensitive order breaks the tie, so the
+// order is always the same).
 class EntryItem : public QTreeWidgetItem {
 public:
-    EntryItem(const QString& signal, const QString& code) : QTreeWidgetItem(QStringList{signal, code}, UserType) {}
+    explicit EntryItem(const CodeTableEntry& entry) : QTreeWidgetItem(QStringList{entry.ts, entry.ms}, UserType) {
+        setData(0, Qt::UserRole, entry.id);
+    }
+    static QString id(const QTreeWidgetItem& item) { return item.data(0, Qt::UserRole).toString(); }
 
     bool operator<(const QTreeWidgetItem& other) const override {
         const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
@@ -186,7 +191,7 @@ bool Form4::FillEntryList() {
     QList<QTreeWidgetItem*> items;
     items.reserve(rows.size());
     for (const CodeTableEntry& row : rows)
-        items.append(new EntryItem(row.ts, row.ms));
+        items.append(new EntryItem(row));
     // One insertion and one sort are far cheaper than keeping the list sorted row by row.
     ListView1->addTopLevelItems(items);
     ListView1->sortItems(m_sortColumn, m_sortOrder);
@@ -220,7 +225,7 @@ void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
     // Look the entry up before changing anything, so that a failed lookup leaves the window as it was.
     const QString signal = item->text(0);
     std::optional<CodeTableEntry> row;
-    if (!m_store->FindBySignal(TableName, signal, &row)) {
+    if (!m_store->FindById(TableName, EntryItem::id(*item), &row)) {
         tellStoreFailure(QStringLiteral("The entry \"%1\" could not be loaded.").arg(signal));
         return;
     }
@@ -258,6 +263,14 @@ void Form4::Command1_Click() {
         return;
     }
 
+    // The checks and the change run in one write transaction, so that no other editor can take
+    // the code or the signal between them. No message is shown while the file is held.
+    const QString notDone =
+        adding ? QStringLiteral("The entry was not added.") : QStringLiteral("The entry was not saved.");
+    if (!m_store->beginWrite()) {
+        tellStoreFailure(notDone);
+        return;
+    }
     bool codeUsed = false;
     bool signalUsed = false;
     bool checked;
@@ -271,29 +284,27 @@ void Form4::Command1_Click() {
         checked = m_store->CodeUsedElsewhere(TableName, code, entryId, &codeUsed) &&
                   m_store->SignalUsedElsewhere(TableName, signal, entryId, &signalUsed);
     }
-    if (!checked) {
-        tellStoreFailure(QStringLiteral("The entry could not be checked against the table, so nothing was saved."));
+    if (!checked || codeUsed || signalUsed) {
+        m_store->rollbackWrite();
+        if (!checked)
+            tellStoreFailure(QStringLiteral("The entry could not be checked against the table, so nothing was saved."));
+        else
+            MessageBox::show(this, QStringLiteral("Code is in use for other signal, or the signal already exists"),
+                             QStringLiteral("Error"), MessageBox::Warning);
         return;
     }
-    if (codeUsed || signalUsed) {
-        MessageBox::show(this, QStringLiteral("Code is in use for other signal, or the signal already exists"),
-                         QStringLiteral("Error"), MessageBox::Warning);
+    const bool written =
+        adding ? m_store->InsertEntry(TableName, code, signal) : m_store->UpdateEntry(TableName, entryId, code, signal);
+    if (!written) {
+        m_store->rollbackWrite();
+        tellStoreFailure(notDone);
         return;
     }
-
-    if (adding) {
-        if (!m_store->InsertEntry(TableName, code, signal)) {
-            tellStoreFailure(QStringLiteral("The entry was not added."));
-            return;
-        }
-        reloadAfterChange(QStringLiteral("The entry was added"));
-    } else {
-        if (!m_store->UpdateEntry(TableName, entryId, code, signal)) {
-            tellStoreFailure(QStringLiteral("The entry was not saved."));
-            return;
-        }
-        reloadAfterChange(QStringLiteral("The entry was saved"));
+    if (!m_store->commitWrite()) {
+        tellStoreFailure(notDone);
+        return;
     }
+    reloadAfterChange(adding ? QStringLiteral("The entry was added") : QStringLiteral("The entry was saved"));
 }
 
 void Form4::Command2_Click() {
@@ -332,6 +343,9 @@ void Form4::reloadAfterChange(const QString& done) {
 
 void Form4::tellStoreFailure(const QString& what) {
     MessageBox::show(this, what + QStringLiteral("\n\n") + m_store->lastError(), kTitle, MessageBox::Critical);
+    // A store that gave the file up (it was too slow to read) takes no more presses.
+    if (!m_store->isOpen())
+        showUnavailable(m_store->lastError());
 }
 
 // ---- keyboard --------------------------------------------------------------------------------

@@ -76,8 +76,9 @@ void Form5::Form_Load() {
 
     // The list always shows the tables of the stored database, not of what the box holds later.
     QStringList names;
+    QStringList views;
     QString error;
-    if (!ListCodeTables(DatabasePath(), &names, &error)) {
+    if (!ListCodeTables(DatabasePath(), &names, &error, &views)) {
         // The path may be longer than the label; the whole message is in its tooltip.
         Label2->setText(error);
         Label2->setToolTip(error);
@@ -88,6 +89,14 @@ void Form5::Form_Load() {
         auto* item = new QListWidgetItem(name, List1);
         if (name == tableName)
             List1->setCurrentItem(item);
+    }
+    // Views are not listed, for they are no code tables; a stored one is named as such.
+    const QString current = CurrentTableName();
+    for (const QString& view : std::as_const(views)) {
+        if (view.compare(current, Qt::CaseInsensitive) == 0) {
+            Label1->setText(Label1->text() + QStringLiteral(" (a view, not a code table)"));
+            break;
+        }
     }
 }
 

@@ -4,7 +4,9 @@
 #include "module1.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace {
@@ -35,6 +37,13 @@ QString columnId(sqlite3_stmt* stmt, int column) {
     return columnText(stmt, column);
 }
 
+// How often SQLite looks at the clock while a statement runs, in steps of its virtual machine:
+// rare enough to cost nothing measurable, often enough to stop soon after the deadline.
+constexpr int kStepsBetweenChecks = 1000;
+// SQLite's own memory, its temporary data included, is capped for the whole program, so that
+// no file can make it take all the memory there is.
+constexpr qint64 kSqliteMemory = 256 * 1024 * 1024;
+
 // Why a database file cannot be used, before SQLite is asked: clearer words than its own.
 QString fileProblem(const QString& path) {
     const QFileInfo info(path);
@@ -44,6 +53,9 @@ QString fileProblem(const QString& path) {
         return QStringLiteral("the file does not exist.");
     if (info.isDir())
         return QStringLiteral("it is a folder, not a file.");
+    // Opening a pipe would wait for a writer, and a device holds no database.
+    if (!info.isFile())
+        return QStringLiteral("it is a device or a pipe, not a file.");
     if (!info.isReadable())
         return QStringLiteral("the file cannot be read (permission denied).");
     if (info.size() == 0)
@@ -55,7 +67,16 @@ QString openFailure(const QString& path, const QString& cause) {
     return QStringLiteral("Cannot open the code table database %1: %2").arg(nativePath(path), cause);
 }
 
+QString lockedMessage(const QString& path) {
+    return QStringLiteral("The code table database %1 is locked by another program. Close that program or try "
+                          "again in a moment.")
+        .arg(nativePath(path));
+}
+
 QString sqliteCause(int code, const char* message) {
+    if (code == SQLITE_READONLY_DIRECTORY)
+        return QStringLiteral("its folder cannot be written, and SQLite needs to keep files beside a database in "
+                              "WAL mode. Make the folder writable.");
     switch (code & 0xff) {
     case SQLITE_NOTADB:
         return QStringLiteral(
@@ -67,9 +88,23 @@ QString sqliteCause(int code, const char* message) {
     case SQLITE_PERM:
     case SQLITE_AUTH:
         return QStringLiteral("access to the file is denied.");
+    case SQLITE_NOMEM:
+        return QStringLiteral("reading it needs more memory than Dahdit gives a database (256 MiB); the file may be "
+                              "damaged or made to exhaust memory.");
     default:
         return QString::fromUtf8(message) + QLatin1Char('.');
     }
+}
+
+// A database in WAL mode whose every change is in the file itself: nothing waits in a -wal file
+// beside it.
+bool isWalWithoutLog(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header[18] == 2 && header[19] == 2 &&
+           !QFileInfo::exists(path + QLatin1String("-wal"));
 }
 
 } // namespace
@@ -104,36 +139,15 @@ QString EscapeText(const QString& text) {
     return escaped;
 }
 
-bool ListCodeTables(const QString& path, QStringList* names, QString* error) {
+bool ListCodeTables(const QString& path, QStringList* names, QString* error, QStringList* views) {
     names->clear();
-    const QString problem = fileProblem(path);
-    if (!problem.isEmpty()) {
-        *error = openFailure(path, problem);
-        return false;
-    }
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 1000);
-        rc = sqlite3_prepare_v2(db,
-                                "SELECT name FROM sqlite_master WHERE type = 'table' "
-                                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
-                                -1, &stmt, nullptr);
-    }
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(stmt);
-        if (rc == SQLITE_ROW)
-            names->append(columnText(stmt, 0));
-    }
-    const bool ok = rc == SQLITE_DONE;
-    if (!ok) {
-        *error = openFailure(path, sqliteCause(rc, db ? sqlite3_errmsg(db) : "out of memory"));
-        names->clear();
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return ok;
+    if (views)
+        views->clear();
+    CodeTableStore store;
+    if (store.open(path) && store.ListTables(names, views))
+        return true;
+    *error = store.lastError();
+    return false;
 }
 
 CodeTableStore::CodeTableStore() = default;
@@ -145,6 +159,8 @@ CodeTableStore::~CodeTableStore() {
 bool CodeTableStore::open(const QString& path) {
     close();
     m_path = path;
+    m_lockedAtOpen = false;
+    m_checkedTable.clear();
     const QString problem = fileProblem(path);
     if (!problem.isEmpty()) {
         m_error = openFailure(path, problem);
@@ -154,29 +170,82 @@ bool CodeTableStore::open(const QString& path) {
     // the user asked for it to be left alone, and changes then fail with a clear message.
     const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     const int mode = (QFileInfo(path).permissions() & writeBits) ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, mode, nullptr);
+    const int rc = openWith(path, mode, false);
+    if (rc == SQLITE_OK)
+        return true;
+    // A database in WAL mode needs files beside it, which a folder the user may not write cannot
+    // take, not even for reading. When every change is in the file itself, it is read as a file
+    // that nobody changes; changes are then refused as on any read-only file.
+    const int primary = rc & 0xff;
+    if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && isWalWithoutLog(path)) {
+        const QString first = m_error;
+        if (openWith(path, SQLITE_OPEN_READONLY, true) == SQLITE_OK)
+            return true;
+        m_error = first;
+    }
+    return false;
+}
+
+int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
+    static const bool memoryCapped = sqlite3_hard_heap_limit64(kSqliteMemory) >= 0;
+    Q_UNUSED(memoryCapped);
+    QByteArray name = path.toUtf8();
+    if (immutable) {
+        name = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
+    int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(m_db, 1000);
+        sqlite3_progress_handler(
+            m_db, kStepsBetweenChecks,
+            [](void* store) -> int {
+                return std::chrono::steady_clock::now() >= static_cast<CodeTableStore*>(store)->m_stopAt;
+            },
+            this);
+        // Sorts and other temporary data stay in (capped) memory: no file can grow without end.
+        rc = exec("PRAGMA temp_store = MEMORY");
         // Reading the schema is what finds out whether the file is a database at all.
-        rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            rc = exec("SELECT count(*) FROM sqlite_master");
     }
-    if (rc != SQLITE_OK) {
-        m_error = openFailure(path, sqliteCause(rc, m_db ? sqlite3_errmsg(m_db) : "out of memory"));
-        sqlite3_close(m_db);
-        m_db = nullptr;
-        return false;
+    if (rc == SQLITE_OK) {
+        m_error.clear();
+        return SQLITE_OK;
     }
-    m_error.clear();
-    return true;
+    const int code = m_db ? sqlite3_extended_errcode(m_db) : rc;
+    m_lockedAtOpen = (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
+    if (m_lockedAtOpen)
+        m_error = lockedMessage(path);
+    else if ((code & 0xff) == SQLITE_INTERRUPT)
+        fail(QString());
+    else
+        m_error = openFailure(path, sqliteCause(code, m_db ? sqlite3_errmsg(m_db) : "out of memory"));
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    return code;
+}
+
+bool CodeTableStore::reopenIfLocked() {
+    if (m_db)
+        return true;
+    return m_lockedAtOpen && open(m_path);
 }
 
 void CodeTableStore::close() {
+    if (m_transaction == Transaction::Write)
+        rollbackWrite();
     endRead();
     sqlite3_finalize(m_stmt);
     m_stmt = nullptr;
     m_stmtKind = 0;
     sqlite3_close(m_db);
     m_db = nullptr;
+}
+
+int CodeTableStore::exec(const char* sql) {
+    arm();
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
 }
 
 void CodeTableStore::setBusyTimeout(int milliseconds) {
@@ -187,20 +256,59 @@ void CodeTableStore::setBusyTimeout(int milliseconds) {
 bool CodeTableStore::beginRead() {
     if (!m_db)
         return fail(QString());
-    if (m_inRead)
+    if (m_transaction != Transaction::None)
         return true;
-    if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (exec("BEGIN") != SQLITE_OK)
         return fail(QStringLiteral("begin a read"));
-    m_inRead = true;
+    m_transaction = Transaction::Read;
     return true;
 }
 
 void CodeTableStore::endRead() {
-    if (m_inRead && m_db) {
+    if (m_transaction == Transaction::Read && m_db) {
         sqlite3_reset(m_stmt); // a pending statement would keep the read lock
-        sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        exec("COMMIT");
     }
-    m_inRead = false;
+    if (m_transaction == Transaction::Read)
+        m_transaction = Transaction::None;
+}
+
+bool CodeTableStore::beginWrite() {
+    if (!m_db)
+        return fail(QString());
+    endRead();
+    if (m_transaction == Transaction::Write)
+        return true;
+    if (exec("BEGIN IMMEDIATE") != SQLITE_OK)
+        return fail(QStringLiteral("begin a change"));
+    m_transaction = Transaction::Write;
+    return true;
+}
+
+bool CodeTableStore::commitWrite() {
+    if (m_transaction != Transaction::Write || !m_db)
+        return fail(QStringLiteral("save the change"));
+    sqlite3_reset(m_stmt);
+    if (exec("COMMIT") != SQLITE_OK) {
+        fail(QStringLiteral("save the change"));
+        rollbackWrite();
+        return false;
+    }
+    m_transaction = Transaction::None;
+    return true;
+}
+
+void CodeTableStore::rollbackWrite() {
+    if (m_transaction == Transaction::Write && m_db) {
+        sqlite3_reset(m_stmt);
+        // Keeps the message of what failed: the rollback itself is no news.
+        const QString error = m_error;
+        if (sqlite3_get_autocommit(m_db) == 0)
+            exec("ROLLBACK");
+        m_error = error;
+    }
+    if (m_transaction == Transaction::Write)
+        m_transaction = Transaction::None;
 }
 
 bool CodeTableStore::fail(const QString& what, const QString& table) {
@@ -220,8 +328,18 @@ bool CodeTableStore::fail(const QString& what, const QString& table) {
         m_error = QStringLiteral("The code table \"%1\" in %2 has no field %3.")
                       .arg(table, file, message.mid(int(sizeof("no such column: ")) - 1).toUpper());
     else if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-        m_error = QStringLiteral("The code table database %1 is locked by another program. Close that program "
-                                 "or try again in a moment.")
+        m_error = lockedMessage(m_path);
+    else if ((code & 0xff) == SQLITE_INTERRUPT) {
+        m_error = QStringLiteral("The code table database %1 is too slow to read: one query took longer than %2 s, "
+                                 "so Dahdit stopped using the file. It may be damaged or made to keep programs busy. "
+                                 "Choose another database with Tools, Language.")
+                      .arg(file, QString::number(double(m_deadline.count()) / 1000.0));
+        // Every later query would stall the window just as long.
+        close();
+    } else if (code == SQLITE_READONLY_DBMOVED)
+        m_error = QStringLiteral("The code table database %1 was moved, renamed or deleted while it was open, so "
+                                 "changes cannot be saved. Put the file back, then close the editor and open it "
+                                 "again.")
                       .arg(file);
     else if ((code & 0xff) == SQLITE_READONLY)
         m_error = QStringLiteral("The code table database %1 is read-only, so changes cannot be saved. Make the "
@@ -243,6 +361,7 @@ bool CodeTableStore::bindText(int index, QStringView text) {
 bool CodeTableStore::prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter) {
     if (!m_db)
         return fail(QString(), table);
+    arm();
     if (m_stmt && kind == m_stmtKind && table == m_stmtTable) {
         sqlite3_reset(m_stmt); // every parameter is bound anew by the caller
         return true;
@@ -250,6 +369,8 @@ bool CodeTableStore::prepare(int kind, const QString& table, const char* sqlBefo
     sqlite3_finalize(m_stmt);
     m_stmt = nullptr;
     m_stmtKind = 0;
+    if (!checkIsTable(table))
+        return false;
     const QByteArray sql = QByteArray(sqlBefore) + quotedName(table) + sqlAfter;
     if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
         return fail(QStringLiteral("read the table"), table);
@@ -266,15 +387,7 @@ bool CodeTableStore::parseId(const QString& id, qint64* value) {
     return ok;
 }
 
-bool CodeTableStore::selectRow(const QString& table, bool byCode, const QString& text,
-                               std::optional<CodeTableEntry>* row) {
-    row->reset();
-    if (!prepare(byCode ? 1 : 2, table, "SELECT ID, MS, TS FROM ",
-                 byCode ? " WHERE MS = ?1 ORDER BY ID LIMIT 1" : " WHERE TS = ?1 ORDER BY ID LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, text))
-        return fail(QStringLiteral("look up an entry"), table);
+bool CodeTableStore::readRow(const QString& table, std::optional<CodeTableEntry>* row) {
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         *row = CodeTableEntry{columnId(m_stmt, 0), columnText(m_stmt, 1), columnText(m_stmt, 2)};
@@ -285,7 +398,13 @@ bool CodeTableStore::selectRow(const QString& table, bool byCode, const QString&
 }
 
 bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row) {
-    return selectRow(table, true, code, row);
+    row->reset();
+    if (!prepare(1, table, "SELECT ID, MS, TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1"))
+        return false;
+    ++m_statements;
+    if (!bindText(1, code))
+        return fail(QStringLiteral("look up an entry"), table);
+    return readRow(table, row);
 }
 
 bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found) {
@@ -306,7 +425,24 @@ bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, QS
 }
 
 bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row) {
-    return selectRow(table, false, signal, row);
+    row->reset();
+    if (!prepare(2, table, "SELECT ID, MS, TS FROM ", " WHERE TS = ?1 ORDER BY ID LIMIT 1"))
+        return false;
+    ++m_statements;
+    if (!bindText(1, signal))
+        return fail(QStringLiteral("look up an entry"), table);
+    return readRow(table, row);
+}
+
+bool CodeTableStore::FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row) {
+    row->reset();
+    qint64 idValue = 0;
+    if (!parseId(id, &idValue) || !prepare(10, table, "SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1"))
+        return false;
+    ++m_statements;
+    if (sqlite3_bind_int64(m_stmt, 1, idValue) != SQLITE_OK)
+        return fail(QStringLiteral("look up an entry"), table);
+    return readRow(table, row);
 }
 
 bool CodeTableStore::existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id,
@@ -400,5 +536,71 @@ bool CodeTableStore::DeleteEntry(const QString& table, const QString& id) {
         return fail(QStringLiteral("remove the entry"), table);
     }
     sqlite3_reset(m_stmt);
+    return true;
+}
+
+bool CodeTableStore::checkIsTable(const QString& table) {
+    if (!m_checkedTable.isNull() && table == m_checkedTable)
+        return true;
+    // Names of tables and views are one name space in SQLite, matched without regard to ASCII case.
+    sqlite3_stmt* stmt = nullptr;
+    arm();
+    int rc = sqlite3_prepare_v2(m_db,
+                                "SELECT type FROM sqlite_master WHERE type IN ('table', 'view') "
+                                "AND name = ?1 COLLATE NOCASE",
+                                -1, &stmt, nullptr);
+    const QByteArray name = table.toUtf8();
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(stmt);
+    const QString type = rc == SQLITE_ROW ? columnText(stmt, 0) : QString();
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return fail(QStringLiteral("read the table"), table);
+    if (type == QLatin1String("view")) {
+        m_error = QStringLiteral("\"%1\" in %2 is a view, not a code table: Dahdit reads codes only from tables. "
+                                 "Choose another table with Tools, Language.")
+                      .arg(table, nativePath(m_path));
+        return false;
+    }
+    // A missing table is left to the statement itself, which names it.
+    if (type == QLatin1String("table"))
+        m_checkedTable = table;
+    return true;
+}
+
+bool CodeTableStore::ListTables(QStringList* names, QStringList* views) {
+    names->clear();
+    if (views)
+        views->clear();
+    if (!m_db)
+        return fail(QString());
+    sqlite3_stmt* stmt = nullptr;
+    arm();
+    int rc = sqlite3_prepare_v2(m_db,
+                                "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
+                                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                                -1, &stmt, nullptr);
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW)
+            continue;
+        if (columnText(stmt, 1) == QLatin1String("table"))
+            names->append(columnText(stmt, 0));
+        else if (views)
+            views->append(columnText(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        names->clear();
+        if (views)
+            views->clear();
+        const int code = sqlite3_extended_errcode(m_db);
+        if ((code & 0xff) == SQLITE_INTERRUPT || (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+            return fail(QString());
+        m_error = openFailure(m_path, sqliteCause(code, sqlite3_errmsg(m_db)));
+        return false;
+    }
     return true;
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <chrono>
 #include <optional>
 
 struct sqlite3;
@@ -30,13 +31,19 @@ QString PathFromConnectionString(const QString& connectionString);
 QString EscapeText(const QString& text);
 
 // The code tables of a database file, in the order they were created. SQLite's own tables are
-// left out. Returns false, with a message in error, when the file cannot be read.
-bool ListCodeTables(const QString& path, QStringList* names, QString* error);
+// left out, and so are views: they are no code tables. When asked, views receives their names.
+// Returns false, with a message in error, when the file cannot be read.
+bool ListCodeTables(const QString& path, QStringList* names, QString* error, QStringList* views = nullptr);
 
 // A window's own connection to the code table database and the one statement it reuses.
 // Values are always bound, never spliced into a statement, and the table name goes in quoted
 // as an identifier. Every operation returns false on failure and leaves a message, naming the
 // file or table and the cause, in lastError(); nothing here shows a window.
+//
+// A database file may come from anywhere, so none may hold the program up: only real tables
+// are code tables (a view can run forever), every statement is stopped at a deadline, and
+// SQLite keeps its temporary data in memory. A file that once ran past the deadline is closed
+// for good: each later operation fails at once with the same message.
 class CodeTableStore {
 public:
     CodeTableStore();
@@ -46,18 +53,31 @@ public:
 
     // Opens an existing database file read-write; never creates one.
     bool open(const QString& path);
+    // When the last open failed only because another program held the file locked, tries
+    // that file again; otherwise fails at once with the last message.
+    bool reopenIfLocked();
     bool openConnection(const QString& connectionString) { return open(PathFromConnectionString(connectionString)); }
     void close();
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }
     QString lastError() const { return m_error; }
+    // Whether the last open failed only because another program held the file locked.
+    bool openFailedOnLock() const { return m_lockedAtOpen; }
 
     // How long a statement waits for another program's lock before it fails.
     void setBusyTimeout(int milliseconds);
+    // How long one statement may run before it is stopped.
+    void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
+    static constexpr std::chrono::milliseconds kDeadline{2000};
 
     // A read transaction: every lookup between the two sees one state of the file.
     bool beginRead();
     void endRead();
+    // A write transaction, taken at once: checks made inside it still hold when the change
+    // that follows them is stored, whatever another program or editor does meanwhile.
+    bool beginWrite();
+    bool commitWrite();
+    void rollbackWrite();
 
     // The first row (lowest ID) whose MS equals code, or nothing.
     bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row);
@@ -66,6 +86,8 @@ public:
     bool FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found);
     // The first row whose TS equals signal, or nothing.
     bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row);
+    // The row with that ID, or nothing.
+    bool FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row);
     bool CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used);
     bool SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used);
     bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows);
@@ -75,10 +97,23 @@ public:
     bool UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal);
     bool DeleteEntry(const QString& table, const QString& id);
 
+    // The names of the real tables of the open file, in the order they were made, SQLite's own
+    // left out; and, when asked, the names of its views.
+    bool ListTables(QStringList* names, QStringList* views = nullptr);
+
     // Statements run since the store was opened; lets tests and benchmarks count lookups.
     qint64 statementsRun() const { return m_statements; }
 
 private:
+    // Opens path with the given SQLite flags and reads its schema; SQLITE_OK, or SQLite's
+    // extended code with m_error set and no connection left open.
+    int openWith(const QString& path, int flags, bool immutable);
+    // Starts the deadline of the next statement.
+    void arm() { m_stopAt = std::chrono::steady_clock::now() + m_deadline; }
+    // Runs a whole SQL text under the deadline.
+    int exec(const char* sql);
+    // Whether table names a real table; a view or another kind of object is refused.
+    bool checkIsTable(const QString& table);
     // Readies the reusable statement for one kind of statement on one table, preparing it anew
     // only when the kind or the table differs from the last use.
     bool prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter);
@@ -86,7 +121,8 @@ private:
     bool bindText(int index, QStringView text);
     bool fail(const QString& what, const QString& table = QString());
     bool parseId(const QString& id, qint64* value);
-    bool selectRow(const QString& table, bool byCode, const QString& text, std::optional<CodeTableEntry>* row);
+    // Steps the prepared and bound statement once and reads ID, MS and TS from its row.
+    bool readRow(const QString& table, std::optional<CodeTableEntry>* row);
     bool existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id, bool* used);
 
     sqlite3* m_db = nullptr;
@@ -97,5 +133,9 @@ private:
     QString m_path;
     QString m_error;
     qint64 m_statements = 0;
-    bool m_inRead = false;
+    enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
+    QString m_checkedTable;      // the last table found to be a real table
+    bool m_lockedAtOpen = false; // the last open failed because another program held a lock
+    std::chrono::milliseconds m_deadline = kDeadline;
+    std::chrono::steady_clock::time_point m_stopAt; // when the running statement is stopped
 };

@@ -93,15 +93,18 @@ void TestOptions::showsTheStoredChoice() {
         QCOMPARE(w.selected(), QString());
     }
     // The stored database is listed in the order its tables were made; only the exact name is
-    // selected (SQLite refuses two tables whose names differ only in case).
+    // selected (SQLite refuses two tables whose names differ only in case). A view is no code
+    // table: it is not listed, and a stored one is named as such.
     const QString other = folder.file("other codes.mdb");
     MakeCodeTable(other, QStringLiteral("Zulu"), {});
     MakeCodeTable(other, QStringLiteral("Alpha"), {});
+    QVERIFY(ExecSql(other, QStringLiteral("CREATE VIEW Vw AS SELECT * FROM Zulu")));
     Store("db_path", other);
-    for (const QString stored : {"Alpha", "alpha", "Klingon"}) {
+    for (const QString stored : {"Alpha", "alpha", "Klingon", "vw"}) {
         Store("table_name", stored);
         Window w;
-        QCOMPARE(w.label("Label1")->text(), QStringLiteral("Current: ") + stored);
+        const QString note = stored == QStringLiteral("vw") ? QStringLiteral(" (a view, not a code table)") : QString();
+        QCOMPARE(w.label("Label1")->text(), QStringLiteral("Current: ") + stored + note);
         QCOMPARE(w.path()->text(), other);
         QCOMPARE(w.listed(), QStringList({"Zulu", "Alpha"}));
         QCOMPARE(w.selected(), stored == QStringLiteral("Alpha") ? stored : QString());

@@ -7,6 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+
+// A view that never ends.
+const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                    "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;";
 
 class TestStore : public QObject {
     Q_OBJECT
@@ -17,6 +24,8 @@ private slots:
     void quotesMatchLiterally();
     void listsCodeTablesWithoutSqliteOwn();
     void reportsMissingTablesAndFields();
+    void refusesHostileAndOddFiles_data();
+    void refusesHostileAndOddFiles();
     void bundledDatabaseHoldsEveryTable();
 };
 
@@ -61,6 +70,10 @@ void TestStore::findsAndChecksEntries() {
     QCOMPARE(row->id, QStringLiteral("2"));
     QVERIFY(store.FindBySignal("T", "t", &row)); // texts compare case-sensitively
     QVERIFY(!row);
+    QVERIFY(store.FindById("T", "3", &row));
+    QVERIFY(row && row->ms == "." && row->ts == "E2");
+    QVERIFY(store.FindById("T", "99", &row));
+    QVERIFY(!row);
 
     bool used = true;
     QVERIFY(store.CodeUsedElsewhere("T", "-", "2", &used));
@@ -86,8 +99,8 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     QCOMPARE(id, QStringLiteral("3"));
     QVERIFY(store.DeleteEntry("T", "3"));
     QVERIFY(store.InsertEntry("T", "--", "M", &id));
-    QCOMPARE(id, QStringLiteral("4")); // IDs are never reused after a removal
-    QVERIFY(store.UpdateEntry("T", "1", " .", "E "));  // stored exactly as given
+    QCOMPARE(id, QStringLiteral("4"));                // IDs are never reused after a removal
+    QVERIFY(store.UpdateEntry("T", "1", " .", "E ")); // stored exactly as given
     QVERIFY(store.ListEntries("T", &rows));
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows[0].id, QStringLiteral("1"));
@@ -109,6 +122,18 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     MakeCodeTable(db, "Empty", {});
     QVERIFY(store.ListEntries("Empty", &rows));
     QVERIFY(rows.isEmpty());
+
+    // Two editors adding the same code: the second cannot check until the first has stored its
+    // row, and then it sees it. A change rolled back is not stored.
+    other.setBusyTimeout(0);
+    QVERIFY(store.beginWrite() && store.FindByCode("T", "...", &row) && !row);
+    QVERIFY(!other.beginWrite());
+    QVERIFY2(other.lastError().contains("locked by another program"), qPrintable(other.lastError()));
+    QVERIFY(store.InsertEntry("T", "...", "S") && store.commitWrite());
+    QVERIFY(other.beginWrite() && other.FindByCode("T", "...", &row) && row);
+    QVERIFY(other.InsertEntry("T", "....", "H"));
+    other.rollbackWrite();
+    QVERIFY(store.FindByCode("T", "....", &row) && !row);
 }
 
 void TestStore::quotesMatchLiterally() {
@@ -144,10 +169,13 @@ void TestStore::listsCodeTablesWithoutSqliteOwn() {
     MakeCodeTable(db, "International", {{".", "E"}}); // AUTOINCREMENT adds sqlite_sequence
     MakeCodeTable(db, "Greek", {});
     ExecSql(db, "ANALYZE"); // adds sqlite_stat1
+    ExecSql(db, kLoop);
     QStringList names;
+    QStringList views;
     QString error;
-    QVERIFY(ListCodeTables(db, &names, &error));
+    QVERIFY(ListCodeTables(db, &names, &error, &views));
     QCOMPARE(names, QStringList({"International", "Greek"}));
+    QCOMPARE(views, QStringList("Loop"));
     QVERIFY(!ListCodeTables(folder.file("missing.mdb"), &names, &error));
     QVERIFY(error.contains("missing.mdb") && error.contains("does not exist"));
     QVERIFY(names.isEmpty());
@@ -167,6 +195,54 @@ void TestStore::reportsMissingTablesAndFields() {
     QVERIFY2(store.lastError().contains("no field MS"), qPrintable(store.lastError()));
     QVERIFY(store.FindByCode("International", "...", &row)); // the store goes on working
     QCOMPARE(row->ts, QStringLiteral("S"));
+}
+
+void TestStore::refusesHostileAndOddFiles_data() {
+    QTest::addColumn<QString>("sql");   // run on a database holding T
+    QTest::addColumn<QString>("file");  // what the path names instead of that database
+    QTest::addColumn<QString>("table"); // listed, or added to; none: only opened
+    QTest::addColumn<QString>("cause");
+    auto row = [](const char* name, const QString& sql, const char* file, const char* table, const char* cause) {
+        QTest::newRow(name) << sql << QString(file) << QString(table) << QString(cause);
+    };
+    const QString loop = QLatin1String(kLoop);
+    row("endless view, named in another case", loop, "", "LOOP", "is a view, not a code table");
+    // Stopped at the deadline, and given up for good: every later query would stall as long.
+    row("trigger that never ends", loop + "CREATE TRIGGER Hang AFTER INSERT ON T BEGIN SELECT count(*) FROM Loop; END;",
+        "", "T", "too slow to read");
+    row("pipe", "", "pipe", "", "device or a pipe");
+    row("device", "", "/dev/zero", "", "device or a pipe");
+}
+
+void TestStore::refusesHostileAndOddFiles() {
+    QFETCH(QString, sql);
+    QFETCH(QString, file);
+    QFETCH(QString, table);
+    QFETCH(QString, cause);
+    ProgramFolder folder;
+    QString db = folder.file("t.mdb");
+    MakeCodeTable(db, "T", {{".", "E"}});
+    QVERIFY(sql.isEmpty() || ExecSql(db, sql));
+    if (file == "pipe")
+        QCOMPARE(mkfifo((db = folder.file("pipe")).toUtf8().constData(), 0600), 0);
+    else if (!file.isEmpty())
+        db = file;
+    CodeTableStore store;
+    store.setDeadline(100ms);
+    QVector<CodeTableEntry> rows;
+    const bool done =
+        store.open(db) && (table == "T" ? store.InsertEntry(table, "-", "T") : store.ListEntries(table, &rows));
+    QVERIFY(!done);
+    const QString error = store.lastError();
+    QVERIFY2(error.contains(cause) && error.contains(QDir::toNativeSeparators(db)), qPrintable(error));
+    // Only a view leaves the file in use. A file given up fails at once, with the same words, and
+    // nothing of the change that was stopped is stored.
+    QCOMPARE(store.isOpen(), table == "LOOP");
+    if (table == "T") {
+        QVERIFY(!store.ListEntries("T", &rows) && store.lastError() == error);
+        CodeTableStore check;
+        QVERIFY(check.open(db) && check.ListEntries("T", &rows) && rows.size() == 1);
+    }
 }
 
 void TestStore::bundledDatabaseHoldsEveryTable() {

@@ -173,9 +173,11 @@ def missing_database_is_named_at_start(program_dir):
 @case
 def read_only_program_folder(program_dir):
     """Run by an unprivileged user in a folder it may not write: nothing is created or lost, the
-    slider still works for the session, and a transcript that cannot be written is reported."""
+    slider still works for the session, a transcript that cannot be written is reported, and the
+    database decodes even in WAL mode, which keeps files beside the database."""
     nobody = 65534
     with session(program_dir, as_user=nobody) as app:
+        check_equal(app.query("PRAGMA journal_mode=WAL"), [("wal",)], "the database in WAL mode")
         app.start()
         app.click(*app.client_point(SLIDER1, dx=SLIDER1[2] - 6))
         app.key("Right", "Right")
@@ -197,6 +199,7 @@ def read_only_program_folder(program_dir):
         check_equal(app.wait_exit(), 0, "exit status")
         check(sorted(os.listdir(app.folder)) == ["dahdit", "dahdit_db.mdb", "readme.txt"],
               "the folder holds what it held: %r" % os.listdir(app.folder))
+        check_equal(app.read("dahdit_db.mdb")[18:20], b"\x02\x02", "the database still in WAL mode")
 
 
 class session:
