@@ -82,7 +82,6 @@ QFont TextFont() {
 Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<CodeTableStore>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dahdit"));
-    setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     buildControls();
@@ -251,6 +250,11 @@ void Form1::Form_Load() {
     m_sidetone = std::make_unique<Sidetone>(
         SidetoneSettings::fromText(Module1::ReadSetting(kMain, QStringLiteral("sidetone")),
                                    Module1::ReadSetting(kMain, QStringLiteral("sidetone_hz"))));
+    // Told once, as the window stands; the sliders' writes are refused quietly after that.
+    if (const QString problem = Module1::SettingsProblem(); !problem.isEmpty())
+        QTimer::singleShot(0, this, [this, problem] {
+            MessageBox::show(this, problem, QStringLiteral("Dahdit"), MessageBox::Warning);
+        });
 }
 
 void Form1::Form_Unload() {
