@@ -44,9 +44,12 @@ QString folderProblem(const QString& folder) {
     const QString name = QDir::toNativeSeparators(existing.filePath());
     if (!existing.isDir())
         return QStringLiteral("%1 is a file, not a folder.").arg(name);
-    if (!canWrite(existing))
+    if (canWrite(existing))
+        return QString();
+    if (existing.filePath() == folder)
         return QStringLiteral("the folder %1 cannot be written.").arg(name);
-    return QString();
+    return QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.")
+        .arg(QDir::toNativeSeparators(folder), name);
 }
 
 QString perUser(QStandardPaths::StandardLocation location) {
@@ -97,9 +100,9 @@ QString SettingsFolderProblem() {
     const QString cause = folderProblem(SettingsFolder());
     if (cause.isEmpty())
         return cause;
-    return QStringLiteral("Dahdit cannot keep its settings in %1: %2\n\nChoices made now (the slider positions, the "
+    return QStringLiteral("Dahdit cannot keep its settings: %1\n\nChoices made now (the slider positions, the "
                           "language) are lost when Dahdit ends. Make the folder writable, then start Dahdit again.")
-        .arg(QDir::toNativeSeparators(SettingsFolder()), cause);
+        .arg(cause);
 }
 
 bool CopyToNewFile(const QString& source, const QString& target, QString* cause) {

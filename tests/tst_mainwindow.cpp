@@ -6,8 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -39,7 +37,6 @@ private slots:
     void ignoresUnusableSliderSettings();
     void startsWithoutItsDatabase();
     void tellsOnceAboutAMissingTable();
-    void tellsOnceWhenSettingsCannotBeKept();
     void laysOutTheWindow();
 };
 
@@ -150,28 +147,6 @@ void TestMainWindow::tellsOnceAboutAMissingTable() {
     QString error;
     QVERIFY(ListCodeTables(folder.file("dahdit_db.mdb"), &names, &error));
     QVERIFY(names.contains("International"));
-}
-
-void TestMainWindow::tellsOnceWhenSettingsCannotBeKept() {
-    // An installed copy whose user may not write the settings folder: told at the start, then
-    // the sliders go on working for the session without a word.
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
-    QFile::remove(folder.file("portable"));
-    const QString settings = folder.home() + "/config/dahdit";
-    QVERIFY(QDir().mkpath(settings));
-    QFile(settings).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-    Form1 form;
-    QCoreApplication::processEvents();
-    auto shown = MessageBox::takeShown();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown[0].text.contains(settings) && shown[0].text.contains("lost"), qPrintable(shown[0].text));
-    slider(form, "Slider1")->setValue(10);
-    QCOMPARE(timer(form, "Timer1")->interval(), 250);
-    QCoreApplication::processEvents();
-    QVERIFY(MessageBox::takeShown().isEmpty());
-    QVERIFY(QDir(settings).isEmpty());
-    QFile(settings).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestMainWindow::laysOutTheWindow() {

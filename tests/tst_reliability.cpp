@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -102,6 +103,7 @@ private slots:
     void oddSettingsFiles_data();
     void oddSettingsFiles();
     void transcriptPaths();
+    void unwritableFolders();
     void hugePaste();
     void tableNamesWithQuotesAndSpaces();
 };
@@ -310,13 +312,51 @@ void TestReliability::transcriptPaths() {
     record(QStringLiteral("transcript path that is a folder"), told, QStringLiteral("other files untouched"));
     // A folder that may not be written cannot be made as root, who may write anywhere.
     const char* e2e = "e2e_read_only_program_folder";
-    record(QStringLiteral("settings file in a read-only folder"),
-           {QStringLiteral("as above: slider changes hold for the session; a transcript there is refused with "
-                           "\"Cannot save the transcript to ...\" (run as an unprivileged user)")},
-           QStringLiteral("nothing created in the folder"), e2e);
+    record(QStringLiteral("program folder that the user may not write"), {},
+           QStringLiteral("nothing created in the folder; settings, the database and transcripts go to the user's "
+                          "own folders (run as an unprivileged user)"),
+           e2e);
     record(QStringLiteral("transcript path in a read-only folder"),
            {QStringLiteral("Save File: Cannot save the transcript to <path>: ... Nothing was written.")},
            QStringLiteral("nothing created (run as an unprivileged user)"), e2e);
+}
+
+void TestReliability::unwritableFolders() {
+    // Write bits all cleared: a folder this program leaves alone, also as root.
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
+    ProgramFolder folder;
+    folder.copyBundledDatabase();
+    QVERIFY(QFile(folder.path()).setPermissions(readOnly));
+    {
+        Form1 form;
+        QCOMPARE(decode(form, QStringLiteral("... ")), QStringLiteral("S"));
+        child<QSlider>(form, "Slider1")->setValue(9);
+        QVERIFY(messages().isEmpty());
+    }
+    QCOMPARE(Module1::ReadSetting("main", "dt"), QStringLiteral("9"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"dahdit_db.mdb", "portable"}));
+    record(QStringLiteral("portable program folder with write bits cleared"), {},
+           QStringLiteral("nothing created in the folder; settings and the database copy go to the user's own "
+                          "folders"));
+
+    // The user's own settings folder as well: told once, as Dahdit starts.
+    const QString settings = QFileInfo(Module1::SettingsPath()).path();
+    QVERIFY(QFile(settings).setPermissions(readOnly));
+    QStringList told;
+    {
+        Form1 form;
+        told = messages();
+        child<QSlider>(form, "Slider1")->setValue(10);
+        QCOMPARE(child<QLabel>(form, "Panel2")->text(), QStringLiteral("DT: 250 ms"));
+        QVERIFY(messages().isEmpty());
+    }
+    QVERIFY(told.size() == 1 && told[0].contains(settings));
+    QCOMPARE(Module1::ReadSetting("main", "dt"), QStringLiteral("9"));
+    told[0].replace(folder.home(), QStringLiteral("<home>"));
+    record(QStringLiteral("the user's settings folder with write bits cleared"), told,
+           QStringLiteral("settings file unchanged; a moved slider holds for the session only"));
+    for (const QString& path : {folder.path(), settings})
+        QFile(path).setPermissions(readOnly | QFile::WriteOwner);
 }
 
 void TestReliability::hugePaste() {
