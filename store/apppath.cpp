@@ -105,6 +105,18 @@ QString SettingsFolderProblem() {
         .arg(cause);
 }
 
+bool MakeSettingsFolder(QString* error) {
+    // One that cannot be written is left alone, also where the system would let this user write.
+    const QString problem = SettingsFolderProblem();
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    QDir().mkpath(SettingsFolder()); // if it still cannot be made, the write that follows says why
+    return true;
+}
+
 bool CopyToNewFile(const QString& source, const QString& target, QString* cause) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {

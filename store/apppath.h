@@ -36,6 +36,9 @@ QString InstalledFile(const QString& fileName);
 // Why the settings cannot be kept, naming the folder, for the user to read once; empty when
 // they can (the settings folder is there and writable, or can be made).
 QString SettingsFolderProblem();
+// Makes the settings folder before a write, unless it cannot be written: then false, with
+// SettingsFolderProblem() in error (if given).
+bool MakeSettingsFolder(QString* error);
 
 // Copies source to target whole or not at all, and never over a file that is already there
 // (also one that another process made meanwhile). False, with the cause in words, when no copy

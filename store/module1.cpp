@@ -3,8 +3,6 @@
 #include "apppath.h"
 #include "settingsfile.h"
 
-#include <QDir>
-
 namespace Module1 {
 
 QString SettingsPath() {
@@ -16,14 +14,8 @@ QString ReadSetting(const QString& section, const QString& key) {
 }
 
 bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error) {
-    // A per-user folder is made at the first write; one that cannot be written is left alone,
-    // also where the system would let this user write to it.
-    if (const QString problem = SettingsProblem(); !problem.isEmpty()) {
-        if (error)
-            *error = problem;
+    if (!MakeSettingsFolder(error)) // a per-user folder is made at the first write
         return false;
-    }
-    QDir().mkpath(SettingsFolder());
     return SettingsFile::write(SettingsPath(), section, key, value, error);
 }
 
