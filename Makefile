@@ -1,15 +1,20 @@
 # make run   builds Dahdit and starts it on its bundled database
 # make test  builds Dahdit and runs the whole test suite headless
+# Each first installs what it needs and the machine lacks; make test also the test tools.
 BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean format
+.PHONY: all deps test-deps configure build run test bench clean format
 
 all: build
 
 deps:
-	@./scripts/install-deps.sh
+	@./scripts/install-deps.sh run
+
+# Before the build is configured, which looks for the end-to-end tools.
+test-deps:
+	@./scripts/install-deps.sh test
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
@@ -20,10 +25,10 @@ build: configure
 run: build
 	$(BUILD)/program/dahdit
 
-test: build
+test: test-deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench: test-deps build
 	@set -e; for b in $(BUILD)/bench/bench_*; do \
 		if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b"; fi; \
 	done

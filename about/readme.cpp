@@ -10,15 +10,14 @@
 namespace Readme {
 
 QString path() {
-    return AppFile(QStringLiteral("readme.txt"));
+    return InstalledFile(QStringLiteral("readme.txt"));
 }
 
 bool open(QString* error) {
     // The desktop's opener is started without waiting and may fail out of sight on a missing
     // file, so that case is told here.
     if (!QFileInfo(path()).isFile()) {
-        *error = QStringLiteral("The readme %1 is missing. It comes with Dahdit in the program's folder; "
-                                "install Dahdit again to get it back.")
+        *error = QStringLiteral("The readme %1 is missing. It comes with Dahdit; install Dahdit again to get it back.")
                      .arg(QDir::toNativeSeparators(path()));
         return false;
     }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The readme in the program's folder, opened with the desktop's default text editor.
+// The readme that comes with Dahdit, opened with the desktop's default text editor.
 namespace Readme {
 QString path();
 // False, with a message that says where the file is, when no editor could be started.

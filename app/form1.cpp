@@ -82,7 +82,6 @@ QFont TextFont() {
 Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<CodeTableStore>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dahdit"));
-    setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     buildControls();

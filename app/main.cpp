@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "widgets.h"
 
 #include <QApplication>
 
@@ -9,6 +10,10 @@ int main(int argc, char** argv) {
                                             .arg(DAHDIT_VERSION_MAJOR)
                                             .arg(DAHDIT_VERSION_MINOR)
                                             .arg(DAHDIT_VERSION_PATCH));
+    // The desktop matches the windows with the menu entry of this name, and every window, message
+    // boxes included, shows the program icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.dahdit.Dahdit"));
+    QApplication::setWindowIcon(ProgramIcon());
     // The main window alone decides when the program ends: closing it ends everything, and a
     // secondary window left open does not keep the program alive.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -46,7 +46,6 @@ Form4::Form4(QWidget* parent) : QDialog(parent), m_store(std::make_unique<CodeTa
     setObjectName(QStringLiteral("Form4"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(kTitle);
-    setWindowIcon(ProgramIcon());
     // A window of its own (so it has a task bar entry), fixed, with a close button only.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);

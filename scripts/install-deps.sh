@@ -1,13 +1,31 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever Dahdit's build and test suite need and the machine lacks.
+# Installs, from Debian's packages, what Dahdit needs and the machine lacks.
+#   scripts/install-deps.sh [run]   building and running Dahdit (make run)
+#   scripts/install-deps.sh test    that, and what the tests need (make test, CI)
 set -euo pipefail
 packages=(
+  # building; qt6-base-dev brings the X11 platform plugin Dahdit runs on
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev
+  qt6-base-dev qt6-base-dev-tools libsqlite3-dev
   qt6-multimedia-dev
-  xvfb xauth xdotool xclip x11-utils libx11-6 python3
-  clang libclang-rt-14-dev
 )
+case "${1:-run}" in
+run) ;;
+test)
+  packages+=(
+    # the end-to-end cases under a virtual X display
+    xvfb xauth xdotool xclip x11-utils libx11-6 python3
+    # the fuzzers: clang with libFuzzer and its sanitizers
+    clang libclang-rt-14-dev
+    # making and checking the packages: dpkg-shlibdeps, cpack's ELF check, lintian, the metadata
+    dpkg-dev file lintian appstream desktop-file-utils
+  )
+  ;;
+*)
+  echo "usage: $0 [run|test]" >&2
+  exit 2
+  ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

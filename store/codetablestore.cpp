@@ -46,11 +46,19 @@ constexpr qint64 kSqliteMemory = 256 * 1024 * 1024;
 
 // Why a database file cannot be used, before SQLite is asked: clearer words than its own.
 QString fileProblem(const QString& path) {
-    const QFileInfo info(path);
+    QFileInfo info(path);
     if (path.isEmpty())
         return QStringLiteral("no file name is set.");
-    if (!info.exists())
-        return QStringLiteral("the file does not exist.");
+    if (!info.exists()) {
+        // The user's own copy of the database is made the first time it is opened.
+        QString cause;
+        if (!IsPortable() && path == DefaultDatabasePath() &&
+            !CopyToNewFile(InstalledFile(QStringLiteral("dahdit_db.mdb")), path, &cause))
+            return cause;
+        info.refresh();
+        if (!info.exists())
+            return QStringLiteral("the file does not exist.");
+    }
     if (info.isDir())
         return QStringLiteral("it is a folder, not a file.");
     // Opening a pipe would wait for a writer, and a device holds no database.
@@ -110,7 +118,7 @@ bool isWalWithoutLog(const QString& path) {
 } // namespace
 
 QString DefaultDatabasePath() {
-    return AppFile(QStringLiteral("dahdit_db.mdb"));
+    return DataFolder() + QStringLiteral("/dahdit_db.mdb");
 }
 
 QString DatabasePath() {

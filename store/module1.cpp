@@ -1,13 +1,14 @@
 #include "module1.h"
 
 #include "apppath.h"
+#include "settingsfile.h"
 
 #include <QDir>
 
 namespace Module1 {
 
 QString SettingsPath() {
-    return AppFile(QStringLiteral("settings.ini"));
+    return SettingsFolder() + QStringLiteral("/settings.ini");
 }
 
 QString ReadSetting(const QString& section, const QString& key) {
@@ -15,14 +16,20 @@ QString ReadSetting(const QString& section, const QString& key) {
 }
 
 bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error) {
+    if (!MakeSettingsFolder(error)) // a per-user folder is made at the first write
+        return false;
     return SettingsFile::write(SettingsPath(), section, key, value, error);
 }
 
 bool WriteSettings(const QString& section, const SettingsFile::Values& values, QString* error) {
+    if (!MakeSettingsFolder(error))
+        return false;
     return SettingsFile::write(SettingsPath(), section, values, error);
 }
 
 QString SettingsProblem() {
+    if (const QString folder = SettingsFolderProblem(); !folder.isEmpty())
+        return folder;
     const QString cause = SettingsFile::problem(SettingsPath());
     if (cause.isEmpty())
         return cause;

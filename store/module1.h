@@ -4,7 +4,8 @@
 
 #include <QString>
 
-// The settings of the program: section "main" of settings.ini in the program's folder.
+// The settings of the program: section "main" of settings.ini in the settings folder (the
+// program's folder when it is portable, else per user; see apppath.h).
 // A missing file, section or key reads as "default"; every reader compares with that word
 // (exactly, case-sensitively) before it falls back to its built-in default.
 namespace Module1 {
@@ -19,8 +20,9 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
 // Several keys in one write: all of them reach the file, or none does.
 bool WriteSettings(const QString& section, const SettingsFile::Values& values, QString* error = nullptr);
 
-// What to tell the user when settings.ini is there but cannot be used (a folder, a named pipe, a
-// device, a huge file, no permission to read it); empty when it can be used or is missing.
+// What to tell the user, once, when the settings cannot be kept: the settings folder cannot be
+// written, or settings.ini is there but cannot be used (a folder, a named pipe, a device, a huge
+// file, no permission to read it). Empty when the settings can be kept.
 QString SettingsProblem();
 
 } // namespace Module1

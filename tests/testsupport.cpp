@@ -7,9 +7,18 @@
 #include <QTest>
 #include <sqlite3.h>
 
-ProgramFolder::ProgramFolder() { SetAppPathForTesting(m_dir.path()); }
+ProgramFolder::ProgramFolder() {
+    SetAppPathForTesting(m_dir.path());
+    writeFile(QStringLiteral("portable"), QByteArray());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+}
 
-ProgramFolder::~ProgramFolder() { SetAppPathForTesting(QString()); }
+ProgramFolder::~ProgramFolder() {
+    SetAppPathForTesting(QString());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_DATA_HOME");
+}
 
 QString ProgramFolder::copyBundledDatabase(const QString& name) const {
     const QString target = file(name);

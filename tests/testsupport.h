@@ -5,13 +5,16 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A fresh program folder for one test: settings.ini, the database and the readme are looked
-// for here instead of beside the test program. Restores nothing; each test makes its own.
+// A fresh portable program folder for one test: settings.ini, the database and the readme are
+// looked for here instead of beside the test program. The per-user folders (XDG_CONFIG_HOME,
+// XDG_DATA_HOME) point into a fresh folder of their own, home(), so that no test ever touches
+// the real ones. Restores nothing; each test makes its own.
 class ProgramFolder {
 public:
     ProgramFolder();
     ~ProgramFolder();
     QString path() const { return m_dir.path(); }
+    QString home() const { return m_home.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
     // Copies the bundled database (built from data/code-tables) into the folder.
     QString copyBundledDatabase(const QString& name = QStringLiteral("dahdit_db.mdb")) const;
@@ -20,6 +23,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_home;
 };
 
 using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order

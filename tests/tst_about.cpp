@@ -1,4 +1,5 @@
 // The About window, the readme command, and the secondary windows closing with the program.
+#include "apppath.h"
 #include "form1.h"
 #include "form2.h"
 #include "messagebox.h"
@@ -62,6 +63,10 @@ void TestAbout::missingReadmeIsTold() {
     QString error;
     QVERIFY(!Readme::open(&error));
     QVERIFY(error.contains(QDir::toNativeSeparators(folder.file("readme.txt"))) && error.contains("missing"));
+    // Installed, the program folder holds the program alone; the readme is with the documentation.
+    QVERIFY(QDir(folder.path()).mkpath("lib/dahdit") && QDir(folder.path()).mkpath("share/doc/dahdit"));
+    SetAppPathForTesting(folder.file("lib/dahdit"));
+    QCOMPARE(Readme::path(), folder.file("share/doc/dahdit/readme.txt"));
 }
 
 void TestAbout::windowsCloseWithTheProgram() {

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The portable archive works on its own: it is made with cpack from the build folder (or given
 # as the second argument), unpacked into a fresh temporary folder, checked for the program
-# folder, the link, the menu entry and the icons, and the program is started from there under
-# a virtual X display. Its main window must appear and close again through File, Exit. Every
-# wait is bounded; nothing waits for a guessed time.
+# folder with the marker that keeps it portable, the link, the menu entry and the icons, and
+# the program is started from there under a virtual X display. Its main window must appear and
+# close again through File, Exit. Every wait is bounded; nothing waits for a guessed time.
 #
 #   tests/tst_package.sh BUILD_DIR [ARCHIVE]
 set -euo pipefail
@@ -87,14 +87,15 @@ root="$work/unpacked here"
 mkdir "$root"
 tar -xzf "$archive" -C "$root" --strip-components=1
 
-for file in lib/dahdit/dahdit lib/dahdit/dahdit_db.mdb lib/dahdit/readme.txt bin/dahdit \
-    share/applications/dahdit.desktop share/icons/hicolor/scalable/apps/dahdit.svg \
+for file in lib/dahdit/dahdit lib/dahdit/dahdit_db.mdb lib/dahdit/readme.txt lib/dahdit/portable bin/dahdit \
+    share/applications/io.github.dahdit.Dahdit.desktop share/icons/hicolor/scalable/apps/dahdit.svg \
     share/icons/hicolor/{16x16,32x32,48x48,256x256}/apps/dahdit.png; do
     [ -e "$root/$file" ] || fail "the archive lacks $file"
 done
 [ -x "$root/lib/dahdit/dahdit" ] || fail "the program is not executable"
 [ "$(readlink "$root/bin/dahdit")" = "../lib/dahdit/dahdit" ] || fail "bin/dahdit does not link to the program"
-entry="$root/share/applications/dahdit.desktop"
+[ ! -e "$root/share/dahdit" ] || fail "the portable archive has an installed database besides its own"
+entry="$root/share/applications/io.github.dahdit.Dahdit.desktop"
 grep -qx 'Exec=dahdit' "$entry" || fail "the menu entry does not start dahdit: $(grep '^Exec' "$entry")"
 grep -qx 'Icon=dahdit' "$entry" || fail "the menu entry has no Icon=dahdit"
 grep -qx 'Type=Application' "$entry" || fail "the menu entry is not an application"

@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -105,6 +106,7 @@ private slots:
     void oddSettingsFiles();
     void transcriptPaths();
     void fullDisk();
+    void unwritableFolders();
     void hugePaste();
     void tableNamesWithQuotesAndSpaces();
 };
@@ -369,10 +371,10 @@ void TestReliability::transcriptPaths() {
     record(QStringLiteral("transcript path that is a folder"), told, QStringLiteral("other files untouched"));
     // A folder that may not be written cannot be made as root, who may write anywhere.
     const char* e2e = "e2e_read_only_program_folder";
-    record(QStringLiteral("settings file in a read-only folder"),
-           {QStringLiteral("as above: slider changes hold for the session; a transcript there is refused with "
-                           "\"Cannot save the transcript to ...\" (run as an unprivileged user)")},
-           QStringLiteral("nothing created in the folder"), e2e);
+    record(QStringLiteral("program folder that the user may not write"), {},
+           QStringLiteral("nothing created in the folder; settings, the database and transcripts go to the user's "
+                          "own folders (run as an unprivileged user)"),
+           e2e);
     record(QStringLiteral("transcript path in a read-only folder"),
            {QStringLiteral("Save File: Cannot save the transcript to <path>: ... Nothing was written.")},
            QStringLiteral("nothing created (run as an unprivileged user)"), e2e);
@@ -408,18 +410,20 @@ void TestReliability::fullDisk() {
     if (!disk.mounted)
         QSKIP("this test mounts a small tmpfs, which needs root (or CAP_SYS_ADMIN) and a system that allows it");
     SetAppPathForTesting(disk.dir.path());
+    auto onDisk = [&](const char* name) { return disk.dir.filePath(QLatin1String(name)); };
+    QVERIFY(QFile(onDisk("portable")).open(QIODevice::WriteOnly)); // a portable program folder on that disk
     const QByteArray settings = "[main]\r\ndb_path=" + db.toUtf8() + "\r\ndt=4\r\n";
     const QByteArray transcript = "an earlier transcript\r\n";
     {
-        QFile out(AppFile("settings.ini"));
+        QFile out(onDisk("settings.ini"));
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write(settings) == settings.size());
-        QFile old(AppFile("kept.txt"));
+        QFile old(onDisk("kept.txt"));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(transcript) == transcript.size());
     }
     disk.fill();
     const QStringList before = QDir(disk.dir.path()).entryList(QDir::Files | QDir::Hidden);
     auto unharmed = [&] {
-        return bytesOf(AppFile("settings.ini")) == settings && bytesOf(AppFile("kept.txt")) == transcript &&
+        return bytesOf(onDisk("settings.ini")) == settings && bytesOf(onDisk("kept.txt")) == transcript &&
                QDir(disk.dir.path()).entryList(QDir::Files | QDir::Hidden) == before;
     };
     {
@@ -458,6 +462,44 @@ void TestReliability::fullDisk() {
         record(QStringLiteral("disk full: Save over an earlier transcript (%1 bytes of Morse)").arg(size), told,
                QStringLiteral("the earlier file byte-identical, no temporary file left; the Save window stays open"));
     }
+}
+
+void TestReliability::unwritableFolders() {
+    // Write bits all cleared: a folder this program leaves alone, also as root.
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
+    ProgramFolder folder;
+    folder.copyBundledDatabase();
+    QVERIFY(QFile(folder.path()).setPermissions(readOnly));
+    {
+        Form1 form;
+        QCOMPARE(decode(form, QStringLiteral("... ")), QStringLiteral("S"));
+        child<QSlider>(form, "Slider1")->setValue(9);
+        QVERIFY(messages().isEmpty());
+    }
+    QCOMPARE(Module1::ReadSetting("main", "dt"), QStringLiteral("9"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"dahdit_db.mdb", "portable"}));
+    record(QStringLiteral("portable program folder with write bits cleared"), {},
+           QStringLiteral("nothing created in the folder; settings and the database copy go to the user's own "
+                          "folders"));
+
+    // The user's own settings folder as well: told once, as Dahdit starts.
+    const QString settings = QFileInfo(Module1::SettingsPath()).path();
+    QVERIFY(QFile(settings).setPermissions(readOnly));
+    QStringList told;
+    {
+        Form1 form;
+        told = messages();
+        child<QSlider>(form, "Slider1")->setValue(10);
+        QCOMPARE(child<QLabel>(form, "Panel2")->text(), QStringLiteral("DT: 250 ms"));
+        QVERIFY(messages().isEmpty());
+    }
+    QVERIFY(told.size() == 1 && told[0].contains(settings));
+    QCOMPARE(Module1::ReadSetting("main", "dt"), QStringLiteral("9"));
+    told[0].replace(folder.home(), QStringLiteral("<home>"));
+    record(QStringLiteral("the user's settings folder with write bits cleared"), told,
+           QStringLiteral("settings file unchanged; a moved slider holds for the session only"));
+    for (const QString& path : {folder.path(), settings})
+        QFile(path).setPermissions(readOnly | QFile::WriteOwner);
 }
 
 void TestReliability::hugePaste() {

@@ -1,5 +1,6 @@
 // The code table store on real SQLite files: every operation, quoting, and what opening
 // reports for files it cannot use.
+#include "apppath.h"
 #include "codetablestore.h"
 #include "module1.h"
 #include "testsupport.h"
@@ -19,6 +20,8 @@ class TestStore : public QObject {
     Q_OBJECT
 private slots:
     void resolvesPathAndTable();
+    void keepsFilesPerUserWhenNotPortable_data();
+    void keepsFilesPerUserWhenNotPortable();
     void findsAndChecksEntries();
     void writesEntriesWithIdsFromTheStore();
     void quotesMatchLiterally();
@@ -45,6 +48,62 @@ void TestStore::resolvesPathAndTable() {
     const QString odd = QStringLiteral("/a b/x; y=z.mdb");
     QCOMPARE(ConnectionString(odd), QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data source=/a b/x; y=z.mdb"));
     QCOMPARE(PathFromConnectionString(ConnectionString(odd)), odd);
+}
+
+void TestStore::keepsFilesPerUserWhenNotPortable_data() {
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("installed: no marker") << true;
+    QTest::newRow("portable folder that cannot be written") << false;
+}
+
+void TestStore::keepsFilesPerUserWhenNotPortable() {
+    QFETCH(bool, installed);
+    ProgramFolder folder;
+    folder.copyBundledDatabase();
+    QCOMPARE(SaveFolder(), folder.path()); // portable as built
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup;
+    if (installed)
+        QVERIFY(QFile::remove(folder.file("portable")));
+    else
+        QVERIFY(QFile(folder.path()).setPermissions(readOnly));
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(folder.home()));
+
+    QVERIFY(Module1::WriteSetting("main", "dt", "8")); // the folder is made at the first write
+    QVERIFY(QFile::exists(folder.home() + "/config/dahdit/settings.ini"));
+    QCOMPARE(Module1::ReadSetting("main", "dt"), QStringLiteral("8"));
+    QCOMPARE(DatabasePath(), folder.home() + "/data/dahdit/dahdit_db.mdb");
+    QCOMPARE(SaveFolder(), folder.home()); // no documents folder
+    QVERIFY(QDir(folder.home()).mkdir("Documents"));
+    QCOMPARE(SaveFolder(), folder.home() + "/Documents");
+
+    // The user's database is a copy of the one that came with Dahdit, made at the first open
+    // and kept from then on, changes and all.
+    CodeTableStore store;
+    QVERIFY2(store.open(DatabasePath()), qPrintable(store.lastError()));
+    QVERIFY(store.InsertEntry("International", "........", "HH"));
+    store.close();
+    QVERIFY(store.open(DatabasePath()));
+    std::optional<CodeTableEntry> row;
+    QVERIFY(store.FindByCode("International", "........", &row) && row);
+    store.close();
+    const QStringList unchanged = installed ? QStringList{"dahdit_db.mdb"} : QStringList{"dahdit_db.mdb", "portable"};
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), unchanged);
+
+    // Per-user folders that cannot be written: nothing is written, and the words say where.
+    QVERIFY(QFile::remove(DatabasePath()));
+    const QStringList perUser = {folder.home() + "/config/dahdit", folder.home() + "/data/dahdit"};
+    for (const QString& path : perUser)
+        QVERIFY(QFile(path).setPermissions(readOnly));
+    QString error;
+    QVERIFY(!Module1::WriteSetting("main", "dt", "9", &error));
+    QVERIFY2(error.contains(perUser[0]) && error == Module1::SettingsProblem(), qPrintable(error));
+    QVERIFY(!store.open(DatabasePath()));
+    QVERIFY2(store.lastError().contains("could not be copied") && store.lastError().contains(perUser[1]),
+             qPrintable(store.lastError()));
+    for (const QString& path : perUser + QStringList{folder.path()})
+        QFile(path).setPermissions(readOnly | QFile::WriteOwner);
+    qputenv("HOME", oldHome);
 }
 
 void TestStore::findsAndChecksEntries() {

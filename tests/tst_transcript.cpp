@@ -46,8 +46,11 @@ QByteArray Stamp(const QDateTime& when) {
         .toUtf8();
 }
 
+// The files in a folder, other than the marker that keeps a program folder portable.
 QStringList Files(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    files.removeOne(QStringLiteral("portable"));
+    return files;
 }
 
 // Lowers the largest file this process may write, as a full disk would, until it goes.

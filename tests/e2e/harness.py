@@ -15,11 +15,12 @@ import sqlite3
 import subprocess
 import tempfile
 import time
+import urllib.parse
 
 WAIT = 20.0  # seconds: the longest any window, file or text may take to appear
 POLL = 0.05
 
-PROGRAM_FILES = ("dahdit", "dahdit_db.mdb", "readme.txt")
+PROGRAM_FILES = ("dahdit", "dahdit_db.mdb", "portable", "readme.txt")
 
 # The main window's client area below the menu bar, in pixels (twips / 15).
 MK = (8, 160, 257, 33)
@@ -113,18 +114,35 @@ def send_close_request(display, window):
 
 
 class Dahdit:
-    """One program folder, one X server, and the program started from that folder."""
+    """One program folder, one X server, and the program started from that folder.
 
-    def __init__(self, program_dir, as_user=None):
+    Run as another user (as_user, a user and group id), the program cannot write the folder and
+    keeps its files in that user's own folders, under a fresh home folder (home). With installed,
+    program_dir is where the installed program is, and nothing is copied."""
+
+    def __init__(self, program_dir, as_user=None, installed=False):
         self.folder = tempfile.mkdtemp(prefix="dahdit-e2e-")
         os.chmod(self.folder, 0o755)
-        for name in PROGRAM_FILES:
-            shutil.copy2(os.path.join(program_dir, name), self.folder)
+        self.program = os.path.join(program_dir, "dahdit") if installed else self.path("dahdit")
+        if not installed:
+            for name in PROGRAM_FILES:
+                shutil.copy2(os.path.join(program_dir, name), self.folder)
         self.as_user = as_user
         self.x = XServer()
         self.env = dict(os.environ)
         self.env.update({"DISPLAY": self.x.display, "QT_QPA_PLATFORM": "xcb"})
         self.env.pop("WAYLAND_DISPLAY", None)
+        self.home = None
+        self.settings_file = self.path("settings.ini")
+        self.database_file = self.path("dahdit_db.mdb")
+        if as_user is not None:
+            self.home = tempfile.mkdtemp(prefix="dahdit-home-")
+            os.chown(self.home, as_user, as_user)
+            self.env["HOME"] = self.home
+            for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"):
+                self.env.pop(name, None)
+            self.settings_file = os.path.join(self.home, ".config", "dahdit", "settings.ini")
+            self.database_file = os.path.join(self.home, ".local", "share", "dahdit", "dahdit_db.mdb")
         self.proc = None
         self.main = None
         self.menubar = 0
@@ -145,7 +163,8 @@ class Dahdit:
     def setting(self, key):
         """The value of key in section main of settings.ini, or None."""
         try:
-            text = self.read("settings.ini").decode()
+            with open(self.settings_file, "rb") as f:
+                text = f.read().decode()
         except FileNotFoundError:
             return None
         in_main = False
@@ -157,13 +176,15 @@ class Dahdit:
         return None
 
     def query(self, sql, args=()):
-        with contextlib.closing(sqlite3.connect(self.path("dahdit_db.mdb"))) as db:
+        """Runs a query on the database the program uses, read-only: it never makes the file."""
+        uri = "file:%s?mode=ro" % urllib.parse.quote(self.database_file)
+        with contextlib.closing(sqlite3.connect(uri, uri=True)) as db:
             return db.execute(sql, args).fetchall()
 
     # ---- the process ---------------------------------------------------------------------------
 
     def start(self):
-        command = [self.path("dahdit")]
+        command = [self.program]
         if self.as_user:
             command = ["setpriv", "--reuid=%d" % self.as_user, "--regid=%d" % self.as_user, "--clear-groups",
                        "--"] + command
@@ -202,6 +223,8 @@ class Dahdit:
                 self.proc.wait()
         self.x.stop()
         shutil.rmtree(self.folder, ignore_errors=True)
+        if self.home:
+            shutil.rmtree(self.home, ignore_errors=True)
 
     # ---- windows -------------------------------------------------------------------------------
 
@@ -225,6 +248,11 @@ class Dahdit:
         def probe():
             return window not in self.windows(".*")
         poll("window %d to close" % window, probe)
+
+    def xprop(self, window, name):
+        """A property of a window as xprop prints it."""
+        return subprocess.run(["xprop", "-id", str(window), name], env=self.env, capture_output=True,
+                              text=True).stdout
 
     def geometry(self, window):
         out = self.xdotool("getwindowgeometry", "--shell", window)

@@ -5,11 +5,14 @@ Each case starts the built program from a fresh copy of its program folder in an
 own and works it only through the mouse, the keyboard, the clipboard and the files on disk.
 """
 
+import contextlib
 import os
+import sqlite3
 import sys
 import traceback
 
-from harness import (MK, SLIDER1, Dahdit, Failure, check, check_equal, poll, spell, transcript_parts)
+from harness import (MK, PROGRAM_FILES, SLIDER1, Dahdit, Failure, check, check_equal, poll, spell,
+                     transcript_parts)
 
 CASES = {}
 
@@ -52,24 +55,47 @@ def keys_at_thirty_words_a_minute(program_dir):
         check_equal(app.setting("sdt"), "2", "sdt kept")
 
 
+def move_slider1(app, position):
+    """Moves Slider1 to position with the keyboard and waits for settings.ini to hold it."""
+    # Clicking the groove may itself move the thumb one step; the file tells where it stands.
+    app.click(*app.client_point(SLIDER1, dx=SLIDER1[2] - 6))
+    start = int(app.setting("dt") or 6)
+    check(position > start, "room to move the slider right (it stands at %d)" % start)
+    app.key(*(["Right"] * (position - start)))
+    poll("dt=%d in settings.ini" % position, lambda: app.setting("dt") == str(position))
+
+
+def check_delay_is_300_ms(app):
+    # A 200 ms press is now a dot and a 400 ms press a dash.
+    app.key_morse([".", "-"], dot=0.2, dash=0.4)
+    check_equal(app.morse_buffer(expect=". - "), ". - ", "marks keyed with a 300 ms delay time")
+
+
+def add_entry(app, signal, code):
+    """Adds an entry in the code table editor and waits for it to reach the database; returns
+    the editor's window."""
+    app.key("ctrl+d")
+    editor = app.wait_window("^Dahdit Database Editor$")
+    app.key("Tab", window=editor)  # from the list to the signal box
+    app.type(signal, editor)
+    app.key("Tab", window=editor)
+    app.type(code, editor)
+    app.key("Return", window=editor)
+    rows = poll("the new entry in the database",
+                lambda: app.query("select TS from International where MS = ?", (code,)))
+    check_equal(rows, [(signal,)], "stored entry")
+    return editor
+
+
 @case
 def slider_position_survives_a_restart(program_dir):
     """Slider1 moved with the keyboard is written to settings.ini and restored at the next start."""
     with session(program_dir) as app:
         app.start()
-        # Clicking the groove may itself move the thumb one step; the file tells where it stands.
-        app.click(*app.client_point(SLIDER1, dx=SLIDER1[2] - 6))
-        start = int(app.setting("dt") or 6)
-        steps = 12 - start
-        check(steps > 0, "room to move the slider right (it stands at %d)" % start)
-        app.key(*(["Right"] * steps))
-        poll("dt=12 in settings.ini", lambda: app.setting("dt") == "12")
-
+        move_slider1(app, 12)
         app.restart()
         check_equal(app.setting("dt"), "12", "dt after the restart")
-        # Delay time 300 ms: a 200 ms press is now a dot and a 400 ms press a dash.
-        app.key_morse([".", "-"], dot=0.2, dash=0.4)
-        check_equal(app.morse_buffer(expect=". - "), ". - ", "marks keyed with a 300 ms delay time")
+        check_delay_is_300_ms(app)
         check_equal(app.output_text(expect="ET"), "ET", "output text")
 
 
@@ -80,17 +106,7 @@ def entry_added_in_the_editor_decodes(program_dir):
         code = "-.-.-.-."
         check(not app.query("select * from International where MS = ?", (code,)), "the code is free")
         app.start()
-        app.key("ctrl+d")
-        editor = app.wait_window("^Dahdit Database Editor$")
-        app.key("Tab", window=editor)  # from the list to the signal box
-        app.type("Zz", editor)
-        app.key("Tab", window=editor)
-        app.type(code, editor)
-        app.key("Return", window=editor)
-        rows = poll("the new entry in the database",
-                    lambda: app.query("select TS from International where MS = ?", (code,)))
-        check_equal(rows, [("Zz",)], "stored entry")
-
+        editor = add_entry(app, "Zz", code)
         app.key_morse([code, "."])
         check_equal(app.output_text(expect="ZzE"), "ZzE", "output text with the new entry")
         check(app.windows("^Dahdit Database Editor$") == [editor], "the editor is still open")
@@ -172,20 +188,32 @@ def missing_database_is_named_at_start(program_dir):
 
 @case
 def read_only_program_folder(program_dir):
-    """Run by an unprivileged user in a folder it may not write: nothing is created or lost, the
-    slider still works for the session, a transcript that cannot be written is reported, and the
-    database decodes even in WAL mode, which keeps files beside the database."""
+    """Run by an unprivileged user from a portable folder it may not write: the folder stays as
+    it was, the slider position and a transcript go to the user's own folders, and a database in
+    WAL mode in that folder (named by db_path) still decodes, though SQLite would keep files
+    beside it."""
     nobody = 65534
     with session(program_dir, as_user=nobody) as app:
-        check_equal(app.query("PRAGMA journal_mode=WAL"), [("wal",)], "the database in WAL mode")
+        database = app.path("dahdit_db.mdb")
+        with contextlib.closing(sqlite3.connect(database)) as db:
+            check_equal(db.execute("PRAGMA journal_mode=WAL").fetchall(), [("wal",)], "the database in WAL mode")
+        write_as(nobody, app.home, app.settings_file, "[main]\r\ndb_path=%s\r\n" % database)
         app.start()
-        app.click(*app.client_point(SLIDER1, dx=SLIDER1[2] - 6))
-        app.key("Right", "Right")
+        move_slider1(app, 8)
         app.key_morse(spell("E"))
-        check_equal(app.output_text(expect="E"), "E", "decoding from a read-only folder")
+        check_equal(app.output_text(expect="E"), "E", "decoding with the user's copy of the database")
         app.key("ctrl+s")
         save = app.wait_window("^Save File$")
         app.type("log", save)
+        app.key("Return", window=save)
+        poll("log.txt in the home folder", lambda: os.path.exists(os.path.join(app.home, "log.txt")))
+        app.wait_gone(save)
+        # Typed into the program folder, a transcript is refused in words that name it.
+        app.key("ctrl+s")
+        save = app.wait_window("^Save File$")
+        app.type("log", save)
+        app.key("shift+Tab", "ctrl+a", window=save)
+        app.type(app.folder + "/", save)
         app.key("Return", window=save)
         box = app.wait_window("^Save File$", other_than=(save,))
         text = app.message_text(box)
@@ -193,13 +221,48 @@ def read_only_program_folder(program_dir):
         app.key("Return", window=box)
         app.wait_gone(box)
         check(app.windows("^Save File$") == [save], "the Save window stays open for another try")
-        check(not os.path.exists(app.path("settings.ini")), "no settings file appeared")
-        check(not os.path.exists(app.path("log.txt")), "no transcript appeared")
         app.close_box(app.main)
         check_equal(app.wait_exit(), 0, "exit status")
-        check(sorted(os.listdir(app.folder)) == ["dahdit", "dahdit_db.mdb", "readme.txt"],
+        check_equal(app.setting("dt"), "8", "the slider position kept per user")
+        check(sorted(os.listdir(app.folder)) == sorted(PROGRAM_FILES),
               "the folder holds what it held: %r" % os.listdir(app.folder))
         check_equal(app.read("dahdit_db.mdb")[18:20], b"\x02\x02", "the database still in WAL mode")
+
+
+def write_as(user, home, path, text):
+    """Writes a file under home, and the folders down to it, owned by user."""
+    folder = home
+    for part in os.path.relpath(os.path.dirname(path), home).split(os.sep):
+        folder = os.path.join(folder, part)
+        os.makedirs(folder, exist_ok=True)
+        os.chown(folder, user, user)
+    with open(path, "w") as f:
+        f.write(text)
+    os.chown(path, user, user)
+
+
+@case
+def installed_package(program_dir):
+    """The installed package (program_dir is its bin folder, not a CMake case: tests/tst_deb.sh
+    runs it), worked by an unprivileged user: it keys, remembers a slider over a restart, and
+    adds an entry to the user's own copy of the database, never to the installed one."""
+    nobody = 65534
+    program_folder = os.path.dirname(os.path.realpath(os.path.join(program_dir, "dahdit")))
+    installed_db = os.path.join(program_folder, "..", "..", "share", "dahdit", "dahdit_db.mdb")
+    with open(installed_db, "rb") as f:
+        installed = f.read()
+    with session(program_dir, as_user=nobody, installed=True) as app:
+        app.start()
+        app.key_morse(spell("E"))
+        check_equal(app.output_text(expect="E"), "E", "output text")
+        move_slider1(app, 12)
+        app.restart()
+        check_delay_is_300_ms(app)
+        editor = add_entry(app, "Zz", "-.-.-.-.")
+        icon = app.xprop(editor, "_NET_WM_ICON")
+        check(len(icon) > 100, "the editor shows Dahdit's icon: %r" % icon[:80])
+    with open(installed_db, "rb") as f:
+        check(f.read() == installed, "the installed database is unchanged")
 
 
 class session:
