@@ -329,7 +329,7 @@ void Form1::catchUpSpaceTimer(quint64 pressStamp) {
         if (Timer2->isActive() && !m_spaceTickSinceRelease)
             Timer2_Timer();
     } else if (m_spaceTickSinceRelease && m_spaceTickRevision == m_bufferRevision) {
-        QString text = Text1->toPlainText();
+        QString text = BoxText(Text1);
         if (text.endsWith(u' ')) {
             text.chop(1);
             ReplaceText(Text1, text);
@@ -359,7 +359,7 @@ void Form1::Timer1_Timer() {
 }
 
 void Form1::Timer2_Timer() {
-    const QString text = Text1->toPlainText();
+    const QString text = BoxText(Text1);
     if (text.isEmpty() || text.endsWith(u' '))
         return;
     Append(QStringLiteral(" "));
@@ -368,11 +368,7 @@ void Form1::Timer2_Timer() {
 }
 
 void Form1::BS_Click() {
-    QString text = Text1->toPlainText();
-    if (!text.isEmpty()) {
-        text.chop(1);
-        ReplaceText(Text1, text);
-    }
+    ReplaceText(Text1, WithoutLastCharacter(BoxText(Text1)));
     Timer2->stop();
 }
 
@@ -385,7 +381,7 @@ void Form1::Text1_KeyDown() {
 }
 
 void Form1::Append(const QString& text) {
-    ReplaceText(Text1, Text1->toPlainText() + text);
+    ReplaceText(Text1, BoxText(Text1) + text);
 }
 
 // ---- decoding --------------------------------------------------------------------------------
@@ -396,7 +392,7 @@ void Form1::Text1_Change() {
 }
 
 void Form1::DecodeInput() {
-    const QString buffer = Text1->toPlainText();
+    const QString buffer = BoxText(Text1);
     const DecodeResult result = DecodeBuffer(buffer, m_store.get(), TableName);
     ErrorCount = result.errors;
     ReplaceText(Text2, result.output);
@@ -460,17 +456,20 @@ void Form1::Slider2_Change() {
 void Form1::Copy_Click() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(Text1->toPlainText());
+    clipboard->setText(BoxText(Text1));
 }
 
 void Form1::CopyOutput_Click() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(Text2->toPlainText());
+    clipboard->setText(BoxText(Text2));
 }
 
 void Form1::Paste_Click() {
-    ReplaceText(Text1, QGuiApplication::clipboard()->text());
+    // Pasting the text the buffer already holds decodes it again all the same: the table may
+    // have changed, or become readable, since the last decode.
+    if (!ReplaceText(Text1, QGuiApplication::clipboard()->text()))
+        Text1_Change();
 }
 
 namespace {
@@ -487,9 +486,8 @@ template <typename Window, typename Make> void ShowSingle(QPointer<Window>& wind
 void Form1::Save_Click() {
     if (!Save->isEnabled())
         return;
-    ShowSingle(m_form3, [this] {
-        return new Form3([this] { return Text1->toPlainText(); }, [this] { return Text2->toPlainText(); });
-    });
+    ShowSingle(m_form3,
+               [this] { return new Form3([this] { return BoxText(Text1); }, [this] { return BoxText(Text2); }); });
 }
 
 void Form1::DBEditor_Click() {

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -34,14 +35,30 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-void ReplaceText(QPlainTextEdit* box, const QString& text) {
-    const QString old = box->toPlainText();
+QString WithoutLastCharacter(const QString& text) {
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    characters.toEnd();
+    return text.left(std::max<qsizetype>(characters.toPreviousBoundary(), 0));
+}
+
+QString BoxText(const QPlainTextEdit* box) {
+    // The raw text holds every character as it was put in; only the separator between two
+    // lines is the document's own.
+    QString text = box->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+bool ReplaceText(QPlainTextEdit* box, const QString& text) {
+    const QString old = BoxText(box);
     if (old == text)
-        return;
+        return false;
     qsizetype common = 0;
     const qsizetype limit = std::min(old.size(), text.size());
     while (common < limit && old.at(common) == text.at(common))
         ++common;
+    if (common > 0 && text.at(common - 1).isHighSurrogate())
+        --common; // a character is replaced whole
     {
         const QSignalBlocker blocker(box);
         QTextCursor cursor(box->document());
@@ -58,4 +75,5 @@ void ReplaceText(QPlainTextEdit* box, const QString& text) {
         box->ensureCursorVisible();
     }
     emit box->textChanged();
+    return true;
 }
