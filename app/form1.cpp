@@ -117,12 +117,11 @@ void Form1::buildControls() {
     Text2 = Place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
 
     for (QPlainTextEdit* box : {Text1, Text2}) {
+        // A paste of megabytes on one line, and the output text it decodes to, must stay usable.
+        SetUpLongTextBox(box);
         box->setFont(TextFont());
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        // Long texts without blanks (an output text with no word spaces) lay out quickly
-        // only when a line may break anywhere.
-        box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         box->setUndoRedoEnabled(false);
         box->installEventFilter(this);
     }

@@ -35,6 +35,13 @@ QIcon ProgramIcon();
 // an emoji with its modifiers, a pair of UTF-16 units, or a line break goes as one.
 QString WithoutLastCharacter(const QString& text);
 
+// Sets up a multi-line box that may be handed texts of megabytes on one line, so that they lay
+// out in time that grows in step with their length. Its text wraps at spaces where it can; a
+// text that holds a long run without a space is wrapped anywhere, since the search for word
+// boundaries in such a run grows with its square. A long line is shaped once per change, not
+// at every paint and every blink of the caret.
+void SetUpLongTextBox(QPlainTextEdit* box);
+
 // The whole text of a box as it was put in. Unlike toPlainText(), a no-break space stays a
 // no-break space; a line break comes back as LF, whichever it was put in as.
 QString BoxText(const QPlainTextEdit* box);
