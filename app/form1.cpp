@@ -119,12 +119,11 @@ void Form1::buildControls() {
     Text2 = Place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
 
     for (QPlainTextEdit* box : {Text1, Text2}) {
+        // A paste of megabytes on one line, and the output text it decodes to, must stay usable.
+        SetUpLongTextBox(box);
         box->setFont(TextFont());
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        // Long texts without blanks (an output text with no word spaces) lay out quickly
-        // only when a line may break anywhere.
-        box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         box->setUndoRedoEnabled(false);
         box->installEventFilter(this);
     }
@@ -344,7 +343,7 @@ void Form1::catchUpSpaceTimer(quint64 pressStamp) {
         if (Timer2->isActive() && !m_spaceTickSinceRelease)
             Timer2_Timer();
     } else if (m_spaceTickSinceRelease && m_spaceTickRevision == m_bufferRevision) {
-        QString text = Text1->toPlainText();
+        QString text = BoxText(Text1);
         if (text.endsWith(u' ')) {
             text.chop(1);
             ReplaceText(Text1, text);
@@ -374,7 +373,7 @@ void Form1::Timer1_Timer() {
 }
 
 void Form1::Timer2_Timer() {
-    const QString text = Text1->toPlainText();
+    const QString text = BoxText(Text1);
     if (text.isEmpty() || text.endsWith(u' '))
         return;
     Append(QStringLiteral(" "));
@@ -383,11 +382,7 @@ void Form1::Timer2_Timer() {
 }
 
 void Form1::BS_Click() {
-    QString text = Text1->toPlainText();
-    if (!text.isEmpty()) {
-        text.chop(1);
-        ReplaceText(Text1, text);
-    }
+    ReplaceText(Text1, WithoutLastCharacter(BoxText(Text1)));
     Timer2->stop();
 }
 
@@ -400,7 +395,7 @@ void Form1::Text1_KeyDown() {
 }
 
 void Form1::Append(const QString& text) {
-    ReplaceText(Text1, Text1->toPlainText() + text);
+    ReplaceText(Text1, BoxText(Text1) + text);
 }
 
 // ---- decoding --------------------------------------------------------------------------------
@@ -411,7 +406,7 @@ void Form1::Text1_Change() {
 }
 
 void Form1::DecodeInput() {
-    const QString buffer = Text1->toPlainText();
+    const QString buffer = BoxText(Text1);
     const DecodeResult result = DecodeBuffer(buffer, m_store.get(), TableName);
     ErrorCount = result.errors;
     ReplaceText(Text2, result.output);
@@ -483,17 +478,20 @@ void Form1::endDrag(QSlider* slider, const QString& hint) {
 void Form1::Copy_Click() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(Text1->toPlainText());
+    clipboard->setText(BoxText(Text1));
 }
 
 void Form1::CopyOutput_Click() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(Text2->toPlainText());
+    clipboard->setText(BoxText(Text2));
 }
 
 void Form1::Paste_Click() {
-    ReplaceText(Text1, QGuiApplication::clipboard()->text());
+    // Pasting the text the buffer already holds decodes it again all the same: the table may
+    // have changed, or become readable, since the last decode.
+    if (!ReplaceText(Text1, QGuiApplication::clipboard()->text()))
+        Text1_Change();
 }
 
 namespace {
@@ -510,9 +508,8 @@ template <typename Window, typename Make> void ShowSingle(QPointer<Window>& wind
 void Form1::Save_Click() {
     if (!Save->isEnabled())
         return;
-    ShowSingle(m_form3, [this] {
-        return new Form3([this] { return Text1->toPlainText(); }, [this] { return Text2->toPlainText(); });
-    });
+    ShowSingle(m_form3,
+               [this] { return new Form3([this] { return BoxText(Text1); }, [this] { return BoxText(Text2); }); });
 }
 
 void Form1::DBEditor_Click() {

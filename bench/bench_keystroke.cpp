@@ -9,7 +9,6 @@
 #include "widgets.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -66,18 +65,19 @@ int main(int argc, char** argv) {
         QPlainTextEdit twin1;
         QPlainTextEdit twin2;
         for (QPlainTextEdit* twin : {&twin1, &twin2}) {
+            SetUpLongTextBox(twin);
             twin->setFont(text1->font());
-            twin->setWordWrapMode(text1->wordWrapMode());
             twin->setUndoRedoEnabled(false);
             twin->resize(text1 == nullptr ? QSize() : (twin == &twin1 ? text1->size() : text2->size()));
             twin->show();
         }
         const DecodeResult decoded = DecodeBuffer(buffer, &store, QStringLiteral("International"));
-        const double box1 = MedianMs(21, [&] {
+        const double twoEdits = MedianMs(21, [&] {
             ReplaceText(&twin1, buffer + QStringLiteral(".-"));
             ReplaceText(&twin1, buffer + QStringLiteral(".-."));
             QApplication::processEvents();
-        }) / 2;
+        });
+        const double box1 = twoEdits / 2;
         const double box2 = MedianMs(21, [&] {
             twin2.clear();
             ReplaceText(&twin2, decoded.output);
@@ -88,20 +88,6 @@ int main(int argc, char** argv) {
     }
     std::printf("Goals: 16 ms at 1,000 symbols, 33 ms at 10,000.\n");
 
-    // Pasting a Morse text of 1 MiB: the window must not freeze for more than two seconds.
-    QString big = MakeBuffer(rows, 1);
-    while (big.size() < 1024 * 1024)
-        big += MakeBuffer(rows, 4096, quint32(big.size()));
-    big.truncate(1024 * 1024);
-    QGuiApplication::clipboard()->setText(big);
-    form.Clear_Click();
-    QApplication::processEvents();
-    QElapsedTimer paste;
-    paste.start();
-    form.Paste_Click();
-    QApplication::processEvents();
-    std::printf("Paste of 1 MiB (%lld characters): %.0f ms, goal under 2000 ms\n", static_cast<long long>(big.size()),
-                paste.nsecsElapsed() / 1e6);
     form.close();
     return 0;
 }

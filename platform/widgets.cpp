@@ -1,10 +1,83 @@
 #include "widgets.h"
 
 #include <QIcon>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+
+namespace {
+
+// A run of characters without a space that fills several lines of a box is broken anywhere
+// whatever the wrap mode. Past this length, looking for a word boundary in it costs more than
+// it gives: the line breaker scans the rest of the run for every line it makes of it.
+constexpr qsizetype kLongWord = 256;
+
+// Lines longer than this keep their shaped text from one layout to the next. A line of
+// megabytes is otherwise shaped afresh at every paint and every blink of the caret.
+constexpr int kLongLine = 4096;
+
+bool HoldsLongWord(const QString& text) {
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        if (c == u' ' || c == u'\n' || c == QChar::ParagraphSeparator)
+            run = 0;
+        else if (++run > kLongWord)
+            return true;
+    }
+    return false;
+}
+
+// The layout of Dahdit's multi-line boxes. It sees every change of the text, whoever made it
+// (the program, typing, a paste from the box's own menu, a drop), before any line is laid out.
+class LongLineLayout : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override {
+        if (!m_settingOptions && setOptionsFor(document()->toRawText()))
+            return; // the whole text was laid out anew just now, the change with it
+        // Set before the lines are laid out, so that the shaping done for the layout is kept.
+        const QTextBlock last = document()->findBlock(from + charsAdded);
+        for (QTextBlock block = document()->findBlock(from); block.isValid(); block = block.next()) {
+            block.layout()->setCacheEnabled(block.length() > kLongLine);
+            if (block == last)
+                break;
+        }
+        QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+    }
+
+private:
+    // Gives the text the wrap mode and direction it needs, laying it all out anew when they
+    // change; true when they did.
+    bool setOptionsFor(const QString& text) {
+        const QTextOption::WrapMode wrap =
+            HoldsLongWord(text) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+        // A long text has its direction fixed here: left open, it is looked for along the whole
+        // line at every blink of the caret, and Morse marks have none to find.
+        const Qt::LayoutDirection direction = text.size() <= kLongLine ? Qt::LayoutDirectionAuto
+                                              : text.isRightToLeft()   ? Qt::RightToLeft
+                                                                       : Qt::LeftToRight;
+        QTextOption option = document()->defaultTextOption();
+        if (option.wrapMode() == wrap && option.textDirection() == direction)
+            return false;
+        option.setWrapMode(wrap);
+        option.setTextDirection(direction);
+        m_settingOptions = true;
+        document()->setDefaultTextOption(option);
+        m_settingOptions = false;
+        return true;
+    }
+
+    bool m_settingOptions = false;
+};
+
+} // namespace
 
 void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(TwipsRect(left, top, width, height));
@@ -34,14 +107,36 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-void ReplaceText(QPlainTextEdit* box, const QString& text) {
-    const QString old = box->toPlainText();
+QString WithoutLastCharacter(const QString& text) {
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    characters.toEnd();
+    return text.left(std::max<qsizetype>(characters.toPreviousBoundary(), 0));
+}
+
+void SetUpLongTextBox(QPlainTextEdit* box) {
+    auto* document = new QTextDocument(box);
+    document->setDocumentLayout(new LongLineLayout(document));
+    box->setDocument(document);
+}
+
+QString BoxText(const QPlainTextEdit* box) {
+    // The raw text holds every character as it was put in; only the separator between two
+    // lines is the document's own.
+    QString text = box->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+bool ReplaceText(QPlainTextEdit* box, const QString& text) {
+    const QString old = BoxText(box);
     if (old == text)
-        return;
+        return false;
     qsizetype common = 0;
     const qsizetype limit = std::min(old.size(), text.size());
     while (common < limit && old.at(common) == text.at(common))
         ++common;
+    if (common > 0 && text.at(common - 1).isHighSurrogate())
+        --common; // a character is replaced whole
     {
         const QSignalBlocker blocker(box);
         QTextCursor cursor(box->document());
@@ -58,4 +153,5 @@ void ReplaceText(QPlainTextEdit* box, const QString& text) {
         box->ensureCursorVisible();
     }
     emit box->textChanged();
+    return true;
 }

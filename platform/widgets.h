@@ -31,7 +31,23 @@ QString TrimSpaces(const QString& text);
 // The program icon, in every size it is drawn in.
 QIcon ProgramIcon();
 
+// A text without its last character as the reader sees it: a letter with its combining marks,
+// an emoji with its modifiers, a pair of UTF-16 units, or a line break goes as one.
+QString WithoutLastCharacter(const QString& text);
+
+// Sets up a multi-line box that may be handed texts of megabytes on one line, so that they lay
+// out in time that grows in step with their length. Its text wraps at spaces where it can; a
+// text that holds a long run without a space is wrapped anywhere, since the search for word
+// boundaries in such a run grows with its square. A long line is shaped once per change, not
+// at every paint and every blink of the caret.
+void SetUpLongTextBox(QPlainTextEdit* box);
+
+// The whole text of a box as it was put in. Unlike toPlainText(), a no-break space stays a
+// no-break space; a line break comes back as LF, whichever it was put in as.
+QString BoxText(const QPlainTextEdit* box);
+
 // Replaces the whole text of a text box, editing only the part that differs, so that appending
 // a mark to a long buffer costs one small edit and the view stays where the user looks (at the
-// end, when the text grew there). textChanged is raised once when the text differs.
-void ReplaceText(QPlainTextEdit* box, const QString& text);
+// end, when the text grew there). textChanged is raised once when the text differs; the result
+// tells whether it did.
+bool ReplaceText(QPlainTextEdit* box, const QString& text);

@@ -4,6 +4,7 @@
 #include "codetablestore.h"
 #include "decoder.h"
 #include "form1.h"
+#include "form3.h"
 #include "messagebox.h"
 #include "testsupport.h"
 
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -80,6 +82,8 @@ private slots:
     void keysMarksAndSpaces();
     void ignoresOtherButtonsAndSecondPresses();
     void editsTheBuffer();
+    void removesOneCharacter_data();
+    void removesOneCharacter();
     void decidesFromEventTimes();
     void viewFollowsTheEnd();
     void decodesTheBuffer();
@@ -199,6 +203,26 @@ void TestKeying::editsTheBuffer() {
     QVERIFY(w.timer1->isActive());
     w.form->MK_MouseUp(1);
     QCOMPARE(w.buffer(), QStringLiteral("."));
+}
+
+void TestKeying::removesOneCharacter_data() {
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("left");
+    QTest::newRow("emoji of two UTF-16 units") << QStringLiteral(".- \U0001F600") << QStringLiteral(".- ");
+    QTest::newRow("letter with a combining mark") << QStringLiteral(".- e\u0301") << QStringLiteral(".- ");
+    QTest::newRow("emoji with a skin tone") << QStringLiteral("x\U0001F44D\U0001F3FD") << QStringLiteral("x");
+}
+
+void TestKeying::removesOneCharacter() {
+    QFETCH(QString, pasted);
+    QFETCH(QString, left);
+    Window w;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(pasted);
+    w.form->Paste_Click();
+    w.form->BS_Click();
+    w.form->Copy_Click(); // what the user gets out of the buffer holds no half character
+    QCOMPARE(clipboard->text(), left);
 }
 
 void TestKeying::decidesFromEventTimes() {
@@ -412,6 +436,32 @@ void TestKeying::copiesAndPastes() {
     clipboard->clear();
     w.form->Paste_Click();
     QCOMPARE(w.buffer(), QString());
+
+    // Pasting the buffer's own text again decodes it against the table as it is now.
+    clipboard->setText(QStringLiteral(".- -... "));
+    w.form->Paste_Click();
+    QCOMPARE(w.output(), QStringLiteral("AB"));
+    QVERIFY(ExecSql(w.folder.file("dahdit_db.mdb"), "UPDATE International SET TS = 'a' WHERE MS = '.-'"));
+    w.form->Paste_Click();
+    QCOMPARE(w.output(), QStringLiteral("aB"));
+
+    // A no-break space stays one, in Copy and in a saved transcript, and does not split symbols.
+    const QString pasted = QStringLiteral(".-\u00A0-... .- ");
+    clipboard->setText(pasted);
+    w.form->Paste_Click();
+    QCOMPARE(w.output(), QStringLiteral("a"));
+    QCOMPARE(w.panel(4), QStringLiteral("Errors: 1"));
+    w.form->Copy_Click();
+    QCOMPARE(clipboard->text(), pasted);
+    w.form->Save_Click();
+    Form3* save = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        save = save ? save : qobject_cast<Form3*>(top);
+    QVERIFY(save);
+    save->findChild<QLineEdit*>("Text2")->setText(QStringLiteral("t"));
+    save->Command1_Click();
+    RunDeferredDeletes();
+    QVERIFY(w.folder.readFile("t.txt").contains("\r\n\r\n" + pasted.toUtf8() + "\r\n\r\na\r\n"));
 }
 
 QTEST_MAIN(TestKeying)
