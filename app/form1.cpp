@@ -10,6 +10,7 @@
 #include "module1.h"
 #include "readme.h"
 #include "sidetone.h"
+#include "timing.h"
 #include "widgets.h"
 
 #include <QAction>
@@ -34,18 +35,11 @@ const QString kReady = QStringLiteral("Ready");
 const QString kDelayHint = QStringLiteral("Drag to change delay time");
 const QString kSpaceDelayHint = QStringLiteral("Drag to change space delay time");
 
-int DelayTime(int position) {
-    return 25 * position;
-}
-int SpaceDelayTime(int position) {
-    return 25 * position + 100;
-}
-
-// A slider position from the settings file: a whole number from 1 to 20, or nothing.
+// A slider position from the settings file: a whole number on the sliders' scale, or nothing.
 std::optional<int> SliderPosition(const QString& text) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok || value < 1 || value > 20)
+    if (!ok || value < Timing::FirstPosition || value > Timing::LastPosition)
         return std::nullopt;
     return value;
 }
@@ -103,11 +97,9 @@ void Form1::buildControls() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(150);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setTimerType(Qt::PreciseTimer);
-    Timer2->setInterval(250);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
 
@@ -134,14 +126,20 @@ void Form1::buildControls() {
     MK->installEventFilter(this);
     BS->setEnabled(false);
 
-    for (QSlider* slider : {Slider1, Slider2}) {
-        slider->setRange(1, 20);
-        slider->setSingleStep(1);
-        slider->setPageStep(1);
-        slider->setTickPosition(QSlider::TicksBelow);
-        slider->setTickInterval(1);
-        slider->setTracking(false); // Change once the position stands, Scroll while dragging
-        slider->setValue(6);
+    m_delay = {Slider1, Timer1, Timing::DelayTime, Timing::DelayText, 2, kDelayHint, QStringLiteral("dt")};
+    m_spaceDelay = {
+        Slider2, Timer2, Timing::SpaceDelayTime, Timing::SpaceDelayText, 3, kSpaceDelayHint, QStringLiteral("sdt"),
+    };
+    for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
+        QSlider* control = slider->control;
+        control->setRange(Timing::FirstPosition, Timing::LastPosition);
+        control->setSingleStep(1);
+        control->setPageStep(1);
+        control->setTickPosition(QSlider::TicksBelow);
+        control->setTickInterval(1);
+        control->setTracking(false); // Change once the position stands, Scroll while dragging
+        control->setValue(Timing::StartPosition);
+        slider->timer->setInterval(slider->time(Timing::StartPosition));
     }
 
     StatusBar1 = new QStatusBar(this);
@@ -153,8 +151,8 @@ void Form1::buildControls() {
     panelFont.setPointSizeF(std::min(panelFont.pointSizeF(), 8.0));
     setStatusBar(StatusBar1);
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
-    const QString texts[5] = {QStringLiteral("Ready"), QStringLiteral("DT: 150 ms"), QStringLiteral("SDT: 250 ms"),
-                              QStringLiteral("Errors: 0"), QString()};
+    // Panels 2 and 3 show the sliders' delays, 5 the table; they are filled below and at load.
+    const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
     for (int i = 0; i < 5; ++i) {
         m_panels[i] = new QLabel(texts[i], StatusBar1);
         m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
@@ -164,6 +162,8 @@ void Form1::buildControls() {
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(m_panels[i]);
     }
+    for (const DelaySlider* slider : {&m_delay, &m_spaceDelay})
+        setPanel(slider->panel, slider->text(Timing::StartPosition));
 
     connect(Text1, &QPlainTextEdit::textChanged, this, &Form1::Text1_Change);
     connect(BS, &QPushButton::clicked, this, &Form1::BS_Click);
@@ -171,8 +171,8 @@ void Form1::buildControls() {
     connect(Slider1, &QSlider::valueChanged, this, &Form1::Slider1_Change);
     connect(Slider2, &QSlider::sliderMoved, this, &Form1::Slider2_Scroll);
     connect(Slider2, &QSlider::valueChanged, this, &Form1::Slider2_Change);
-    connect(Slider1, &QSlider::sliderReleased, this, [this] { endDrag(Slider1, kDelayHint); });
-    connect(Slider2, &QSlider::sliderReleased, this, [this] { endDrag(Slider2, kSpaceDelayHint); });
+    connect(Slider1, &QSlider::sliderReleased, this, [this] { endDrag(m_delay); });
+    connect(Slider2, &QSlider::sliderReleased, this, [this] { endDrag(m_spaceDelay); });
 
     // Tab moves on to the next control: a tab character has no place in Morse or in its text,
     // and without this the sliders could not be reached from the keyboard.
@@ -440,36 +440,41 @@ void Form1::setPanel(int panel, const QString& text) {
 // ---- timing controls -------------------------------------------------------------------------
 
 void Form1::Slider1_Scroll() {
-    setPanel(1, kDelayHint);
-    setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->sliderPosition())));
+    scrollDelay(m_delay);
 }
 
 void Form1::Slider1_Change() {
-    Timer1->setInterval(DelayTime(Slider1->value()));
-    setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->value())));
-    setPanel(1, kReady);
-    m_panel1ShowsFailure = false;
-    Module1::WriteSetting(kMain, QStringLiteral("dt"), QString::number(Slider1->value()));
+    changeDelay(m_delay);
 }
 
 void Form1::Slider2_Scroll() {
-    setPanel(1, kSpaceDelayHint);
-    setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->sliderPosition())));
+    scrollDelay(m_spaceDelay);
 }
 
 void Form1::Slider2_Change() {
-    Timer2->setInterval(SpaceDelayTime(Slider2->value()));
-    setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->value())));
+    changeDelay(m_spaceDelay);
+}
+
+// While the thumb is dragged the panel shows the delay it would set; the timer keeps the old one.
+void Form1::scrollDelay(const DelaySlider& slider) {
+    setPanel(1, slider.dragHint);
+    setPanel(slider.panel, slider.text(slider.control->sliderPosition()));
+}
+
+void Form1::changeDelay(const DelaySlider& slider) {
+    const int position = slider.control->value();
+    slider.timer->setInterval(slider.time(position));
+    setPanel(slider.panel, slider.text(position));
     setPanel(1, kReady);
     m_panel1ShowsFailure = false;
-    Module1::WriteSetting(kMain, QStringLiteral("sdt"), QString::number(Slider2->value()));
+    Module1::WriteSetting(kMain, slider.key, QString::number(position));
 }
 
 // The thumb is let go before the new position is taken. A drag that ends where it began takes
 // nothing and raises no Change, so the hint is put away here; a decode failure shown meanwhile
 // stays.
-void Form1::endDrag(QSlider* slider, const QString& hint) {
-    if (slider->sliderPosition() == slider->value() && m_panels[0]->text() == hint)
+void Form1::endDrag(const DelaySlider& slider) {
+    if (slider.control->sliderPosition() == slider.control->value() && m_panels[0]->text() == slider.dragHint)
         setPanel(1, kReady);
 }
 

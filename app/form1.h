@@ -16,6 +16,8 @@
 // start; the Save window (Form3) reads Text1 and Text2 through two accessors handed to it; the
 // About window (Form2) shows the version. Closing Form1 ends the program with all of them.
 
+#include "timing.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
@@ -80,6 +82,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A timing slider with what it sets: Slider1 the dash's delay on Timer1, Slider2 the space's
+    // on Timer2. Both pairs of slider handlers work through it.
+    struct DelaySlider {
+        QSlider* control = nullptr;
+        QTimer* timer = nullptr;
+        int (*time)(int position) = nullptr;     // the delay it sets, in milliseconds
+        QString (*text)(int position) = nullptr; // how the status bar shows it
+        int panel = 0;                           // the status bar panel that shows the delay
+        QString dragHint;                        // the first panel's text while the thumb is dragged
+        QString key;                             // the setting that keeps the position
+    };
+
     void buildControls();
     void buildMenus();
     void Form_Load();
@@ -89,7 +103,9 @@ private:
     void setPanel(int panel, const QString& text);
     void tellOnce(const QString& cause);
     void catchUpSpaceTimer(quint64 pressStamp);
-    void endDrag(QSlider* slider, const QString& hint);
+    void scrollDelay(const DelaySlider& slider);
+    void changeDelay(const DelaySlider& slider);
+    void endDrag(const DelaySlider& slider);
 
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
@@ -101,6 +117,8 @@ private:
     QSlider* Slider1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* m_panels[5] = {};
+    DelaySlider m_delay;
+    DelaySlider m_spaceDelay;
 
     QAction* Save = nullptr;
     QAction* Exit = nullptr;
