@@ -265,7 +265,8 @@ void Form1::Form_Unload() {
     Timer1->stop();
     Timer2->stop();
     m_store->close();
-    // Every other window goes with the main window, without running its own unload.
+    // Every other window is deleted with the main window, without a close event of its own; the
+    // editor's destructor runs its unload, so its store is closed as well.
     for (QWidget* window : std::initializer_list<QWidget*>{m_form2, m_form3, m_form4, m_form5})
         delete window;
     QCoreApplication::quit();

@@ -4,17 +4,20 @@
 //
 // Form1 owns the on-screen key (MK), the Morse buffer (Text1), the output text (Text2), the two
 // timing sliders, the status bar and the menu bar. Presses of the key become marks in Text1
-// (MK_MouseDown, MK_MouseUp, Timer1_Timer, Timer2_Timer); every change of Text1 decodes the
-// whole buffer again (Text1_Change, DecodeInput) against the current code table through the
-// window's own CodeTableStore, and writes Text2 and the error count.
+// (MK_MouseDown, MK_MouseUp, Timer1_Timer, Timer2_Timer) by the delays in timing.h, and sound
+// the sidetone (Sidetone) while the key is down. Every change of Text1 decodes the whole buffer
+// again (Text1_Change, DecodeInput) against the current code table through the window's own
+// CodeTableStore, and writes Text2 and the error count.
 //
-// The settings file (Module1) is read once at start-up for the database, the table and the
-// slider positions; the sliders write their positions back. The other windows are opened from
-// the menu, one instance each, modeless and without an owner: the code table editor (Form4)
-// has its own CodeTableStore on the same database file, so the main window sees its changes at
-// the next decode; the Language Options window (Form5) only writes settings for the next
-// start; the Save window (Form3) reads Text1 and Text2 through two accessors handed to it; the
-// About window (Form2) shows the version. Closing Form1 ends the program with all of them.
+// The settings file (Module1) is read once at start-up for the database, the table, the slider
+// positions and the sidetone; a slider writes its position back each time it changes. The
+// other windows are opened from the menu, one instance each, modeless and without an owner:
+// the code table editor (Form4) has its own CodeTableStore on the same database file, so the
+// main window sees its changes at the next decode; the Language Options window (Form5) writes
+// the database and the table to the settings file for the next start and changes nothing in
+// the running program; the Save window (Form3) reads Text1 and Text2 through two accessors
+// handed to it; the About window (Form2) shows the version. Help, Dahdit Readme opens the readme
+// (Readme) in the desktop's text editor. Closing Form1 ends the program with all of its windows.
 
 #include "timing.h"
 

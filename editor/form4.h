@@ -18,7 +18,8 @@ class QTreeWidgetItem;
 // "Add" for a new entry, "Edit" while an entry chosen from the list is being changed; Label4
 // holds that entry's ID. Every successful change, and Cancel, reloads the list and returns to
 // new-entry mode. Refused input and failed changes leave the window as it was, typed texts
-// included.
+// included, unless the store has given the file up: then the window says so in the list's place
+// and takes no more changes.
 class Form4 : public QDialog {
     Q_OBJECT
 public:

@@ -134,8 +134,8 @@ void Form5::Command1_Click() {
         return;
     }
     close();
-    // The window is gone by now (deleted at the next turn of the event loop); nothing below
-    // touches it.
+    // The window is hidden now and deleted once control is back in the event loop that ran
+    // this press, so the message stands on its own; nothing below touches the window.
     MessageBox::show(nullptr, QStringLiteral("The new settings will take effect next time you start Dahdit"),
                      QStringLiteral("Settings Changed"), MessageBox::Information);
 }

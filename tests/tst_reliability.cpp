@@ -326,7 +326,10 @@ void TestReliability::oddSettingsFiles() {
         Form1 form;
         QCOMPARE(child<QSlider>(form, "Slider1")->value(), start);
         QCOMPARE(decode(form, QStringLiteral("... ")), QStringLiteral("S"));
-        QCOMPARE(contents(), bytes); // start-up rewrites nothing
+        // A restored position other than the start one is written back, but the file holds it
+        // already, and a write that changes nothing leaves the file alone (a read-only one too,
+        // without a message).
+        QCOMPARE(contents(), bytes);
         child<QSlider>(form, "Slider1")->setValue(9);
         told = messages();
     }
