@@ -43,13 +43,7 @@ public:
 } // namespace
 
 Form4::Form4(QWidget* parent) : QDialog(parent), m_store(std::make_unique<CodeTableStore>()) {
-    setObjectName(QStringLiteral("Form4"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(kTitle);
-    // A window of its own (so it has a task bar entry), fixed, with a close button only.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(Twips(7575), Twips(3975));
+    SetUpWindow(this, "Form4", kTitle, 7575, 3975, WindowFrame::OwnTaskBar);
     buildControls();
     Form_Load();
     ListView1->setFocus();
@@ -92,9 +86,7 @@ void Form4::buildControls() {
     Frame2 = Place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
 
     auto label = [this](QLabel*& control, const char* name, const QString& caption, int top) {
-        control = new QLabel(caption, Frame2);
-        control->setObjectName(QLatin1String(name));
-        PlaceTwips(control, 240, top, 795, 315);
+        control = Place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
         control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     };
     label(Label1, "Label1", QStringLiteral("ID:"), 435);
@@ -113,9 +105,7 @@ void Form4::buildControls() {
     Label3->setBuddy(Text2);
 
     auto button = [this](QPushButton*& control, const char* name, const QString& caption, int left) {
-        control = new QPushButton(caption, Frame2);
-        control->setObjectName(QLatin1String(name));
-        PlaceTwips(control, left, 2400, 855, 375);
+        control = Place(new QPushButton(caption, Frame2), name, left, 2400, 855, 375);
     };
     button(Command1, "Command1", kAdd, 240);
     button(Command2, "Command2", QStringLiteral("Remove"), 1140);

@@ -17,12 +17,7 @@ const QString kDefault = QStringLiteral("default");
 } // namespace
 
 Form5::Form5(QWidget* parent) : QDialog(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(QStringLiteral("Language Options"));
-    // A tool window stays out of the task bar and keeps its title bar and close box.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(Twips(5055), Twips(4095));
+    SetUpWindow(this, "Form5", QStringLiteral("Language Options"), 5055, 4095);
     buildControls();
     Form_Load();
 }
@@ -34,25 +29,19 @@ void Form5::buildControls() {
 
     Frame2 = Place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
     Label1 = Place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
-    List1 = new QListWidget(Frame2);
-    List1->setObjectName(QStringLiteral("List1"));
+    List1 = Place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    PlaceTwips(List1, 240, 720, 4335, 840);
     // Drawn over the empty list when the database cannot be read, so the reason sits where
     // the tables would be.
-    Label2 = new QLabel(Frame2);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2 = Place(new QLabel(Frame2), "Label2", 240, 720, 4335, 840);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label2->setMargin(4);
-    PlaceTwips(Label2, 240, 720, 4335, 840);
     Label2->hide();
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1 = Place(new QPushButton(QStringLiteral("OK"), this), "Command1", 2400, 3600, 1215, 375);
     Command1->setDefault(true);
-    PlaceTwips(Command1, 2400, 3600, 1215, 375);
     Command2 = Place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);

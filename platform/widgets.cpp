@@ -79,8 +79,16 @@ private:
 
 } // namespace
 
-void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(TwipsRect(left, top, width, height));
+void SetUpWindow(QWidget* window, const char* name, const QString& title, int width, int height, WindowFrame frame) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName(QString::fromLatin1(name));
+    window->setWindowTitle(title);
+    if (frame == WindowFrame::Tool)
+        window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    else
+        window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                               Qt::MSWindowsFixedSizeDialogHint);
+    window->setFixedSize(Twips(width), Twips(height));
 }
 
 QString TrimSpaces(const QString& text) {

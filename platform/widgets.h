@@ -15,15 +15,26 @@ constexpr int Twips(int twips) {
 constexpr QRect TwipsRect(int left, int top, int width, int height) {
     return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
 }
-void PlaceTwips(QWidget* widget, int left, int top, int width, int height);
 
 // Gives a control the name its handlers are written against and places it, in twips.
 template <typename Control>
 Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
     control->setObjectName(QString::fromLatin1(name));
-    PlaceTwips(control, left, top, width, height);
+    control->setGeometry(TwipsRect(left, top, width, height));
     return control;
 }
+
+// How a secondary window sits on the desktop. Either way it has a title bar and a close box
+// and cannot be resized.
+enum class WindowFrame {
+    Tool,       // stays out of the task bar
+    OwnTaskBar, // a window of its own, with a task bar entry
+};
+
+// Sets up one of the windows the main window opens: deleted when it is closed, named as its
+// handlers and tests know it, titled, framed, and fixed at a client area given in twips.
+void SetUpWindow(QWidget* window, const char* name, const QString& title, int width, int height,
+                 WindowFrame frame = WindowFrame::Tool);
 
 // A typed text without the space characters before and after it; tabs and other blanks stay.
 QString TrimSpaces(const QString& text);

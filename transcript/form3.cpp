@@ -49,12 +49,7 @@ QString TranscriptText(const QDateTime& when, const QString& morse, const QStrin
 
 Form3::Form3(TextSource morseText, TextSource outputText, QWidget* parent)
     : QDialog(parent), m_morseText(std::move(morseText)), m_outputText(std::move(outputText)) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("Save File"));
-    // A tool window stays out of the task bar and keeps its title bar and close box.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(Twips(4575), Twips(1455));
+    SetUpWindow(this, "Form3", QStringLiteral("Save File"), 4575, 1455);
     buildControls();
     Form_Load();
 }
@@ -64,17 +59,13 @@ void Form3::buildControls() {
     Text1 = Place(new QLineEdit(this), "Text1", 1080, 120, 3375, 285);
     Label2 = Place(new QLabel(QStringLiteral("File name:"), this), "Label2", 120, 480, 855, 255);
     Text2 = Place(new QLineEdit(this), "Text2", 1080, 480, 2295, 285);
-    Combo1 = new QComboBox(this);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1 = Place(new QComboBox(this), "Combo1", 3480, 480, 975, 315);
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // the list only offers choices
     Combo1->addItems({QStringLiteral(".txt"), QStringLiteral(".mrs")});
     Combo1->setCurrentIndex(0);
-    PlaceTwips(Combo1, 3480, 480, 975, 315);
-    Command1 = new QPushButton(QStringLiteral("Save"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1 = Place(new QPushButton(QStringLiteral("Save"), this), "Command1", 1920, 960, 1215, 375);
     Command1->setDefault(true);
-    PlaceTwips(Command1, 1920, 960, 1215, 375);
     Command2 = Place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3240, 960, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
