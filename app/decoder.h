@@ -5,11 +5,11 @@
 class CodeTableStore;
 
 struct DecodeResult {
-    QString output;   // the texts of the closed symbols, joined with nothing between them
-    int errors = 0;   // closed symbols the table does not hold
-    int symbols = 0;  // closed symbols decoded
+    QString output;  // the texts of the closed symbols, joined with nothing between them
+    int errors = 0;  // closed symbols the table does not hold
+    int symbols = 0; // closed symbols decoded
     bool failed = false;
-    QString error;    // why the table could not be read, when failed
+    QString error; // why the table could not be read, when failed
 };
 
 // Decodes a whole Morse buffer against one code table. The buffer splits at every single

@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
     const QString partial = output + QStringLiteral(".partial");
     QFile::remove(partial);
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open_v2(partial.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                              nullptr) == SQLITE_OK;
+    bool ok = sqlite3_open_v2(partial.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
+              SQLITE_OK;
     ok = ok && exec(db, "BEGIN");
     for (int i = 2; ok && i < argc; ++i)
         ok = addTable(db, QString::fromLocal8Bit(argv[i]));
