@@ -1,11 +1,13 @@
-# make run   builds Dahdit and starts it on its bundled database
-# make test  builds Dahdit and runs the whole test suite headless
+# make run           builds Dahdit and starts it on its bundled database
+# make test          builds Dahdit and runs the whole test suite headless
+# make format        formats every tracked C++ file with the project's .clang-format
+# make check-format  fails, naming the lines, where a tracked C++ file is not formatted
 # Each first installs what it needs and the machine lacks; make test also the test tools.
 BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps test-deps configure build run test bench clean format
+.PHONY: all deps test-deps configure build run test bench clean format check-format
 
 all: build
 
@@ -17,7 +19,7 @@ test-deps:
 	@./scripts/install-deps.sh test
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -34,8 +36,19 @@ bench: test-deps build
 	done
 	@echo "== bench/bench_startup.py"; python3 bench/bench_startup.py $(BUILD)/program 20
 
+# Every tracked C++ file. Outside a git checkout there is none to name, which stops both targets
+# rather than letting clang-format wait for its input.
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+HAVE_SOURCES = test -n "$(SOURCES)" || { echo "No tracked C++ files: run this in Dahdit's git checkout." >&2; exit 1; }
+
 format:
-	clang-format -i $$(git ls-files '*.cpp' '*.h')
+	@$(HAVE_SOURCES)
+	@clang-format -i $(SOURCES)
+
+check-format: test-deps
+	@$(HAVE_SOURCES)
+	@clang-format --dry-run -Werror $(SOURCES)
+	@echo "Every tracked C++ file is formatted."
 
 clean:
 	rm -rf $(BUILD)

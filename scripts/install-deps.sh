@@ -17,6 +17,8 @@ test)
     xvfb xauth xdotool xclip x11-utils libx11-6 python3
     # the fuzzers: clang with libFuzzer and its sanitizers
     clang libclang-rt-14-dev
+    # the formatting check (make check-format), with Debian 12's clang-format 14
+    clang-format
     # making and checking the packages: dpkg-shlibdeps, cpack's ELF check, lintian, the metadata
     dpkg-dev file lintian appstream desktop-file-utils
   )
