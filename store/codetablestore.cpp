@@ -2,6 +2,7 @@
 
 #include "apppath.h"
 #include "module1.h"
+#include "sqlitehandle.h"
 
 #include <QDir>
 #include <QFile>
@@ -202,11 +203,11 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
         name = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     }
-    int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
+    int rc = OpenSqlite(name, flags, &m_db);
     if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(m_db, 1000);
+        sqlite3_busy_timeout(m_db.get(), 1000);
         sqlite3_progress_handler(
-            m_db, kStepsBetweenChecks,
+            m_db.get(), kStepsBetweenChecks,
             [](void* store) -> int {
                 return std::chrono::steady_clock::now() >= static_cast<CodeTableStore*>(store)->m_stopAt;
             },
@@ -221,16 +222,15 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
         m_error.clear();
         return SQLITE_OK;
     }
-    const int code = m_db ? sqlite3_extended_errcode(m_db) : rc;
+    const int code = m_db ? sqlite3_extended_errcode(m_db.get()) : rc;
     m_lockedAtOpen = (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
     if (m_lockedAtOpen)
         m_error = lockedMessage(path);
     else if ((code & 0xff) == SQLITE_INTERRUPT)
         fail(QString());
     else
-        m_error = openFailure(path, sqliteCause(code, m_db ? sqlite3_errmsg(m_db) : "out of memory"));
-    sqlite3_close(m_db);
-    m_db = nullptr;
+        m_error = openFailure(path, sqliteCause(code, m_db ? sqlite3_errmsg(m_db.get()) : "out of memory"));
+    m_db.reset();
     return code;
 }
 
@@ -244,21 +244,19 @@ void CodeTableStore::close() {
     if (m_transaction == Transaction::Write)
         rollbackWrite();
     endRead();
-    sqlite3_finalize(m_stmt);
-    m_stmt = nullptr;
+    m_stmt.reset();
     m_stmtKind = 0;
-    sqlite3_close(m_db);
-    m_db = nullptr;
+    m_db.reset();
 }
 
 int CodeTableStore::exec(const char* sql) {
     arm();
-    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    return sqlite3_exec(m_db.get(), sql, nullptr, nullptr, nullptr);
 }
 
 void CodeTableStore::setBusyTimeout(int milliseconds) {
     if (m_db)
-        sqlite3_busy_timeout(m_db, milliseconds);
+        sqlite3_busy_timeout(m_db.get(), milliseconds);
 }
 
 bool CodeTableStore::beginRead() {
@@ -274,7 +272,7 @@ bool CodeTableStore::beginRead() {
 
 void CodeTableStore::endRead() {
     if (m_transaction == Transaction::Read && m_db) {
-        sqlite3_reset(m_stmt); // a pending statement would keep the read lock
+        sqlite3_reset(m_stmt.get()); // a pending statement would keep the read lock
         exec("COMMIT");
     }
     if (m_transaction == Transaction::Read)
@@ -296,7 +294,7 @@ bool CodeTableStore::beginWrite() {
 bool CodeTableStore::commitWrite() {
     if (m_transaction != Transaction::Write || !m_db)
         return fail(QStringLiteral("save the change"));
-    sqlite3_reset(m_stmt);
+    sqlite3_reset(m_stmt.get());
     if (exec("COMMIT") != SQLITE_OK) {
         fail(QStringLiteral("save the change"));
         rollbackWrite();
@@ -308,10 +306,10 @@ bool CodeTableStore::commitWrite() {
 
 void CodeTableStore::rollbackWrite() {
     if (m_transaction == Transaction::Write && m_db) {
-        sqlite3_reset(m_stmt);
+        sqlite3_reset(m_stmt.get());
         // Keeps the message of what failed: the rollback itself is no news.
         const QString error = m_error;
-        if (sqlite3_get_autocommit(m_db) == 0)
+        if (sqlite3_get_autocommit(m_db.get()) == 0)
             exec("ROLLBACK");
         m_error = error;
     }
@@ -325,8 +323,8 @@ bool CodeTableStore::fail(const QString& what, const QString& table) {
             m_error = QStringLiteral("The code table database is not open.");
         return false;
     }
-    const int code = sqlite3_extended_errcode(m_db);
-    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const int code = sqlite3_extended_errcode(m_db.get());
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db.get()));
     const QString file = nativePath(m_path);
     if (message.startsWith(QLatin1String("no such table")))
         m_error = QStringLiteral("The code table \"%1\" does not exist in %2. Choose another table with Tools, "
@@ -354,16 +352,16 @@ bool CodeTableStore::fail(const QString& what, const QString& table) {
                                  "file and its folder writable and try again.")
                       .arg(file);
     else
-        m_error =
-            QStringLiteral("Cannot %1 in the code table database %2: %3")
-                .arg(what.isEmpty() ? QStringLiteral("read") : what, file, sqliteCause(code, sqlite3_errmsg(m_db)));
+        m_error = QStringLiteral("Cannot %1 in the code table database %2: %3")
+                      .arg(what.isEmpty() ? QStringLiteral("read") : what, file,
+                           sqliteCause(code, sqlite3_errmsg(m_db.get())));
     return false;
 }
 
 bool CodeTableStore::bindText(int index, QStringView text) {
     QByteArray& bytes = m_bound[index - 1];
     bytes = text.toUtf8();
-    return sqlite3_bind_text(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_STATIC) == SQLITE_OK;
+    return sqlite3_bind_text(m_stmt.get(), index, bytes.constData(), int(bytes.size()), SQLITE_STATIC) == SQLITE_OK;
 }
 
 bool CodeTableStore::prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter) {
@@ -371,16 +369,14 @@ bool CodeTableStore::prepare(int kind, const QString& table, const char* sqlBefo
         return fail(QString(), table);
     arm();
     if (m_stmt && kind == m_stmtKind && table == m_stmtTable) {
-        sqlite3_reset(m_stmt); // every parameter is bound anew by the caller
+        sqlite3_reset(m_stmt.get()); // every parameter is bound anew by the caller
         return true;
     }
-    sqlite3_finalize(m_stmt);
-    m_stmt = nullptr;
+    m_stmt.reset();
     m_stmtKind = 0;
     if (!checkIsTable(table))
         return false;
-    const QByteArray sql = QByteArray(sqlBefore) + quotedName(table) + sqlAfter;
-    if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
+    if (PrepareSqlite(m_db.get(), QByteArray(sqlBefore) + quotedName(table) + sqlAfter, &m_stmt) != SQLITE_OK)
         return fail(QStringLiteral("read the table"), table);
     m_stmtKind = kind;
     m_stmtTable = table;
@@ -396,12 +392,12 @@ bool CodeTableStore::parseId(const QString& id, qint64* value) {
 }
 
 bool CodeTableStore::readRow(const QString& table, std::optional<CodeTableEntry>* row) {
-    const int rc = sqlite3_step(m_stmt);
+    const int rc = sqlite3_step(m_stmt.get());
     if (rc == SQLITE_ROW)
-        *row = CodeTableEntry{columnId(m_stmt, 0), columnText(m_stmt, 1), columnText(m_stmt, 2)};
+        *row = CodeTableEntry{columnId(m_stmt.get(), 0), columnText(m_stmt.get(), 1), columnText(m_stmt.get(), 2)};
     else if (rc != SQLITE_DONE)
         return fail(QStringLiteral("look up an entry"), table);
-    sqlite3_reset(m_stmt);
+    sqlite3_reset(m_stmt.get());
     return true;
 }
 
@@ -421,14 +417,14 @@ bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, QS
     ++m_statements;
     if (!bindText(1, code))
         return fail(QStringLiteral("look up an entry"), table);
-    const int rc = sqlite3_step(m_stmt);
+    const int rc = sqlite3_step(m_stmt.get());
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         return fail(QStringLiteral("look up an entry"), table);
     *found = rc == SQLITE_ROW;
-    *signal = *found ? columnText(m_stmt, 0) : QString();
+    *signal = *found ? columnText(m_stmt.get(), 0) : QString();
     if (*found && signal->isNull())
         *signal = QStringLiteral("");
-    sqlite3_reset(m_stmt);
+    sqlite3_reset(m_stmt.get());
     return true;
 }
 
@@ -448,7 +444,7 @@ bool CodeTableStore::FindById(const QString& table, const QString& id, std::opti
     if (!parseId(id, &idValue) || !prepare(10, table, "SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1"))
         return false;
     ++m_statements;
-    if (sqlite3_bind_int64(m_stmt, 1, idValue) != SQLITE_OK)
+    if (sqlite3_bind_int64(m_stmt.get(), 1, idValue) != SQLITE_OK)
         return fail(QStringLiteral("look up an entry"), table);
     return readRow(table, row);
 }
@@ -462,13 +458,13 @@ bool CodeTableStore::existsElsewhere(const QString& table, bool byCode, const QS
                  byCode ? " WHERE MS = ?1 AND ID <> ?2 LIMIT 1" : " WHERE TS = ?1 AND ID <> ?2 LIMIT 1"))
         return false;
     ++m_statements;
-    if (!bindText(1, text) || sqlite3_bind_int64(m_stmt, 2, idValue) != SQLITE_OK)
+    if (!bindText(1, text) || sqlite3_bind_int64(m_stmt.get(), 2, idValue) != SQLITE_OK)
         return fail(QStringLiteral("check an entry"), table);
-    const int rc = sqlite3_step(m_stmt);
+    const int rc = sqlite3_step(m_stmt.get());
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         return fail(QStringLiteral("check an entry"), table);
     *used = rc == SQLITE_ROW;
-    sqlite3_reset(m_stmt);
+    sqlite3_reset(m_stmt.get());
     return true;
 }
 
@@ -486,9 +482,10 @@ bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* 
         return false;
     ++m_statements;
     int rc;
-    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW)
-        rows->append(CodeTableEntry{columnId(m_stmt, 0), columnText(m_stmt, 1), columnText(m_stmt, 2)});
-    sqlite3_reset(m_stmt);
+    while ((rc = sqlite3_step(m_stmt.get())) == SQLITE_ROW)
+        rows->append(
+            CodeTableEntry{columnId(m_stmt.get(), 0), columnText(m_stmt.get(), 1), columnText(m_stmt.get(), 2)});
+    sqlite3_reset(m_stmt.get());
     if (rc != SQLITE_DONE) {
         rows->clear();
         return fail(QStringLiteral("list the entries"), table);
@@ -500,13 +497,13 @@ bool CodeTableStore::InsertEntry(const QString& table, const QString& code, cons
     if (!prepare(6, table, "INSERT INTO ", " (MS, TS) VALUES (?1, ?2)"))
         return false;
     ++m_statements;
-    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_step(m_stmt) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt);
+    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_step(m_stmt.get()) != SQLITE_DONE) {
+        sqlite3_reset(m_stmt.get());
         return fail(QStringLiteral("add the entry"), table);
     }
-    sqlite3_reset(m_stmt);
+    sqlite3_reset(m_stmt.get());
     if (newId)
-        *newId = QString::number(sqlite3_last_insert_rowid(m_db));
+        *newId = QString::number(sqlite3_last_insert_rowid(m_db.get()));
     return true;
 }
 
@@ -517,13 +514,13 @@ bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const 
     if (!prepare(7, table, "UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3"))
         return false;
     ++m_statements;
-    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_bind_int64(m_stmt, 3, idValue) != SQLITE_OK ||
-        sqlite3_step(m_stmt) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt);
+    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_bind_int64(m_stmt.get(), 3, idValue) != SQLITE_OK ||
+        sqlite3_step(m_stmt.get()) != SQLITE_DONE) {
+        sqlite3_reset(m_stmt.get());
         return fail(QStringLiteral("save the entry"), table);
     }
-    sqlite3_reset(m_stmt);
-    if (sqlite3_changes(m_db) == 0) {
+    sqlite3_reset(m_stmt.get());
+    if (sqlite3_changes(m_db.get()) == 0) {
         m_error = QStringLiteral("The entry with ID %1 no longer exists in the code table \"%2\"; it was removed "
                                  "by other means. Press Cancel to reload the list.")
                       .arg(id, table);
@@ -539,11 +536,11 @@ bool CodeTableStore::DeleteEntry(const QString& table, const QString& id) {
     if (!prepare(8, table, "DELETE FROM ", " WHERE ID = ?1"))
         return false;
     ++m_statements;
-    if (sqlite3_bind_int64(m_stmt, 1, idValue) != SQLITE_OK || sqlite3_step(m_stmt) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt);
+    if (sqlite3_bind_int64(m_stmt.get(), 1, idValue) != SQLITE_OK || sqlite3_step(m_stmt.get()) != SQLITE_DONE) {
+        sqlite3_reset(m_stmt.get());
         return fail(QStringLiteral("remove the entry"), table);
     }
-    sqlite3_reset(m_stmt);
+    sqlite3_reset(m_stmt.get());
     return true;
 }
 
@@ -551,19 +548,19 @@ bool CodeTableStore::checkIsTable(const QString& table) {
     if (!m_checkedTable.isNull() && table == m_checkedTable)
         return true;
     // Names of tables and views are one name space in SQLite, matched without regard to ASCII case.
-    sqlite3_stmt* stmt = nullptr;
+    SqliteStatement stmt;
     arm();
-    int rc = sqlite3_prepare_v2(m_db,
-                                "SELECT type FROM sqlite_master WHERE type IN ('table', 'view') "
-                                "AND name = ?1 COLLATE NOCASE",
-                                -1, &stmt, nullptr);
+    int rc = PrepareSqlite(m_db.get(),
+                           "SELECT type FROM sqlite_master WHERE type IN ('table', 'view') "
+                           "AND name = ?1 COLLATE NOCASE",
+                           &stmt);
     const QByteArray name = table.toUtf8();
     if (rc == SQLITE_OK)
-        rc = sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+        rc = sqlite3_bind_text(stmt.get(), 1, name.constData(), int(name.size()), SQLITE_STATIC);
     if (rc == SQLITE_OK)
-        rc = sqlite3_step(stmt);
-    const QString type = rc == SQLITE_ROW ? columnText(stmt, 0) : QString();
-    sqlite3_finalize(stmt);
+        rc = sqlite3_step(stmt.get());
+    const QString type = rc == SQLITE_ROW ? columnText(stmt.get(), 0) : QString();
+    stmt.reset(); // before a failure, which may close the connection
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         return fail(QStringLiteral("read the table"), table);
     if (type == QLatin1String("view")) {
@@ -584,30 +581,30 @@ bool CodeTableStore::ListTables(QStringList* names, QStringList* views) {
         views->clear();
     if (!m_db)
         return fail(QString());
-    sqlite3_stmt* stmt = nullptr;
+    SqliteStatement stmt;
     arm();
-    int rc = sqlite3_prepare_v2(m_db,
-                                "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
-                                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
-                                -1, &stmt, nullptr);
+    int rc = PrepareSqlite(m_db.get(),
+                           "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
+                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                           &stmt);
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(stmt);
+        rc = sqlite3_step(stmt.get());
         if (rc != SQLITE_ROW)
             continue;
-        if (columnText(stmt, 1) == QLatin1String("table"))
-            names->append(columnText(stmt, 0));
+        if (columnText(stmt.get(), 1) == QLatin1String("table"))
+            names->append(columnText(stmt.get(), 0));
         else if (views)
-            views->append(columnText(stmt, 0));
+            views->append(columnText(stmt.get(), 0));
     }
-    sqlite3_finalize(stmt);
+    stmt.reset(); // before a failure, which may close the connection
     if (rc != SQLITE_DONE) {
         names->clear();
         if (views)
             views->clear();
-        const int code = sqlite3_extended_errcode(m_db);
+        const int code = sqlite3_extended_errcode(m_db.get());
         if ((code & 0xff) == SQLITE_INTERRUPT || (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
             return fail(QString());
-        m_error = openFailure(m_path, sqliteCause(code, sqlite3_errmsg(m_db)));
+        m_error = openFailure(m_path, sqliteCause(code, sqlite3_errmsg(m_db.get())));
         return false;
     }
     return true;

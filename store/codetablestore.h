@@ -1,13 +1,12 @@
 #pragma once
 
+#include "sqlitehandle.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <chrono>
 #include <optional>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 // One row of a code table. The ID travels as text, the decimal form of the stored number.
 struct CodeTableEntry {
@@ -125,8 +124,8 @@ private:
     bool readRow(const QString& table, std::optional<CodeTableEntry>* row);
     bool existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id, bool* used);
 
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_stmt = nullptr; // the one reusable statement
+    SqliteConnection m_db;
+    SqliteStatement m_stmt; // the one reusable statement, finalised before the connection closes
     int m_stmtKind = 0;
     QString m_stmtTable;
     QByteArray m_bound[2];

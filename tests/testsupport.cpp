@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "apppath.h"
+#include "sqlitehandle.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -41,17 +42,14 @@ QByteArray ProgramFolder::readFile(const QString& name) const {
 }
 
 bool ExecSql(const QString& dbPath, const QString& sql) {
-    sqlite3* db = nullptr;
-    bool ok = sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                              nullptr) == SQLITE_OK;
-    ok = ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+    SqliteConnection db;
+    return OpenSqlite(dbPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) == SQLITE_OK &&
+           sqlite3_exec(db.get(), sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows) {
-    QString sql = QStringLiteral("CREATE TABLE \"%1\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT);")
-                      .arg(table);
+    QString sql =
+        QStringLiteral("CREATE TABLE \"%1\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT);").arg(table);
     for (const auto& row : rows) {
         QString ms = row.first;
         QString ts = row.second;
@@ -62,6 +60,10 @@ void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& 
         qFatal("cannot make a code table");
 }
 
-QString BundledDatabase() { return QStringLiteral(DAHDIT_BUNDLED_DB); }
+QString BundledDatabase() {
+    return QStringLiteral(DAHDIT_BUNDLED_DB);
+}
 
-void RunDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void RunDeferredDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
