@@ -24,13 +24,12 @@ DecodeResult DecodeBuffer(const QString& buffer, CodeTableStore* store, const QS
     if (!store->beginRead())
         return failWith(store->lastError());
 
-    // What each distinct symbol decodes to in this run: its text, or a null string when the
-    // table does not hold it.
-    QHash<QStringView, QString> seen;
+    // What each distinct symbol decodes to in this run: its text, or nothing when the table does
+    // not hold it.
+    QHash<QStringView, std::optional<QString>> seen;
     seen.reserve(128);
     result.output.reserve(int(lastSpace / 3) + 16);
-    QString signal;
-    bool found = false;
+    std::optional<QString> signal;
     qsizetype start = 0;
     while (start <= lastSpace) {
         const qsizetype space = buffer.indexOf(u' ', start);
@@ -39,18 +38,18 @@ DecodeResult DecodeBuffer(const QString& buffer, CodeTableStore* store, const QS
         ++result.symbols;
         auto known = seen.constFind(token);
         if (known == seen.constEnd()) {
-            if (!store->FindSignalOfCode(table, token, &signal, &found)) {
+            if (!store->FindSignalOfCode(table, token, &signal)) {
                 const QString error = store->lastError();
                 store->endRead();
                 return failWith(error);
             }
-            // A row whose text is empty or NULL adds nothing but is no error.
-            known = seen.insert(token, found ? signal : QString());
+            known = seen.insert(token, signal);
         }
-        if (known->isNull())
-            ++result.errors;
+        // A row whose text is empty or NULL adds nothing but is no error.
+        if (*known)
+            result.output += **known;
         else
-            result.output += *known;
+            ++result.errors;
     }
     store->endRead();
     return result;

@@ -38,6 +38,11 @@ QString columnId(sqlite3_stmt* stmt, int column) {
     return columnText(stmt, column);
 }
 
+// A row of a statement that reads ID, MS and TS.
+CodeTableEntry entryOf(sqlite3_stmt* stmt) {
+    return CodeTableEntry{columnId(stmt, 0), columnText(stmt, 1), columnText(stmt, 2)};
+}
+
 // How often SQLite looks at the clock while a statement runs, in steps of its virtual machine:
 // rare enough to cost nothing measurable, often enough to stop soon after the deadline.
 constexpr int kStepsBetweenChecks = 1000;
@@ -245,7 +250,7 @@ void CodeTableStore::close() {
         rollbackWrite();
     endRead();
     m_stmt.reset();
-    m_stmtKind = 0;
+    m_stmtKind = Statement::None;
     m_db.reset();
 }
 
@@ -358,13 +363,37 @@ bool CodeTableStore::fail(const QString& what, const QString& table) {
     return false;
 }
 
-bool CodeTableStore::bindText(int index, QStringView text) {
-    QByteArray& bytes = m_bound[index - 1];
-    bytes = text.toUtf8();
-    return sqlite3_bind_text(m_stmt.get(), index, bytes.constData(), int(bytes.size()), SQLITE_STATIC) == SQLITE_OK;
+// The SQL of each kind of statement, around the quoted name of the table, and what it does in
+// the words of a failure message ("Cannot look up an entry in ...").
+CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
+    switch (kind) {
+    case Statement::RowByCode:
+        return {"SELECT ID, MS, TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
+    case Statement::SignalByCode:
+        return {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
+    case Statement::RowBySignal:
+        return {"SELECT ID, MS, TS FROM ", " WHERE TS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
+    case Statement::RowById:
+        return {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"};
+    case Statement::RowWithCodeElsewhere:
+        return {"SELECT ID, MS, TS FROM ", " WHERE MS = ?1 AND ID <> ?2 LIMIT 1", "check an entry"};
+    case Statement::RowWithSignalElsewhere:
+        return {"SELECT ID, MS, TS FROM ", " WHERE TS = ?1 AND ID <> ?2 LIMIT 1", "check an entry"};
+    case Statement::AllRows:
+        return {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"};
+    case Statement::Insert:
+        return {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"};
+    case Statement::Update:
+        return {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"};
+    case Statement::Delete:
+        return {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"};
+    case Statement::None:
+        break;
+    }
+    return {"", "", "read"};
 }
 
-bool CodeTableStore::prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter) {
+bool CodeTableStore::prepare(Statement kind, const QString& table) {
     if (!m_db)
         return fail(QString(), table);
     arm();
@@ -373,14 +402,36 @@ bool CodeTableStore::prepare(int kind, const QString& table, const char* sqlBefo
         return true;
     }
     m_stmt.reset();
-    m_stmtKind = 0;
+    m_stmtKind = Statement::None;
     if (!checkIsTable(table))
         return false;
-    if (PrepareSqlite(m_db.get(), QByteArray(sqlBefore) + quotedName(table) + sqlAfter, &m_stmt) != SQLITE_OK)
+    const StatementText text = textOf(kind);
+    if (PrepareSqlite(m_db.get(), QByteArray(text.before) + quotedName(table) + text.after, &m_stmt) != SQLITE_OK)
         return fail(QStringLiteral("read the table"), table);
     m_stmtKind = kind;
     m_stmtTable = table;
     return true;
+}
+
+bool CodeTableStore::bind(int index, QStringView text) {
+    QByteArray& bytes = m_bound[index - 1];
+    bytes = text.toUtf8();
+    return sqlite3_bind_text(m_stmt.get(), index, bytes.constData(), int(bytes.size()), SQLITE_STATIC) == SQLITE_OK;
+}
+
+bool CodeTableStore::bind(int index, qint64 id) {
+    return sqlite3_bind_int64(m_stmt.get(), index, id) == SQLITE_OK;
+}
+
+template <typename... Values>
+bool CodeTableStore::start(Statement kind, const QString& table, const Values&... values) {
+    if (!prepare(kind, table))
+        return false;
+    ++m_statements;
+    int index = 0;
+    if ((bind(++index, values) && ...))
+        return true;
+    return fail(QLatin1String(textOf(kind).purpose), table);
 }
 
 bool CodeTableStore::parseId(const QString& id, qint64* value) {
@@ -391,117 +442,92 @@ bool CodeTableStore::parseId(const QString& id, qint64* value) {
     return ok;
 }
 
-bool CodeTableStore::readRow(const QString& table, std::optional<CodeTableEntry>* row) {
+template <typename Read, typename... Values>
+bool CodeTableStore::selectRow(Statement kind, const QString& table, Read read, const Values&... values) {
+    if (!start(kind, table, values...))
+        return false;
     const int rc = sqlite3_step(m_stmt.get());
     if (rc == SQLITE_ROW)
-        *row = CodeTableEntry{columnId(m_stmt.get(), 0), columnText(m_stmt.get(), 1), columnText(m_stmt.get(), 2)};
+        read(m_stmt.get());
     else if (rc != SQLITE_DONE)
-        return fail(QStringLiteral("look up an entry"), table);
+        return fail(QLatin1String(textOf(kind).purpose), table);
     sqlite3_reset(m_stmt.get());
     return true;
+}
+
+template <typename... Values>
+bool CodeTableStore::selectEntry(Statement kind, const QString& table, std::optional<CodeTableEntry>* row,
+                                 const Values&... values) {
+    row->reset();
+    return selectRow(
+        kind, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, values...);
+}
+
+template <typename... Values>
+bool CodeTableStore::change(Statement kind, const QString& table, const Values&... values) {
+    if (!start(kind, table, values...))
+        return false;
+    const int rc = sqlite3_step(m_stmt.get());
+    sqlite3_reset(m_stmt.get());
+    return rc == SQLITE_DONE || fail(QLatin1String(textOf(kind).purpose), table);
 }
 
 bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row) {
-    row->reset();
-    if (!prepare(1, table, "SELECT ID, MS, TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, code))
-        return fail(QStringLiteral("look up an entry"), table);
-    return readRow(table, row);
+    return selectEntry(Statement::RowByCode, table, row, QStringView(code));
 }
 
-bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found) {
-    if (!prepare(9, table, "SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, code))
-        return fail(QStringLiteral("look up an entry"), table);
-    const int rc = sqlite3_step(m_stmt.get());
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        return fail(QStringLiteral("look up an entry"), table);
-    *found = rc == SQLITE_ROW;
-    *signal = *found ? columnText(m_stmt.get(), 0) : QString();
-    if (*found && signal->isNull())
-        *signal = QStringLiteral("");
-    sqlite3_reset(m_stmt.get());
-    return true;
+bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, std::optional<QString>* signal) {
+    signal->reset();
+    return selectRow(
+        Statement::SignalByCode, table, [signal](sqlite3_stmt* stmt) { *signal = columnText(stmt, 0); }, code);
 }
 
 bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row) {
-    row->reset();
-    if (!prepare(2, table, "SELECT ID, MS, TS FROM ", " WHERE TS = ?1 ORDER BY ID LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, signal))
-        return fail(QStringLiteral("look up an entry"), table);
-    return readRow(table, row);
+    return selectEntry(Statement::RowBySignal, table, row, QStringView(signal));
 }
 
 bool CodeTableStore::FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row) {
     row->reset();
     qint64 idValue = 0;
-    if (!parseId(id, &idValue) || !prepare(10, table, "SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (sqlite3_bind_int64(m_stmt.get(), 1, idValue) != SQLITE_OK)
-        return fail(QStringLiteral("look up an entry"), table);
-    return readRow(table, row);
+    return parseId(id, &idValue) && selectEntry(Statement::RowById, table, row, idValue);
 }
 
-bool CodeTableStore::existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id,
+bool CodeTableStore::existsElsewhere(Statement kind, const QString& table, const QString& text, const QString& id,
                                      bool* used) {
     qint64 idValue = 0;
-    if (!parseId(id, &idValue))
+    std::optional<CodeTableEntry> row;
+    if (!parseId(id, &idValue) || !selectEntry(kind, table, &row, QStringView(text), idValue))
         return false;
-    if (!prepare(byCode ? 3 : 4, table, "SELECT 1 FROM ",
-                 byCode ? " WHERE MS = ?1 AND ID <> ?2 LIMIT 1" : " WHERE TS = ?1 AND ID <> ?2 LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, text) || sqlite3_bind_int64(m_stmt.get(), 2, idValue) != SQLITE_OK)
-        return fail(QStringLiteral("check an entry"), table);
-    const int rc = sqlite3_step(m_stmt.get());
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        return fail(QStringLiteral("check an entry"), table);
-    *used = rc == SQLITE_ROW;
-    sqlite3_reset(m_stmt.get());
+    *used = row.has_value();
     return true;
 }
 
 bool CodeTableStore::CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used) {
-    return existsElsewhere(table, true, code, id, used);
+    return existsElsewhere(Statement::RowWithCodeElsewhere, table, code, id, used);
 }
 
 bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used) {
-    return existsElsewhere(table, false, signal, id, used);
+    return existsElsewhere(Statement::RowWithSignalElsewhere, table, signal, id, used);
 }
 
 bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows) {
     rows->clear();
-    if (!prepare(5, table, "SELECT ID, Ms, TS FROM ", " ORDER BY ID"))
+    if (!start(Statement::AllRows, table))
         return false;
-    ++m_statements;
     int rc;
     while ((rc = sqlite3_step(m_stmt.get())) == SQLITE_ROW)
-        rows->append(
-            CodeTableEntry{columnId(m_stmt.get(), 0), columnText(m_stmt.get(), 1), columnText(m_stmt.get(), 2)});
+        rows->append(entryOf(m_stmt.get()));
     sqlite3_reset(m_stmt.get());
     if (rc != SQLITE_DONE) {
         rows->clear();
-        return fail(QStringLiteral("list the entries"), table);
+        return fail(QLatin1String(textOf(Statement::AllRows).purpose), table);
     }
     return true;
 }
 
 bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, QString* newId) {
-    if (!prepare(6, table, "INSERT INTO ", " (MS, TS) VALUES (?1, ?2)"))
+    if (!change(Statement::Insert, table, QStringView(code), QStringView(signal)))
         return false;
-    ++m_statements;
-    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_step(m_stmt.get()) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt.get());
-        return fail(QStringLiteral("add the entry"), table);
-    }
-    sqlite3_reset(m_stmt.get());
     if (newId)
         *newId = QString::number(sqlite3_last_insert_rowid(m_db.get()));
     return true;
@@ -509,17 +535,8 @@ bool CodeTableStore::InsertEntry(const QString& table, const QString& code, cons
 
 bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal) {
     qint64 idValue = 0;
-    if (!parseId(id, &idValue))
+    if (!parseId(id, &idValue) || !change(Statement::Update, table, QStringView(code), QStringView(signal), idValue))
         return false;
-    if (!prepare(7, table, "UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_bind_int64(m_stmt.get(), 3, idValue) != SQLITE_OK ||
-        sqlite3_step(m_stmt.get()) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt.get());
-        return fail(QStringLiteral("save the entry"), table);
-    }
-    sqlite3_reset(m_stmt.get());
     if (sqlite3_changes(m_db.get()) == 0) {
         m_error = QStringLiteral("The entry with ID %1 no longer exists in the code table \"%2\"; it was removed "
                                  "by other means. Press Cancel to reload the list.")
@@ -531,17 +548,7 @@ bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const 
 
 bool CodeTableStore::DeleteEntry(const QString& table, const QString& id) {
     qint64 idValue = 0;
-    if (!parseId(id, &idValue))
-        return false;
-    if (!prepare(8, table, "DELETE FROM ", " WHERE ID = ?1"))
-        return false;
-    ++m_statements;
-    if (sqlite3_bind_int64(m_stmt.get(), 1, idValue) != SQLITE_OK || sqlite3_step(m_stmt.get()) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt.get());
-        return fail(QStringLiteral("remove the entry"), table);
-    }
-    sqlite3_reset(m_stmt.get());
-    return true;
+    return parseId(id, &idValue) && change(Statement::Delete, table, idValue);
 }
 
 bool CodeTableStore::checkIsTable(const QString& table) {

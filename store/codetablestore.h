@@ -80,9 +80,9 @@ public:
 
     // The first row (lowest ID) whose MS equals code, or nothing.
     bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row);
-    // The decoder's lookup: the text of the first row whose MS equals code. found tells
-    // whether there is one; a NULL text reads as an empty one.
-    bool FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found);
+    // The decoder's lookup: the text of the first row whose MS equals code, or nothing when there
+    // is none. A NULL text reads as an empty one.
+    bool FindSignalOfCode(const QString& table, QStringView code, std::optional<QString>* signal);
     // The first row whose TS equals signal, or nothing.
     bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row);
     // The row with that ID, or nothing.
@@ -113,20 +113,49 @@ private:
     int exec(const char* sql);
     // Whether table names a real table; a view or another kind of object is refused.
     bool checkIsTable(const QString& table);
+    // The statements the one reusable statement is prepared for; textOf() holds their SQL.
+    enum class Statement {
+        None,
+        RowByCode,
+        SignalByCode,
+        RowBySignal,
+        RowById,
+        RowWithCodeElsewhere,
+        RowWithSignalElsewhere,
+        AllRows,
+        Insert,
+        Update,
+        Delete
+    };
+    struct StatementText {
+        const char* before; // the SQL before the table's name
+        const char* after;  // and after it
+        const char* purpose;
+    };
+    static StatementText textOf(Statement kind);
     // Readies the reusable statement for one kind of statement on one table, preparing it anew
     // only when the kind or the table differs from the last use.
-    bool prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter);
-    // Binds a text to the reusable statement; the bytes stay alive until the next bind.
-    bool bindText(int index, QStringView text);
+    bool prepare(Statement kind, const QString& table);
+    // Binds a parameter of the reusable statement; the bytes of a text stay alive until the next bind.
+    bool bind(int index, QStringView text);
+    bool bind(int index, qint64 id);
+    // Prepares kind on table and binds values to its parameters in order.
+    template <typename... Values> bool start(Statement kind, const QString& table, const Values&... values);
+    // Runs a query and hands its first row, if there is one, to read.
+    template <typename Read, typename... Values>
+    bool selectRow(Statement kind, const QString& table, Read read, const Values&... values);
+    // Runs a query that reads ID, MS and TS, and takes its first row, if any.
+    template <typename... Values>
+    bool selectEntry(Statement kind, const QString& table, std::optional<CodeTableEntry>* row, const Values&... values);
+    // Runs a statement that changes the table.
+    template <typename... Values> bool change(Statement kind, const QString& table, const Values&... values);
     bool fail(const QString& what, const QString& table = QString());
     bool parseId(const QString& id, qint64* value);
-    // Steps the prepared and bound statement once and reads ID, MS and TS from its row.
-    bool readRow(const QString& table, std::optional<CodeTableEntry>* row);
-    bool existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id, bool* used);
+    bool existsElsewhere(Statement kind, const QString& table, const QString& text, const QString& id, bool* used);
 
     SqliteConnection m_db;
     SqliteStatement m_stmt; // the one reusable statement, finalised before the connection closes
-    int m_stmtKind = 0;
+    Statement m_stmtKind = Statement::None;
     QString m_stmtTable;
     QByteArray m_bound[2];
     QString m_path;
