@@ -427,7 +427,6 @@ template <typename... Values>
 bool CodeTableStore::start(Statement kind, const QString& table, const Values&... values) {
     if (!prepare(kind, table))
         return false;
-    ++m_statements;
     int index = 0;
     if ((bind(++index, values) && ...))
         return true;

@@ -100,9 +100,6 @@ public:
     // left out; and, when asked, the names of its views.
     bool ListTables(QStringList* names, QStringList* views = nullptr);
 
-    // Statements run since the store was opened; lets tests and benchmarks count lookups.
-    qint64 statementsRun() const { return m_statements; }
-
 private:
     // Opens path with the given SQLite flags and reads its schema; SQLITE_OK, or SQLite's
     // extended code with m_error set and no connection left open.
@@ -160,7 +157,6 @@ private:
     QByteArray m_bound[2];
     QString m_path;
     QString m_error;
-    qint64 m_statements = 0;
     enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
     QString m_checkedTable;      // the last table found to be a real table
     bool m_lockedAtOpen = false; // the last open failed because another program held a lock
