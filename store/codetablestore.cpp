@@ -524,12 +524,8 @@ bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* 
     return true;
 }
 
-bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, QString* newId) {
-    if (!change(Statement::Insert, table, QStringView(code), QStringView(signal)))
-        return false;
-    if (newId)
-        *newId = QString::number(sqlite3_last_insert_rowid(m_db.get()));
-    return true;
+bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal) {
+    return change(Statement::Insert, table, QStringView(code), QStringView(signal));
 }
 
 bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal) {

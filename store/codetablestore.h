@@ -58,7 +58,6 @@ public:
     bool openConnection(const QString& connectionString) { return open(PathFromConnectionString(connectionString)); }
     void close();
     bool isOpen() const { return m_db != nullptr; }
-    QString path() const { return m_path; }
     QString lastError() const { return m_error; }
     // Whether the last open failed only because another program held the file locked.
     bool openFailedOnLock() const { return m_lockedAtOpen; }
@@ -90,8 +89,8 @@ public:
     bool CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used);
     bool SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used);
     bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows);
-    // Stores a new row; the store gives it its ID, returned in newId when asked.
-    bool InsertEntry(const QString& table, const QString& code, const QString& signal, QString* newId = nullptr);
+    // Stores a new row; the store gives it its ID.
+    bool InsertEntry(const QString& table, const QString& code, const QString& signal);
     // Fails when no row has that ID (it was removed by other means).
     bool UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal);
     bool DeleteEntry(const QString& table, const QString& id);

@@ -153,12 +153,12 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     CodeTableStore store;
     QVERIFY(store.open(db));
     QVector<CodeTableEntry> rows;
-    QString id;
-    QVERIFY(store.InsertEntry("T", "..", "I", &id));
-    QCOMPARE(id, QStringLiteral("3"));
+    std::optional<CodeTableEntry> row;
+    QVERIFY(store.InsertEntry("T", "..", "I") && store.FindByCode("T", "..", &row) && row);
+    QCOMPARE(row->id, QStringLiteral("3"));
     QVERIFY(store.DeleteEntry("T", "3"));
-    QVERIFY(store.InsertEntry("T", "--", "M", &id));
-    QCOMPARE(id, QStringLiteral("4"));                // IDs are never reused after a removal
+    QVERIFY(store.InsertEntry("T", "--", "M") && store.FindByCode("T", "--", &row) && row);
+    QCOMPARE(row->id, QStringLiteral("4"));           // IDs are never reused after a removal
     QVERIFY(store.UpdateEntry("T", "1", " .", "E ")); // stored exactly as given
     QVERIFY(store.ListEntries("T", &rows));
     QCOMPARE(rows.size(), 3);
@@ -174,7 +174,6 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     // A second connection sees committed changes at once.
     CodeTableStore other;
     QVERIFY(other.open(db));
-    std::optional<CodeTableEntry> row;
     QVERIFY(other.FindByCode("T", "--", &row));
     QVERIFY(row && row->ts == "M");
 
