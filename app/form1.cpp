@@ -28,8 +28,6 @@
 
 namespace {
 
-const QString kMain = QStringLiteral("main");
-const QString kDefault = QStringLiteral("default");
 const QString kReady = QStringLiteral("Ready");
 const QString kDelayHint = QStringLiteral("Drag to change delay time");
 const QString kSpaceDelayHint = QStringLiteral("Drag to change space delay time");
@@ -235,13 +233,13 @@ void Form1::Form_Load() {
                              MessageBox::Warning);
         });
     }
-    const QString dt = Module1::ReadSetting(kMain, QStringLiteral("dt"));
-    if (dt != kDefault) {
+    const QString dt = Module1::ReadSetting(Settings::Section, Settings::DelayTime);
+    if (dt != Settings::Default) {
         if (const auto position = SliderPosition(dt))
             Slider1->setValue(*position);
     }
-    const QString sdt = Module1::ReadSetting(kMain, QStringLiteral("sdt"));
-    if (sdt != kDefault) {
+    const QString sdt = Module1::ReadSetting(Settings::Section, Settings::SpaceDelayTime);
+    if (sdt != Settings::Default) {
         if (const auto position = SliderPosition(sdt))
             Slider2->setValue(*position);
     }
@@ -249,8 +247,8 @@ void Form1::Form_Load() {
     setPanel(5, TableName);
     Timer2->start();
     m_sidetone = std::make_unique<Sidetone>(
-        SidetoneSettings::fromText(Module1::ReadSetting(kMain, QStringLiteral("sidetone")),
-                                   Module1::ReadSetting(kMain, QStringLiteral("sidetone_hz"))));
+        SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
+                                   Module1::ReadSetting(Settings::Section, Settings::SidetoneHz)));
     // Told once, as the window stands; the sliders' writes are refused quietly after that.
     if (const QString problem = Module1::SettingsProblem(); !problem.isEmpty())
         QTimer::singleShot(0, this, [this, problem] {
@@ -449,7 +447,7 @@ void Form1::Slider1_Change() {
     setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->value())));
     setPanel(1, kReady);
     m_panel1ShowsFailure = false;
-    Module1::WriteSetting(kMain, QStringLiteral("dt"), QString::number(Slider1->value()));
+    Module1::WriteSetting(Settings::Section, Settings::DelayTime, QString::number(Slider1->value()));
 }
 
 void Form1::Slider2_Scroll() {
@@ -462,7 +460,7 @@ void Form1::Slider2_Change() {
     setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->value())));
     setPanel(1, kReady);
     m_panel1ShowsFailure = false;
-    Module1::WriteSetting(kMain, QStringLiteral("sdt"), QString::number(Slider2->value()));
+    Module1::WriteSetting(Settings::Section, Settings::SpaceDelayTime, QString::number(Slider2->value()));
 }
 
 // The thumb is let go before the new position is taken. A drag that ends where it began takes

@@ -11,11 +11,6 @@
 #include <QListWidget>
 #include <QPushButton>
 
-namespace {
-const QString kMain = QStringLiteral("main");
-const QString kDefault = QStringLiteral("default");
-} // namespace
-
 Form5::Form5(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("Form5"));
@@ -67,12 +62,9 @@ void Form5::buildControls() {
 }
 
 void Form5::Form_Load() {
-    const QString tableName = Module1::ReadSetting(kMain, QStringLiteral("table_name"));
-    Label1->setText(QStringLiteral("Current: ") +
-                    (tableName == kDefault ? QStringLiteral("International") : tableName));
-
-    const QString dbPath = Module1::ReadSetting(kMain, QStringLiteral("db_path"));
-    Text1->setText(dbPath == kDefault ? DefaultDatabasePath() : dbPath);
+    const QString current = CurrentTableName();
+    Label1->setText(QStringLiteral("Current: ") + current);
+    Text1->setText(DatabasePath());
 
     // The list always shows the tables of the stored database, not of what the box holds later.
     QStringList names;
@@ -85,13 +77,15 @@ void Form5::Form_Load() {
         Label2->show();
         return;
     }
+    // Only a stored name is chosen in the list: with none stored, no entry is, not even
+    // International.
+    const QString stored = Module1::ReadSetting(Settings::Section, Settings::TableName);
     for (const QString& name : names) {
         auto* item = new QListWidgetItem(name, List1);
-        if (name == tableName)
+        if (name == stored)
             List1->setCurrentItem(item);
     }
     // Views are not listed, for they are no code tables; a stored one is named as such.
-    const QString current = CurrentTableName();
     for (const QString& view : std::as_const(views)) {
         if (view.compare(current, Qt::CaseInsensitive) == 0) {
             Label1->setText(Label1->text() + QStringLiteral(" (a view, not a code table)"));
@@ -102,10 +96,10 @@ void Form5::Form_Load() {
 
 void Form5::Command1_Click() {
     // With no table chosen the stored one stays: an empty name would name no table at all.
-    SettingsFile::Values values{{QStringLiteral("db_path"), Text1->text()}};
+    SettingsFile::Values values{{Settings::DatabasePath, Text1->text()}};
     const QList<QListWidgetItem*> selected = List1->selectedItems();
     if (!selected.isEmpty())
-        values.append({QStringLiteral("table_name"), selected.first()->text()});
+        values.append({Settings::TableName, selected.first()->text()});
     // The window stays open with the choice in it, so the user can put the cause right and retry.
     auto refuse = [this](const QString& text) {
         MessageBox::show(this, QStringLiteral("The settings were not saved.\n\n") + text,
@@ -113,7 +107,7 @@ void Form5::Command1_Click() {
     };
     // Refused here in words about the choice; the settings file would refuse them too.
     for (const auto& [key, value] : values) {
-        const bool path = key == QLatin1String("db_path");
+        const bool path = key == Settings::DatabasePath;
         const QString what = path ? QStringLiteral("The database path") : QStringLiteral("The table name");
         const QString fix = path ? QStringLiteral("Type a path on one line of at most %1 characters.")
                                  : QStringLiteral("Choose another table, or rename this one in the database to a "
@@ -129,7 +123,7 @@ void Form5::Command1_Click() {
         }
     }
     QString error;
-    if (!Module1::WriteSettings(kMain, values, &error)) {
+    if (!Module1::WriteSettings(Settings::Section, values, &error)) {
         refuse(error + QStringLiteral("\n\nDahdit will start with the database and table chosen before."));
         return;
     }

@@ -12,8 +12,6 @@
 
 namespace {
 
-const QString kDefault = QStringLiteral("default");
-
 QString nativePath(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
@@ -128,13 +126,13 @@ QString DefaultDatabasePath() {
 }
 
 QString DatabasePath() {
-    const QString value = Module1::ReadSetting(QStringLiteral("main"), QStringLiteral("db_path"));
-    return value == kDefault ? DefaultDatabasePath() : value;
+    const QString value = Module1::ReadSetting(Settings::Section, Settings::DatabasePath);
+    return value == Settings::Default ? DefaultDatabasePath() : value;
 }
 
 QString CurrentTableName() {
-    const QString value = Module1::ReadSetting(QStringLiteral("main"), QStringLiteral("table_name"));
-    return value == kDefault ? QStringLiteral("International") : value;
+    const QString value = Module1::ReadSetting(Settings::Section, Settings::TableName);
+    return value == Settings::Default ? QStringLiteral("International") : value;
 }
 
 QString ConnectionString(const QString& path) {

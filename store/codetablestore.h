@@ -16,7 +16,8 @@ struct CodeTableEntry {
 };
 
 // Where the code table database is, and which table a window works on, from the settings
-// "db_path" and "table_name" ("default" meaning the program's own database and International).
+// Settings::DatabasePath and Settings::TableName: the stored value, or when it is "default" the
+// program's own database and International.
 QString DatabasePath();
 QString CurrentTableName();
 QString DefaultDatabasePath();

@@ -12,7 +12,7 @@ QString SettingsPath() {
 }
 
 QString ReadSetting(const QString& section, const QString& key) {
-    return SettingsFile::read(SettingsPath(), section, key, QStringLiteral("default"));
+    return SettingsFile::read(SettingsPath(), section, key, Settings::Default);
 }
 
 bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error) {

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "settingsfile.h"
+#include "settingskeys.h"
 
 #include <QString>
 
-// The settings of the program: section "main" of settings.ini in the settings folder (the
-// program's folder when it is portable, else per user; see apppath.h).
-// A missing file, section or key reads as "default"; every reader compares with that word
-// (exactly, case-sensitively) before it falls back to its built-in default.
+// The settings of the program: settings.ini in the settings folder (the program's folder when it
+// is portable, else per user; see apppath.h). settingskeys.h names the section and every key.
+// A missing file, section or key reads as Settings::Default ("default"); every reader compares
+// with that word (exactly, case-sensitively) before it falls back to its built-in default.
 namespace Module1 {
 
 QString SettingsPath();
