@@ -219,12 +219,31 @@ void Form1::buildMenus() {
 
 // ---- start-up and shutdown -------------------------------------------------------------------
 
+namespace {
+
+// Why the code table cannot be read, with what the user can do about it.
+QString WithAdvice(const StoreError& error) {
+    switch (error.kind) {
+    case StoreError::Kind::NoTable:
+        return error.message + QStringLiteral(" Choose another table with Tools, Language.");
+    case StoreError::Kind::TooSlow:
+        return error.message + QStringLiteral(" Choose another database with Tools, Language.");
+    case StoreError::Kind::Locked:
+        return error.message + QStringLiteral(" Close that program or try again in a moment.");
+    default:
+        return error.message;
+    }
+}
+
+} // namespace
+
 void Form1::Form_Load() {
-    if (!m_store->openConnection(ConnectionString(DatabasePath()))) {
-        const QString cause = m_store->lastError();
+    StoreError error;
+    if (!m_store->openConnection(ConnectionString(DatabasePath()), &error)) {
+        const QString cause = WithAdvice(error);
         m_toldCauses.insert(cause);
         // Told once the window stands; keying still fills the buffer meanwhile.
-        const QString advice = m_store->openFailedOnLock()
+        const QString advice = error.kind == StoreError::Kind::Locked
                                    ? QStringLiteral("Dahdit opens the file again at the next decode.")
                                    : QStringLiteral("Decoding is unavailable. To use another database, choose "
                                                     "Tools, Language, then restart Dahdit.");
@@ -250,7 +269,7 @@ void Form1::Form_Load() {
         SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
                                    Module1::ReadSetting(Settings::Section, Settings::SidetoneHz)));
     // Told once, as the window stands; the sliders' writes are refused quietly after that.
-    if (const QString problem = Module1::SettingsProblem(); !problem.isEmpty())
+    if (QString problem; !Module1::SettingsCanBeKept(&problem))
         QTimer::singleShot(0, this, [this, problem] {
             MessageBox::show(this, problem, QStringLiteral("Dahdit"), MessageBox::Warning);
         });
@@ -405,15 +424,18 @@ void Form1::Text1_Change() {
 
 void Form1::DecodeInput() {
     const QString buffer = BoxText(Text1);
-    const DecodeResult result = DecodeBuffer(buffer, m_store.get(), TableName);
+    DecodeResult result;
+    StoreError error;
+    const bool decoded = DecodeBuffer(buffer, *m_store, TableName, &result, &error);
     ErrorCount = result.errors;
     ReplaceText(Text2, result.output);
     setPanel(4, QStringLiteral("Errors: %1").arg(ErrorCount));
-    if (result.failed) {
-        setPanel(1, QStringLiteral("Cannot decode: ") + result.error);
-        m_panels[0]->setToolTip(result.error);
+    if (!decoded) {
+        const QString cause = WithAdvice(error);
+        setPanel(1, QStringLiteral("Cannot decode: ") + cause);
+        m_panels[0]->setToolTip(cause);
         m_panel1ShowsFailure = true;
-        tellOnce(result.error);
+        tellOnce(cause);
     } else if (m_panel1ShowsFailure) {
         setPanel(1, QStringLiteral("Ready"));
         m_panels[0]->setToolTip(QString());

@@ -69,11 +69,16 @@ void Form5::Form_Load() {
     // The list always shows the tables of the stored database, not of what the box holds later.
     QStringList names;
     QStringList views;
-    QString error;
-    if (!ListCodeTables(DatabasePath(), &names, &error, &views)) {
+    StoreError error;
+    if (!ListCodeTables(DatabasePath(), &names, &views, &error)) {
+        QString reason = error.message;
+        if (error.kind == StoreError::Kind::Locked)
+            reason += QStringLiteral(" Close that program or try again in a moment.");
+        else if (error.kind == StoreError::Kind::TooSlow)
+            reason += QStringLiteral(" Choose another database with Tools, Language.");
         // The path may be longer than the label; the whole message is in its tooltip.
-        Label2->setText(error);
-        Label2->setToolTip(error);
+        Label2->setText(reason);
+        Label2->setToolTip(reason);
         Label2->show();
         return;
     }

@@ -33,11 +33,11 @@ QString SaveFolder();
 // an install puts it beside the program folder.
 QString InstalledFile(const QString& fileName);
 
-// Why the settings cannot be kept, naming the folder, for the user to read once; empty when
-// they can (the settings folder is there and writable, or can be made).
-QString SettingsFolderProblem();
-// Makes the settings folder before a write, unless it cannot be written: then false, with
-// SettingsFolderProblem() in error (if given).
+// Whether the settings folder is there and writable, or can be made. When not, error says why the
+// settings cannot be kept, naming the folder, for the user to read once.
+bool SettingsFolderWritable(QString* error);
+// Makes the settings folder before a write, unless it cannot be written: then false, with the
+// reason in error, as SettingsFolderWritable() gives it.
 bool MakeSettingsFolder(QString* error);
 
 // Copies source to target whole or not at all, and never over a file that is already there

@@ -21,9 +21,9 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
 // Several keys in one write: all of them reach the file, or none does.
 bool WriteSettings(const QString& section, const SettingsFile::Values& values, QString* error = nullptr);
 
-// What to tell the user, once, when the settings cannot be kept: the settings folder cannot be
-// written, or settings.ini is there but cannot be used (a folder, a named pipe, a device, a huge
-// file, no permission to read it). Empty when the settings can be kept.
-QString SettingsProblem();
+// Whether the settings can be kept. When not, error says what to tell the user, once: the
+// settings folder cannot be written, or settings.ini is there but cannot be used (a folder, a
+// named pipe, a device, a huge file, no permission to read it).
+bool SettingsCanBeKept(QString* error);
 
 } // namespace Module1

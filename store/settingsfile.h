@@ -29,8 +29,9 @@ constexpr qint64 MaxFileSize = 1024 * 1024;
 // the file is unusable.
 QString read(const QString& path, const QString& section, const QString& key, const QString& fallback);
 
-// Why the file at path cannot be used, and what to do; empty when it can (or does not exist).
-QString problem(const QString& path);
+// Whether the file at path can be used (or does not exist yet); when not, cause says why and what
+// to do.
+bool usable(const QString& path, QString* cause);
 
 // Keys and their values, in the order they are written.
 using Values = QList<QPair<QString, QString>>;
