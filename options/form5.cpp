@@ -133,8 +133,8 @@ void Form5::Command1_Click() {
         return;
     }
     close();
-    // The window is gone by now (deleted at the next turn of the event loop); nothing below
-    // touches it.
+    // Closed now, the window is deleted as soon as the event loop turns, which it does while the
+    // message is up: so the message has no parent, and nothing after it touches the window.
     MessageBox::show(nullptr, QStringLiteral("The new settings will take effect next time you start Dahdit"),
                      QStringLiteral("Settings Changed"), MessageBox::Information);
 }

@@ -29,8 +29,8 @@ QString SettingsFolder();
 QString DataFolder();
 QString SaveFolder();
 
-// A file that comes with Dahdit ("dahdit_db.mdb", "readme.txt"): in the program folder, or where
-// an install puts it beside the program folder.
+// A file that comes with Dahdit ("dahdit_db.mdb", "readme.txt"): in the program folder, or for an
+// install in its data or documentation folder, found from the program folder.
 QString InstalledFile(const QString& fileName);
 
 // Whether the settings folder is there and writable, or can be made. When not, error says why the
@@ -41,6 +41,6 @@ bool SettingsFolderWritable(QString* error);
 bool MakeSettingsFolder(QString* error);
 
 // Copies source to target whole or not at all, and never over a file that is already there
-// (also one that another process made meanwhile). False, with the cause in words, when no copy
-// was made.
+// (also one that another process made meanwhile, which then counts as the copy). False, with the
+// cause in words, when target holds no copy.
 bool CopyToNewFile(const QString& source, const QString& target, QString* cause);

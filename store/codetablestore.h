@@ -67,7 +67,9 @@ public:
     CodeTableStore(const CodeTableStore&) = delete;
     CodeTableStore& operator=(const CodeTableStore&) = delete;
 
-    // Opens an existing database file read-write; never creates one.
+    // Opens an existing database file, read-write unless its write bits are all cleared. It never
+    // makes an empty one; only the user's own copy of Dahdit's database is copied in at its first
+    // open (see apppath.h).
     bool open(const QString& path, StoreError* error = nullptr);
     // When the last open failed only because another program held the file locked, tries
     // that file again; otherwise fails at once, for the same reason as before.

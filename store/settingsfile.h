@@ -20,8 +20,8 @@
 // are refused, so that it can neither stall nor exhaust the program and is never overwritten.
 namespace SettingsFile {
 
-// The longest value a read returns; longer values are cut to their first 254 characters, and
-// a write refuses them.
+// The longest value a read returns; longer values are cut to their first 254 characters (one
+// fewer where the cut would split a character), and a write refuses them.
 constexpr int MaxValueLength = 254;
 constexpr qint64 MaxFileSize = 1024 * 1024;
 
