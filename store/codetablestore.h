@@ -149,9 +149,9 @@ private:
         Delete
     };
     struct StatementText {
-        const char* before; // the SQL before the table's name
-        const char* after;  // and after it
-        const char* purpose;
+        const char* before;  // the SQL before the table's name
+        const char* after;   // and after it
+        const char* purpose; // what it does, as a failure message says it: "look up an entry"
     };
     static StatementText textOf(Statement kind);
     // Readies the reusable statement for one kind of statement on one table, preparing it anew
