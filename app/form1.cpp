@@ -29,8 +29,6 @@
 
 namespace {
 
-const QString kMain = QStringLiteral("main");
-const QString kDefault = QStringLiteral("default");
 const QString kReady = QStringLiteral("Ready");
 const QString kDelayHint = QStringLiteral("Drag to change delay time");
 const QString kSpaceDelayHint = QStringLiteral("Drag to change space delay time");
@@ -126,9 +124,9 @@ void Form1::buildControls() {
     MK->installEventFilter(this);
     BS->setEnabled(false);
 
-    m_delay = {Slider1, Timer1, Timing::DelayTime, Timing::DelayText, 2, kDelayHint, QStringLiteral("dt")};
+    m_delay = {Slider1, Timer1, Timing::DelayTime, Timing::DelayText, 2, kDelayHint, Settings::DelayTime};
     m_spaceDelay = {
-        Slider2, Timer2, Timing::SpaceDelayTime, Timing::SpaceDelayText, 3, kSpaceDelayHint, QStringLiteral("sdt"),
+        Slider2, Timer2, Timing::SpaceDelayTime, Timing::SpaceDelayText, 3, kSpaceDelayHint, Settings::SpaceDelayTime,
     };
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
         QSlider* control = slider->control;
@@ -221,12 +219,31 @@ void Form1::buildMenus() {
 
 // ---- start-up and shutdown -------------------------------------------------------------------
 
+namespace {
+
+// Why the code table cannot be read, with what the user can do about it.
+QString WithAdvice(const StoreError& error) {
+    switch (error.kind) {
+    case StoreError::Kind::NoTable:
+        return error.message + QStringLiteral(" Choose another table with Tools, Language.");
+    case StoreError::Kind::TooSlow:
+        return error.message + QStringLiteral(" Choose another database with Tools, Language.");
+    case StoreError::Kind::Locked:
+        return error.message + QStringLiteral(" Close that program or try again in a moment.");
+    default:
+        return error.message;
+    }
+}
+
+} // namespace
+
 void Form1::Form_Load() {
-    if (!m_store->openConnection(ConnectionString(DatabasePath()))) {
-        const QString cause = m_store->lastError();
+    StoreError error;
+    if (!m_store->openConnection(ConnectionString(DatabasePath()), &error)) {
+        const QString cause = WithAdvice(error);
         m_toldCauses.insert(cause);
         // Told once the window stands; keying still fills the buffer meanwhile.
-        const QString advice = m_store->openFailedOnLock()
+        const QString advice = error.kind == StoreError::Kind::Locked
                                    ? QStringLiteral("Dahdit opens the file again at the next decode.")
                                    : QStringLiteral("Decoding is unavailable. To use another database, choose "
                                                     "Tools, Language, then restart Dahdit.");
@@ -235,13 +252,13 @@ void Form1::Form_Load() {
                              MessageBox::Warning);
         });
     }
-    const QString dt = Module1::ReadSetting(kMain, QStringLiteral("dt"));
-    if (dt != kDefault) {
+    const QString dt = Module1::ReadSetting(Settings::Section, Settings::DelayTime);
+    if (dt != Settings::Default) {
         if (const auto position = SliderPosition(dt))
             Slider1->setValue(*position);
     }
-    const QString sdt = Module1::ReadSetting(kMain, QStringLiteral("sdt"));
-    if (sdt != kDefault) {
+    const QString sdt = Module1::ReadSetting(Settings::Section, Settings::SpaceDelayTime);
+    if (sdt != Settings::Default) {
         if (const auto position = SliderPosition(sdt))
             Slider2->setValue(*position);
     }
@@ -249,10 +266,10 @@ void Form1::Form_Load() {
     setPanel(5, TableName);
     Timer2->start();
     m_sidetone = std::make_unique<Sidetone>(
-        SidetoneSettings::fromText(Module1::ReadSetting(kMain, QStringLiteral("sidetone")),
-                                   Module1::ReadSetting(kMain, QStringLiteral("sidetone_hz"))));
+        SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
+                                   Module1::ReadSetting(Settings::Section, Settings::SidetoneHz)));
     // Told once, as the window stands; the sliders' writes are refused quietly after that.
-    if (const QString problem = Module1::SettingsProblem(); !problem.isEmpty())
+    if (QString problem; !Module1::SettingsCanBeKept(&problem))
         QTimer::singleShot(0, this, [this, problem] {
             MessageBox::show(this, problem, QStringLiteral("Dahdit"), MessageBox::Warning);
         });
@@ -408,15 +425,18 @@ void Form1::Text1_Change() {
 
 void Form1::DecodeInput() {
     const QString buffer = BoxText(Text1);
-    const DecodeResult result = DecodeBuffer(buffer, m_store.get(), TableName);
+    DecodeResult result;
+    StoreError error;
+    const bool decoded = DecodeBuffer(buffer, *m_store, TableName, &result, &error);
     ErrorCount = result.errors;
     ReplaceText(Text2, result.output);
     setPanel(4, QStringLiteral("Errors: %1").arg(ErrorCount));
-    if (result.failed) {
-        setPanel(1, QStringLiteral("Cannot decode: ") + result.error);
-        m_panels[0]->setToolTip(result.error);
+    if (!decoded) {
+        const QString cause = WithAdvice(error);
+        setPanel(1, QStringLiteral("Cannot decode: ") + cause);
+        m_panels[0]->setToolTip(cause);
         m_panel1ShowsFailure = true;
-        tellOnce(result.error);
+        tellOnce(cause);
     } else if (m_panel1ShowsFailure) {
         setPanel(1, QStringLiteral("Ready"));
         m_panels[0]->setToolTip(QString());
@@ -468,7 +488,7 @@ void Form1::changeDelay(const DelaySlider& slider) {
     setPanel(slider.panel, slider.text(position));
     setPanel(1, kReady);
     m_panel1ShowsFailure = false;
-    Module1::WriteSetting(kMain, slider.key, QString::number(position));
+    Module1::WriteSetting(Settings::Section, slider.key, QString::number(position));
 }
 
 // The thumb is let go before the new position is taken. A drag that ends where it began takes

@@ -18,6 +18,33 @@ namespace {
 const QString kTitle = QStringLiteral("Dahdit Database Editor");
 const QString kAdd = QStringLiteral("Add");
 
+// What the user can do about a failure of the code table store, in this window.
+QString Advice(const StoreError& error) {
+    switch (error.kind) {
+    case StoreError::Kind::NoTable:
+        return QStringLiteral("Choose another table with Tools, Language.");
+    case StoreError::Kind::TooSlow:
+        return QStringLiteral("Choose another database with Tools, Language.");
+    case StoreError::Kind::Locked:
+        return QStringLiteral("Close that program or try again in a moment.");
+    case StoreError::Kind::ReadOnly:
+        return QStringLiteral("Make the file and its folder writable and try again.");
+    case StoreError::Kind::Moved:
+        return QStringLiteral("Put the file back, then close the editor and open it again.");
+    case StoreError::Kind::EntryGone:
+        return QStringLiteral("Press Cancel to reload the list.");
+    case StoreError::Kind::Other:
+        break;
+    }
+    return QString();
+}
+
+// The store's reason, with what to do about it.
+QString WithAdvice(const StoreError& error) {
+    const QString advice = Advice(error);
+    return advice.isEmpty() ? error.message : error.message + QLatin1Char(' ') + advice;
+}
+
 // A row of the list, which carries the ID of its entry: signals need not be unique in a table
 // made by other means, and may be missing. Rows sort by the text shown in the sort column,
 // letters that differ only in case side by side (the case-sensitive order breaks the tie, so the
@@ -142,12 +169,13 @@ void Form4::buildControls() {
 void Form4::Form_Load() {
     const QString path = DatabasePath();
     TableName = CurrentTableName();
-    if (!m_store->open(path)) {
-        showUnavailable(m_store->lastError());
+    StoreError error;
+    if (!m_store->open(path, &error)) {
+        showUnavailable(error);
         return;
     }
-    if (!FillEntryList()) {
-        showUnavailable(m_store->lastError());
+    if (!FillEntryList(&error)) {
+        showUnavailable(error);
         m_store->close();
     }
 }
@@ -157,11 +185,14 @@ void Form4::Form_Unload() {
 }
 
 // The window says in the list's place why there is nothing to edit, and offers nothing that
-// would only fail.
-void Form4::showUnavailable(const QString& reason) {
-    m_unavailable->setText(reason + QStringLiteral("\n\nNo entries can be shown or changed. Put this right (Tools, "
-                                                   "Language chooses the database and the table), then close this "
-                                                   "window and open the editor again."));
+// would only fail. Its advice names Tools, Language already, so the store's reason goes without
+// the advice to choose another table or database.
+void Form4::showUnavailable(const StoreError& error) {
+    const bool choose = error.kind == StoreError::Kind::NoTable || error.kind == StoreError::Kind::TooSlow;
+    m_unavailable->setText((choose ? error.message : WithAdvice(error)) +
+                           QStringLiteral("\n\nNo entries can be shown or changed. Put this right (Tools, Language "
+                                          "chooses the database and the table), then close this window and open the "
+                                          "editor again."));
     m_unavailable->show();
     ListView1->hide();
     Frame1->setTitle(QStringLiteral("Current entries"));
@@ -171,10 +202,10 @@ void Form4::showUnavailable(const QString& reason) {
 
 // ---- the list --------------------------------------------------------------------------------
 
-bool Form4::FillEntryList() {
+bool Form4::FillEntryList(StoreError* error) {
     // Read first: when the table cannot be read, the list and the boxes stay as they are.
     QVector<CodeTableEntry> rows;
-    if (!m_store->ListEntries(TableName, &rows))
+    if (!m_store->ListEntries(TableName, &rows, error))
         return false;
     ListView1->clear();
     QList<QTreeWidgetItem*> items;
@@ -214,8 +245,9 @@ void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
     // Look the entry up before changing anything, so that a failed lookup leaves the window as it was.
     const QString signal = item->text(0);
     std::optional<CodeTableEntry> row;
-    if (!m_store->FindById(TableName, EntryItem::id(*item), &row)) {
-        tellStoreFailure(QStringLiteral("The entry \"%1\" could not be loaded.").arg(signal));
+    StoreError error;
+    if (!m_store->FindById(TableName, EntryItem::id(*item), &row, &error)) {
+        tellStoreFailure(QStringLiteral("The entry \"%1\" could not be loaded.").arg(signal), error);
         return;
     }
     if (!row) {
@@ -256,8 +288,9 @@ void Form4::Command1_Click() {
     // the code or the signal between them. No message is shown while the file is held.
     const QString notDone =
         adding ? QStringLiteral("The entry was not added.") : QStringLiteral("The entry was not saved.");
-    if (!m_store->beginWrite()) {
-        tellStoreFailure(notDone);
+    StoreError error;
+    if (!m_store->beginWrite(&error)) {
+        tellStoreFailure(notDone, error);
         return;
     }
     bool codeUsed = false;
@@ -266,31 +299,33 @@ void Form4::Command1_Click() {
     if (adding) {
         std::optional<CodeTableEntry> byCode;
         std::optional<CodeTableEntry> bySignal;
-        checked = m_store->FindByCode(TableName, code, &byCode) && m_store->FindBySignal(TableName, signal, &bySignal);
+        checked = m_store->FindByCode(TableName, code, &byCode, &error) &&
+                  m_store->FindBySignal(TableName, signal, &bySignal, &error);
         codeUsed = byCode.has_value();
         signalUsed = bySignal.has_value();
     } else {
-        checked = m_store->CodeUsedElsewhere(TableName, code, entryId, &codeUsed) &&
-                  m_store->SignalUsedElsewhere(TableName, signal, entryId, &signalUsed);
+        checked = m_store->CodeUsedElsewhere(TableName, code, entryId, &codeUsed, &error) &&
+                  m_store->SignalUsedElsewhere(TableName, signal, entryId, &signalUsed, &error);
     }
     if (!checked || codeUsed || signalUsed) {
         m_store->rollbackWrite();
         if (!checked)
-            tellStoreFailure(QStringLiteral("The entry could not be checked against the table, so nothing was saved."));
+            tellStoreFailure(QStringLiteral("The entry could not be checked against the table, so nothing was saved."),
+                             error);
         else
             MessageBox::show(this, QStringLiteral("Code is in use for other signal, or the signal already exists"),
                              QStringLiteral("Error"), MessageBox::Warning);
         return;
     }
-    const bool written =
-        adding ? m_store->InsertEntry(TableName, code, signal) : m_store->UpdateEntry(TableName, entryId, code, signal);
+    const bool written = adding ? m_store->InsertEntry(TableName, code, signal, &error)
+                                : m_store->UpdateEntry(TableName, entryId, code, signal, &error);
     if (!written) {
         m_store->rollbackWrite();
-        tellStoreFailure(notDone);
+        tellStoreFailure(notDone, error);
         return;
     }
-    if (!m_store->commitWrite()) {
-        tellStoreFailure(notDone);
+    if (!m_store->commitWrite(&error)) {
+        tellStoreFailure(notDone, error);
         return;
     }
     reloadAfterChange(adding ? QStringLiteral("The entry was added") : QStringLiteral("The entry was saved"));
@@ -303,8 +338,9 @@ void Form4::Command2_Click() {
     if (MessageBox::show(this, QStringLiteral("Are you sure you want to remove this entry?"),
                          QStringLiteral("Confirm Removal"), MessageBox::Question) != MessageBox::Ok)
         return;
-    if (!m_store->DeleteEntry(TableName, Label4->text())) {
-        tellStoreFailure(QStringLiteral("The entry was not removed."));
+    StoreError error;
+    if (!m_store->DeleteEntry(TableName, Label4->text(), &error)) {
+        tellStoreFailure(QStringLiteral("The entry was not removed."), error);
         return;
     }
     reloadAfterChange(QStringLiteral("The entry was removed"));
@@ -313,28 +349,29 @@ void Form4::Command2_Click() {
 void Form4::Command3_Click() {
     if (!m_store->isOpen())
         return;
-    if (!FillEntryList())
-        tellStoreFailure(QStringLiteral("The list could not be reloaded."));
+    StoreError error;
+    if (!FillEntryList(&error))
+        tellStoreFailure(QStringLiteral("The list could not be reloaded."), error);
 }
 
 // The change is stored; if the list cannot show it, the window still leaves the entry (its texts
 // are safe in the table) and says that the list is out of date.
 void Form4::reloadAfterChange(const QString& done) {
-    if (FillEntryList())
+    StoreError error;
+    if (FillEntryList(&error))
         return;
-    const QString cause = m_store->lastError();
     enterNewEntryMode();
     MessageBox::show(this,
-                     done + QStringLiteral(", but the list could not be reloaded.\n\n") + cause +
+                     done + QStringLiteral(", but the list could not be reloaded.\n\n") + WithAdvice(error) +
                          QStringLiteral("\n\nClose the editor and open it again to see the current entries."),
                      kTitle, MessageBox::Warning);
 }
 
-void Form4::tellStoreFailure(const QString& what) {
-    MessageBox::show(this, what + QStringLiteral("\n\n") + m_store->lastError(), kTitle, MessageBox::Critical);
+void Form4::tellStoreFailure(const QString& what, const StoreError& error) {
+    MessageBox::show(this, what + QStringLiteral("\n\n") + WithAdvice(error), kTitle, MessageBox::Critical);
     // A store that gave the file up (it was too slow to read) takes no more presses.
     if (!m_store->isOpen())
-        showUnavailable(m_store->lastError());
+        showUnavailable(error);
 }
 
 // ---- keyboard --------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <memory>
 
 class CodeTableStore;
+struct StoreError;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -42,10 +43,10 @@ private:
     void buildControls();
     void Form_Load();
     void Form_Unload();
-    bool FillEntryList();
+    bool FillEntryList(StoreError* error);
     void enterNewEntryMode();
-    void showUnavailable(const QString& reason);
-    void tellStoreFailure(const QString& what);
+    void showUnavailable(const StoreError& error);
+    void tellStoreFailure(const QString& what, const StoreError& error);
     void reloadAfterChange(const QString& done);
 
     QGroupBox* Frame1 = nullptr;

@@ -11,11 +11,6 @@
 #include <QListWidget>
 #include <QPushButton>
 
-namespace {
-const QString kMain = QStringLiteral("main");
-const QString kDefault = QStringLiteral("default");
-} // namespace
-
 Form5::Form5(QWidget* parent) : QDialog(parent) {
     SetUpWindow(this, "Form5", QStringLiteral("Language Options"), 5055, 4095);
     buildControls();
@@ -56,31 +51,35 @@ void Form5::buildControls() {
 }
 
 void Form5::Form_Load() {
-    const QString tableName = Module1::ReadSetting(kMain, QStringLiteral("table_name"));
-    Label1->setText(QStringLiteral("Current: ") +
-                    (tableName == kDefault ? QStringLiteral("International") : tableName));
-
-    const QString dbPath = Module1::ReadSetting(kMain, QStringLiteral("db_path"));
-    Text1->setText(dbPath == kDefault ? DefaultDatabasePath() : dbPath);
+    const QString current = CurrentTableName();
+    Label1->setText(QStringLiteral("Current: ") + current);
+    Text1->setText(DatabasePath());
 
     // The list always shows the tables of the stored database, not of what the box holds later.
     QStringList names;
     QStringList views;
-    QString error;
-    if (!ListCodeTables(DatabasePath(), &names, &error, &views)) {
+    StoreError error;
+    if (!ListCodeTables(DatabasePath(), &names, &views, &error)) {
+        QString reason = error.message;
+        if (error.kind == StoreError::Kind::Locked)
+            reason += QStringLiteral(" Close that program or try again in a moment.");
+        else if (error.kind == StoreError::Kind::TooSlow)
+            reason += QStringLiteral(" Choose another database with Tools, Language.");
         // The path may be longer than the label; the whole message is in its tooltip.
-        Label2->setText(error);
-        Label2->setToolTip(error);
+        Label2->setText(reason);
+        Label2->setToolTip(reason);
         Label2->show();
         return;
     }
+    // Only a stored name is chosen in the list: with none stored, no entry is, not even
+    // International.
+    const QString stored = Module1::ReadSetting(Settings::Section, Settings::TableName);
     for (const QString& name : names) {
         auto* item = new QListWidgetItem(name, List1);
-        if (name == tableName)
+        if (name == stored)
             List1->setCurrentItem(item);
     }
     // Views are not listed, for they are no code tables; a stored one is named as such.
-    const QString current = CurrentTableName();
     for (const QString& view : std::as_const(views)) {
         if (view.compare(current, Qt::CaseInsensitive) == 0) {
             Label1->setText(Label1->text() + QStringLiteral(" (a view, not a code table)"));
@@ -91,10 +90,10 @@ void Form5::Form_Load() {
 
 void Form5::Command1_Click() {
     // With no table chosen the stored one stays: an empty name would name no table at all.
-    SettingsFile::Values values{{QStringLiteral("db_path"), Text1->text()}};
+    SettingsFile::Values values{{Settings::DatabasePath, Text1->text()}};
     const QList<QListWidgetItem*> selected = List1->selectedItems();
     if (!selected.isEmpty())
-        values.append({QStringLiteral("table_name"), selected.first()->text()});
+        values.append({Settings::TableName, selected.first()->text()});
     // The window stays open with the choice in it, so the user can put the cause right and retry.
     auto refuse = [this](const QString& text) {
         MessageBox::show(this, QStringLiteral("The settings were not saved.\n\n") + text,
@@ -102,7 +101,7 @@ void Form5::Command1_Click() {
     };
     // Refused here in words about the choice; the settings file would refuse them too.
     for (const auto& [key, value] : values) {
-        const bool path = key == QLatin1String("db_path");
+        const bool path = key == Settings::DatabasePath;
         const QString what = path ? QStringLiteral("The database path") : QStringLiteral("The table name");
         const QString fix = path ? QStringLiteral("Type a path on one line of at most %1 characters.")
                                  : QStringLiteral("Choose another table, or rename this one in the database to a "
@@ -118,13 +117,13 @@ void Form5::Command1_Click() {
         }
     }
     QString error;
-    if (!Module1::WriteSettings(kMain, values, &error)) {
+    if (!Module1::WriteSettings(Settings::Section, values, &error)) {
         refuse(error + QStringLiteral("\n\nDahdit will start with the database and table chosen before."));
         return;
     }
     close();
-    // The window is hidden now and deleted once control is back in the event loop that ran
-    // this press, so the message stands on its own; nothing below touches the window.
+    // Closed now, the window is deleted as soon as the event loop turns, which it does while the
+    // message is up: so the message has no parent, and nothing after it touches the window.
     MessageBox::show(nullptr, QStringLiteral("The new settings will take effect next time you start Dahdit"),
                      QStringLiteral("Settings Changed"), MessageBox::Information);
 }

@@ -35,21 +35,23 @@ bool canWrite(const QFileInfo& folder) {
     return folder.isDir() && folder.isWritable() && (folder.permissions() & writeBits);
 }
 
-// Why files cannot be made in folder, which need not exist yet (it is made at the first write,
-// if the nearest folder that exists can be written); empty when they can.
-QString folderProblem(const QString& folder) {
+// Whether files can be made in folder, which need not exist yet (it is made at the first write,
+// if the nearest folder that exists can be written); when not, cause says why.
+bool canMakeFilesIn(const QString& folder, QString* cause) {
     QFileInfo existing(folder);
     while (!existing.exists() && !existing.isRoot())
         existing.setFile(existing.absolutePath());
     const QString name = QDir::toNativeSeparators(existing.filePath());
     if (!existing.isDir())
-        return QStringLiteral("%1 is a file, not a folder.").arg(name);
-    if (canWrite(existing))
-        return QString();
-    if (existing.filePath() == folder)
-        return QStringLiteral("the folder %1 cannot be written.").arg(name);
-    return QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.")
-        .arg(QDir::toNativeSeparators(folder), name);
+        *cause = QStringLiteral("%1 is a file, not a folder.").arg(name);
+    else if (canWrite(existing))
+        return true;
+    else if (existing.filePath() == folder)
+        *cause = QStringLiteral("the folder %1 cannot be written.").arg(name);
+    else
+        *cause = QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.")
+                     .arg(QDir::toNativeSeparators(folder), name);
+    return false;
 }
 
 QString perUser(QStandardPaths::StandardLocation location) {
@@ -96,23 +98,22 @@ QString InstalledFile(const QString& fileName) {
     return QDir::cleanPath(fileIn(AppPath() + QLatin1Char('/') + QLatin1String(installed), fileName));
 }
 
-QString SettingsFolderProblem() {
-    const QString cause = folderProblem(SettingsFolder());
-    if (cause.isEmpty())
-        return cause;
-    return QStringLiteral("Dahdit cannot keep its settings: %1\n\nChoices made now (the slider positions, the "
-                          "language) are lost when Dahdit ends. Make the folder writable, then start Dahdit again.")
-        .arg(cause);
+bool SettingsFolderWritable(QString* error) {
+    QString cause;
+    if (canMakeFilesIn(SettingsFolder(), &cause))
+        return true;
+    if (error)
+        *error = QStringLiteral("Dahdit cannot keep its settings: %1\n\nChoices made now (the slider positions, the "
+                                "language) are lost when Dahdit ends. Make the folder writable, then start Dahdit "
+                                "again.")
+                     .arg(cause);
+    return false;
 }
 
 bool MakeSettingsFolder(QString* error) {
     // One that cannot be written is left alone, also where the system would let this user write.
-    const QString problem = SettingsFolderProblem();
-    if (!problem.isEmpty()) {
-        if (error)
-            *error = problem;
+    if (!SettingsFolderWritable(error))
         return false;
-    }
     QDir().mkpath(SettingsFolder()); // if it still cannot be made, the write that follows says why
     return true;
 }
@@ -133,8 +134,8 @@ bool CopyToNewFile(const QString& source, const QString& target, QString* cause)
     };
     if (in.error() != QFile::NoError)
         return fail(in.errorString() + QLatin1Char('.'));
-    if (const QString problem = folderProblem(folder); !problem.isEmpty())
-        return fail(problem);
+    if (QString why; !canMakeFilesIn(folder, &why))
+        return fail(why);
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("the folder %1 cannot be made.").arg(QDir::toNativeSeparators(folder)));
     QTemporaryFile out(fileIn(folder, QStringLiteral(".dahdit-XXXXXX")));

@@ -29,18 +29,18 @@ QString SettingsFolder();
 QString DataFolder();
 QString SaveFolder();
 
-// A file that comes with Dahdit ("dahdit_db.mdb", "readme.txt"): in the program folder, or where
-// an install puts it beside the program folder.
+// A file that comes with Dahdit ("dahdit_db.mdb", "readme.txt"): in the program folder, or for an
+// install in its data or documentation folder, found from the program folder.
 QString InstalledFile(const QString& fileName);
 
-// Why the settings cannot be kept, naming the folder, for the user to read once; empty when
-// they can (the settings folder is there and writable, or can be made).
-QString SettingsFolderProblem();
-// Makes the settings folder before a write, unless it cannot be written: then false, with
-// SettingsFolderProblem() in error (if given).
+// Whether the settings folder is there and writable, or can be made. When not, error says why the
+// settings cannot be kept, naming the folder, for the user to read once.
+bool SettingsFolderWritable(QString* error);
+// Makes the settings folder before a write, unless it cannot be written: then false, with the
+// reason in error, as SettingsFolderWritable() gives it.
 bool MakeSettingsFolder(QString* error);
 
 // Copies source to target whole or not at all, and never over a file that is already there
-// (also one that another process made meanwhile). False, with the cause in words, when no copy
-// was made.
+// (also one that another process made meanwhile, which then counts as the copy). False, with the
+// cause in words, when target holds no copy.
 bool CopyToNewFile(const QString& source, const QString& target, QString* cause);

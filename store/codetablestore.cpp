@@ -2,6 +2,7 @@
 
 #include "apppath.h"
 #include "module1.h"
+#include "sqlitehandle.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,8 +11,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-const QString kDefault = QStringLiteral("default");
 
 QString nativePath(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -37,6 +36,11 @@ QString columnId(sqlite3_stmt* stmt, int column) {
     return columnText(stmt, column);
 }
 
+// A row of a statement that reads ID, MS and TS.
+CodeTableEntry entryOf(sqlite3_stmt* stmt) {
+    return CodeTableEntry{columnId(stmt, 0), columnText(stmt, 1), columnText(stmt, 2)};
+}
+
 // How often SQLite looks at the clock while a statement runs, in steps of its virtual machine:
 // rare enough to cost nothing measurable, often enough to stop soon after the deadline.
 constexpr int kStepsBetweenChecks = 1000;
@@ -44,41 +48,52 @@ constexpr int kStepsBetweenChecks = 1000;
 // no file can make it take all the memory there is.
 constexpr qint64 kSqliteMemory = 256 * 1024 * 1024;
 
-// Why a database file cannot be used, before SQLite is asked: clearer words than its own.
-QString fileProblem(const QString& path) {
+// Whether a database file can be given to SQLite; when not, cause says why, in clearer words
+// than its own.
+bool usableFile(const QString& path, QString* cause) {
+    auto unusable = [cause](const QString& why) {
+        *cause = why;
+        return false;
+    };
     QFileInfo info(path);
     if (path.isEmpty())
-        return QStringLiteral("no file name is set.");
+        return unusable(QStringLiteral("no file name is set."));
     if (!info.exists()) {
         // The user's own copy of the database is made the first time it is opened.
-        QString cause;
         if (!IsPortable() && path == DefaultDatabasePath() &&
-            !CopyToNewFile(InstalledFile(QStringLiteral("dahdit_db.mdb")), path, &cause))
-            return cause;
+            !CopyToNewFile(InstalledFile(QStringLiteral("dahdit_db.mdb")), path, cause))
+            return false;
         info.refresh();
         if (!info.exists())
-            return QStringLiteral("the file does not exist.");
+            return unusable(QStringLiteral("the file does not exist."));
     }
     if (info.isDir())
-        return QStringLiteral("it is a folder, not a file.");
+        return unusable(QStringLiteral("it is a folder, not a file."));
     // Opening a pipe would wait for a writer, and a device holds no database.
     if (!info.isFile())
-        return QStringLiteral("it is a device or a pipe, not a file.");
+        return unusable(QStringLiteral("it is a device or a pipe, not a file."));
     if (!info.isReadable())
-        return QStringLiteral("the file cannot be read (permission denied).");
+        return unusable(QStringLiteral("the file cannot be read (permission denied)."));
     if (info.size() == 0)
-        return QStringLiteral("the file is empty.");
-    return QString();
+        return unusable(QStringLiteral("the file is empty."));
+    return true;
 }
 
-QString openFailure(const QString& path, const QString& cause) {
-    return QStringLiteral("Cannot open the code table database %1: %2").arg(nativePath(path), cause);
+StoreError openFailure(const QString& path, const QString& cause) {
+    return {StoreError::Kind::Other,
+            QStringLiteral("Cannot open the code table database %1: %2").arg(nativePath(path), cause)};
 }
 
-QString lockedMessage(const QString& path) {
-    return QStringLiteral("The code table database %1 is locked by another program. Close that program or try "
-                          "again in a moment.")
-        .arg(nativePath(path));
+StoreError lockedFailure(const QString& path) {
+    return {StoreError::Kind::Locked,
+            QStringLiteral("The code table database %1 is locked by another program.").arg(nativePath(path))};
+}
+
+// Hands a failure to the caller, when it asked for one; always false.
+bool report(StoreError* error, const StoreError& failure) {
+    if (error)
+        *error = failure;
+    return false;
 }
 
 QString sqliteCause(int code, const char* message) {
@@ -122,13 +137,13 @@ QString DefaultDatabasePath() {
 }
 
 QString DatabasePath() {
-    const QString value = Module1::ReadSetting(QStringLiteral("main"), QStringLiteral("db_path"));
-    return value == kDefault ? DefaultDatabasePath() : value;
+    const QString value = Module1::ReadSetting(Settings::Section, Settings::DatabasePath);
+    return value == Settings::Default ? DefaultDatabasePath() : value;
 }
 
 QString CurrentTableName() {
-    const QString value = Module1::ReadSetting(QStringLiteral("main"), QStringLiteral("table_name"));
-    return value == kDefault ? QStringLiteral("International") : value;
+    const QString value = Module1::ReadSetting(Settings::Section, Settings::TableName);
+    return value == Settings::Default ? QStringLiteral("International") : value;
 }
 
 QString ConnectionString(const QString& path) {
@@ -147,15 +162,12 @@ QString EscapeText(const QString& text) {
     return escaped;
 }
 
-bool ListCodeTables(const QString& path, QStringList* names, QString* error, QStringList* views) {
+bool ListCodeTables(const QString& path, QStringList* names, QStringList* views, StoreError* error) {
     names->clear();
     if (views)
         views->clear();
     CodeTableStore store;
-    if (store.open(path) && store.ListTables(names, views))
-        return true;
-    *error = store.lastError();
-    return false;
+    return store.open(path, error) && store.ListTables(names, views, error);
 }
 
 CodeTableStore::CodeTableStore() = default;
@@ -164,15 +176,13 @@ CodeTableStore::~CodeTableStore() {
     close();
 }
 
-bool CodeTableStore::open(const QString& path) {
+bool CodeTableStore::open(const QString& path, StoreError* error) {
     close();
     m_path = path;
-    m_lockedAtOpen = false;
     m_checkedTable.clear();
-    const QString problem = fileProblem(path);
-    if (!problem.isEmpty()) {
-        m_error = openFailure(path, problem);
-        return false;
+    if (QString cause; !usableFile(path, &cause)) {
+        m_closedBecause = openFailure(path, cause);
+        return report(error, m_closedBecause);
     }
     // A file whose write bits are all cleared is opened read-only, whoever runs the program:
     // the user asked for it to be left alone, and changes then fail with a clear message.
@@ -186,12 +196,12 @@ bool CodeTableStore::open(const QString& path) {
     // that nobody changes; changes are then refused as on any read-only file.
     const int primary = rc & 0xff;
     if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && isWalWithoutLog(path)) {
-        const QString first = m_error;
+        const StoreError first = m_closedBecause;
         if (openWith(path, SQLITE_OPEN_READONLY, true) == SQLITE_OK)
             return true;
-        m_error = first;
+        m_closedBecause = first;
     }
-    return false;
+    return report(error, m_closedBecause);
 }
 
 int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
@@ -202,11 +212,11 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
         name = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
         flags |= SQLITE_OPEN_URI;
     }
-    int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
+    int rc = OpenSqlite(name, flags, &m_db);
     if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(m_db, 1000);
+        sqlite3_busy_timeout(m_db.get(), 1000);
         sqlite3_progress_handler(
-            m_db, kStepsBetweenChecks,
+            m_db.get(), kStepsBetweenChecks,
             [](void* store) -> int {
                 return std::chrono::steady_clock::now() >= static_cast<CodeTableStore*>(store)->m_stopAt;
             },
@@ -218,87 +228,85 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
             rc = exec("SELECT count(*) FROM sqlite_master");
     }
     if (rc == SQLITE_OK) {
-        m_error.clear();
+        m_closedBecause = StoreError();
         return SQLITE_OK;
     }
-    const int code = m_db ? sqlite3_extended_errcode(m_db) : rc;
-    m_lockedAtOpen = (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
-    if (m_lockedAtOpen)
-        m_error = lockedMessage(path);
+    const int code = m_db ? sqlite3_extended_errcode(m_db.get()) : rc;
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        m_closedBecause = lockedFailure(path);
     else if ((code & 0xff) == SQLITE_INTERRUPT)
-        fail(QString());
+        fail(&m_closedBecause, QString()); // gives the file up
     else
-        m_error = openFailure(path, sqliteCause(code, m_db ? sqlite3_errmsg(m_db) : "out of memory"));
-    sqlite3_close(m_db);
-    m_db = nullptr;
+        m_closedBecause = openFailure(path, sqliteCause(code, m_db ? sqlite3_errmsg(m_db.get()) : "out of memory"));
+    m_db.reset();
     return code;
 }
 
-bool CodeTableStore::reopenIfLocked() {
+bool CodeTableStore::reopenIfLocked(StoreError* error) {
     if (m_db)
         return true;
-    return m_lockedAtOpen && open(m_path);
+    if (m_closedBecause.kind == StoreError::Kind::Locked)
+        return open(m_path, error);
+    return report(error, m_closedBecause);
 }
 
 void CodeTableStore::close() {
     if (m_transaction == Transaction::Write)
         rollbackWrite();
     endRead();
-    sqlite3_finalize(m_stmt);
-    m_stmt = nullptr;
-    m_stmtKind = 0;
-    sqlite3_close(m_db);
-    m_db = nullptr;
+    m_stmt.reset();
+    m_stmtKind = Statement::None;
+    m_db.reset();
 }
 
 int CodeTableStore::exec(const char* sql) {
     arm();
-    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    return sqlite3_exec(m_db.get(), sql, nullptr, nullptr, nullptr);
 }
 
 void CodeTableStore::setBusyTimeout(int milliseconds) {
     if (m_db)
-        sqlite3_busy_timeout(m_db, milliseconds);
+        sqlite3_busy_timeout(m_db.get(), milliseconds);
 }
 
-bool CodeTableStore::beginRead() {
+bool CodeTableStore::beginRead(StoreError* error) {
     if (!m_db)
-        return fail(QString());
+        return fail(error, QString());
     if (m_transaction != Transaction::None)
         return true;
     if (exec("BEGIN") != SQLITE_OK)
-        return fail(QStringLiteral("begin a read"));
+        return fail(error, QStringLiteral("begin a read"));
     m_transaction = Transaction::Read;
     return true;
 }
 
 void CodeTableStore::endRead() {
     if (m_transaction == Transaction::Read && m_db) {
-        sqlite3_reset(m_stmt); // a pending statement would keep the read lock
+        sqlite3_reset(m_stmt.get()); // a pending statement would keep the read lock
         exec("COMMIT");
     }
     if (m_transaction == Transaction::Read)
         m_transaction = Transaction::None;
 }
 
-bool CodeTableStore::beginWrite() {
+bool CodeTableStore::beginWrite(StoreError* error) {
     if (!m_db)
-        return fail(QString());
+        return fail(error, QString());
     endRead();
     if (m_transaction == Transaction::Write)
         return true;
     if (exec("BEGIN IMMEDIATE") != SQLITE_OK)
-        return fail(QStringLiteral("begin a change"));
+        return fail(error, QStringLiteral("begin a change"));
     m_transaction = Transaction::Write;
     return true;
 }
 
-bool CodeTableStore::commitWrite() {
+bool CodeTableStore::commitWrite(StoreError* error) {
     if (m_transaction != Transaction::Write || !m_db)
-        return fail(QStringLiteral("save the change"));
-    sqlite3_reset(m_stmt);
+        return fail(error, QStringLiteral("save the change"));
+    sqlite3_reset(m_stmt.get());
     if (exec("COMMIT") != SQLITE_OK) {
-        fail(QStringLiteral("save the change"));
+        fail(error, QStringLiteral("save the change"));
         rollbackWrite();
         return false;
     }
@@ -308,307 +316,305 @@ bool CodeTableStore::commitWrite() {
 
 void CodeTableStore::rollbackWrite() {
     if (m_transaction == Transaction::Write && m_db) {
-        sqlite3_reset(m_stmt);
-        // Keeps the message of what failed: the rollback itself is no news.
-        const QString error = m_error;
-        if (sqlite3_get_autocommit(m_db) == 0)
+        sqlite3_reset(m_stmt.get());
+        if (sqlite3_get_autocommit(m_db.get()) == 0)
             exec("ROLLBACK");
-        m_error = error;
     }
     if (m_transaction == Transaction::Write)
         m_transaction = Transaction::None;
 }
 
-bool CodeTableStore::fail(const QString& what, const QString& table) {
+bool CodeTableStore::fail(StoreError* error, const QString& what, const QString& table) {
+    using Kind = StoreError::Kind;
     if (!m_db) {
-        if (m_error.isEmpty())
-            m_error = QStringLiteral("The code table database is not open.");
-        return false;
+        if (m_closedBecause.message.isEmpty())
+            return report(error, {Kind::Other, QStringLiteral("The code table database is not open.")});
+        return report(error, m_closedBecause);
     }
-    const int code = sqlite3_extended_errcode(m_db);
-    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const int code = sqlite3_extended_errcode(m_db.get());
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db.get()));
     const QString file = nativePath(m_path);
     if (message.startsWith(QLatin1String("no such table")))
-        m_error = QStringLiteral("The code table \"%1\" does not exist in %2. Choose another table with Tools, "
-                                 "Language.")
-                      .arg(table, file);
-    else if (message.startsWith(QLatin1String("no such column: ")))
-        m_error = QStringLiteral("The code table \"%1\" in %2 has no field %3.")
-                      .arg(table, file, message.mid(int(sizeof("no such column: ")) - 1).toUpper());
-    else if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-        m_error = lockedMessage(m_path);
-    else if ((code & 0xff) == SQLITE_INTERRUPT) {
-        m_error = QStringLiteral("The code table database %1 is too slow to read: one query took longer than %2 s, "
-                                 "so Dahdit stopped using the file. It may be damaged or made to keep programs busy. "
-                                 "Choose another database with Tools, Language.")
-                      .arg(file, QString::number(double(m_deadline.count()) / 1000.0));
+        return report(error,
+                      {Kind::NoTable, QStringLiteral("The code table \"%1\" does not exist in %2.").arg(table, file)});
+    if (message.startsWith(QLatin1String("no such column: ")))
+        return report(error,
+                      {Kind::Other, QStringLiteral("The code table \"%1\" in %2 has no field %3.")
+                                        .arg(table, file, message.mid(int(sizeof("no such column: ")) - 1).toUpper())});
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        return report(error, lockedFailure(m_path));
+    if ((code & 0xff) == SQLITE_INTERRUPT) {
         // Every later query would stall the window just as long.
         close();
-    } else if (code == SQLITE_READONLY_DBMOVED)
-        m_error = QStringLiteral("The code table database %1 was moved, renamed or deleted while it was open, so "
-                                 "changes cannot be saved. Put the file back, then close the editor and open it "
-                                 "again.")
-                      .arg(file);
-    else if ((code & 0xff) == SQLITE_READONLY)
-        m_error = QStringLiteral("The code table database %1 is read-only, so changes cannot be saved. Make the "
-                                 "file and its folder writable and try again.")
-                      .arg(file);
-    else
-        m_error =
-            QStringLiteral("Cannot %1 in the code table database %2: %3")
-                .arg(what.isEmpty() ? QStringLiteral("read") : what, file, sqliteCause(code, sqlite3_errmsg(m_db)));
-    return false;
+        m_closedBecause = {Kind::TooSlow,
+                           QStringLiteral("The code table database %1 is too slow to read: one query took longer "
+                                          "than %2 s, so Dahdit stopped using the file. It may be damaged or made to "
+                                          "keep programs busy.")
+                               .arg(file, QString::number(double(m_deadline.count()) / 1000.0))};
+        return report(error, m_closedBecause);
+    }
+    if (code == SQLITE_READONLY_DBMOVED)
+        return report(error, {Kind::Moved, QStringLiteral("The code table database %1 was moved, renamed or deleted "
+                                                          "while it was open, so changes cannot be saved.")
+                                               .arg(file)});
+    if ((code & 0xff) == SQLITE_READONLY)
+        return report(
+            error, {Kind::ReadOnly,
+                    QStringLiteral("The code table database %1 is read-only, so changes cannot be saved.").arg(file)});
+    return report(error, {Kind::Other, QStringLiteral("Cannot %1 in the code table database %2: %3")
+                                           .arg(what.isEmpty() ? QStringLiteral("read") : what, file,
+                                                sqliteCause(code, sqlite3_errmsg(m_db.get())))});
 }
 
-bool CodeTableStore::bindText(int index, QStringView text) {
-    QByteArray& bytes = m_bound[index - 1];
-    bytes = text.toUtf8();
-    return sqlite3_bind_text(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_STATIC) == SQLITE_OK;
+// The SQL of each kind of statement, around the quoted name of the table, and what it does in
+// the words of a failure message ("Cannot look up an entry in ...").
+CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
+    switch (kind) {
+    case Statement::RowByCode:
+        return {"SELECT ID, MS, TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
+    case Statement::SignalByCode:
+        return {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
+    case Statement::RowBySignal:
+        return {"SELECT ID, MS, TS FROM ", " WHERE TS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
+    case Statement::RowById:
+        return {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"};
+    case Statement::RowWithCodeElsewhere:
+        return {"SELECT ID, MS, TS FROM ", " WHERE MS = ?1 AND ID <> ?2 LIMIT 1", "check an entry"};
+    case Statement::RowWithSignalElsewhere:
+        return {"SELECT ID, MS, TS FROM ", " WHERE TS = ?1 AND ID <> ?2 LIMIT 1", "check an entry"};
+    case Statement::AllRows:
+        return {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"};
+    case Statement::Insert:
+        return {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"};
+    case Statement::Update:
+        return {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"};
+    case Statement::Delete:
+        return {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"};
+    case Statement::None:
+        break;
+    }
+    return {"", "", "read"};
 }
 
-bool CodeTableStore::prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter) {
+bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* error) {
     if (!m_db)
-        return fail(QString(), table);
+        return fail(error, QString(), table);
     arm();
     if (m_stmt && kind == m_stmtKind && table == m_stmtTable) {
-        sqlite3_reset(m_stmt); // every parameter is bound anew by the caller
+        sqlite3_reset(m_stmt.get()); // every parameter is bound anew by the caller
         return true;
     }
-    sqlite3_finalize(m_stmt);
-    m_stmt = nullptr;
-    m_stmtKind = 0;
-    if (!checkIsTable(table))
+    m_stmt.reset();
+    m_stmtKind = Statement::None;
+    if (!checkIsTable(table, error))
         return false;
-    const QByteArray sql = QByteArray(sqlBefore) + quotedName(table) + sqlAfter;
-    if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
-        return fail(QStringLiteral("read the table"), table);
+    const StatementText text = textOf(kind);
+    if (PrepareSqlite(m_db.get(), QByteArray(text.before) + quotedName(table) + text.after, &m_stmt) != SQLITE_OK)
+        return fail(error, QStringLiteral("read the table"), table);
     m_stmtKind = kind;
     m_stmtTable = table;
     return true;
 }
 
-bool CodeTableStore::parseId(const QString& id, qint64* value) {
+bool CodeTableStore::bind(int index, QStringView text) {
+    QByteArray& bytes = m_bound[index - 1];
+    bytes = text.toUtf8();
+    return sqlite3_bind_text(m_stmt.get(), index, bytes.constData(), int(bytes.size()), SQLITE_STATIC) == SQLITE_OK;
+}
+
+bool CodeTableStore::bind(int index, qint64 id) {
+    return sqlite3_bind_int64(m_stmt.get(), index, id) == SQLITE_OK;
+}
+
+template <typename... Values>
+bool CodeTableStore::start(Statement kind, const QString& table, StoreError* error, const Values&... values) {
+    if (!prepare(kind, table, error))
+        return false;
+    int index = 0;
+    if ((bind(++index, values) && ...))
+        return true;
+    return fail(error, QLatin1String(textOf(kind).purpose), table);
+}
+
+bool CodeTableStore::parseId(const QString& id, qint64* value, StoreError* error) {
     bool ok = false;
     *value = id.toLongLong(&ok);
-    if (!ok)
-        m_error = QStringLiteral("\"%1\" is not the ID of an entry.").arg(id);
-    return ok;
+    return ok || report(error, {StoreError::Kind::Other, QStringLiteral("\"%1\" is not the ID of an entry.").arg(id)});
 }
 
-bool CodeTableStore::readRow(const QString& table, std::optional<CodeTableEntry>* row) {
-    const int rc = sqlite3_step(m_stmt);
+template <typename Read, typename... Values>
+bool CodeTableStore::selectRow(Statement kind, const QString& table, Read read, StoreError* error,
+                               const Values&... values) {
+    if (!start(kind, table, error, values...))
+        return false;
+    const int rc = sqlite3_step(m_stmt.get());
     if (rc == SQLITE_ROW)
-        *row = CodeTableEntry{columnId(m_stmt, 0), columnText(m_stmt, 1), columnText(m_stmt, 2)};
+        read(m_stmt.get());
     else if (rc != SQLITE_DONE)
-        return fail(QStringLiteral("look up an entry"), table);
-    sqlite3_reset(m_stmt);
+        return fail(error, QLatin1String(textOf(kind).purpose), table);
+    sqlite3_reset(m_stmt.get());
     return true;
 }
 
-bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row) {
+template <typename... Values>
+bool CodeTableStore::selectEntry(Statement kind, const QString& table, std::optional<CodeTableEntry>* row,
+                                 StoreError* error, const Values&... values) {
     row->reset();
-    if (!prepare(1, table, "SELECT ID, MS, TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, code))
-        return fail(QStringLiteral("look up an entry"), table);
-    return readRow(table, row);
+    return selectRow(
+        kind, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, error, values...);
 }
 
-bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found) {
-    if (!prepare(9, table, "SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1"))
+template <typename... Values>
+bool CodeTableStore::change(Statement kind, const QString& table, StoreError* error, const Values&... values) {
+    if (!start(kind, table, error, values...))
         return false;
-    ++m_statements;
-    if (!bindText(1, code))
-        return fail(QStringLiteral("look up an entry"), table);
-    const int rc = sqlite3_step(m_stmt);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        return fail(QStringLiteral("look up an entry"), table);
-    *found = rc == SQLITE_ROW;
-    *signal = *found ? columnText(m_stmt, 0) : QString();
-    if (*found && signal->isNull())
-        *signal = QStringLiteral("");
-    sqlite3_reset(m_stmt);
-    return true;
+    const int rc = sqlite3_step(m_stmt.get());
+    sqlite3_reset(m_stmt.get());
+    return rc == SQLITE_DONE || fail(error, QLatin1String(textOf(kind).purpose), table);
 }
 
-bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row) {
-    row->reset();
-    if (!prepare(2, table, "SELECT ID, MS, TS FROM ", " WHERE TS = ?1 ORDER BY ID LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, signal))
-        return fail(QStringLiteral("look up an entry"), table);
-    return readRow(table, row);
+bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row,
+                                StoreError* error) {
+    return selectEntry(Statement::RowByCode, table, row, error, QStringView(code));
 }
 
-bool CodeTableStore::FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row) {
+bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, std::optional<QString>* signal,
+                                      StoreError* error) {
+    signal->reset();
+    return selectRow(
+        Statement::SignalByCode, table, [signal](sqlite3_stmt* stmt) { *signal = columnText(stmt, 0); }, error, code);
+}
+
+bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row,
+                                  StoreError* error) {
+    return selectEntry(Statement::RowBySignal, table, row, error, QStringView(signal));
+}
+
+bool CodeTableStore::FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row,
+                              StoreError* error) {
     row->reset();
     qint64 idValue = 0;
-    if (!parseId(id, &idValue) || !prepare(10, table, "SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (sqlite3_bind_int64(m_stmt, 1, idValue) != SQLITE_OK)
-        return fail(QStringLiteral("look up an entry"), table);
-    return readRow(table, row);
+    return parseId(id, &idValue, error) && selectEntry(Statement::RowById, table, row, error, idValue);
 }
 
-bool CodeTableStore::existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id,
-                                     bool* used) {
+bool CodeTableStore::existsElsewhere(Statement kind, const QString& table, const QString& text, const QString& id,
+                                     bool* used, StoreError* error) {
     qint64 idValue = 0;
-    if (!parseId(id, &idValue))
+    std::optional<CodeTableEntry> row;
+    if (!parseId(id, &idValue, error) || !selectEntry(kind, table, &row, error, QStringView(text), idValue))
         return false;
-    if (!prepare(byCode ? 3 : 4, table, "SELECT 1 FROM ",
-                 byCode ? " WHERE MS = ?1 AND ID <> ?2 LIMIT 1" : " WHERE TS = ?1 AND ID <> ?2 LIMIT 1"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, text) || sqlite3_bind_int64(m_stmt, 2, idValue) != SQLITE_OK)
-        return fail(QStringLiteral("check an entry"), table);
-    const int rc = sqlite3_step(m_stmt);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        return fail(QStringLiteral("check an entry"), table);
-    *used = rc == SQLITE_ROW;
-    sqlite3_reset(m_stmt);
+    *used = row.has_value();
     return true;
 }
 
-bool CodeTableStore::CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used) {
-    return existsElsewhere(table, true, code, id, used);
+bool CodeTableStore::CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used,
+                                       StoreError* error) {
+    return existsElsewhere(Statement::RowWithCodeElsewhere, table, code, id, used, error);
 }
 
-bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used) {
-    return existsElsewhere(table, false, signal, id, used);
+bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used,
+                                         StoreError* error) {
+    return existsElsewhere(Statement::RowWithSignalElsewhere, table, signal, id, used, error);
 }
 
-bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows) {
+bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {
     rows->clear();
-    if (!prepare(5, table, "SELECT ID, Ms, TS FROM ", " ORDER BY ID"))
+    if (!start(Statement::AllRows, table, error))
         return false;
-    ++m_statements;
     int rc;
-    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW)
-        rows->append(CodeTableEntry{columnId(m_stmt, 0), columnText(m_stmt, 1), columnText(m_stmt, 2)});
-    sqlite3_reset(m_stmt);
+    while ((rc = sqlite3_step(m_stmt.get())) == SQLITE_ROW)
+        rows->append(entryOf(m_stmt.get()));
+    sqlite3_reset(m_stmt.get());
     if (rc != SQLITE_DONE) {
         rows->clear();
-        return fail(QStringLiteral("list the entries"), table);
+        return fail(error, QLatin1String(textOf(Statement::AllRows).purpose), table);
     }
     return true;
 }
 
-bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, QString* newId) {
-    if (!prepare(6, table, "INSERT INTO ", " (MS, TS) VALUES (?1, ?2)"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_step(m_stmt) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt);
-        return fail(QStringLiteral("add the entry"), table);
-    }
-    sqlite3_reset(m_stmt);
-    if (newId)
-        *newId = QString::number(sqlite3_last_insert_rowid(m_db));
-    return true;
+bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, StoreError* error) {
+    return change(Statement::Insert, table, error, QStringView(code), QStringView(signal));
 }
 
-bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal) {
+bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal,
+                                 StoreError* error) {
     qint64 idValue = 0;
-    if (!parseId(id, &idValue))
+    if (!parseId(id, &idValue, error) ||
+        !change(Statement::Update, table, error, QStringView(code), QStringView(signal), idValue))
         return false;
-    if (!prepare(7, table, "UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3"))
-        return false;
-    ++m_statements;
-    if (!bindText(1, code) || !bindText(2, signal) || sqlite3_bind_int64(m_stmt, 3, idValue) != SQLITE_OK ||
-        sqlite3_step(m_stmt) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt);
-        return fail(QStringLiteral("save the entry"), table);
-    }
-    sqlite3_reset(m_stmt);
-    if (sqlite3_changes(m_db) == 0) {
-        m_error = QStringLiteral("The entry with ID %1 no longer exists in the code table \"%2\"; it was removed "
-                                 "by other means. Press Cancel to reload the list.")
-                      .arg(id, table);
-        return false;
-    }
+    if (sqlite3_changes(m_db.get()) == 0)
+        return report(error, {StoreError::Kind::EntryGone,
+                              QStringLiteral("The entry with ID %1 no longer exists in the code table \"%2\"; it was "
+                                             "removed by other means.")
+                                  .arg(id, table)});
     return true;
 }
 
-bool CodeTableStore::DeleteEntry(const QString& table, const QString& id) {
+bool CodeTableStore::DeleteEntry(const QString& table, const QString& id, StoreError* error) {
     qint64 idValue = 0;
-    if (!parseId(id, &idValue))
-        return false;
-    if (!prepare(8, table, "DELETE FROM ", " WHERE ID = ?1"))
-        return false;
-    ++m_statements;
-    if (sqlite3_bind_int64(m_stmt, 1, idValue) != SQLITE_OK || sqlite3_step(m_stmt) != SQLITE_DONE) {
-        sqlite3_reset(m_stmt);
-        return fail(QStringLiteral("remove the entry"), table);
-    }
-    sqlite3_reset(m_stmt);
-    return true;
+    return parseId(id, &idValue, error) && change(Statement::Delete, table, error, idValue);
 }
 
-bool CodeTableStore::checkIsTable(const QString& table) {
+bool CodeTableStore::checkIsTable(const QString& table, StoreError* error) {
     if (!m_checkedTable.isNull() && table == m_checkedTable)
         return true;
     // Names of tables and views are one name space in SQLite, matched without regard to ASCII case.
-    sqlite3_stmt* stmt = nullptr;
+    SqliteStatement stmt;
     arm();
-    int rc = sqlite3_prepare_v2(m_db,
-                                "SELECT type FROM sqlite_master WHERE type IN ('table', 'view') "
-                                "AND name = ?1 COLLATE NOCASE",
-                                -1, &stmt, nullptr);
+    int rc = PrepareSqlite(m_db.get(),
+                           "SELECT type FROM sqlite_master WHERE type IN ('table', 'view') "
+                           "AND name = ?1 COLLATE NOCASE",
+                           &stmt);
     const QByteArray name = table.toUtf8();
     if (rc == SQLITE_OK)
-        rc = sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+        rc = sqlite3_bind_text(stmt.get(), 1, name.constData(), int(name.size()), SQLITE_STATIC);
     if (rc == SQLITE_OK)
-        rc = sqlite3_step(stmt);
-    const QString type = rc == SQLITE_ROW ? columnText(stmt, 0) : QString();
-    sqlite3_finalize(stmt);
+        rc = sqlite3_step(stmt.get());
+    const QString type = rc == SQLITE_ROW ? columnText(stmt.get(), 0) : QString();
+    stmt.reset(); // before a failure, which may close the connection
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        return fail(QStringLiteral("read the table"), table);
-    if (type == QLatin1String("view")) {
-        m_error = QStringLiteral("\"%1\" in %2 is a view, not a code table: Dahdit reads codes only from tables. "
-                                 "Choose another table with Tools, Language.")
-                      .arg(table, nativePath(m_path));
-        return false;
-    }
+        return fail(error, QStringLiteral("read the table"), table);
+    if (type == QLatin1String("view"))
+        return report(error, {StoreError::Kind::NoTable,
+                              QStringLiteral("\"%1\" in %2 is a view, not a code table: Dahdit reads codes only from "
+                                             "tables.")
+                                  .arg(table, nativePath(m_path))});
     // A missing table is left to the statement itself, which names it.
     if (type == QLatin1String("table"))
         m_checkedTable = table;
     return true;
 }
 
-bool CodeTableStore::ListTables(QStringList* names, QStringList* views) {
+bool CodeTableStore::ListTables(QStringList* names, QStringList* views, StoreError* error) {
     names->clear();
     if (views)
         views->clear();
     if (!m_db)
-        return fail(QString());
-    sqlite3_stmt* stmt = nullptr;
+        return fail(error, QString());
+    SqliteStatement stmt;
     arm();
-    int rc = sqlite3_prepare_v2(m_db,
-                                "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
-                                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
-                                -1, &stmt, nullptr);
+    int rc = PrepareSqlite(m_db.get(),
+                           "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
+                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                           &stmt);
     while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(stmt);
+        rc = sqlite3_step(stmt.get());
         if (rc != SQLITE_ROW)
             continue;
-        if (columnText(stmt, 1) == QLatin1String("table"))
-            names->append(columnText(stmt, 0));
+        if (columnText(stmt.get(), 1) == QLatin1String("table"))
+            names->append(columnText(stmt.get(), 0));
         else if (views)
-            views->append(columnText(stmt, 0));
+            views->append(columnText(stmt.get(), 0));
     }
-    sqlite3_finalize(stmt);
+    stmt.reset(); // before a failure, which may close the connection
     if (rc != SQLITE_DONE) {
         names->clear();
         if (views)
             views->clear();
-        const int code = sqlite3_extended_errcode(m_db);
+        const int code = sqlite3_extended_errcode(m_db.get());
         if ((code & 0xff) == SQLITE_INTERRUPT || (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-            return fail(QString());
-        m_error = openFailure(m_path, sqliteCause(code, sqlite3_errmsg(m_db)));
-        return false;
+            return fail(error, QString());
+        return report(error, openFailure(m_path, sqliteCause(code, sqlite3_errmsg(m_db.get()))));
     }
     return true;
 }

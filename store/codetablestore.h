@@ -1,13 +1,28 @@
 #pragma once
 
+#include "sqlitehandle.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <chrono>
 #include <optional>
 
-struct sqlite3;
-struct sqlite3_stmt;
+// Why an operation on a code table database failed. The message names the file or the table and
+// the cause; what the user can do about it is for the window that shows it to add, by the kind.
+struct StoreError {
+    enum class Kind {
+        Other,     // the message says it all
+        NoTable,   // the code table does not exist in the file, or is a view
+        TooSlow,   // a statement ran past the deadline, and the file was given up
+        Locked,    // another program holds the file
+        ReadOnly,  // the file or its folder may not be written
+        Moved,     // the file was moved, renamed or deleted while it was open
+        EntryGone, // the entry to change was removed by other means
+    };
+    Kind kind = Kind::Other;
+    QString message;
+};
 
 // One row of a code table. The ID travels as text, the decimal form of the stored number.
 struct CodeTableEntry {
@@ -17,7 +32,8 @@ struct CodeTableEntry {
 };
 
 // Where the code table database is, and which table a window works on, from the settings
-// "db_path" and "table_name" ("default" meaning the program's own database and International).
+// Settings::DatabasePath and Settings::TableName: the stored value, or when it is "default" the
+// program's own database and International.
 QString DatabasePath();
 QString CurrentTableName();
 QString DefaultDatabasePath();
@@ -32,13 +48,13 @@ QString EscapeText(const QString& text);
 
 // The code tables of a database file, in the order they were created. SQLite's own tables are
 // left out, and so are views: they are no code tables. When asked, views receives their names.
-// Returns false, with a message in error, when the file cannot be read.
-bool ListCodeTables(const QString& path, QStringList* names, QString* error, QStringList* views = nullptr);
+bool ListCodeTables(const QString& path, QStringList* names, QStringList* views = nullptr, StoreError* error = nullptr);
 
 // A window's own connection to the code table database and the one statement it reuses.
 // Values are always bound, never spliced into a statement, and the table name goes in quoted
-// as an identifier. Every operation returns false on failure and leaves a message, naming the
-// file or table and the cause, in lastError(); nothing here shows a window.
+// as an identifier. Nothing here shows a window: every operation that can fail returns false
+// and says why in the StoreError it is given, when it is given one. Without a connection, each
+// operation fails with the reason there is none: the failed open, or the file given up.
 //
 // A database file may come from anywhere, so none may hold the program up: only real tables
 // are code tables (a view can run forever), every statement is stopped at a deadline, and
@@ -51,18 +67,18 @@ public:
     CodeTableStore(const CodeTableStore&) = delete;
     CodeTableStore& operator=(const CodeTableStore&) = delete;
 
-    // Opens an existing database file read-write; never creates one.
-    bool open(const QString& path);
+    // Opens an existing database file, read-write unless its write bits are all cleared. It never
+    // makes an empty one; only the user's own copy of Dahdit's database is copied in at its first
+    // open (see apppath.h).
+    bool open(const QString& path, StoreError* error = nullptr);
     // When the last open failed only because another program held the file locked, tries
-    // that file again; otherwise fails at once with the last message.
-    bool reopenIfLocked();
-    bool openConnection(const QString& connectionString) { return open(PathFromConnectionString(connectionString)); }
+    // that file again; otherwise fails at once, for the same reason as before.
+    bool reopenIfLocked(StoreError* error = nullptr);
+    bool openConnection(const QString& connectionString, StoreError* error = nullptr) {
+        return open(PathFromConnectionString(connectionString), error);
+    }
     void close();
     bool isOpen() const { return m_db != nullptr; }
-    QString path() const { return m_path; }
-    QString lastError() const { return m_error; }
-    // Whether the last open failed only because another program held the file locked.
-    bool openFailedOnLock() const { return m_lockedAtOpen; }
 
     // How long a statement waits for another program's lock before it fails.
     void setBusyTimeout(int milliseconds);
@@ -71,71 +87,107 @@ public:
     static constexpr std::chrono::milliseconds kDeadline{2000};
 
     // A read transaction: every lookup between the two sees one state of the file.
-    bool beginRead();
+    bool beginRead(StoreError* error = nullptr);
     void endRead();
     // A write transaction, taken at once: checks made inside it still hold when the change
     // that follows them is stored, whatever another program or editor does meanwhile.
-    bool beginWrite();
-    bool commitWrite();
+    bool beginWrite(StoreError* error = nullptr);
+    bool commitWrite(StoreError* error = nullptr);
     void rollbackWrite();
 
     // The first row (lowest ID) whose MS equals code, or nothing.
-    bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row);
-    // The decoder's lookup: the text of the first row whose MS equals code. found tells
-    // whether there is one; a NULL text reads as an empty one.
-    bool FindSignalOfCode(const QString& table, QStringView code, QString* signal, bool* found);
+    bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row,
+                    StoreError* error = nullptr);
+    // The decoder's lookup: the text of the first row whose MS equals code, or nothing when there
+    // is none. A NULL text reads as an empty one.
+    bool FindSignalOfCode(const QString& table, QStringView code, std::optional<QString>* signal,
+                          StoreError* error = nullptr);
     // The first row whose TS equals signal, or nothing.
-    bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row);
+    bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row,
+                      StoreError* error = nullptr);
     // The row with that ID, or nothing.
-    bool FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row);
-    bool CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used);
-    bool SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used);
-    bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows);
-    // Stores a new row; the store gives it its ID, returned in newId when asked.
-    bool InsertEntry(const QString& table, const QString& code, const QString& signal, QString* newId = nullptr);
+    bool FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row,
+                  StoreError* error = nullptr);
+    bool CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used,
+                           StoreError* error = nullptr);
+    bool SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used,
+                             StoreError* error = nullptr);
+    bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error = nullptr);
+    // Stores a new row; the store gives it its ID.
+    bool InsertEntry(const QString& table, const QString& code, const QString& signal, StoreError* error = nullptr);
     // Fails when no row has that ID (it was removed by other means).
-    bool UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal);
-    bool DeleteEntry(const QString& table, const QString& id);
+    bool UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal,
+                     StoreError* error = nullptr);
+    bool DeleteEntry(const QString& table, const QString& id, StoreError* error = nullptr);
 
     // The names of the real tables of the open file, in the order they were made, SQLite's own
     // left out; and, when asked, the names of its views.
-    bool ListTables(QStringList* names, QStringList* views = nullptr);
-
-    // Statements run since the store was opened; lets tests and benchmarks count lookups.
-    qint64 statementsRun() const { return m_statements; }
+    bool ListTables(QStringList* names, QStringList* views = nullptr, StoreError* error = nullptr);
 
 private:
     // Opens path with the given SQLite flags and reads its schema; SQLITE_OK, or SQLite's
-    // extended code with m_error set and no connection left open.
+    // extended code with m_closedBecause set and no connection left open.
     int openWith(const QString& path, int flags, bool immutable);
     // Starts the deadline of the next statement.
     void arm() { m_stopAt = std::chrono::steady_clock::now() + m_deadline; }
     // Runs a whole SQL text under the deadline.
     int exec(const char* sql);
     // Whether table names a real table; a view or another kind of object is refused.
-    bool checkIsTable(const QString& table);
+    bool checkIsTable(const QString& table, StoreError* error);
+    // The statements the one reusable statement is prepared for; textOf() holds their SQL.
+    enum class Statement {
+        None,
+        RowByCode,
+        SignalByCode,
+        RowBySignal,
+        RowById,
+        RowWithCodeElsewhere,
+        RowWithSignalElsewhere,
+        AllRows,
+        Insert,
+        Update,
+        Delete
+    };
+    struct StatementText {
+        const char* before;  // the SQL before the table's name
+        const char* after;   // and after it
+        const char* purpose; // what it does, as a failure message says it: "look up an entry"
+    };
+    static StatementText textOf(Statement kind);
     // Readies the reusable statement for one kind of statement on one table, preparing it anew
     // only when the kind or the table differs from the last use.
-    bool prepare(int kind, const QString& table, const char* sqlBefore, const char* sqlAfter);
-    // Binds a text to the reusable statement; the bytes stay alive until the next bind.
-    bool bindText(int index, QStringView text);
-    bool fail(const QString& what, const QString& table = QString());
-    bool parseId(const QString& id, qint64* value);
-    // Steps the prepared and bound statement once and reads ID, MS and TS from its row.
-    bool readRow(const QString& table, std::optional<CodeTableEntry>* row);
-    bool existsElsewhere(const QString& table, bool byCode, const QString& text, const QString& id, bool* used);
+    bool prepare(Statement kind, const QString& table, StoreError* error);
+    // Binds a parameter of the reusable statement; the bytes of a text stay alive until the next bind.
+    bool bind(int index, QStringView text);
+    bool bind(int index, qint64 id);
+    // Prepares kind on table and binds values to its parameters in order.
+    template <typename... Values>
+    bool start(Statement kind, const QString& table, StoreError* error, const Values&... values);
+    // Runs a query and hands its first row, if there is one, to read.
+    template <typename Read, typename... Values>
+    bool selectRow(Statement kind, const QString& table, Read read, StoreError* error, const Values&... values);
+    // Runs a query that reads ID, MS and TS, and takes its first row, if any.
+    template <typename... Values>
+    bool selectEntry(Statement kind, const QString& table, std::optional<CodeTableEntry>* row, StoreError* error,
+                     const Values&... values);
+    // Runs a statement that changes the table.
+    template <typename... Values>
+    bool change(Statement kind, const QString& table, StoreError* error, const Values&... values);
+    // Says in error why the last SQLite call on the connection failed, doing what, on which table.
+    bool fail(StoreError* error, const QString& what, const QString& table = QString());
+    bool parseId(const QString& id, qint64* value, StoreError* error);
+    bool existsElsewhere(Statement kind, const QString& table, const QString& text, const QString& id, bool* used,
+                         StoreError* error);
 
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_stmt = nullptr; // the one reusable statement
-    int m_stmtKind = 0;
+    SqliteConnection m_db;
+    SqliteStatement m_stmt; // the one reusable statement, finalised before the connection closes
+    Statement m_stmtKind = Statement::None;
     QString m_stmtTable;
     QByteArray m_bound[2];
     QString m_path;
-    QString m_error;
-    qint64 m_statements = 0;
+    StoreError m_closedBecause; // why there is no connection: the open failed, or the file was given up
     enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
-    QString m_checkedTable;      // the last table found to be a real table
-    bool m_lockedAtOpen = false; // the last open failed because another program held a lock
+    QString m_checkedTable; // the last table found to be a real table
     std::chrono::milliseconds m_deadline = kDeadline;
     std::chrono::steady_clock::time_point m_stopAt; // when the running statement is stopped
 };

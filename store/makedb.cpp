@@ -1,7 +1,10 @@
 // Builds Dahdit's bundled code table database from tab-separated code tables.
 // Usage: dahdit_makedb OUTPUT TABLE.tsv...
 // Each file becomes one table named as the file, its rows in file order. The database is built
-// beside OUTPUT under a temporary name and moved into place only when it is complete.
+// beside OUTPUT under a temporary name and moved into place only when it is complete. Anything
+// that fails stops the build with a message saying what, and a non-zero exit status.
+#include "sqlitehandle.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -10,35 +13,42 @@
 
 namespace {
 
-bool exec(sqlite3* db, const QByteArray& sql) {
+bool fail(const QString& what, const char* why) {
+    std::fprintf(stderr, "dahdit_makedb: %s: %s\n", qPrintable(what), why);
+    return false;
+}
+
+bool exec(sqlite3* db, const QString& what, const QByteArray& sql) {
     char* message = nullptr;
     if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message) == SQLITE_OK)
         return true;
-    std::fprintf(stderr, "dahdit_makedb: %s\n", message ? message : "unknown error");
+    fail(what, message ? message : sqlite3_errmsg(db));
     sqlite3_free(message);
     return false;
 }
 
 bool addTable(sqlite3* db, const QString& tsvPath) {
     QFile file(tsvPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "dahdit_makedb: cannot read %s\n", qPrintable(tsvPath));
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(tsvPath, qPrintable(file.errorString()));
     const QByteArray name = QFileInfo(tsvPath).completeBaseName().toUtf8();
-    const QByteArray quoted = '"' + QByteArray(name).replace('"', "\"\"") + '"';
-    if (!exec(db, "CREATE TABLE " + quoted + " (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT)") ||
-        !exec(db, "CREATE INDEX \"" + name + "_MS\" ON " + quoted + " (MS)") ||
-        !exec(db, "CREATE INDEX \"" + name + "_TS\" ON " + quoted + " (TS)"))
+    auto quote = [](QByteArray identifier) { return '"' + identifier.replace('"', "\"\"") + '"'; };
+    const QByteArray quoted = quote(name);
+    const QString what = tsvPath + QStringLiteral(": cannot make its table");
+    if (!exec(db, what, "CREATE TABLE " + quoted + " (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT)") ||
+        !exec(db, what, "CREATE INDEX " + quote(name + "_MS") + " ON " + quoted + " (MS)") ||
+        !exec(db, what, "CREATE INDEX " + quote(name + "_TS") + " ON " + quoted + " (TS)"))
         return false;
-    sqlite3_stmt* insert = nullptr;
-    const QByteArray sql = "INSERT INTO " + quoted + " (MS, TS) VALUES (?1, ?2)";
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &insert, nullptr) != SQLITE_OK)
-        return false;
+    SqliteStatement insert;
+    if (PrepareSqlite(db, "INSERT INTO " + quoted + " (MS, TS) VALUES (?1, ?2)", &insert) != SQLITE_OK)
+        return fail(what, sqlite3_errmsg(db));
     int lineNo = 0;
     while (!file.atEnd()) {
         QByteArray line = file.readLine();
         ++lineNo;
+        const QString where = tsvPath + QLatin1Char(':') + QString::number(lineNo);
+        if (file.error() != QFile::NoError)
+            return fail(where, qPrintable(file.errorString()));
         if (line.endsWith('\n'))
             line.chop(1);
         if (line.endsWith('\r'))
@@ -46,25 +56,32 @@ bool addTable(sqlite3* db, const QString& tsvPath) {
         if (line.isEmpty())
             continue;
         const qsizetype tab = line.indexOf('\t');
-        if (tab <= 0) {
-            std::fprintf(stderr, "dahdit_makedb: %s:%d: expected CODE<TAB>TEXT\n", qPrintable(tsvPath), lineNo);
-            sqlite3_finalize(insert);
-            return false;
-        }
+        if (tab <= 0)
+            return fail(where, "expected CODE<TAB>TEXT");
         // The text is taken as it stands: the word-space row's text is a single blank.
         const QByteArray ms = line.left(tab);
         const QByteArray ts = line.mid(tab + 1);
-        sqlite3_bind_text(insert, 1, ms.constData(), int(ms.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, ts.constData(), int(ts.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(insert) != SQLITE_DONE) {
-            std::fprintf(stderr, "dahdit_makedb: %s\n", sqlite3_errmsg(db));
-            sqlite3_finalize(insert);
-            return false;
-        }
-        sqlite3_reset(insert);
+        if (sqlite3_bind_text(insert.get(), 1, ms.constData(), int(ms.size()), SQLITE_TRANSIENT) != SQLITE_OK ||
+            sqlite3_bind_text(insert.get(), 2, ts.constData(), int(ts.size()), SQLITE_TRANSIENT) != SQLITE_OK ||
+            sqlite3_step(insert.get()) != SQLITE_DONE)
+            return fail(where, sqlite3_errmsg(db));
+        sqlite3_reset(insert.get());
     }
-    sqlite3_finalize(insert);
     return true;
+}
+
+// Builds the whole database at path; false, with the reason printed, when any part failed.
+bool build(const QString& path, const QStringList& tables) {
+    SqliteConnection db;
+    if (OpenSqlite(path.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) != SQLITE_OK)
+        return fail(path, db ? sqlite3_errmsg(db.get()) : "out of memory");
+    if (!exec(db.get(), path, "BEGIN"))
+        return false;
+    for (const QString& table : tables) {
+        if (!addTable(db.get(), table))
+            return false;
+    }
+    return exec(db.get(), path, "COMMIT");
 }
 
 } // namespace
@@ -76,22 +93,18 @@ int main(int argc, char** argv) {
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
     const QString partial = output + QStringLiteral(".partial");
+    QStringList tables;
+    for (int i = 2; i < argc; ++i)
+        tables << QString::fromLocal8Bit(argv[i]);
     QFile::remove(partial);
-    sqlite3* db = nullptr;
-    bool ok = sqlite3_open_v2(partial.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
-              SQLITE_OK;
-    ok = ok && exec(db, "BEGIN");
-    for (int i = 2; ok && i < argc; ++i)
-        ok = addTable(db, QString::fromLocal8Bit(argv[i]));
-    ok = ok && exec(db, "COMMIT");
-    sqlite3_close(db);
-    if (!ok) {
+    if (!build(partial, tables)) {
         QFile::remove(partial);
         return 1;
     }
     QFile::remove(output);
     if (!QFile::rename(partial, output)) {
-        std::fprintf(stderr, "dahdit_makedb: cannot write %s\n", qPrintable(output));
+        fail(output, "cannot move the finished database into place");
+        QFile::remove(partial);
         return 1;
     }
     return 0;

@@ -12,7 +12,7 @@ QString SettingsPath() {
 }
 
 QString ReadSetting(const QString& section, const QString& key) {
-    return SettingsFile::read(SettingsPath(), section, key, QStringLiteral("default"));
+    return SettingsFile::read(SettingsPath(), section, key, Settings::Default);
 }
 
 bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error) {
@@ -27,15 +27,17 @@ bool WriteSettings(const QString& section, const SettingsFile::Values& values, Q
     return SettingsFile::write(SettingsPath(), section, values, error);
 }
 
-QString SettingsProblem() {
-    if (const QString folder = SettingsFolderProblem(); !folder.isEmpty())
-        return folder;
-    const QString cause = SettingsFile::problem(SettingsPath());
-    if (cause.isEmpty())
-        return cause;
-    return QStringLiteral("Cannot use the settings file %1: %2\n\nUntil then Dahdit starts with its built-in "
-                          "settings and leaves the file as it is, so choices made now are not kept.")
-        .arg(QDir::toNativeSeparators(SettingsPath()), cause);
+bool SettingsCanBeKept(QString* error) {
+    if (!SettingsFolderWritable(error))
+        return false;
+    QString cause;
+    if (SettingsFile::usable(SettingsPath(), &cause))
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot use the settings file %1: %2\n\nUntil then Dahdit starts with its built-in "
+                                "settings and leaves the file as it is, so choices made now are not kept.")
+                     .arg(QDir::toNativeSeparators(SettingsPath()), cause);
+    return false;
 }
 
 } // namespace Module1

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "settingsfile.h"
+#include "settingskeys.h"
 
 #include <QString>
 
-// The settings of the program: section "main" of settings.ini in the settings folder (the
-// program's folder when it is portable, else per user; see apppath.h).
-// A missing file, section or key reads as "default"; every reader compares with that word
-// (exactly, case-sensitively) before it falls back to its built-in default.
+// The settings of the program: settings.ini in the settings folder (the program's folder when it
+// is portable, else per user; see apppath.h). settingskeys.h names the section and every key.
+// A missing file, section or key reads as Settings::Default ("default"); every reader compares
+// with that word (exactly, case-sensitively) before it falls back to its built-in default.
 namespace Module1 {
 
 QString SettingsPath();
@@ -20,9 +21,9 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
 // Several keys in one write: all of them reach the file, or none does.
 bool WriteSettings(const QString& section, const SettingsFile::Values& values, QString* error = nullptr);
 
-// What to tell the user, once, when the settings cannot be kept: the settings folder cannot be
-// written, or settings.ini is there but cannot be used (a folder, a named pipe, a device, a huge
-// file, no permission to read it). Empty when the settings can be kept.
-QString SettingsProblem();
+// Whether the settings can be kept. When not, error says what to tell the user, once: the
+// settings folder cannot be written, or settings.ini is there but cannot be used (a folder, a
+// named pipe, a device, a huge file, no permission to read it).
+bool SettingsCanBeKept(QString* error);
 
 } // namespace Module1

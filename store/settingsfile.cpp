@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,16 +17,6 @@ namespace SettingsFile {
 namespace {
 
 const QString kUnreadable = QStringLiteral("Dahdit may not read it. Make it readable and writable for you.");
-
-struct Contents {
-    enum Status { Missing, Read, Unusable } status = Missing;
-    QByteArray bytes;
-    QString cause; // why it is unusable, and what to do
-};
-
-Contents unusable(const QString& cause) {
-    return {Contents::Unusable, QByteArray(), cause};
-}
 
 QString kindOf(mode_t mode) {
     if (S_ISDIR(mode))
@@ -38,56 +30,56 @@ QString kindOf(mode_t mode) {
     return QStringLiteral("a special file");
 }
 
-Contents tooLarge() {
-    return unusable(QStringLiteral("it is larger than 1 MiB, far more than any settings need. Remove it, or cut it "
-                                   "down to the settings it should hold."));
-}
+const QString kTooLarge = QStringLiteral("it is larger than 1 MiB, far more than any settings need. Remove it, or cut "
+                                         "it down to the settings it should hold.");
 
-Contents load(const QString& path) {
+// Reads the whole file into bytes, which stay empty when there is no file. False, with why and
+// what to do in cause, when the file is unusable.
+bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause) {
+    bytes->reset();
+    auto unusable = [cause](const QString& why) {
+        if (cause)
+            *cause = why;
+        return false;
+    };
     // Opened without waiting, so that a named pipe in the file's place cannot stall the program.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (errno == ENOENT)
-            return {};
+            return true;
         return unusable(errno == EACCES ? kUnreadable : WholeFile::describe(errno));
     }
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
     struct stat status {};
-    Contents contents;
-    if (::fstat(fd, &status) != 0) {
-        contents = unusable(WholeFile::describe(errno));
-    } else if (!S_ISREG(status.st_mode)) {
-        contents = unusable(QStringLiteral("it is %1, not a file. Remove it, or put a settings file of at most 1 MiB "
-                                           "in its place.")
-                                .arg(kindOf(status.st_mode)));
-    } else if (status.st_size > MaxFileSize) {
-        contents = tooLarge();
-    } else {
-        // Read to the end, whatever the size said, but never past the limit.
-        QByteArray bytes(qsizetype(status.st_size) + 1, Qt::Uninitialized);
-        qsizetype size = 0;
-        for (;;) {
-            if (size == bytes.size()) {
-                if (size > MaxFileSize)
-                    break;
-                bytes.resize(qMin<qsizetype>(size * 2, MaxFileSize + 1));
-            }
-            const ssize_t got = ::read(fd, bytes.data() + size, size_t(bytes.size() - size));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0) {
-                if (got < 0)
-                    contents = unusable(WholeFile::describe(errno));
-                break;
-            }
-            size += got;
+    if (::fstat(fd, &status) != 0)
+        return unusable(WholeFile::describe(errno));
+    if (!S_ISREG(status.st_mode))
+        return unusable(QStringLiteral("it is %1, not a file. Remove it, or put a settings file of at most 1 MiB "
+                                       "in its place.")
+                            .arg(kindOf(status.st_mode)));
+    if (status.st_size > MaxFileSize)
+        return unusable(kTooLarge);
+    // Read to the end, whatever the size said, but never past the limit.
+    QByteArray data(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+    qsizetype size = 0;
+    for (;;) {
+        if (size == data.size()) {
+            if (size > MaxFileSize)
+                return unusable(kTooLarge);
+            data.resize(qMin<qsizetype>(size * 2, MaxFileSize + 1));
         }
-        if (contents.status != Contents::Unusable) {
-            bytes.truncate(size);
-            contents = size > MaxFileSize ? tooLarge() : Contents{Contents::Read, bytes, QString()};
-        }
+        const ssize_t got = ::read(fd, data.data() + size, size_t(data.size() - size));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return unusable(WholeFile::describe(errno));
+        if (got == 0)
+            break;
+        size += got;
     }
-    ::close(fd);
-    return contents;
+    data.truncate(size);
+    *bytes = data;
+    return true;
 }
 
 // Decodes one line at a time into a buffer that is reused, so that a file of many lines costs
@@ -253,17 +245,18 @@ QByteArray withValue(const QByteArray& old, const QString& section, const QStrin
 } // namespace
 
 QString read(const QString& path, const QString& section, const QString& key, const QString& fallback) {
-    const Contents contents = load(path);
-    if (contents.status != Contents::Read)
+    std::optional<QByteArray> bytes;
+    if (!load(path, &bytes, nullptr) || !bytes)
         return fallback;
-    const Location where = locate(contents.bytes, section, key, false);
+    const Location where = locate(*bytes, section, key, false);
     if (where.keyBegin < 0)
         return fallback;
     return truncated(unquoted(where.value));
 }
 
-QString problem(const QString& path) {
-    return load(path).cause;
+bool usable(const QString& path, QString* cause) {
+    std::optional<QByteArray> bytes;
+    return load(path, &bytes, cause);
 }
 
 bool write(const QString& path, const QString& section, const Values& values, QString* error) {
@@ -281,14 +274,15 @@ bool write(const QString& path, const QString& section, const Values& values, QS
                             .arg(key)
                             .arg(value.size()));
     }
-    const Contents old = load(path);
-    if (old.status == Contents::Unusable)
-        return fail(old.cause);
-    QByteArray bytes = old.bytes;
+    std::optional<QByteArray> old;
+    QString cause;
+    if (!load(path, &old, &cause))
+        return fail(cause);
+    QByteArray bytes = old.value_or(QByteArray());
     for (const auto& [key, value] : values)
         bytes = withValue(bytes, section, key, value);
-    if (old.status == Contents::Read) {
-        if (bytes == old.bytes)
+    if (old) {
+        if (bytes == *old)
             return true; // every value is stored already
         // Read or write bits all cleared mean the user wants the file left alone, also where the
         // system would let this user replace it.
@@ -299,7 +293,6 @@ bool write(const QString& path, const QString& section, const Values& values, QS
         if (!info.isWritable() || !(info.permissions() & writeBits))
             return fail(QStringLiteral("the file is read-only. Make it writable and try again."));
     }
-    QString cause;
     if (!WholeFile::replace(path, bytes, &cause))
         return fail(cause);
     return true;

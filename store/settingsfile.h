@@ -20,8 +20,8 @@
 // are refused, so that it can neither stall nor exhaust the program and is never overwritten.
 namespace SettingsFile {
 
-// The longest value a read returns; longer values are cut to their first 254 characters, and
-// a write refuses them.
+// The longest value a read returns; longer values are cut to their first 254 characters (one
+// fewer where the cut would split a character), and a write refuses them.
 constexpr int MaxValueLength = 254;
 constexpr qint64 MaxFileSize = 1024 * 1024;
 
@@ -29,8 +29,9 @@ constexpr qint64 MaxFileSize = 1024 * 1024;
 // the file is unusable.
 QString read(const QString& path, const QString& section, const QString& key, const QString& fallback);
 
-// Why the file at path cannot be used, and what to do; empty when it can (or does not exist).
-QString problem(const QString& path);
+// Whether the file at path can be used (or does not exist yet); when not, cause says why and what
+// to do.
+bool usable(const QString& path, QString* cause);
 
 // Keys and their values, in the order they are written.
 using Values = QList<QPair<QString, QString>>;

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "apppath.h"
+#include "sqlitehandle.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -41,12 +42,9 @@ QByteArray ProgramFolder::readFile(const QString& name) const {
 }
 
 bool ExecSql(const QString& dbPath, const QString& sql) {
-    sqlite3* db = nullptr;
-    bool ok = sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
-              SQLITE_OK;
-    ok = ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+    SqliteConnection db;
+    return OpenSqlite(dbPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) == SQLITE_OK &&
+           sqlite3_exec(db.get(), sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows) {

@@ -128,12 +128,13 @@ private slots:
 };
 
 void TestEditor::saysWhyItCannotOpen() {
-    // The window says why in the list's place, offers nothing that would only fail, and its
-    // handlers do nothing.
+    // The window says why in the list's place, and what to do, once; it offers nothing that would
+    // only fail, and its handlers do nothing.
     auto expectUnavailable = [](const QString& cause) {
         Form4 form;
         const auto* reason = child<QLabel>(form, "Unavailable");
         QVERIFY2(!reason->isHidden() && reason->text().contains(cause), qPrintable(reason->text()));
+        QCOMPARE(reason->text().count("Tools, Language"), 1);
         QVERIFY(list(form)->isHidden() && !child(form, "Command1")->isEnabled() && !child(form, "Text1")->isEnabled());
         form.Command1_Click();
         form.Command3_Click();

@@ -80,7 +80,8 @@ void TestStore::keepsFilesPerUserWhenNotPortable() {
     // The user's database is a copy of the one that came with Dahdit, made at the first open
     // and kept from then on, changes and all.
     CodeTableStore store;
-    QVERIFY2(store.open(DatabasePath()), qPrintable(store.lastError()));
+    StoreError failure;
+    QVERIFY2(store.open(DatabasePath(), &failure), qPrintable(failure.message));
     QVERIFY(store.InsertEntry("International", "........", "HH"));
     store.close();
     QVERIFY(store.open(DatabasePath()));
@@ -97,10 +98,12 @@ void TestStore::keepsFilesPerUserWhenNotPortable() {
         QVERIFY(QFile(path).setPermissions(readOnly));
     QString error;
     QVERIFY(!Module1::WriteSetting("main", "dt", "9", &error));
-    QVERIFY2(error.contains(perUser[0]) && error == Module1::SettingsProblem(), qPrintable(error));
-    QVERIFY(!store.open(DatabasePath()));
-    QVERIFY2(store.lastError().contains("could not be copied") && store.lastError().contains(perUser[1]),
-             qPrintable(store.lastError()));
+    QString told;
+    QVERIFY(!Module1::SettingsCanBeKept(&told));
+    QVERIFY2(error.contains(perUser[0]) && error == told, qPrintable(error));
+    QVERIFY(!store.open(DatabasePath(), &failure));
+    QVERIFY2(failure.message.contains("could not be copied") && failure.message.contains(perUser[1]),
+             qPrintable(failure.message));
     for (const QString& path : perUser + QStringList{folder.path()})
         QFile(path).setPermissions(readOnly | QFile::WriteOwner);
     qputenv("HOME", oldHome);
@@ -153,12 +156,12 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     CodeTableStore store;
     QVERIFY(store.open(db));
     QVector<CodeTableEntry> rows;
-    QString id;
-    QVERIFY(store.InsertEntry("T", "..", "I", &id));
-    QCOMPARE(id, QStringLiteral("3"));
+    std::optional<CodeTableEntry> row;
+    QVERIFY(store.InsertEntry("T", "..", "I") && store.FindByCode("T", "..", &row) && row);
+    QCOMPARE(row->id, QStringLiteral("3"));
     QVERIFY(store.DeleteEntry("T", "3"));
-    QVERIFY(store.InsertEntry("T", "--", "M", &id));
-    QCOMPARE(id, QStringLiteral("4"));                // IDs are never reused after a removal
+    QVERIFY(store.InsertEntry("T", "--", "M") && store.FindByCode("T", "--", &row) && row);
+    QCOMPARE(row->id, QStringLiteral("4"));           // IDs are never reused after a removal
     QVERIFY(store.UpdateEntry("T", "1", " .", "E ")); // stored exactly as given
     QVERIFY(store.ListEntries("T", &rows));
     QCOMPARE(rows.size(), 3);
@@ -168,13 +171,14 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     QCOMPARE(rows[2].ts, QStringLiteral("M"));
 
     // An entry removed by other means: the update says so instead of succeeding silently.
-    QVERIFY(!store.UpdateEntry("T", "99", "x", "y"));
-    QVERIFY2(store.lastError().contains("no longer exists"), qPrintable(store.lastError()));
+    StoreError error;
+    QVERIFY(!store.UpdateEntry("T", "99", "x", "y", &error));
+    QVERIFY2(error.kind == StoreError::Kind::EntryGone && error.message.contains("no longer exists"),
+             qPrintable(error.message));
 
     // A second connection sees committed changes at once.
     CodeTableStore other;
     QVERIFY(other.open(db));
-    std::optional<CodeTableEntry> row;
     QVERIFY(other.FindByCode("T", "--", &row));
     QVERIFY(row && row->ts == "M");
 
@@ -186,8 +190,9 @@ void TestStore::writesEntriesWithIdsFromTheStore() {
     // row, and then it sees it. A change rolled back is not stored.
     other.setBusyTimeout(0);
     QVERIFY(store.beginWrite() && store.FindByCode("T", "...", &row) && !row);
-    QVERIFY(!other.beginWrite());
-    QVERIFY2(other.lastError().contains("locked by another program"), qPrintable(other.lastError()));
+    QVERIFY(!other.beginWrite(&error));
+    QVERIFY2(error.kind == StoreError::Kind::Locked && error.message.contains("locked by another program"),
+             qPrintable(error.message));
     QVERIFY(store.InsertEntry("T", "...", "S") && store.commitWrite());
     QVERIFY(other.beginWrite() && other.FindByCode("T", "...", &row) && row);
     QVERIFY(other.InsertEntry("T", "....", "H"));
@@ -231,12 +236,12 @@ void TestStore::listsCodeTablesWithoutSqliteOwn() {
     ExecSql(db, kLoop);
     QStringList names;
     QStringList views;
-    QString error;
-    QVERIFY(ListCodeTables(db, &names, &error, &views));
+    StoreError error;
+    QVERIFY(ListCodeTables(db, &names, &views, &error));
     QCOMPARE(names, QStringList({"International", "Greek"}));
     QCOMPARE(views, QStringList("Loop"));
-    QVERIFY(!ListCodeTables(folder.file("missing.mdb"), &names, &error));
-    QVERIFY(error.contains("missing.mdb") && error.contains("does not exist"));
+    QVERIFY(!ListCodeTables(folder.file("missing.mdb"), &names, nullptr, &error));
+    QVERIFY(error.message.contains("missing.mdb") && error.message.contains("does not exist"));
     QVERIFY(names.isEmpty());
     QVERIFY(!QFile::exists(folder.file("missing.mdb")));
 }
@@ -248,10 +253,12 @@ void TestStore::reportsMissingTablesAndFields() {
     CodeTableStore store;
     QVERIFY(store.open(db));
     std::optional<CodeTableEntry> row;
-    QVERIFY(!store.FindByCode("Klingon", ".", &row));
-    QVERIFY2(store.lastError().contains("\"Klingon\" does not exist"), qPrintable(store.lastError()));
-    QVERIFY(!store.FindByCode("NoCodes", ".", &row));
-    QVERIFY2(store.lastError().contains("no field MS"), qPrintable(store.lastError()));
+    StoreError error;
+    QVERIFY(!store.FindByCode("Klingon", ".", &row, &error));
+    QVERIFY2(error.kind == StoreError::Kind::NoTable && error.message.contains("\"Klingon\" does not exist"),
+             qPrintable(error.message));
+    QVERIFY(!store.FindByCode("NoCodes", ".", &row, &error));
+    QVERIFY2(error.message.contains("no field MS"), qPrintable(error.message));
     QVERIFY(store.FindByCode("International", "...", &row)); // the store goes on working
     QCOMPARE(row->ts, QStringLiteral("S"));
 }
@@ -289,16 +296,19 @@ void TestStore::refusesHostileAndOddFiles() {
     CodeTableStore store;
     store.setDeadline(100ms);
     QVector<CodeTableEntry> rows;
-    const bool done =
-        store.open(db) && (table == "T" ? store.InsertEntry(table, "-", "T") : store.ListEntries(table, &rows));
+    StoreError error;
+    const bool done = store.open(db, &error) && (table == "T" ? store.InsertEntry(table, "-", "T", &error)
+                                                              : store.ListEntries(table, &rows, &error));
     QVERIFY(!done);
-    const QString error = store.lastError();
-    QVERIFY2(error.contains(cause) && error.contains(QDir::toNativeSeparators(db)), qPrintable(error));
+    QVERIFY2(error.message.contains(cause) && error.message.contains(QDir::toNativeSeparators(db)),
+             qPrintable(error.message));
     // Only a view leaves the file in use. A file given up fails at once, with the same words, and
     // nothing of the change that was stopped is stored.
     QCOMPARE(store.isOpen(), table == "LOOP");
     if (table == "T") {
-        QVERIFY(!store.ListEntries("T", &rows) && store.lastError() == error);
+        StoreError again;
+        QVERIFY(!store.ListEntries("T", &rows, &again));
+        QVERIFY(again.kind == StoreError::Kind::TooSlow && again.message == error.message);
         CodeTableStore check;
         QVERIFY(check.open(db) && check.ListEntries("T", &rows) && rows.size() == 1);
     }
@@ -306,8 +316,7 @@ void TestStore::refusesHostileAndOddFiles() {
 
 void TestStore::bundledDatabaseHoldsEveryTable() {
     QStringList names;
-    QString error;
-    QVERIFY2(ListCodeTables(BundledDatabase(), &names, &error), qPrintable(error));
+    QVERIFY(ListCodeTables(BundledDatabase(), &names));
     QCOMPARE(names.first(), QStringLiteral("International"));
     QCOMPARE(names.size(), 10);
     CodeTableStore store;

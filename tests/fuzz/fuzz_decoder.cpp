@@ -21,8 +21,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         abort();
     }
     store = new CodeTableStore;
-    if (!store->open(QString::fromLocal8Bit(path))) {
-        fprintf(stderr, "%s\n", qPrintable(store->lastError()));
+    StoreError error;
+    if (!store->open(QString::fromLocal8Bit(path), &error)) {
+        fprintf(stderr, "%s\n", qPrintable(error.message));
         abort();
     }
     return 0;
@@ -41,9 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             buffer += QLatin1Char(marks[bytes[i] & 7]);
     }
 
-    const DecodeResult result = DecodeBuffer(buffer, store, kTable);
-    if (result.failed) {
-        fprintf(stderr, "decode failed: %s\n", qPrintable(result.error));
+    DecodeResult result;
+    StoreError error;
+    if (!DecodeBuffer(buffer, *store, kTable, &result, &error)) {
+        fprintf(stderr, "decode failed: %s\n", qPrintable(error.message));
         abort();
     }
     const qsizetype spaces = buffer.count(u' ');

@@ -11,28 +11,16 @@ program_dir=${DAHDIT_PROGRAM_DIR:-$root/build/program}
 mkdir -p "$out"
 out=$(cd "$out" && pwd) # the fuzzers run in a scratch folder
 
-flags=(-std=c++17 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       -I"$root/store" -I"$root/app" $(pkg-config --cflags Qt6Core sqlite3))
-libs=($(pkg-config --libs Qt6Core sqlite3))
-store=("$root/store/settingsfile.cpp" "$root/store/wholefile.cpp" "$root/store/apppath.cpp" "$root/store/module1.cpp"
-       "$root/store/codetablestore.cpp")
-
-build() { # name, sources...
-    local name=$1; shift
-    if [ ! -x "$out/$name" ] || [ -n "$(find "$root/tests/fuzz" "$root/store" "$root/app" -newer "$out/$name" \
-           -name '*.cpp' -o -newer "$out/$name" -name '*.h' | head -1)" ]; then
-        echo "building $name"
-        clang++ "${flags[@]}" "$@" "${libs[@]}" -o "$out/$name"
-    fi
-}
-build fuzz_settings "$root/tests/fuzz/fuzz_settings.cpp" "${store[@]}"
-build fuzz_decoder "$root/tests/fuzz/fuzz_decoder.cpp" "$root/app/decoder.cpp" "${store[@]}"
+# The fuzzers are CMake targets of a build of their own, with clang, libFuzzer and the sanitizers.
+CXX=clang++ cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAHDIT_FUZZ=ON -DBUILD_TESTING=OFF \
+    >"$out/configure.log" || { cat "$out/configure.log"; exit 1; }
+cmake --build "$out" --target fuzz_settings fuzz_decoder
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$program_dir/dahdit_db.mdb" "$work/db.sqlite"
 export DAHDIT_FUZZ_DB="$work/db.sqlite"
-# Qt's own allocations at exit are not Dahdit's concern here.
+# A leak fails a run like any other fault the sanitizers find.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
@@ -41,7 +29,7 @@ for name in fuzz_settings fuzz_decoder; do
     corpus="$out/corpus-$name"
     mkdir -p "$corpus"
     echo "== $name for ${seconds}s"
-    if ! (cd "$work" && "$out/$name" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+    if ! (cd "$work" && "$out/tests/fuzz/$name" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
               -artifact_prefix="$out/crash-$name-" -print_final_stats=1 "$corpus" 2>"$out/$name.log"); then
         status=1
         tail -40 "$out/$name.log"

@@ -3,13 +3,12 @@
 #include <QString>
 
 class CodeTableStore;
+struct StoreError;
 
 struct DecodeResult {
     QString output;  // the texts of the closed symbols, joined with nothing between them
     int errors = 0;  // closed symbols the table does not hold
     int symbols = 0; // closed symbols decoded
-    bool failed = false;
-    QString error; // why the table could not be read, when failed
 };
 
 // Decodes a whole Morse buffer against one code table. The buffer splits at every single
@@ -19,4 +18,7 @@ struct DecodeResult {
 // All lookups of one decode run in one read transaction, and a symbol that occurs many times
 // is asked for once per decode. Nothing is kept from one decode to the next, so a change to
 // the table shows at the next decode.
-DecodeResult DecodeBuffer(const QString& buffer, CodeTableStore* store, const QString& table);
+//
+// False, with why in error, when the table cannot be read; result is then empty.
+bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& table, DecodeResult* result,
+                  StoreError* error = nullptr);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// SQLite's connections and prepared statements, each held by one owner that closes or finalises
+// it exactly once, on every path.
+struct SqliteClose {
+    void operator()(sqlite3* db) const;
+};
+struct SqliteFinalize {
+    void operator()(sqlite3_stmt* statement) const;
+};
+using SqliteConnection = std::unique_ptr<sqlite3, SqliteClose>;
+using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteFinalize>;
+
+// Opens a connection with sqlite3_open_v2's flags and returns its result code. A failed open may
+// still hand out a connection, which holds the message of what went wrong; it is kept in db
+// all the same, to be read and then closed by its owner.
+int OpenSqlite(const QByteArray& name, int flags, SqliteConnection* db);
+
+// Prepares one statement on db and returns SQLite's result code; statement is empty on failure.
+int PrepareSqlite(sqlite3* db, const QByteArray& sql, SqliteStatement* statement);
