@@ -41,6 +41,20 @@ int SpaceDelayTime(int position) {
     return 25 * position + 100;
 }
 
+// What a screen reader says for a slider's time; "ms" would be spelt out letter by letter.
+QString SpokenTime(int milliseconds) {
+    return QStringLiteral("%1 milliseconds").arg(milliseconds);
+}
+
+// The status panels for a screen reader: what each shows, then what it shows now without the
+// visible abbreviation ("Delay time: 150 ms" for "DT: 150 ms").
+struct PanelSpeech {
+    const char* what;
+    const char* shownPrefix;
+};
+constexpr PanelSpeech kPanelSpeech[5] = {
+    {"Status", ""}, {"Delay time", "DT: "}, {"Space delay time", "SDT: "}, {"Errors", "Errors: "}, {"Code table", ""}};
+
 // A slider position from the settings file: a whole number from 1 to 20, or nothing.
 std::optional<int> SliderPosition(const QString& text) {
     bool ok = false;
@@ -118,6 +132,16 @@ void Form1::buildControls() {
     MK = Place(new QPushButton(QStringLiteral("Morse"), client), "MK", 120, 2400, 3855, 495);
     BS = Place(new QPushButton(QStringLiteral("<<"), client), "BS", 4080, 2400, 615, 495);
     Text2 = Place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
+    // The window has no labels, so a screen reader learns from these what each control is.
+    Text1->setAccessibleName(QStringLiteral("Morse buffer"));
+    Text1->setAccessibleDescription(QStringLiteral("Dots and dashes as keyed; a space closes each symbol"));
+    Text2->setAccessibleName(QStringLiteral("Decoded text"));
+    Slider1->setAccessibleName(QStringLiteral("Delay time"));
+    Slider2->setAccessibleName(QStringLiteral("Space delay time"));
+    MK->setAccessibleName(QStringLiteral("Morse key"));
+    MK->setAccessibleDescription(
+        QStringLiteral("Press with the left mouse button: shorter than the delay time is a dot, longer a dash"));
+    BS->setAccessibleName(QStringLiteral("Remove last character"));
 
     for (QPlainTextEdit* box : {Text1, Text2}) {
         box->setFont(TextFont());
@@ -145,6 +169,8 @@ void Form1::buildControls() {
         slider->setTracking(false); // Change once the position stands, Scroll while dragging
         slider->setValue(6);
     }
+    Slider1->setAccessibleDescription(SpokenTime(DelayTime(6)));
+    Slider2->setAccessibleDescription(SpokenTime(SpaceDelayTime(6)));
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -158,8 +184,9 @@ void Form1::buildControls() {
     const QString texts[5] = {QStringLiteral("Ready"), QStringLiteral("DT: 150 ms"), QStringLiteral("SDT: 250 ms"),
                               QStringLiteral("Errors: 0"), QString()};
     for (int i = 0; i < 5; ++i) {
-        m_panels[i] = new QLabel(texts[i], StatusBar1);
+        m_panels[i] = new QLabel(StatusBar1);
         m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        setPanel(i + 1, texts[i]);
         m_panels[i]->setFixedWidth(Twips(widths[i]) - 2);
         m_panels[i]->setFont(panelFont);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
@@ -433,7 +460,12 @@ void Form1::tellOnce(const QString& cause) {
 }
 
 void Form1::setPanel(int panel, const QString& text) {
-    m_panels[panel - 1]->setText(text);
+    QLabel* label = m_panels[panel - 1];
+    label->setText(text);
+    const PanelSpeech& speech = kPanelSpeech[panel - 1];
+    const QString prefix = QLatin1String(speech.shownPrefix);
+    label->setAccessibleName(QLatin1String(speech.what) + QStringLiteral(": ") +
+                             (text.startsWith(prefix) ? text.mid(prefix.size()) : text));
 }
 
 // ---- timing controls -------------------------------------------------------------------------
@@ -441,6 +473,7 @@ void Form1::setPanel(int panel, const QString& text) {
 void Form1::Slider1_Scroll() {
     setPanel(1, kDelayHint);
     setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->sliderPosition())));
+    Slider1->setAccessibleDescription(SpokenTime(DelayTime(Slider1->sliderPosition())));
 }
 
 void Form1::Slider1_Change() {
@@ -448,12 +481,14 @@ void Form1::Slider1_Change() {
     setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->value())));
     setPanel(1, kReady);
     m_panel1ShowsFailure = false;
+    Slider1->setAccessibleDescription(SpokenTime(DelayTime(Slider1->value())));
     Module1::WriteSetting(kMain, QStringLiteral("dt"), QString::number(Slider1->value()));
 }
 
 void Form1::Slider2_Scroll() {
     setPanel(1, kSpaceDelayHint);
     setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->sliderPosition())));
+    Slider2->setAccessibleDescription(SpokenTime(SpaceDelayTime(Slider2->sliderPosition())));
 }
 
 void Form1::Slider2_Change() {
@@ -461,6 +496,7 @@ void Form1::Slider2_Change() {
     setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->value())));
     setPanel(1, kReady);
     m_panel1ShowsFailure = false;
+    Slider2->setAccessibleDescription(SpokenTime(SpaceDelayTime(Slider2->value())));
     Module1::WriteSetting(kMain, QStringLiteral("sdt"), QString::number(Slider2->value()));
 }
 

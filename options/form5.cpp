@@ -38,6 +38,8 @@ void Form5::buildControls() {
     List1->setObjectName(QStringLiteral("List1"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     PlaceTwips(List1, 240, 720, 4335, 840);
+    Text1->setAccessibleName(QStringLiteral("Database file"));
+    List1->setAccessibleName(QStringLiteral("Code table"));
     // Drawn over the empty list when the database cannot be read, so the reason sits where
     // the tables would be.
     Label2 = new QLabel(Frame2);

@@ -66,6 +66,9 @@ void Form3::buildControls() {
     Combo1->addItems({QStringLiteral(".txt"), QStringLiteral(".mrs")});
     Combo1->setCurrentIndex(0);
     PlaceTwips(Combo1, 3480, 480, 975, 315);
+    Label1->setBuddy(Text1);
+    Label2->setBuddy(Text2);
+    Combo1->setAccessibleName(QStringLiteral("Extension"));
     Command1 = new QPushButton(QStringLiteral("Save"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);

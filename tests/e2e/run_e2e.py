@@ -7,9 +7,10 @@ own and works it only through the mouse, the keyboard, the clipboard and the fil
 
 import os
 import sys
+import time
 import traceback
 
-from harness import (MK, SLIDER1, Dahdit, Failure, check, check_equal, poll, spell, transcript_parts)
+from harness import (MK, SLIDER1, WAIT, Dahdit, Failure, check, check_equal, poll, spell, transcript_parts)
 
 CASES = {}
 
@@ -197,6 +198,74 @@ def read_only_program_folder(program_dir):
         check_equal(app.wait_exit(), 0, "exit status")
         check(sorted(os.listdir(app.folder)) == ["dahdit", "dahdit_db.mdb", "readme.txt"],
               "the folder holds what it held: %r" % os.listdir(app.folder))
+
+
+@case
+def screen_reader_finds_the_named_controls(program_dir):
+    """Walks the accessibility tree a screen reader sees (AT-SPI on the session bus the case runs
+    in) and finds the key, the two texts and the sliders by name, and the delay time following
+    the slider as it moves."""
+    import pyatspi
+    from gi.repository import GLib
+
+    check("DBUS_SESSION_BUS_ADDRESS" in os.environ, "the case runs in a D-Bus session (dbus-run-session)")
+    with session(program_dir) as app:
+        app.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        app.start()
+
+        def find_app():
+            desktop = pyatspi.Registry.getDesktop(0)
+            for i in range(desktop.childCount):
+                child = desktop.getChildAtIndex(i)
+                if child is not None and child.get_process_id() == app.proc.pid:
+                    return child
+            return None
+
+        def named(root):
+            found = {}
+            stack = [root]
+            while stack:
+                node = stack.pop()
+                found[(node.getRoleName(), node.name)] = node
+                stack.extend(node.getChildAtIndex(i) for i in range(node.childCount))
+            return found
+
+        wanted = [("push button", "Morse key"), ("text", "Morse buffer"), ("text", "Decoded text"),
+                  ("slider", "Delay time"), ("slider", "Space delay time")]
+        def tree():
+            root = find_app()
+            found = named(root) if root else {}
+            return found if all(w in found for w in wanted) else None
+
+        controls = poll("the named controls in the accessibility tree", tree)
+        check("left mouse button" in controls[("push button", "Morse key")].description, "the key says how to key")
+        delay = controls[("slider", "Delay time")]
+        check_equal(delay.description, "150 milliseconds", "the delay slider's time")
+        check_equal(controls[("slider", "Space delay time")].description, "250 milliseconds", "the space delay")
+
+        # Tab from the Morse buffer to the delay slider and one step right: the reader is told the
+        # new time as it changes.
+        heard = []
+        def listen(event):
+            if event.source == delay:
+                heard.append(event.source.description)
+        pyatspi.Registry.registerEventListener(listen, "object:property-change:accessible-description")
+        def press():
+            app.key("Tab", "Right")
+            return False
+        GLib.timeout_add(100, press)
+        def wait():
+            if "175 milliseconds" in heard or time.monotonic() > deadline:
+                pyatspi.Registry.stop()
+                return False
+            return True
+        deadline = time.monotonic() + WAIT
+        GLib.timeout_add(50, wait)
+        pyatspi.Registry.start()
+        pyatspi.Registry.deregisterEventListener(listen, "object:property-change:accessible-description")
+        check("175 milliseconds" in heard, "the reader heard the new delay time: %r" % heard)
+        check_equal(delay.description, "175 milliseconds", "the delay slider's time after one step")
+        poll("dt=7 in settings.ini", lambda: app.setting("dt") == "7")
 
 
 class session:
