@@ -1,8 +1,10 @@
 #include "form1.h"
+#include "sidetone.h"
 
 #include <QApplication>
 
-int main(int argc, char** argv) {
+namespace {
+int Run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dahdit"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
@@ -15,4 +17,10 @@ int main(int argc, char** argv) {
     Form1 form;
     form.show();
     return QApplication::exec();
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // Every window, file and database connection is closed when Run returns.
+    EndWithoutAudioTeardown(Run(argc, argv));
 }
