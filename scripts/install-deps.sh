@@ -7,7 +7,7 @@ packages=(
   qt6-multimedia-dev
   xvfb xauth xdotool xclip x11-utils libx11-6 python3
   dbus-daemon at-spi2-core python3-pyatspi  # the screen reader case walks the AT-SPI tree
-  pulseaudio                                # bench_sidetone plays to a sound server of its own
+  pulseaudio pulseaudio-utils               # bench_sidetone plays to a sound server of its own
   clang libclang-rt-14-dev
 )
 missing=()
