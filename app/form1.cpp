@@ -12,6 +12,7 @@
 #include "sidetone.h"
 #include "widgets.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -25,6 +26,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
+#include <cstdlib>
 
 namespace {
 
@@ -41,9 +43,59 @@ int SpaceDelayTime(int position) {
     return 25 * position + 100;
 }
 
-// What a screen reader says for a slider's time; "ms" would be spelt out letter by letter.
-QString SpokenTime(int milliseconds) {
-    return QStringLiteral("%1 milliseconds").arg(milliseconds);
+// A screen reader reads a slider's value. For the two timing sliders that is the time they set,
+// in milliseconds, not the position, and it follows the thumb while it is dragged, before the new
+// position is taken.
+class TimeSliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    TimeSliderAccessible(QSlider* slider, int (*time)(int))
+        : QAccessibleWidget(slider, QAccessible::Slider), m_slider(slider), m_time(time) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text text) const override {
+        if (text == QAccessible::Value)
+            return QStringLiteral("%1 milliseconds").arg(m_time(m_slider->sliderPosition()));
+        return QAccessibleWidget::text(text);
+    }
+    QVariant currentValue() const override { return m_time(m_slider->sliderPosition()); }
+    QVariant minimumValue() const override { return m_time(m_slider->minimum()); }
+    QVariant maximumValue() const override { return m_time(m_slider->maximum()); }
+    QVariant minimumStepSize() const override { return m_time(2) - m_time(1); }
+    // A time asked for by the reader takes the position whose time is nearest.
+    void setCurrentValue(const QVariant& value) override {
+        const int wanted = value.toInt();
+        int best = m_slider->minimum();
+        for (int position = best; position <= m_slider->maximum(); ++position) {
+            if (std::abs(m_time(position) - wanted) < std::abs(m_time(best) - wanted))
+                best = position;
+        }
+        m_slider->setValue(best);
+    }
+
+private:
+    QSlider* m_slider;
+    int (*m_time)(int);
+};
+
+QAccessibleInterface* TimeSliderFactory(const QString&, QObject* object) {
+    auto* slider = qobject_cast<QSlider*>(object);
+    if (!slider || !qobject_cast<Form1*>(slider->window()))
+        return nullptr;
+    if (slider->objectName() == QLatin1String("Slider1"))
+        return new TimeSliderAccessible(slider, DelayTime);
+    if (slider->objectName() == QLatin1String("Slider2"))
+        return new TimeSliderAccessible(slider, SpaceDelayTime);
+    return nullptr;
+}
+
+// While the thumb is dragged the slider's value stays, so Qt tells the reader nothing.
+void TellDraggedTime(QSlider* slider, int milliseconds) {
+    QAccessibleValueChangeEvent event(slider, milliseconds);
+    QAccessible::updateAccessibility(&event);
 }
 
 // The status panels for a screen reader: what each shows, then what it shows now without the
@@ -94,6 +146,11 @@ QFont TextFont() {
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<CodeTableStore>()) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(TimeSliderFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dahdit"));
     setWindowIcon(ProgramIcon());
@@ -169,8 +226,9 @@ void Form1::buildControls() {
         slider->setTracking(false); // Change once the position stands, Scroll while dragging
         slider->setValue(6);
     }
-    Slider1->setAccessibleDescription(SpokenTime(DelayTime(6)));
-    Slider2->setAccessibleDescription(SpokenTime(SpaceDelayTime(6)));
+    Slider1->setAccessibleDescription(QStringLiteral("The shortest press that counts as a dash, in milliseconds"));
+    Slider2->setAccessibleDescription(
+        QStringLiteral("The pause after a release that closes a symbol, in milliseconds"));
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -473,7 +531,7 @@ void Form1::setPanel(int panel, const QString& text) {
 void Form1::Slider1_Scroll() {
     setPanel(1, kDelayHint);
     setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->sliderPosition())));
-    Slider1->setAccessibleDescription(SpokenTime(DelayTime(Slider1->sliderPosition())));
+    TellDraggedTime(Slider1, DelayTime(Slider1->sliderPosition()));
 }
 
 void Form1::Slider1_Change() {
@@ -481,14 +539,13 @@ void Form1::Slider1_Change() {
     setPanel(2, QStringLiteral("DT: %1 ms").arg(DelayTime(Slider1->value())));
     setPanel(1, kReady);
     m_panel1ShowsFailure = false;
-    Slider1->setAccessibleDescription(SpokenTime(DelayTime(Slider1->value())));
     Module1::WriteSetting(kMain, QStringLiteral("dt"), QString::number(Slider1->value()));
 }
 
 void Form1::Slider2_Scroll() {
     setPanel(1, kSpaceDelayHint);
     setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->sliderPosition())));
-    Slider2->setAccessibleDescription(SpokenTime(SpaceDelayTime(Slider2->sliderPosition())));
+    TellDraggedTime(Slider2, SpaceDelayTime(Slider2->sliderPosition()));
 }
 
 void Form1::Slider2_Change() {
@@ -496,7 +553,6 @@ void Form1::Slider2_Change() {
     setPanel(3, QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(Slider2->value())));
     setPanel(1, kReady);
     m_panel1ShowsFailure = false;
-    Slider2->setAccessibleDescription(SpokenTime(SpaceDelayTime(Slider2->value())));
     Module1::WriteSetting(kMain, QStringLiteral("sdt"), QString::number(Slider2->value()));
 }
 

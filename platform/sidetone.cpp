@@ -87,7 +87,15 @@ public:
         m_io->write(reinterpret_cast<const char*>(samples), qint64(frames) * qint64(sizeof(qint16)));
     }
     void suspend() override { m_sink->suspend(); }
-    void resume() override { m_sink->resume(); }
+    // Qt 6.4's PulseAudio sink also takes its state from the server's callbacks, and one that
+    // comes while the stream is paused (the end of a drain Qt starts itself after an underrun)
+    // leaves it believing the stream plays: its resume() then does not unpause the stream, which
+    // takes no more samples. Pausing it again first makes the resume real.
+    void resume() override {
+        if (m_sink->state() != QAudio::SuspendedState)
+            m_sink->suspend();
+        m_sink->resume();
+    }
 
 private:
     bool openSink() {
