@@ -195,6 +195,9 @@ void Form1::buildControls() {
     Text2->setAccessibleName(QStringLiteral("Decoded text"));
     Slider1->setAccessibleName(QStringLiteral("Delay time"));
     Slider2->setAccessibleName(QStringLiteral("Space delay time"));
+    Slider1->setAccessibleDescription(QStringLiteral("The shortest press that counts as a dash, in milliseconds"));
+    Slider2->setAccessibleDescription(
+        QStringLiteral("The pause after a release that closes a symbol, in milliseconds"));
     MK->setAccessibleName(QStringLiteral("Morse key"));
     MK->setAccessibleDescription(
         QStringLiteral("Press with the left mouse button: shorter than the delay time is a dot, longer a dash"));
@@ -226,9 +229,6 @@ void Form1::buildControls() {
         slider->setTracking(false); // Change once the position stands, Scroll while dragging
         slider->setValue(6);
     }
-    Slider1->setAccessibleDescription(QStringLiteral("The shortest press that counts as a dash, in milliseconds"));
-    Slider2->setAccessibleDescription(
-        QStringLiteral("The pause after a release that closes a symbol, in milliseconds"));
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
