@@ -271,7 +271,7 @@ void TestSidetone::streamRestsWhileTheKeyIsUp() {
     QTRY_COMPARE(probe.suspends.load(), 2);
     QVERIFY2(restedOnTime(), qPrintable(QString::number(probe.silenceBeforeRest)));
 
-    // A press over before the thread wakes is still heard, once.
+    // A press over before the thread wakes is still heard, and nothing fed the paused stream.
     const int sounded = probe.soundingWrites;
     sidetone.keyDown();
     sidetone.keyUp();
