@@ -370,16 +370,23 @@ void MeasureIdle(const MakeOutput& make, SoundServer& server) {
 
 // Rests and wakes the stream again and again: each cycle is a press on a resting stream, which
 // resumes it, and the rest 20 ms after the release. False when a press went unheard or the stream
-// stopped resting.
-bool MeasureTransitions(const MakeOutput& make, int cycles) {
+// stopped resting; then what the stream did says which.
+bool MeasureTransitions(const MakeOutput& make, int cycles, SoundServer& server) {
     Session session(make, 20);
     int heard = 0;
     bool ok = session.waitForRest(3000);
     for (int i = 0; i < cycles && ok; ++i) {
         const size_t before = session.record->onsetCount();
+        const qint64 written = session.record->framesWritten;
         session.press(15);
-        ok = WaitFor([&] { return session.record->onsetCount() > before; }, 2000) && session.waitForRest(3000);
-        heard += ok;
+        const bool sounded = WaitFor([&] { return session.record->onsetCount() > before; }, 2000);
+        ok = sounded && session.waitForRest(3000);
+        heard += sounded;
+        if (!ok)
+            std::printf("  press %d %s; %lld frames written since; the null sink %s\n", i + 1,
+                        sounded ? "sounded but the stream did not rest again" : "went unheard",
+                        static_cast<long long>(session.record->framesWritten - written),
+                        qPrintable(server.sinkState()));
     }
     std::printf("  %d rests and %d resumes on the server, %d of %d presses heard%s\n", session.record->suspends.load(),
                 session.record->resumes.load(), heard, cycles, ok ? "" : ": the stream stopped following the key");
@@ -407,7 +414,7 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             MeasureIdle(card, server);
             std::fflush(stdout);
-            ok = MeasureTransitions(card, 200) && ok;
+            ok = MeasureTransitions(card, 200, server) && ok;
         }
     }
     EndWithoutAudioTeardown(ok ? 0 : 1);

@@ -89,12 +89,16 @@ public:
     void suspend() override { m_sink->suspend(); }
     // Qt 6.4's PulseAudio sink also takes its state from the server's callbacks, and one that
     // comes while the stream is paused (the end of a drain Qt starts itself after an underrun)
-    // leaves it believing the stream plays: its resume() then does not unpause the stream, which
-    // takes no more samples. Pausing it again first makes the resume real.
+    // leaves it believing the stream plays: its resume() then does nothing, and the stream stays
+    // paused and takes no more samples. Only a resume that unpauses makes the sink active, so the
+    // stream is paused and resumed until one does.
     void resume() override {
-        if (m_sink->state() != QAudio::SuspendedState)
-            m_sink->suspend();
-        m_sink->resume();
+        m_unpaused = false;
+        for (int attempt = 0; attempt < 3 && !m_unpaused; ++attempt) {
+            if (m_sink->state() != QAudio::SuspendedState)
+                m_sink->suspend();
+            m_sink->resume();
+        }
     }
 
 private:
@@ -110,6 +114,12 @@ private:
         if (!device.isFormatSupported(format))
             return false;
         m_sink = std::make_unique<QAudioSink>(device, format);
+        // The server's callbacks only ever make the sink idle, on their own thread; active it
+        // becomes on this thread, when a write or a resume goes through.
+        QObject::connect(m_sink.get(), &QAudioSink::stateChanged, m_sink.get(), [this](QAudio::State state) {
+            if (state == QAudio::ActiveState)
+                m_unpaused = true;
+        });
         m_sink->setBufferSize(format.bytesForDuration(qint64(m_bufferMs) * 1000));
         m_io = m_sink->start();
         if (!m_io || failed()) {
@@ -131,6 +141,7 @@ private:
     const int m_bufferMs;
     std::unique_ptr<QAudioSink> m_sink;
     QIODevice* m_io = nullptr; // owned by m_sink
+    std::atomic<bool> m_unpaused{false};
     int m_rate = kDefaultRate;
     int m_bufferFrames = 0;
 };
