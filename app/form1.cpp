@@ -13,6 +13,7 @@
 #include "timing.h"
 #include "widgets.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -26,12 +27,77 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
+#include <cstdlib>
 
 namespace {
 
 const QString kReady = QStringLiteral("Ready");
 const QString kDelayHint = QStringLiteral("Drag to change delay time");
 const QString kSpaceDelayHint = QStringLiteral("Drag to change space delay time");
+
+// A screen reader reads a slider's value. For the two timing sliders that is the time they set,
+// in milliseconds, not the position, and it follows the thumb while it is dragged, before the new
+// position is taken.
+class TimeSliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    TimeSliderAccessible(QSlider* slider, int (*time)(int))
+        : QAccessibleWidget(slider, QAccessible::Slider), m_slider(slider), m_time(time) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text text) const override {
+        if (text == QAccessible::Value)
+            return QStringLiteral("%1 milliseconds").arg(m_time(m_slider->sliderPosition()));
+        return QAccessibleWidget::text(text);
+    }
+    QVariant currentValue() const override { return m_time(m_slider->sliderPosition()); }
+    QVariant minimumValue() const override { return m_time(m_slider->minimum()); }
+    QVariant maximumValue() const override { return m_time(m_slider->maximum()); }
+    QVariant minimumStepSize() const override { return m_time(2) - m_time(1); }
+    // A time asked for by the reader takes the position whose time is nearest.
+    void setCurrentValue(const QVariant& value) override {
+        const int wanted = value.toInt();
+        int best = m_slider->minimum();
+        for (int position = best; position <= m_slider->maximum(); ++position) {
+            if (std::abs(m_time(position) - wanted) < std::abs(m_time(best) - wanted))
+                best = position;
+        }
+        m_slider->setValue(best);
+    }
+
+private:
+    QSlider* m_slider;
+    int (*m_time)(int);
+};
+
+QAccessibleInterface* TimeSliderFactory(const QString&, QObject* object) {
+    auto* slider = qobject_cast<QSlider*>(object);
+    if (!slider || !qobject_cast<Form1*>(slider->window()))
+        return nullptr;
+    if (slider->objectName() == QLatin1String("Slider1"))
+        return new TimeSliderAccessible(slider, Timing::DelayTime);
+    if (slider->objectName() == QLatin1String("Slider2"))
+        return new TimeSliderAccessible(slider, Timing::SpaceDelayTime);
+    return nullptr;
+}
+
+// While the thumb is dragged the slider's value stays, so Qt tells the reader nothing.
+void TellDraggedTime(QSlider* slider, int milliseconds) {
+    QAccessibleValueChangeEvent event(slider, milliseconds);
+    QAccessible::updateAccessibility(&event);
+}
+
+// The status panels for a screen reader: what each shows, then what it shows now without the
+// visible abbreviation ("Delay time: 150 ms" for "DT: 150 ms").
+struct PanelSpeech {
+    const char* what;
+    const char* shownPrefix;
+};
+constexpr PanelSpeech kPanelSpeech[5] = {
+    {"Status", ""}, {"Delay time", "DT: "}, {"Space delay time", "SDT: "}, {"Errors", "Errors: "}, {"Code table", ""}};
 
 // A slider position from the settings file: a whole number on the sliders' scale, or nothing.
 std::optional<int> SliderPosition(const QString& text) {
@@ -72,6 +138,11 @@ QFont TextFont() {
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<CodeTableStore>()) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(TimeSliderFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dahdit"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -107,6 +178,19 @@ void Form1::buildControls() {
     MK = Place(new QPushButton(QStringLiteral("Morse"), client), "MK", 120, 2400, 3855, 495);
     BS = Place(new QPushButton(QStringLiteral("<<"), client), "BS", 4080, 2400, 615, 495);
     Text2 = Place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
+    // The window has no labels, so a screen reader learns from these what each control is.
+    Text1->setAccessibleName(QStringLiteral("Morse buffer"));
+    Text1->setAccessibleDescription(QStringLiteral("Dots and dashes as keyed; a space closes each symbol"));
+    Text2->setAccessibleName(QStringLiteral("Decoded text"));
+    Slider1->setAccessibleName(QStringLiteral("Delay time"));
+    Slider2->setAccessibleName(QStringLiteral("Space delay time"));
+    Slider1->setAccessibleDescription(QStringLiteral("The shortest press that counts as a dash, in milliseconds"));
+    Slider2->setAccessibleDescription(
+        QStringLiteral("The pause after a release that closes a symbol, in milliseconds"));
+    MK->setAccessibleName(QStringLiteral("Morse key"));
+    MK->setAccessibleDescription(
+        QStringLiteral("Press with the left mouse button: shorter than the delay time is a dot, longer a dash"));
+    BS->setAccessibleName(QStringLiteral("Remove last character"));
 
     for (QPlainTextEdit* box : {Text1, Text2}) {
         // A paste of megabytes on one line, and the output text it decodes to, must stay usable.
@@ -152,8 +236,9 @@ void Form1::buildControls() {
     // Panels 2 and 3 show the sliders' delays, 5 the table; they are filled below and at load.
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
     for (int i = 0; i < 5; ++i) {
-        m_panels[i] = new QLabel(texts[i], StatusBar1);
+        m_panels[i] = new QLabel(StatusBar1);
         m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        setPanel(i + 1, texts[i]);
         m_panels[i]->setFixedWidth(Twips(widths[i]) - 2);
         m_panels[i]->setFont(panelFont);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
@@ -455,7 +540,12 @@ void Form1::tellOnce(const QString& cause) {
 }
 
 void Form1::setPanel(int panel, const QString& text) {
-    m_panels[panel - 1]->setText(text);
+    QLabel* label = m_panels[panel - 1];
+    label->setText(text);
+    const PanelSpeech& speech = kPanelSpeech[panel - 1];
+    const QString prefix = QLatin1String(speech.shownPrefix);
+    label->setAccessibleName(QLatin1String(speech.what) + QStringLiteral(": ") +
+                             (text.startsWith(prefix) ? text.mid(prefix.size()) : text));
 }
 
 // ---- timing controls -------------------------------------------------------------------------
@@ -480,6 +570,7 @@ void Form1::Slider2_Change() {
 void Form1::scrollDelay(const DelaySlider& slider) {
     setPanel(1, slider.dragHint);
     setPanel(slider.panel, slider.text(slider.control->sliderPosition()));
+    TellDraggedTime(slider.control, slider.time(slider.control->sliderPosition()));
 }
 
 void Form1::changeDelay(const DelaySlider& slider) {

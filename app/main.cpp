@@ -1,9 +1,11 @@
 #include "form1.h"
+#include "sidetone.h"
 #include "widgets.h"
 
 #include <QApplication>
 
-int main(int argc, char** argv) {
+namespace {
+int Run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dahdit"));
     QApplication::setApplicationVersion(
@@ -18,4 +20,10 @@ int main(int argc, char** argv) {
     Form1 form;
     form.show();
     return QApplication::exec();
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // Every window, file and database connection is closed when Run returns.
+    EndWithoutAudioTeardown(Run(argc, argv));
 }

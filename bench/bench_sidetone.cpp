@@ -1,4 +1,5 @@
-// How late the key's tone starts and stops.
+// How late the key's tone starts and stops, what it costs while the key rests, and whether
+// resting and waking the stream hold up on a real sound server.
 //
 // Presses and releases are made through Sidetone::keyDown() and keyUp(), the two calls the
 // key's handlers make first. The output the audio thread writes to is wrapped so that every
@@ -8,20 +9,26 @@
 // leaving it, which includes the fall of the tone.
 //
 // Two outputs are measured: a simulated sound card that plays at the sample rate from the
-// steady clock with the same buffer length as the real one (always), and the default sound
-// device through Qt Multimedia (when there is one). For the real device, "leaving the buffer"
-// means taken by the sound server, as far as the stream's fill level tells; the server's and
-// the hardware's own latency come on top and cannot be seen from here.
+// steady clock with the same buffer length as the real one, and the real stream through Qt
+// Multimedia on a PulseAudio server that this program starts for itself, in a folder of its
+// own, playing to a null sink (so no user's server or device is touched). For the real stream,
+// "leaving the buffer" means taken by the sound server, as far as the stream's fill level tells;
+// the server's and the hardware's own latency come on top and cannot be seen from here.
 #include "sidetone.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
-#include <QMediaDevices>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <mutex>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -31,6 +38,21 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Waits for done() for at most timeoutMs; false when it never came.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    const Clock::time_point giveUp = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (Clock::now() > giveUp)
+            return false;
+        SleepMs(2);
+    }
+    return true;
 }
 
 // A sound card played from the steady clock: what was written sounds one sample after the
@@ -46,6 +68,9 @@ public:
         const Clock::time_point now = Clock::now();
         m_end = std::max(m_end, now) + frameTime(frames);
     }
+    // A paused card keeps what it holds and plays it on after the pause.
+    void suspend() override { m_left = std::max(Clock::duration::zero(), m_end - Clock::now()); }
+    void resume() override { m_end = Clock::now() + m_left; }
 
 private:
     Clock::duration frameTime(int frames) const {
@@ -61,17 +86,26 @@ private:
     const int m_rate = 48000;
     const int m_bufferFrames;
     Clock::time_point m_end = Clock::now();
+    Clock::duration m_left{};
 };
 
-// When sound began and ended leaving the buffer; outlives the output, which the audio thread
-// destroys when it ends.
+// When sound began and ended leaving the buffer, and how often the stream rested; outlives the
+// output, which the audio thread destroys when it ends.
 struct Record {
     std::mutex mutex;
+    std::atomic<bool> opened{false};
     std::atomic<qint64> framesWritten{0};
+    std::atomic<int> suspends{0};
+    std::atomic<int> resumes{0};
     int bufferFrames = 0;
     int sampleRate = 0;
     std::vector<Clock::time_point> onsets;
     std::vector<Clock::time_point> offsets;
+
+    size_t onsetCount() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return onsets.size();
+    }
 };
 
 // Passes everything on and notes when sound begins and ends leaving the buffer.
@@ -85,6 +119,7 @@ public:
         std::lock_guard<std::mutex> lock(m_record->mutex);
         m_record->bufferFrames = m_inner->bufferFrames();
         m_record->sampleRate = m_inner->sampleRate();
+        m_record->opened = opened;
         return opened;
     }
     int sampleRate() const override { return m_inner->sampleRate(); }
@@ -119,6 +154,14 @@ public:
         m_record->framesWritten += frames;
         m_inner->write(samples, frames);
     }
+    void suspend() override {
+        m_inner->suspend();
+        ++m_record->suspends;
+    }
+    void resume() override {
+        m_inner->resume();
+        ++m_record->resumes;
+    }
 
 private:
     static constexpr int kSilentRun = 48; // a sine at 100 Hz or more is never still this long
@@ -132,81 +175,247 @@ private:
     std::shared_ptr<Record> m_record;
 };
 
-void Summary(const char* what, std::vector<double> values) {
+// A PulseAudio server of the benchmark's own: its runtime folder, state and socket are in a
+// temporary folder, it plays to a null sink, and it lets the sink sleep after a second without a
+// running stream. Clients of this process find it through PULSE_SERVER.
+class SoundServer {
+public:
+    ~SoundServer() {
+        if (m_server.state() != QProcess::NotRunning) {
+            m_server.terminate();
+            if (!m_server.waitForFinished(5000))
+                m_server.kill();
+            m_server.waitForFinished(5000);
+        }
+    }
+
+    bool start() {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (program.isEmpty() || !m_dir.isValid())
+            return false;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name :
+             {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
+            env.insert(QLatin1String(name), m_dir.path());
+        m_server.setProcessEnvironment(env);
+        m_server.setStandardOutputFile(QProcess::nullDevice());
+        m_server.setStandardErrorFile(m_dir.filePath(QStringLiteral("server.log")));
+        m_server.start(program,
+                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                        QStringLiteral("--use-pid-file=no"), QStringLiteral("-L"),
+                        QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket(),
+                        QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=bench"), QStringLiteral("-L"),
+                        QStringLiteral("module-suspend-on-idle timeout=1")});
+        if (!m_server.waitForStarted(5000) ||
+            !WaitFor([this] { return QFileInfo::exists(socket()) || m_server.state() == QProcess::NotRunning; },
+                     10000) ||
+            m_server.state() == QProcess::NotRunning)
+            return false;
+        qputenv("PULSE_SERVER", "unix:" + socket().toLocal8Bit());
+        return true;
+    }
+
+    // The null sink's state as the server reports it: RUNNING, IDLE or SUSPENDED.
+    QString sinkState() const {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"),
+                    {QStringLiteral("list"), QStringLiteral("sinks"), QStringLiteral("short")});
+        if (!pactl.waitForFinished(5000))
+            return QStringLiteral("unknown");
+        const QStringList fields = QString::fromLocal8Bit(pactl.readAllStandardOutput()).split(u'\t');
+        return fields.size() >= 5 ? fields.at(4).trimmed() : QStringLiteral("unknown");
+    }
+
+private:
+    QString socket() const { return m_dir.filePath(QStringLiteral("native")); }
+
+    QTemporaryDir m_dir;
+    QProcess m_server;
+};
+
+void Summary(const char* what, std::vector<double> values, const char* unit = "ms") {
     if (values.empty()) {
-        std::printf("  %-34s no data\n", what);
+        std::printf("  %-38s no data\n", what);
         return;
     }
     std::sort(values.begin(), values.end());
     const auto at = [&](double q) { return values[size_t(q * double(values.size() - 1) + 0.5)]; };
-    std::printf("  %-34s min %6.2f  median %6.2f  p95 %6.2f  max %6.2f ms  (n=%zu)\n", what, values.front(), at(0.5),
-                at(0.95), values.back(), values.size());
+    std::printf("  %-38s min %6.2f  median %6.2f  p95 %6.2f  max %6.2f %s  (n=%zu)\n", what, values.front(), at(0.5),
+                at(0.95), values.back(), unit, values.size());
 }
 
-bool Measure(const char* name, std::unique_ptr<AudioOutput> output, int presses) {
-    auto record = std::make_shared<Record>();
+using MakeOutput = std::function<std::unique_ptr<AudioOutput>()>;
+
+// One sidetone on a wrapped output, with the keying done to it.
+struct Session {
+    Session(const MakeOutput& make, int restAfterMs)
+        : record(std::make_shared<Record>()),
+          sidetone(SidetoneSettings{true, 600}, std::make_unique<Stopwatch>(make(), record), restAfterMs) {
+        // A sound server may hold a new stream for a while before it plays; Dahdit opens its
+        // stream at start-up, long before the first press, so the measurement waits for that.
+        WaitFor([this] { return record->framesWritten >= 24000; }, 5000);
+    }
+
+    void press(int holdMs) {
+        downs.push_back(Clock::now());
+        sidetone.keyDown();
+        callCost.push_back(Ms(Clock::now() - downs.back()) * 1000.0);
+        SleepMs(holdMs);
+        ups.push_back(Clock::now());
+        sidetone.keyUp();
+    }
+
+    bool waitForRest(int timeoutMs) {
+        return WaitFor([this] { return record->suspends > record->resumes; }, timeoutMs);
+    }
+
+    std::shared_ptr<Record> record;
+    Sidetone sidetone;
     std::vector<Clock::time_point> downs;
     std::vector<Clock::time_point> ups;
     std::vector<double> callCost;
+};
+
+// Press-to-sound while keying and after the stream rested; false when a press went unheard or the
+// stream would not open.
+bool MeasureLatency(const char* name, const MakeOutput& make, SoundServer* server) {
+    std::shared_ptr<Record> keying;
+    std::vector<double> start, stop, cost, afterRest;
+    QString stateWhileResting;
+    bool ok = true;
     {
-        Sidetone sidetone(SidetoneSettings{true, 600}, std::make_unique<Stopwatch>(std::move(output), record));
-        // A sound server may hold a new stream for a while before it plays; Dahdit opens its
-        // stream at start-up, long before the first press, so the measurement waits for that.
-        const Clock::time_point giveUp = Clock::now() + std::chrono::seconds(5);
-        while (record->framesWritten < 24000 && Clock::now() < giveUp)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        for (int i = 0; i < presses; ++i) {
-            // A person keying at about 20 words a minute: dots and dashes, pauses between.
-            std::this_thread::sleep_for(std::chrono::milliseconds(40 + 7 * (i % 5)));
-            Clock::time_point t = Clock::now();
-            sidetone.keyDown();
-            callCost.push_back(Ms(Clock::now() - t) * 1000.0);
-            downs.push_back(t);
-            std::this_thread::sleep_for(std::chrono::milliseconds(i % 3 == 0 ? 180 : 60));
-            t = Clock::now();
-            sidetone.keyUp();
-            ups.push_back(t);
+        Session session(make, Sidetone::RestAfterMs);
+        keying = session.record;
+        if (!keying->opened) {
+            std::printf("%s: the stream did not open\n", name);
+            return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (int i = 0; i < 60; ++i) {
+            // A person keying at about 20 words a minute: dots and dashes, pauses between.
+            SleepMs(40 + 7 * (i % 5));
+            session.press(i % 3 == 0 ? 180 : 60);
+        }
+        SleepMs(100);
+        std::lock_guard<std::mutex> lock(keying->mutex);
+        ok = keying->onsets.size() == session.downs.size() && keying->offsets.size() == session.ups.size();
+        for (size_t i = 0; ok && i < session.downs.size(); ++i) {
+            start.push_back(Ms(keying->onsets[i] - session.downs[i]));
+            stop.push_back(Ms(keying->offsets[i] - session.ups[i]));
+        }
+        cost = session.callCost;
     }
-    // The audio thread has ended with the Sidetone: the record is ours alone now.
-    const std::vector<Clock::time_point>& onsets = record->onsets;
-    const std::vector<Clock::time_point>& offsets = record->offsets;
-    const int bufferFrames = record->bufferFrames;
-    const int rate = record->sampleRate;
-    std::printf("%s: %d Hz, buffer %d frames (%.1f ms), topped up every %d ms\n", name, rate, bufferFrames,
-                rate > 0 ? 1000.0 * bufferFrames / rate : 0.0, Sidetone::PumpIntervalMs);
-    if (onsets.size() != downs.size() || offsets.size() != ups.size()) {
-        std::printf("  %zu presses heard %zu times and ended %zu times: the stream lost samples\n", downs.size(),
-                    onsets.size(), offsets.size());
+    {
+        // A short rest time, then long enough for the server to let the device sleep.
+        Session session(make, 200);
+        for (int i = 0; i < 10 && ok; ++i) {
+            ok = session.waitForRest(3000);
+            SleepMs(1500);
+            if (server && i == 0)
+                stateWhileResting = server->sinkState();
+            const size_t heard = session.record->onsetCount();
+            session.press(60);
+            ok = ok && WaitFor([&] { return session.record->onsetCount() > heard; }, 1000);
+            if (ok) {
+                std::lock_guard<std::mutex> lock(session.record->mutex);
+                afterRest.push_back(Ms(session.record->onsets.back() - session.downs.back()));
+            }
+        }
+    }
+    const int rate = keying->sampleRate;
+    std::printf("%s: %d Hz, buffer %d frames (%.1f ms), topped up every %d ms, rests after %d ms of silence\n", name,
+                rate, keying->bufferFrames, rate > 0 ? 1000.0 * keying->bufferFrames / rate : 0.0,
+                Sidetone::PumpIntervalMs, Sidetone::RestAfterMs);
+    if (!ok) {
+        std::printf("  a press went unheard, or the stream would not rest: the stream lost samples\n");
         return false;
-    }
-    std::vector<double> start;
-    std::vector<double> stop;
-    for (size_t i = 0; i < downs.size(); ++i) {
-        start.push_back(Ms(onsets[i] - downs[i]));
-        stop.push_back(Ms(offsets[i] - ups[i]));
     }
     Summary("press to first sound leaving", start);
     Summary("release to last sound leaving", stop);
-    Summary("keyDown() on the main thread (us)", callCost);
+    Summary("keyDown() on the main thread", cost, "us");
+    Summary("press after a rest to first sound", afterRest);
+    if (server)
+        std::printf("  the null sink while the stream rested: %s\n", qPrintable(stateWhileResting));
     return true;
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long Wakeups() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw + usage.ru_nivcsw;
+}
+
+// The whole process's processor time over 20 s with the key up, once the tone has had time to
+// rest; the main thread only sleeps meanwhile.
+void MeasureIdle(const MakeOutput& make, SoundServer& server) {
+    Session session(make, Sidetone::RestAfterMs);
+    session.press(60);
+    SleepMs(Sidetone::RestAfterMs + 1000);
+    const double cpu = CpuSeconds();
+    const long wakeups = Wakeups();
+    const Clock::time_point begin = Clock::now();
+    SleepMs(20000);
+    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    std::printf("  idle with the key up, over %.0f s from %.1f s after the release: %.2f %% of a core, %.0f "
+                "context switches a second; the null sink %s\n",
+                seconds, (Sidetone::RestAfterMs + 1000) / 1000.0, 100.0 * (CpuSeconds() - cpu) / seconds,
+                double(Wakeups() - wakeups) / seconds, qPrintable(server.sinkState()));
+}
+
+// Rests and wakes the stream again and again: each cycle is a press on a resting stream, which
+// resumes it, and the rest 20 ms after the release. False when a press went unheard or the stream
+// stopped resting; then what the stream did says which.
+bool MeasureTransitions(const MakeOutput& make, int cycles, SoundServer& server) {
+    Session session(make, 20);
+    int heard = 0;
+    bool ok = session.waitForRest(3000);
+    for (int i = 0; i < cycles && ok; ++i) {
+        const size_t before = session.record->onsetCount();
+        const qint64 written = session.record->framesWritten;
+        session.press(15);
+        const bool sounded = WaitFor([&] { return session.record->onsetCount() > before; }, 2000);
+        ok = sounded && session.waitForRest(3000);
+        heard += sounded;
+        if (!ok)
+            std::printf("  press %d %s; %lld frames written since; the null sink %s\n", i + 1,
+                        sounded ? "sounded but the stream did not rest again" : "went unheard",
+                        static_cast<long long>(session.record->framesWritten - written),
+                        qPrintable(server.sinkState()));
+    }
+    std::printf("  %d rests and %d resumes on the server, %d of %d presses heard%s\n", session.record->suspends.load(),
+                session.record->resumes.load(), heard, cycles, ok ? "" : ": the stream stopped following the key");
+    return ok;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int presses = 60;
-    std::printf("Sidetone latency over %d presses; the tone rises and falls over 5 ms, so the last sound\n"
-                "leaves about 5 ms after the fall began.\n\n",
-                presses);
-    bool ok = Measure("Simulated sound card, 10 ms buffer", std::make_unique<SimulatedCard>(10), presses);
-    if (QMediaDevices::defaultAudioOutput().isNull()) {
-        std::printf("\nNo sound device: the real stream was not measured.\n");
-    } else {
-        std::printf("\n");
-        ok = Measure("Default sound device (Qt Multimedia)", SoundCardOutput(), presses) && ok;
+    std::printf("Sidetone latency; the tone rises and falls over 5 ms, so the last sound leaves about 5 ms\n"
+                "after the fall began.\n\n");
+    std::fflush(stdout);
+    bool ok = MeasureLatency(
+        "Simulated sound card, 10 ms buffer", [] { return std::make_unique<SimulatedCard>(10); }, nullptr);
+    std::printf("\n");
+    std::fflush(stdout);
+    {
+        SoundServer server;
+        if (!server.start()) {
+            std::printf("No pulseaudio to start: the real stream was not measured.\n");
+        } else {
+            const MakeOutput card = [] { return SoundCardOutput(); };
+            ok = MeasureLatency("PulseAudio null sink (Qt Multimedia)", card, &server) && ok;
+            std::fflush(stdout);
+            MeasureIdle(card, server);
+            std::fflush(stdout);
+            ok = MeasureTransitions(card, 200, server) && ok;
+        }
     }
-    return ok ? 0 : 1;
+    EndWithoutAudioTeardown(ok ? 0 : 1);
 }

@@ -103,6 +103,7 @@ void Form4::buildControls() {
     header->setSortIndicatorShown(true);
     header->setSortIndicator(m_sortColumn, m_sortOrder);
     ListView1->installEventFilter(this);
+    ListView1->setAccessibleName(QStringLiteral("Current entries"));
 
     m_unavailable = Place(new QLabel(Frame1), "Unavailable", 120, 360, 3855, 2535);
     m_unavailable->setWordWrap(true);
@@ -147,9 +148,9 @@ void Form4::buildControls() {
                          this),
               "Label6", 120, 3240, 7335, 615);
     Label6->setWordWrap(true);
-    QPalette grey = Label6->palette();
-    grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    Label6->setPalette(grey);
+    QPalette quiet = Label6->palette();
+    quiet.setColor(QPalette::WindowText, QuietTextColor(quiet));
+    Label6->setPalette(quiet);
 
     setTabOrder(ListView1, Text1);
     setTabOrder(Text1, Text2);

@@ -26,6 +26,8 @@ void Form5::buildControls() {
     Label1 = Place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
     List1 = Place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Text1->setAccessibleName(QStringLiteral("Database file"));
+    List1->setAccessibleName(QStringLiteral("Code table"));
     // Drawn over the empty list when the database cannot be read, so the reason sits where
     // the tables would be.
     Label2 = Place(new QLabel(Frame2), "Label2", 240, 720, 4335, 840);

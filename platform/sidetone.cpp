@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -61,27 +62,19 @@ public:
     }
 
     bool open() override {
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull())
-            return false;
-        QAudioFormat format;
-        format.setChannelCount(1);
-        format.setSampleFormat(QAudioFormat::Int16);
-        const int preferred = device.preferredFormat().sampleRate();
-        format.setSampleRate(preferred >= 8000 && preferred <= 192000 ? preferred : kDefaultRate);
-        if (!device.isFormatSupported(format))
-            return false;
-        m_sink = std::make_unique<QAudioSink>(device, format);
-        m_sink->setBufferSize(format.bytesForDuration(qint64(m_bufferMs) * 1000));
-        m_io = m_sink->start();
-        if (!m_io || failed()) {
-            m_sink.reset();
-            m_io = nullptr;
-            return false;
-        }
-        m_rate = format.sampleRate();
-        m_bufferFrames = format.framesForBytes(m_sink->bufferSize());
-        return true;
+        // Qt names its connection to a PulseAudio sound server "QtPulseAudio:" and the process
+        // id, so a mixer would list a stranger at every start and forget the tone's volume.
+        // libpulse reads these properties from the environment when Qt connects, which happens
+        // in the first calls below; they go again at once, so that programs Dahdit starts (the
+        // readme's editor) do not take Dahdit's name. A user's own override is left alone.
+        static const char kOverride[] = "PULSE_PROP_OVERRIDE";
+        const bool naming = !qEnvironmentVariableIsSet(kOverride);
+        if (naming)
+            qputenv(kOverride, "application.name='Dahdit' application.icon_name='dahdit'");
+        const bool opened = openSink();
+        if (naming)
+            qunsetenv(kOverride);
+        return opened;
     }
     int sampleRate() const override { return m_rate; }
     int bufferFrames() const override { return m_bufferFrames; }
@@ -93,8 +86,52 @@ public:
     void write(const qint16* samples, int frames) override {
         m_io->write(reinterpret_cast<const char*>(samples), qint64(frames) * qint64(sizeof(qint16)));
     }
+    void suspend() override { m_sink->suspend(); }
+    // Qt 6.4's PulseAudio sink also takes its state from the server's callbacks, and one that
+    // comes while the stream is paused (the end of a drain Qt starts itself after an underrun)
+    // leaves it believing the stream plays: its resume() then does nothing, and the stream stays
+    // paused and takes no more samples. Only a resume that unpauses makes the sink active, so the
+    // stream is paused and resumed until one does.
+    void resume() override {
+        m_unpaused = false;
+        for (int attempt = 0; attempt < 3 && !m_unpaused; ++attempt) {
+            if (m_sink->state() != QAudio::SuspendedState)
+                m_sink->suspend();
+            m_sink->resume();
+        }
+    }
 
 private:
+    bool openSink() {
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        if (device.isNull())
+            return false;
+        QAudioFormat format;
+        format.setChannelCount(1);
+        format.setSampleFormat(QAudioFormat::Int16);
+        const int preferred = device.preferredFormat().sampleRate();
+        format.setSampleRate(preferred >= 8000 && preferred <= 192000 ? preferred : kDefaultRate);
+        if (!device.isFormatSupported(format))
+            return false;
+        m_sink = std::make_unique<QAudioSink>(device, format);
+        // The server's callbacks only ever make the sink idle, on their own thread; active it
+        // becomes on this thread, when a write or a resume goes through.
+        QObject::connect(m_sink.get(), &QAudioSink::stateChanged, m_sink.get(), [this](QAudio::State state) {
+            if (state == QAudio::ActiveState)
+                m_unpaused = true;
+        });
+        m_sink->setBufferSize(format.bytesForDuration(qint64(m_bufferMs) * 1000));
+        m_io = m_sink->start();
+        if (!m_io || failed()) {
+            m_sink.reset();
+            m_io = nullptr;
+            return false;
+        }
+        m_rate = format.sampleRate();
+        m_bufferFrames = format.framesForBytes(m_sink->bufferSize());
+        return true;
+    }
+
     // An underrun is not a failure: the next write starts the stream again.
     bool failed() const {
         const QAudio::Error error = m_sink->error();
@@ -104,6 +141,7 @@ private:
     const int m_bufferMs;
     std::unique_ptr<QAudioSink> m_sink;
     QIODevice* m_io = nullptr; // owned by m_sink
+    std::atomic<bool> m_unpaused{false};
     int m_rate = kDefaultRate;
     int m_bufferFrames = 0;
 };
@@ -127,13 +165,19 @@ void ToneGenerator::setSampleRate(int sampleRate) {
     m_rampStep = std::min(m_rampStep, m_rampFrames);
 }
 
+// Sequentially consistent, as is the audio thread's look at them before it rests: see
+// Sidetone::AudioThread::rest().
 void ToneGenerator::keyDown() {
-    m_presses.fetch_add(1, std::memory_order_release);
-    m_keyDown.store(true, std::memory_order_release);
+    m_presses.fetch_add(1);
+    m_keyDown.store(true);
 }
 
 void ToneGenerator::keyUp() {
-    m_keyDown.store(false, std::memory_order_release);
+    m_keyDown.store(false);
+}
+
+bool ToneGenerator::silent() const {
+    return !m_keyDown.load() && m_presses.load() == m_pressesSeen && !m_tapPending && m_rampStep == 0;
 }
 
 void ToneGenerator::fill(qint16* samples, int frames) {
@@ -185,12 +229,24 @@ std::unique_ptr<AudioOutput> SoundCardOutput(int bufferMs) {
     return std::make_unique<QtSoundCard>(bufferMs);
 }
 
+// Everything that touches the output, Qt Multimedia included, runs on this thread: the stream is
+// opened, fed, paused, resumed and closed here, and the key's thread only flips the generator's
+// flags and, when the stream rests, queues a wake-up.
 class Sidetone::AudioThread : public QThread {
 public:
-    AudioThread(int hz, std::unique_ptr<AudioOutput> output)
-        : generator(kDefaultRate, hz), m_output(std::move(output)) {}
+    AudioThread(int hz, std::unique_ptr<AudioOutput> output, int restAfterMs)
+        : generator(kDefaultRate, hz), m_output(std::move(output)), m_restAfterMs(restAfterMs) {
+        m_waker.moveToThread(this);
+    }
 
     ToneGenerator generator;
+
+    // On the key's thread, after the press is counted.
+    void wakeForPress() {
+        if (m_resting.load())
+            QMetaObject::invokeMethod(
+                &m_waker, [this] { resume(); }, Qt::QueuedConnection);
+    }
 
 protected:
     void run() override {
@@ -201,19 +257,24 @@ protected:
         }
         if (opened && !isInterruptionRequested()) {
             generator.setSampleRate(m_output->sampleRate());
+            m_restFrames = qint64(m_restAfterMs) * m_output->sampleRate() / 1000;
             m_buffer.resize(size_t(std::max(256, m_output->bufferFrames())));
             QTimer timer;
             timer.setTimerType(Qt::PreciseTimer);
             timer.setInterval(PumpIntervalMs);
+            m_pumpTimer = &timer;
             // The interruption check also catches a quit() that came before the loop ran.
             QObject::connect(&timer, &QTimer::timeout, &timer, [this] {
                 if (isInterruptionRequested() || !pump())
                     exit();
+                else if (m_silentFrames >= m_restFrames)
+                    rest();
             });
             if (pump()) {
                 timer.start();
                 exec();
             }
+            m_pumpTimer = nullptr;
         }
         m_output.reset(); // the stream closes on the thread that opened it
     }
@@ -228,21 +289,57 @@ private:
             const int frames = std::min(free, int(m_buffer.size()));
             generator.fill(m_buffer.data(), frames);
             m_output->write(m_buffer.data(), frames);
+            m_silentFrames = generator.silent() ? m_silentFrames + frames : 0;
             free -= frames;
         }
         return true;
     }
 
+    // The tone has been silent for the rest time: the pump stops and the stream pauses. A press
+    // counted before wakeForPress() looks at m_resting, and m_resting is set before the look at
+    // the generator here, so either this sees the press and keeps pumping, or the press sees
+    // the rest and queues resume(); never neither.
+    void rest() {
+        m_resting.store(true);
+        if (!generator.silent()) {
+            m_resting.store(false);
+            return;
+        }
+        m_pumpTimer->stop();
+        m_output->suspend();
+    }
+
+    // Queued by a press while the stream rests; a press that finds the stream awake after all
+    // queues it too, and then it does nothing.
+    void resume() {
+        if (!m_resting.load() || !m_pumpTimer)
+            return;
+        m_output->resume();
+        m_silentFrames = 0;
+        m_resting.store(false);
+        if (!pump()) {
+            exit();
+            return;
+        }
+        m_pumpTimer->start();
+    }
+
     std::unique_ptr<AudioOutput> m_output;
+    const int m_restAfterMs;
+    QObject m_waker; // lives on this thread: what is queued to it runs here
+    QTimer* m_pumpTimer = nullptr;
     std::vector<qint16> m_buffer;
+    qint64 m_restFrames = 0;
+    qint64 m_silentFrames = 0;
+    std::atomic<bool> m_resting{false};
 };
 
-Sidetone::Sidetone(const SidetoneSettings& settings, std::unique_ptr<AudioOutput> output) {
+Sidetone::Sidetone(const SidetoneSettings& settings, std::unique_ptr<AudioOutput> output, int restAfterMs) {
     if (!settings.enabled)
         return;
     if (!output)
         output = SoundCardOutput();
-    m_thread = new AudioThread(settings.hz, std::move(output));
+    m_thread = new AudioThread(settings.hz, std::move(output), restAfterMs);
     m_thread->setObjectName(QStringLiteral("Sidetone"));
     m_thread->start(QThread::HighestPriority);
 }
@@ -259,11 +356,18 @@ Sidetone::~Sidetone() {
 }
 
 void Sidetone::keyDown() {
-    if (m_thread)
+    if (m_thread) {
         m_thread->generator.keyDown();
+        m_thread->wakeForPress();
+    }
 }
 
 void Sidetone::keyUp() {
     if (m_thread)
         m_thread->generator.keyUp();
+}
+
+void EndWithoutAudioTeardown(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

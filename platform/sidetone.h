@@ -4,7 +4,9 @@
 //
 // ToneGenerator makes the samples; Sidetone runs it on an audio thread of its own that keeps a
 // short output buffer topped up, so the main window only flips a flag on press and release and
-// never waits for the sound card. Without a sound device, or when it fails, the tone is silent
+// never waits for the sound card. After a few seconds of silence the thread pauses the stream and
+// sleeps, so that a resting key costs no processor time and the sound server may let the device
+// sleep; the next press wakes it. Without a sound device, or when it fails, the tone is silent
 // and keying goes on exactly as before.
 
 #include <QString>
@@ -29,6 +31,9 @@ public:
     void keyDown();
     void keyUp();
     void fill(qint16* samples, int frames);
+    // True while the generator makes silence and no press waits to be heard; asked on the
+    // thread that fills.
+    bool silent() const;
 
     int sampleRate() const { return m_sampleRate; }
     int rampFrames() const { return m_rampFrames; }
@@ -75,6 +80,10 @@ public:
     // How many frames can be written now without waiting; negative when the stream has failed.
     virtual int framesFree() = 0;
     virtual void write(const qint16* samples, int frames) = 0;
+    // Pauses the stream while the key rests, so that the sound server need not ask for samples
+    // and may let the device sleep; resume() plays on from where it stopped.
+    virtual void suspend() {}
+    virtual void resume() {}
 };
 
 // The default sound device through Qt Multimedia, with a buffer of about bufferMs.
@@ -82,8 +91,12 @@ std::unique_ptr<AudioOutput> SoundCardOutput(int bufferMs = 10);
 
 class Sidetone {
 public:
+    // How long the tone is silent before the stream rests.
+    static constexpr int RestAfterMs = 3000;
+
     // A disabled sidetone does nothing at all. Without an output given, the sound card is used.
-    explicit Sidetone(const SidetoneSettings& settings, std::unique_ptr<AudioOutput> output = nullptr);
+    explicit Sidetone(const SidetoneSettings& settings, std::unique_ptr<AudioOutput> output = nullptr,
+                      int restAfterMs = RestAfterMs);
     ~Sidetone();
     Sidetone(const Sidetone&) = delete;
     Sidetone& operator=(const Sidetone&) = delete;
@@ -99,3 +112,9 @@ private:
     class AudioThread;
     AudioThread* m_thread = nullptr; // owned; left running on purpose if it will not stop
 };
+
+// Ends the process at once with status, skipping the global destructors. Qt Multimedia 6.4 closes
+// its connections to a PulseAudio server in those without the lock that guards them, while each
+// connection's own thread may still be reading from the server, and libpulse then now and then
+// aborts the process on its way out. Call it once everything the program owns is closed.
+[[noreturn]] void EndWithoutAudioTeardown(int status);

@@ -1,6 +1,8 @@
 #include "widgets.h"
 
+#include <QColor>
 #include <QIcon>
+#include <QPalette>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
@@ -9,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <cmath>
 
 namespace {
 
@@ -162,4 +165,40 @@ bool ReplaceText(QPlainTextEdit* box, const QString& text) {
     }
     emit box->textChanged();
     return true;
+}
+
+namespace {
+
+// Relative luminance and contrast ratio as the accessibility guidelines define them.
+double Luminance(const QColor& colour) {
+    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b) {
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor Mix(const QColor& from, const QColor& to, double share) {
+    auto mix = [share](double a, double b) { return a + (b - a) * share; };
+    return QColor::fromRgbF(float(mix(from.redF(), to.redF())), float(mix(from.greenF(), to.greenF())),
+                            float(mix(from.blueF(), to.blueF())));
+}
+
+} // namespace
+
+QColor QuietTextColor(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    const QColor text = palette.color(QPalette::WindowText);
+    // The placeholder colour is often half transparent: what the eye sees is it over the window.
+    const QColor placeholder = palette.color(QPalette::PlaceholderText);
+    const QColor quiet = Mix(window, QColor(placeholder.rgb()), placeholder.alphaF());
+    for (int step = 0; step < 20; ++step) {
+        const QColor candidate = Mix(quiet, text, step / 20.0);
+        if (Contrast(candidate, window) >= 4.5)
+            return candidate;
+    }
+    return text;
 }

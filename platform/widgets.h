@@ -3,7 +3,9 @@
 #include <QRect>
 #include <QString>
 
+class QColor;
 class QIcon;
+class QPalette;
 class QPlainTextEdit;
 class QWidget;
 
@@ -62,3 +64,8 @@ QString BoxText(const QPlainTextEdit* box);
 // end, when the text grew there). textChanged is raised once when the text differs; the result
 // tells whether it did.
 bool ReplaceText(QPlainTextEdit* box, const QString& text);
+
+// A text colour quieter than the window text that still reads at the 4.5:1 contrast asked of
+// body text: the palette's placeholder colour where it reaches that against the window, else
+// that colour moved towards the window text just far enough.
+QColor QuietTextColor(const QPalette& palette);

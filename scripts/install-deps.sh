@@ -17,6 +17,10 @@ test)
     xvfb xauth xdotool xclip x11-utils libx11-6 python3
     # the fuzzers: clang with libFuzzer and its sanitizers
     clang libclang-rt-14-dev
+    # the screen reader case walks the AT-SPI tree
+    dbus-daemon at-spi2-core python3-pyatspi
+    # bench_sidetone plays to a sound server of its own
+    pulseaudio pulseaudio-utils
     # the formatting check (make check-format), with Debian 12's clang-format 14
     clang-format
     # making and checking the packages: dpkg-shlibdeps, cpack's ELF check, lintian, the metadata

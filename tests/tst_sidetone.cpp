@@ -62,7 +62,9 @@ int LastSound(const Samples& s) {
 struct Probe {
     bool opens = true;
     std::atomic<bool> opened{false}, closed{false}, fail{false}, sounding{false}; // sounding: in the last write
-    std::atomic<int> writes{0};
+    std::atomic<int> writes{0}, soundingWrites{0}, suspends{0}, resumes{0};
+    std::atomic<int> silenceBeforeRest{0}; // frames of silence written before the last suspend
+    std::atomic<bool> fedWhileSuspended{false};
 };
 
 struct FakeOutput : AudioOutput {
@@ -74,12 +76,28 @@ struct FakeOutput : AudioOutput {
     }
     int sampleRate() const override { return 8000; }
     int bufferFrames() const override { return 80; }
-    int framesFree() override { return m_probe.fail ? -1 : 16; }
+    int framesFree() override {
+        m_probe.fedWhileSuspended = m_probe.fedWhileSuspended || m_suspended;
+        return m_probe.fail ? -1 : 16;
+    }
     void write(const qint16* samples, int frames) override {
         m_probe.sounding = std::any_of(samples, samples + frames, [](qint16 s) { return s != 0; });
+        m_silence = m_probe.sounding ? 0 : m_silence + frames;
+        m_probe.soundingWrites += m_probe.sounding;
         ++m_probe.writes;
     }
+    void suspend() override {
+        m_suspended = true;
+        m_probe.silenceBeforeRest = m_silence;
+        ++m_probe.suspends;
+    }
+    void resume() override {
+        m_suspended = false;
+        ++m_probe.resumes;
+    }
     Probe& m_probe;
+    bool m_suspended = false;
+    int m_silence = 0;
 };
 
 } // namespace
@@ -95,6 +113,7 @@ private slots:
     void soundsAtTheSetPitch();
     void rampsWithoutClicks();
     void audioThreadFollowsTheKey();
+    void streamRestsWhileTheKeyIsUp();
     void keyingIsUnchangedByTheTone();
 };
 
@@ -230,6 +249,36 @@ void TestSidetone::audioThreadFollowsTheKey() {
     QVERIFY(!off.opened);
     QCOMPARE(none.writes.load(), 0);
     QVERIFY(MessageBox::takeShown().isEmpty());
+}
+
+void TestSidetone::streamRestsWhileTheKeyIsUp() {
+    // The rest time is counted in samples written, the stand-in's clock: 20 ms at 8000 Hz is
+    // 160 frames, give or take the 16 of one write.
+    Probe probe;
+    auto restedOnTime = [&probe] { return std::abs(probe.silenceBeforeRest - 160) <= 16; };
+    Sidetone sidetone(SidetoneSettings{true, 1000}, std::make_unique<FakeOutput>(probe), 20);
+    QTRY_COMPARE(probe.suspends.load(), 1);
+    QVERIFY2(restedOnTime(), qPrintable(QString::number(probe.silenceBeforeRest)));
+
+    // A press wakes it and sounds; held for several rest times, it does not rest.
+    sidetone.keyDown();
+    QTRY_VERIFY(probe.sounding);
+    QCOMPARE(probe.resumes.load(), 1);
+    const int writes = probe.writes;
+    QTRY_VERIFY(probe.writes > writes + 40);
+    QCOMPARE(probe.suspends.load(), 1);
+    sidetone.keyUp();
+    QTRY_COMPARE(probe.suspends.load(), 2);
+    QVERIFY2(restedOnTime(), qPrintable(QString::number(probe.silenceBeforeRest)));
+
+    // A press over before the thread wakes is still heard, and nothing fed the paused stream.
+    const int sounded = probe.soundingWrites;
+    sidetone.keyDown();
+    sidetone.keyUp();
+    QTRY_COMPARE(probe.suspends.load(), 3);
+    QCOMPARE(probe.resumes.load(), 2);
+    QVERIFY(probe.soundingWrites > sounded);
+    QVERIFY(!probe.fedWhileSuspended);
 }
 
 void TestSidetone::keyingIsUnchangedByTheTone() {

@@ -64,6 +64,9 @@ void Form3::buildControls() {
     Combo1->setInsertPolicy(QComboBox::NoInsert); // the list only offers choices
     Combo1->addItems({QStringLiteral(".txt"), QStringLiteral(".mrs")});
     Combo1->setCurrentIndex(0);
+    Label1->setBuddy(Text1);
+    Label2->setBuddy(Text2);
+    Combo1->setAccessibleName(QStringLiteral("Extension"));
     Command1 = Place(new QPushButton(QStringLiteral("Save"), this), "Command1", 1920, 960, 1215, 375);
     Command1->setDefault(true);
     Command2 = Place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3240, 960, 1215, 375);
