@@ -38,8 +38,7 @@ for line in Exec=dahdit Icon=dahdit Type=Application; do
 done
 ! command -v desktop-file-validate >/dev/null || desktop-file-validate "$entry" || fail "the menu entry does not validate"
 # Nothing of the build tree may be needed at run time.
-if readelf -d "$root/lib/dahdit/dahdit" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then
+! readelf -d "$root/lib/dahdit/dahdit" | grep -E 'R(UN)?PATH' | grep -qF "$build" ||
     fail "the program still looks for libraries in the build folder"
-fi
 python3 "$(dirname "$0")/e2e/run_e2e.py" "$root/bin" exit_ends_the_program_with_every_window_open ||
     fail "the unpacked program did not work"

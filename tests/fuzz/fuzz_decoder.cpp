@@ -24,11 +24,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-    if (size == 0)
-        return 0;
     // Mostly keyed-looking buffers (dots, dashes, spaces), sometimes any text at all.
     QString buffer;
-    if (bytes[0] & 1) {
+    if (size > 0 && (bytes[0] & 1)) {
         buffer = QString::fromUtf8(reinterpret_cast<const char*>(bytes + 1), qsizetype(size - 1));
     } else {
         for (size_t i = 1; i < size; ++i)
