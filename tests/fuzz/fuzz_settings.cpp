@@ -1,6 +1,6 @@
 // Fuzzes the settings file: any bytes as the file, then one read and one write.
-// Properties: nothing crashes; a read returns at most 254 characters; a write changes the file
-// within one line, or adds the key (and its section); a read after a write returns the value
+// Properties: nothing crashes; a read returns at most 254 characters; a write changes a value
+// within its line, or adds the key (and its section); a read after a write returns the value
 // exactly; a value too long to store is refused and leaves the file as it was.
 #include "settingsfile.h"
 
@@ -45,9 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (!written && after != before)
         abort();
 
-    // The bytes before and after the change are kept. What was taken out lies within one line
-    // (its line end aside); what was put in is at most the line end a last line lacked, a section
-    // and the key's line.
+    // The bytes around the change are kept: a value replaced in place, within its line, or the key's
+    // line inserted, with at most a section before it and the line end a last line lacked.
     const qsizetype shorter = qMin(before.size(), after.size());
     qsizetype prefix = 0;
     while (prefix < shorter && before[prefix] == after[prefix])
@@ -55,11 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     qsizetype suffix = 0;
     while (suffix < shorter - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
         ++suffix;
-    QByteArray removed = before.mid(prefix, before.size() - prefix - suffix);
-    while (removed.endsWith('\n') || removed.endsWith('\r'))
-        removed.chop(1);
+    const QByteArray removed = before.mid(prefix, before.size() - prefix - suffix);
     const QByteArray added = after.mid(prefix, after.size() - prefix - suffix);
-    if (written && (lineEnds(removed) > 0 || lineEnds(added) > 6))
+    const bool inPlace = lineEnds(removed) == 0 && lineEnds(added) == 0;
+    if (written && !inPlace && !(removed.isEmpty() && lineEnds(added) <= 6))
         abort();
 
     if (written && SettingsFile::read(path, section, key, QStringLiteral("default")) != value)
