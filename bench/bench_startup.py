@@ -15,7 +15,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import Dahdit  # noqa: E402
+from run_e2e import Dahdit  # noqa: E402
 
 
 def vm_hwm_kib(pid):
@@ -50,16 +50,13 @@ def main(argv):
         print(__doc__)
         return 2
     runs = int(argv[2]) if len(argv) > 2 else 20
-    app = Dahdit(argv[1])
-    try:
+    with Dahdit(argv[1]) as app:
         one_run(app)  # the first run fills the file cache; it is not counted
         times, peaks = [], []
         for _ in range(runs):
             shown, peak = one_run(app)
             times.append(shown)
             peaks.append(peak)
-    finally:
-        app.stop()
     print("start-up to main window shown, %d runs: median %.0f ms, min %.0f ms, max %.0f ms" %
           (runs, statistics.median(times), min(times), max(times)))
     print("peak resident memory (VmHWM) once shown: median %.1f MiB, max %.1f MiB" %

@@ -4,23 +4,14 @@
 # checked. With --install, as root on a machine the check may change (CI), it is then
 # installed with apt-get as a user would, worked under a virtual X display by an unprivileged
 # user (tests/e2e, case installed_package), and removed again.
-#
 #   tests/tst_deb.sh BUILD_DIR [--install]
 set -euo pipefail
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 build=${1:?usage: tst_deb.sh BUILD_DIR [--install]}
-install=${2:-}
-here=$(cd "$(dirname "$0")" && pwd)
 for tool in cpack dpkg-deb dpkg-shlibdeps file lintian appstreamcli desktop-file-validate; do
-    command -v "$tool" >/dev/null || {
-        echo "SKIP: $tool is not installed (scripts/install-deps.sh test installs it)"
-        exit 77
-    }
+    command -v "$tool" >/dev/null || { echo "SKIP: no $tool (scripts/install-deps.sh test installs it)"; exit 77; }
 done
 
 work=$(mktemp -d)
@@ -44,28 +35,24 @@ for file in usr/bin/dahdit usr/lib/dahdit/dahdit usr/share/dahdit/dahdit_db.mdb 
     [ -e "$root/$file" ] || fail "the package lacks /$file"
 done
 [ ! -e "$root/usr/lib/dahdit/portable" ] || fail "the installed program folder is marked portable"
-dpkg-deb -f "$deb" Depends | grep -qw qt6-qpa-plugins || fail "qt6-qpa-plugins is not a dependency"
-dpkg-deb -f "$deb" Depends | grep -qw libqt6widgets6 || fail "the libraries' packages are not dependencies"
-dpkg-deb -f "$deb" Recommends | grep -qw qt6-wayland || fail "qt6-wayland is not recommended"
+for field in Depends:qt6-qpa-plugins Depends:libqt6widgets6 Recommends:qt6-wayland; do
+    dpkg-deb -f "$deb" "${field%%:*}" | grep -qw "${field#*:}" || fail "${field%%:*} lacks ${field#*:}"
+done
 desktop-file-validate "$root/usr/share/applications/io.github.dahdit.Dahdit.desktop" ||
     fail "the menu entry does not validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.dahdit.Dahdit.metainfo.xml" ||
     fail "the AppStream metadata does not validate"
 
-if [ "$install" != "--install" ]; then
-    echo "PASS (not installed: give --install to install, work and remove it)"
-    exit 0
-fi
+[ "${2:-}" = --install ] || { echo "PASS (not installed: give --install to install, work and remove it)"; exit 0; }
 [ "$(id -u)" -eq 0 ] || fail "--install needs root"
-if dpkg-query -W -f='${Status}' dahdit 2>/dev/null | grep -q "install ok installed"; then
+! dpkg-query -W -f='${Status}' dahdit 2>/dev/null | grep -q "install ok installed" ||
     fail "dahdit is installed already; this check leaves such a system alone"
-fi
 # As a user would: the dependencies and recommendations come from the archive.
 apt-get update -qq
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 ||
     { cat "$work/apt.log"; fail "apt-get could not install the package"; }
 trap 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge dahdit >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-python3 "$here/e2e/run_e2e.py" /usr/bin installed_package || fail "the installed program did not work"
+python3 "$(dirname "$0")/e2e/run_e2e.py" /usr/bin installed_package || fail "the installed program did not work"
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge dahdit >"$work/apt.log" 2>&1 ||
     { cat "$work/apt.log"; fail "apt-get could not remove the package"; }
 [ ! -e /usr/lib/dahdit ] && [ ! -e /usr/share/dahdit ] || fail "files are left behind after the removal"
