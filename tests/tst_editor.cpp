@@ -33,12 +33,6 @@ struct Folder : ProgramFolder {
     const QString db = file("dahdit_db.mdb");
 };
 
-template <typename T = QWidget> T* child(const QWidget& form, const char* name) {
-    T* control = form.findChild<T*>(QLatin1String(name));
-    if (!control)
-        qFatal("no control %s", name);
-    return control;
-}
 QTreeWidget* list(const Form4& form) {
     return child<QTreeWidget>(form, "ListView1");
 }
@@ -92,31 +86,18 @@ QStringList stored(const QString& dbPath) {
     return out;
 }
 
-// The message boxes shown since the last look, each as "title|style|text".
-QStringList shown() {
-    QStringList out;
-    for (const auto& box : MessageBox::takeShown())
-        out << box.title + '|' + QString::number(box.style) + '|' + box.text;
-    return out;
-}
-
 // One store failure, told in the editor's own title: what was not done, then why.
 void expectFailure(const QString& lead, const QString& cause) {
-    const QStringList boxes = shown();
+    const QStringList boxes = Shown();
     QVERIFY2(boxes.size() == 1 && boxes[0].startsWith("Dahdit Database Editor|16|" + lead) && boxes[0].contains(cause),
              qPrintable(boxes.join('\n')));
 }
 
 } // namespace
 
-class TestEditor : public QObject {
+class TestEditor : public WindowTest {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        MessageBox::takeShown();
-        QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    }
     void saysWhyItCannotOpen();
     void refusesBadEntries_data();
     void refusesBadEntries();
@@ -147,7 +128,7 @@ void TestEditor::saysWhyItCannotOpen() {
     folder.writeFile("settings.ini", "[main]\ndb_path=" + folder.file("notes.txt").toUtf8() + "\n");
     folder.writeFile("notes.txt", "not a database, just some words that fill more than a header would");
     expectUnavailable("not an SQLite database");
-    QVERIFY(shown().isEmpty());
+    QVERIFY(Shown().isEmpty());
 }
 
 void TestEditor::refusesBadEntries_data() {
@@ -184,7 +165,7 @@ void TestEditor::refusesBadEntries() {
     if (!editing.isEmpty())
         form.ListView1_ItemClick(row(form, editing));
     enter(form, signal, code);
-    QCOMPARE(shown(), QStringList("Error|48|" + message));
+    QCOMPARE(Shown(), QStringList("Error|48|" + message));
     // Nothing stored, and the window as it was, typed texts included.
     QCOMPARE(stored(folder.db), kStored);
     QCOMPARE(state(form), (editing.isEmpty() ? u"Add|"_s : u"Edit 1|"_s) + signal + '|' + code);
@@ -199,7 +180,7 @@ void TestEditor::addsEditsAndRemoves() {
     const CodeRows fine = {{"  Q1 ", " -.-.-... "}, {"e", "..-.."}, {"o'clock", "-'-"}, {"two words", "dah dit"}};
     for (const auto& [signal, code] : fine) {
         enter(form, signal, code);
-        QVERIFY(shown().isEmpty() && state(form) == kFresh);
+        QVERIFY(Shown().isEmpty() && state(form) == kFresh);
     }
     QCOMPARE(stored(folder.db), kStored + QStringList({"-.-.-...=Q1", "..-..=e", "-'-=o'clock", "dah dit=two words"}));
     QCOMPARE(caption(form, "Frame1"), u"Current entries (9)"_s);
@@ -213,27 +194,27 @@ void TestEditor::addsEditsAndRemoves() {
     form.ListView1_ItemClick(row(form, "B"));
     QCOMPARE(state(form), u"Edit 1|B|-..."_s);
     form.Command1_Click();
-    QVERIFY(shown().isEmpty() && state(form) == kFresh);
+    QVERIFY(Shown().isEmpty() && state(form) == kFresh);
     form.ListView1_ItemClick(row(form, "B"));
     enter(form, " b2 ", "-... ");
-    QVERIFY(shown().isEmpty() && state(form) == kFresh && row(form, "b2") && !row(form, "B"));
+    QVERIFY(Shown().isEmpty() && state(form) == kFresh && row(form, "b2") && !row(form, "B"));
     QCOMPARE(stored(folder.db).first(), u"-...=b2"_s);
 
     // Remove asks first: Cancel keeps the entry and what was typed, OK removes it. In new-entry
     // mode there is nothing to remove.
     form.Command2_Click();
-    QVERIFY(shown().isEmpty());
+    QVERIFY(Shown().isEmpty());
     const QStringList confirm = {u"Confirm Removal|33|Are you sure you want to remove this entry?"_s};
     form.ListView1_ItemClick(row(form, "c"));
     type(form, "changed", "--");
     MessageBox::setNextAnswer(MessageBox::Cancel);
     form.Command2_Click();
-    QCOMPARE(shown(), confirm);
+    QCOMPARE(Shown(), confirm);
     QCOMPARE(state(form), u"Edit 3|changed|--"_s);
     QVERIFY(stored(folder.db).contains("-.-.=c"));
     MessageBox::setNextAnswer(MessageBox::Ok);
     form.Command2_Click();
-    QCOMPARE(shown(), confirm);
+    QCOMPARE(Shown(), confirm);
     QVERIFY(state(form) == kFresh && !row(form, "c") && !stored(folder.db).contains("-.-.=c"));
     QCOMPARE(caption(form, "Frame1"), u"Current entries (8)"_s);
 
@@ -241,7 +222,7 @@ void TestEditor::addsEditsAndRemoves() {
     form.ListView1_ItemClick(row(form, "A"));
     type(form, "Z", "--..");
     form.Command3_Click();
-    QVERIFY(state(form) == kFresh && shown().isEmpty() && stored(folder.db).size() == 8);
+    QVERIFY(state(form) == kFresh && Shown().isEmpty() && stored(folder.db).size() == 8);
     // From the keyboard: arrows only move the highlight; Enter on the list, either key, chooses
     // and presses no button. Esc is Cancel while Cancel is shown; without it, Esc does nothing
     // (the window stays open and keeps what was typed). Enter in a box presses Add.
@@ -260,13 +241,13 @@ void TestEditor::addsEditsAndRemoves() {
     QTest::keyClick(child(form, "Text1"), Qt::Key_Escape);
     QVERIFY(form.isVisible() && state(form) == "Add|K|-.-" && stored(folder.db).size() == 8);
     QTest::keyClick(child(form, "Text2"), Qt::Key_Return);
-    QVERIFY(shown().isEmpty() && state(form) == kFresh && stored(folder.db).last() == "-.-=K");
+    QVERIFY(Shown().isEmpty() && state(form) == kFresh && stored(folder.db).last() == "-.-=K");
 
     // Long texts are stored whole, and come back whole for editing.
     const QString longSignal(40000, u'w');
     const QString longCode = QString(40000, u'-') + u'.';
     enter(form, longSignal, longCode);
-    QVERIFY(shown().isEmpty() && stored(folder.db).last() == longCode + '=' + longSignal);
+    QVERIFY(Shown().isEmpty() && stored(folder.db).last() == longCode + '=' + longSignal);
     form.ListView1_ItemClick(row(form, longSignal));
     QVERIFY(state(form) == "Edit 11|" + longSignal + '|' + longCode);
 }
@@ -282,12 +263,12 @@ void TestEditor::worksOnTheRowChosen() {
     QCOMPARE(state(form), u"Edit 6|B|--.."_s);
     MessageBox::setNextAnswer(MessageBox::Ok);
     form.Command2_Click();
-    shown();
+    Shown();
     QCOMPARE(stored(folder.db), kStored + QStringList("...="));
     form.ListView1_ItemClick(byCode("..."));
     QCOMPARE(state(form), u"Edit 7||..."_s);
     enter(form, "S", "...");
-    QVERIFY(shown().isEmpty());
+    QVERIFY(Shown().isEmpty());
     QCOMPARE(stored(folder.db), kStored + QStringList("...=S"));
 }
 
@@ -362,7 +343,7 @@ void TestEditor::keepsTypedTextsWhenTheStoreFails() {
         enter(form, "A", ".-.-");
         expectFailure("The entry was not saved.", "is read-only");
         form.Command2_Click();
-        const QStringList boxes = shown(); // the confirmation, then the failure
+        const QStringList boxes = Shown(); // the confirmation, then the failure
         QVERIFY2(boxes.size() == 2 && boxes[1].contains("|The entry was not removed."), qPrintable(boxes.join('\n')));
         QVERIFY(state(form) == "Edit 2|A|.-.-" && caption(form, "Frame1") == "Current entries (5)");
     }
@@ -394,7 +375,7 @@ void TestEditor::mainWindowDecodesWithTheEditorsChanges() {
     const auto* output = main.findChild<QPlainTextEdit*>("Text2");
 
     enter(editor, "Q1", "-.-.-...");
-    QVERIFY(shown().isEmpty());
+    QVERIFY(Shown().isEmpty());
     key("-.-.-...");
     QCOMPARE(output->toPlainText(), u"Q1"_s);
     // Edited in the editor, the entry decodes to its new text at the next decode.
