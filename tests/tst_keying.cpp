@@ -200,28 +200,20 @@ void TestKeying::decodesTheBuffer_data() {
     QTest::addColumn<QString>("buffer");
     QTest::addColumn<QString>("output");
     QTest::addColumn<int>("errors");
-    QTest::newRow("empty") << ""
-                           << "" << 0;
-    QTest::newRow("one symbol still keyed") << "...---"
-                                            << "" << 0;
-    QTest::newRow("one closed symbol") << ".- "
-                                       << "A" << 0;
-    QTest::newRow("the last symbol still keyed") << ".- -... -.-."
-                                                 << "AB" << 0;
-    QTest::newRow("unknown symbol") << "........ "
-                                    << "" << 1;
-    QTest::newRow("two spaces make an empty symbol") << ".-  -... "
-                                                     << "AB" << 1;
-    QTest::newRow("leading space") << " .- "
-                                   << "A" << 1;
-    QTest::newRow("a line break does not split") << ".-\n-... "
-                                                 << "" << 1;
-    QTest::newRow("a no-break space does not split") << ".-\u00A0-... .- "
-                                                     << "A" << 1;
-    QTest::newRow("letters and digits") << "SOS 12 "
-                                        << "" << 2;
-    QTest::newRow("a quote is a token like any other") << ".----. it's ' "
-                                                       << "'" << 2;
+    auto row = [](const char* name, const char* buffer, const char* output, int errors) {
+        QTest::newRow(name) << QString::fromUtf8(buffer) << QString(output) << errors;
+    };
+    row("empty", "", "", 0);
+    row("one symbol still keyed", "...---", "", 0);
+    row("one closed symbol", ".- ", "A", 0);
+    row("the last symbol still keyed", ".- -... -.-.", "AB", 0);
+    row("unknown symbol", "........ ", "", 1);
+    row("two spaces make an empty symbol", ".-  -... ", "AB", 1);
+    row("leading space", " .- ", "A", 1);
+    row("a line break does not split", ".-\n-... ", "", 1);
+    row("a no-break space does not split", ".-\u00A0-... .- ", "A", 1);
+    row("letters and digits", "SOS 12 ", "", 2);
+    row("a quote is a token like any other", ".----. it's ' ", "'", 2);
 }
 
 void TestKeying::decodesTheBuffer() {
