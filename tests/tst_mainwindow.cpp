@@ -1,6 +1,7 @@
 // The main window's start-up from the settings and the database it finds, what it tells when
 // decoding cannot work, its controls' order and its menus.
 #include "form1.h"
+#include "module1.h"
 #include "sqlitehandle.h"
 #include "testsupport.h"
 
@@ -84,6 +85,11 @@ void TestMainWindow::startsUp() {
         QVERIFY(child<QPlainTextEdit>(form, "Text1")->toPlainText() == ". . " && Shown().isEmpty());
         QVERIFY(Panels(form).contains("does not exist"));
     }
+    // A moved slider holds for the session even where its position cannot be kept, unreported.
+    child<QSlider>(form, "Slider1")->setValue(9);
+    QVERIFY(child<QTimer>(form, "Timer1")->interval() == 225 && Shown().isEmpty());
+    QCOMPARE(Module1::ReadSetting("main", "dt"),
+             settings == "folder" ? QStringLiteral("default") : QStringLiteral("9"));
 }
 
 void TestMainWindow::tellsOnceWhyItCannotDecode() {
