@@ -1,16 +1,5 @@
 #include "testsupport.h"
 
-#include "apppath.h"
-#include "form1.h"
-#include "messagebox.h"
-#include "sqlitehandle.h"
-
-#include <QApplication>
-#include <QFile>
-#include <QPlainTextEdit>
-#include <QTest>
-#include <sqlite3.h>
-
 ProgramFolder::ProgramFolder(bool withDatabase) {
     SetAppPathForTesting(m_dir.path());
     writeFile(QStringLiteral("portable"), QByteArray());

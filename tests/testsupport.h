@@ -1,13 +1,40 @@
 #pragma once
 
-#include <QList>
-#include <QObject>
-#include <QPair>
-#include <QPointer>
-#include <QString>
-#include <QTemporaryDir>
+// Every test program includes this alone for the program's windows, its store and the Qt
+// classes the tests look at.
+#include "apppath.h"
+#include "codetablestore.h"
+#include "decoder.h"
+#include "form1.h"
+#include "form2.h"
+#include "form3.h"
+#include "form4.h"
+#include "form5.h"
+#include "messagebox.h"
+#include "module1.h"
+#include "sqlitehandle.h"
 
-class Form1;
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 // A fresh portable program folder for one test: settings.ini, the database and the readme are
 // looked for here instead of beside the test program. The per-user folders (XDG_CONFIG_HOME,

@@ -1,16 +1,8 @@
 // The About window, the readme command, and the secondary windows closing with the program.
-#include "apppath.h"
-#include "form1.h"
-#include "form2.h"
 #include "readme.h"
 #include "testsupport.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QPointer>
-#include <QTest>
 
 namespace {
 // Top-level windows other than the main window and its menus.

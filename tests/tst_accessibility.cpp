@@ -1,19 +1,10 @@
 // What a screen reader finds: a name for every control that takes the focus in every window,
 // the sliders' times as they move, and an editor warning that can be read.
-#include "form1.h"
-#include "form2.h"
-#include "form3.h"
-#include "form4.h"
-#include "form5.h"
 #include "testsupport.h"
 
 #include <QAccessible>
-#include <QApplication>
-#include <QLabel>
-#include <QSlider>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTest>
 #include <cmath>
 #include <memory>
 

@@ -1,21 +1,6 @@
 // The code table editor: its list, its modes, adding, editing and removing entries, the
 // refusals, the store failures, and its changes reaching the main window's decoding.
-#include "codetablestore.h"
-#include "form1.h"
-#include "form4.h"
-#include "messagebox.h"
 #include "testsupport.h"
-
-#include <QApplication>
-#include <QFile>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTreeWidget>
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,23 +1,11 @@
 // Keying and decoding on the main window: the key's state table, the space timer, the decoder,
 // the sliders, the shortcuts and the clipboard. Timers are ticked by hand and mouse events
 // carry chosen timestamps, so nothing here depends on the speed of the machine.
-#include "codetablestore.h"
-#include "decoder.h"
-#include "form1.h"
 #include "testsupport.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QClipboard>
-#include <QLabel>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QSlider>
-#include <QTest>
 #include <QTextBlock>
-#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,20 +1,8 @@
 // The main window's start-up from the settings and the database it finds, what it tells when
 // decoding cannot work, its controls' order and its menus.
-#include "form1.h"
-#include "module1.h"
-#include "sqlitehandle.h"
 #include "testsupport.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QLabel>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSlider>
-#include <QTest>
-#include <QTimer>
-#include <sqlite3.h>
 
 namespace {
 QString Panels(const Form1& form) {

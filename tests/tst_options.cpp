@@ -1,15 +1,5 @@
 // The Language Options window: what it shows of the stored choice, and what it stores.
-#include "codetablestore.h"
-#include "form5.h"
-#include "module1.h"
 #include "testsupport.h"
-
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTest>
 
 namespace {
 

@@ -1,14 +1,8 @@
 // The settings file: what reads back, that a write changes its lines and nothing else, and
 // that whatever stands in the file's place is never overwritten, hung on or read whole.
-#include "module1.h"
 #include "settingsfile.h"
 #include "testsupport.h"
 #include "wholefile.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTest>
-#include <sys/stat.h>
 
 class TestSettings : public QObject {
     Q_OBJECT

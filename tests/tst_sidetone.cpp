@@ -1,13 +1,10 @@
 // The key's tone: the samples the generator makes, the two settings, the audio thread on
 // stand-in outputs, and the main window keying as before whatever the tone does. No sound card
 // is needed; under the offscreen platform there is none.
-#include "form1.h"
 #include "sidetone.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
-#include <QTest>
 #include <cmath>
 
 namespace {

@@ -1,16 +1,6 @@
 // The code table store on real SQLite files: every operation, quoting, where the files are, and
 // what it reports for files it cannot use, leaving every file as it was.
-#include "apppath.h"
-#include "codetablestore.h"
-#include "module1.h"
-#include "sqlitehandle.h"
 #include "testsupport.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTest>
-#include <sqlite3.h>
-#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 

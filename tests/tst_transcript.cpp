@@ -1,15 +1,9 @@
 // The Save window and the transcript file: the bytes written, how the path is joined, and
 // that a failed save loses neither the transcript nor an earlier file.
-#include "form3.h"
 #include "testsupport.h"
 
-#include <QComboBox>
 #include <QDateTime>
-#include <QDir>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPushButton>
-#include <QTest>
 #include <csignal>
 #include <sys/resource.h>
 
