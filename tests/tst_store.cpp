@@ -23,14 +23,12 @@ private slots:
 
 void TestStore::resolvesPathAndTable() {
     ProgramFolder folder;
-    QCOMPARE(DatabasePath(), folder.file("dahdit_db.mdb"));
-    QCOMPARE(CurrentTableName(), QStringLiteral("International"));
+    auto chosen = [] { return DatabasePath() + u'|' + CurrentTableName(); };
+    QCOMPARE(chosen(), folder.file("dahdit_db.mdb|International"));
     Module1::WriteSettings("main", {{"db_path", "default"}, {"table_name", "default"}});
-    QCOMPARE(DatabasePath(), folder.file("dahdit_db.mdb"));
-    QCOMPARE(CurrentTableName(), QStringLiteral("International"));
+    QCOMPARE(chosen(), folder.file("dahdit_db.mdb|International"));
     Module1::WriteSettings("main", {{"db_path", "/data/x.mdb"}, {"table_name", "Default"}});
-    QCOMPARE(DatabasePath(), QStringLiteral("/data/x.mdb"));
-    QCOMPARE(CurrentTableName(), QStringLiteral("Default"));
+    QCOMPARE(chosen(), QStringLiteral("/data/x.mdb|Default"));
     // The path is everything after "Data source=", blanks and semicolons included.
     const QString odd = QStringLiteral("/a b/x; y=z.mdb");
     QCOMPARE(ConnectionString(odd), QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data source=/a b/x; y=z.mdb"));
@@ -56,19 +54,16 @@ void TestStore::keepsFilesPerUserWhenNotPortable() {
     qputenv("HOME", QFile::encodeName(folder.home()));
 
     QVERIFY(Module1::WriteSetting("main", "dt", "8")); // the folder is made at the first write
-    QVERIFY(QFile::exists(folder.home() + "/config/dahdit/settings.ini"));
-    QCOMPARE(Module1::ReadSetting("main", "dt"), QStringLiteral("8"));
+    QVERIFY(QFile::exists(folder.home() + "/config/dahdit/settings.ini") && Module1::ReadSetting("main", "dt") == "8");
     QCOMPARE(DatabasePath(), folder.home() + "/data/dahdit/dahdit_db.mdb");
     QCOMPARE(SaveFolder(), folder.home()); // no documents folder
-    QVERIFY(QDir(folder.home()).mkdir("Documents"));
-    QCOMPARE(SaveFolder(), folder.home() + "/Documents");
+    QVERIFY(QDir(folder.home()).mkdir("Documents") && SaveFolder() == folder.home() + "/Documents");
 
     // The user's database is a copy of the one that came with Dahdit, made at the first open
     // and kept from then on, changes and all.
     CodeTableStore store;
     StoreError failure;
-    QVERIFY2(store.open(DatabasePath(), &failure), qPrintable(failure.message));
-    QVERIFY(store.InsertEntry("International", "........", "HH"));
+    QVERIFY(store.open(DatabasePath(), &failure) && store.InsertEntry("International", "........", "HH"));
     store.close();
     std::optional<CodeTableEntry> row;
     QVERIFY(store.open(DatabasePath()) && store.FindByCode("International", "........", &row) && row);
@@ -81,10 +76,8 @@ void TestStore::keepsFilesPerUserWhenNotPortable() {
     const QStringList perUser = {folder.home() + "/config/dahdit", folder.home() + "/data/dahdit"};
     for (const QString& path : perUser)
         QVERIFY(QFile(path).setPermissions(readOnly));
-    QString error;
-    QVERIFY(!Module1::WriteSetting("main", "dt", "9", &error));
-    QString told;
-    QVERIFY(!Module1::SettingsCanBeKept(&told));
+    QString error, told;
+    QVERIFY(!Module1::WriteSetting("main", "dt", "9", &error) && !Module1::SettingsCanBeKept(&told));
     QVERIFY2(error.contains(perUser[0]) && error == told, qPrintable(error));
     QVERIFY(!store.open(DatabasePath(), &failure));
     QVERIFY2(failure.message.contains("could not be copied") && failure.message.contains(perUser[1]),
