@@ -19,8 +19,8 @@
 #include <QProcess>
 #include <QTimer>
 #include <cstdio>
-#include <vector>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
