@@ -1,18 +1,12 @@
 #include "testsupport.h"
 
-#include "apppath.h"
-#include "sqlitehandle.h"
-
-#include <QCoreApplication>
-#include <QFile>
-#include <QTest>
-#include <sqlite3.h>
-
-ProgramFolder::ProgramFolder() {
+ProgramFolder::ProgramFolder(bool withDatabase) {
     SetAppPathForTesting(m_dir.path());
     writeFile(QStringLiteral("portable"), QByteArray());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+    if (withDatabase)
+        copyBundledDatabase();
 }
 
 ProgramFolder::~ProgramFolder() {
@@ -66,4 +60,43 @@ QString BundledDatabase() {
 
 void RunDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QByteArray BytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
+}
+
+QStringList Shown() {
+    QCoreApplication::processEvents();
+    QStringList texts;
+    for (const MessageBox::Shown& box : MessageBox::takeShown())
+        texts << box.title + u'|' + QString::number(box.style) + u'|' + box.text;
+    return texts;
+}
+
+void Key(Form1& form, const QString& marks) {
+    for (QChar mark : marks) {
+        form.MK_MouseDown(1);
+        if (mark == u'-')
+            form.Timer1_Timer();
+        form.MK_MouseUp(1);
+    }
+    form.Timer2_Timer();
+}
+
+QString Decode(Form1& form, const QString& buffer) {
+    child<QPlainTextEdit>(form, "Text1")->setPlainText(buffer);
+    return child<QPlainTextEdit>(form, "Text2")->toPlainText();
+}
+
+void WindowTest::init() {
+    MessageBox::setTestMode(true);
+}
+
+void WindowTest::cleanup() {
+    RunDeferredDeletes();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    const QStringList left = Shown();
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u'\n')));
 }

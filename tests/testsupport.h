@@ -1,17 +1,48 @@
 #pragma once
 
-#include <QList>
-#include <QPair>
-#include <QString>
+// Every test program includes this alone for the program's windows, its store and the Qt
+// classes the tests look at.
+#include "apppath.h"
+#include "codetablestore.h"
+#include "decoder.h"
+#include "form1.h"
+#include "form2.h"
+#include "form3.h"
+#include "form4.h"
+#include "form5.h"
+#include "messagebox.h"
+#include "module1.h"
+#include "sqlitehandle.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 // A fresh portable program folder for one test: settings.ini, the database and the readme are
 // looked for here instead of beside the test program. The per-user folders (XDG_CONFIG_HOME,
 // XDG_DATA_HOME) point into a fresh folder of their own, home(), so that no test ever touches
-// the real ones. Restores nothing; each test makes its own.
+// the real ones.
 class ProgramFolder {
 public:
-    ProgramFolder();
+    explicit ProgramFolder(bool withDatabase = false);
     ~ProgramFolder();
     QString path() const { return m_dir.path(); }
     QString home() const { return m_home.path(); }
@@ -30,9 +61,49 @@ using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order
 
 // Creates a database file holding one table of the usual layout with the given rows.
 void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows);
-// Runs one SQL statement on a database file; false when it fails.
+// Runs SQL statements on a database file; false when one fails.
 bool ExecSql(const QString& dbPath, const QString& sql);
 // The bundled database as built.
 QString BundledDatabase();
 // Deletes the windows that closed themselves (they delete themselves later, on the event loop).
 void RunDeferredDeletes();
+// The bytes of a file, or "missing".
+QByteArray BytesOf(const QString& path);
+
+template <typename T = QWidget> T* child(const QObject& window, const char* name) {
+    if (T* found = window.findChild<T*>(QLatin1String(name)))
+        return found;
+    qFatal("no control %s", name);
+}
+
+// The message boxes shown since the last call, each as "title|style|text". The event loop turns
+// first, since a start-up message is shown once it does.
+QStringList Shown();
+
+// Keys one symbol on the main window by its handlers: a tick of Timer1 makes a dash, and the
+// closing tick of Timer2 closes the symbol.
+void Key(Form1& form, const QString& marks);
+// Replaces the main window's buffer, as a paste does, and returns the decoded output.
+QString Decode(Form1& form, const QString& buffer);
+
+// A window that deletes itself when it closes lives on the heap; what is left of it goes when
+// the test ends.
+template <typename T> struct Owned {
+    QPointer<T> form;
+    template <typename... Args> explicit Owned(Args&&... args) : form(new T(std::forward<Args>(args)...)) {}
+    ~Owned() { delete form; }
+    T* operator->() const { return form; }
+    bool closed() const {
+        RunDeferredDeletes();
+        return !form;
+    }
+};
+
+// The base of every test class: message boxes are recorded, not shown, and each test ends with
+// every window gone and every message box it caused looked at.
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+};

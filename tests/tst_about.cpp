@@ -1,20 +1,10 @@
 // The About window, the readme command, and the secondary windows closing with the program.
-#include "apppath.h"
-#include "form1.h"
-#include "form2.h"
-#include "messagebox.h"
 #include "readme.h"
 #include "testsupport.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QPointer>
-#include <QTest>
 
 namespace {
-
 // Top-level windows other than the main window and its menus.
 QList<QWidget*> OtherWindows(const QWidget* main) {
     QList<QWidget*> windows;
@@ -23,59 +13,33 @@ QList<QWidget*> OtherWindows(const QWidget* main) {
             windows.append(window);
     return windows;
 }
-
 } // namespace
 
-class TestAbout : public QObject {
+class TestAbout : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        RunDeferredDeletes();
-        QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    }
-    void oneAboutWindowWithTheVersion();
+    void opensAndClosesTheOtherWindows();
     void missingReadmeIsTold();
-    void windowsCloseWithTheProgram();
 };
 
-void TestAbout::oneAboutWindowWithTheVersion() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
+void TestAbout::opensAndClosesTheOtherWindows() {
+    ProgramFolder folder(true);
     Form1 form;
+    form.show();
+    // One About window, however often asked for; closed, it is gone, and the command then makes
+    // a fresh one.
     form.About_Click();
     form.About_Click();
     QCOMPARE(OtherWindows(&form).size(), 1);
     QPointer<Form2> about = qobject_cast<Form2*>(OtherWindows(&form).first());
     QVERIFY(about && about->isVisible());
-    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Version 2.5.39"));
-    QVERIFY(!about->findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());
-    // Closed, it is gone; the command then makes a fresh one.
+    QCOMPARE(child<QLabel>(*about, "Label2")->text(), QStringLiteral("Version 2.5.39"));
+    QVERIFY(!child<QLabel>(*about, "Image1")->pixmap().isNull());
     about->close();
     RunDeferredDeletes();
     QVERIFY(!about && OtherWindows(&form).isEmpty());
-    form.About_Click();
-    QCOMPARE(OtherWindows(&form).size(), 1);
-}
-
-void TestAbout::missingReadmeIsTold() {
-    ProgramFolder folder; // holds no readme
-    QString error;
-    QVERIFY(!Readme::open(&error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(folder.file("readme.txt"))) && error.contains("missing"));
-    // Installed, the program folder holds the program alone; the readme is with the documentation.
-    QVERIFY(QDir(folder.path()).mkpath("lib/dahdit") && QDir(folder.path()).mkpath("share/doc/dahdit"));
-    SetAppPathForTesting(folder.file("lib/dahdit"));
-    QCOMPARE(Readme::path(), folder.file("share/doc/dahdit/readme.txt"));
-}
-
-void TestAbout::windowsCloseWithTheProgram() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
-    Form1 form;
-    form.show();
-    // Save is offered only once there is output text.
-    form.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->setPlainText(QStringLiteral(".- -... "));
+    // Every other window closes with the program. Save is offered once there is output text.
+    Decode(form, QStringLiteral(".- -... "));
     form.Save_Click();
     form.DBEditor_Click();
     form.Language_Click();
@@ -87,7 +51,17 @@ void TestAbout::windowsCloseWithTheProgram() {
     form.Exit_Click();
     RunDeferredDeletes();
     QVERIFY(!form.isVisible() && OtherWindows(&form).isEmpty());
-    MessageBox::takeShown();
+}
+
+void TestAbout::missingReadmeIsTold() {
+    ProgramFolder folder; // holds no readme
+    QString error;
+    QVERIFY(!Readme::open(&error));
+    QVERIFY(error.contains(QDir::toNativeSeparators(folder.file("readme.txt"))) && error.contains("missing"));
+    // Installed, the program folder holds the program alone; the readme is with the documentation.
+    QVERIFY(QDir(folder.path()).mkpath("lib/dahdit") && QDir(folder.path()).mkpath("share/doc/dahdit"));
+    SetAppPathForTesting(folder.file("lib/dahdit"));
+    QCOMPARE(Readme::path(), folder.file("share/doc/dahdit/readme.txt"));
 }
 
 QTEST_MAIN(TestAbout)

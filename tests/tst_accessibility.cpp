@@ -1,30 +1,16 @@
 // What a screen reader finds: a name for every control that takes the focus in every window,
 // the sliders' times as they move, and an editor warning that can be read.
-#include "form1.h"
-#include "form2.h"
-#include "form3.h"
-#include "form4.h"
-#include "form5.h"
-#include "messagebox.h"
 #include "testsupport.h"
 
 #include <QAccessible>
-#include <QApplication>
-#include <QLabel>
-#include <QSlider>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTest>
 #include <cmath>
-#include <functional>
 #include <memory>
-
-using MakeWindow = std::function<QWidget*()>;
-Q_DECLARE_METATYPE(MakeWindow)
 
 namespace {
 
-QString Accessible(QObject* object, QAccessible::Text text) {
+QString Accessible(QObject* object, QAccessible::Text text = QAccessible::Name) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
     return iface ? iface->text(text) : QString();
 }
@@ -41,96 +27,69 @@ double Contrast(const QColor& a, const QColor& b) {
 
 } // namespace
 
-class TestAccessibility : public QObject {
+class TestAccessibility : public WindowTest {
     Q_OBJECT
 private slots:
-    void init() {
-        MessageBox::setTestMode(true);
-        m_folder = std::make_unique<ProgramFolder>();
-        m_folder->copyBundledDatabase();
-    }
-    void cleanup() {
-        RunDeferredDeletes();
-        m_folder.reset();
-        QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    }
-
-    void focusableControlsAreNamed_data();
     void focusableControlsAreNamed();
     void slidersTellTheirTime();
     void warningReadsInLightAndDark();
-
-private:
-    std::unique_ptr<ProgramFolder> m_folder;
 };
 
-void TestAccessibility::focusableControlsAreNamed_data() {
-    QTest::addColumn<MakeWindow>("make");
-    QTest::newRow("main window") << MakeWindow([] { return new Form1; });
-    QTest::newRow("editor") << MakeWindow([] { return new Form4; });
-    QTest::newRow("language options") << MakeWindow([] { return new Form5; });
-    QTest::newRow("save") << MakeWindow([] { return new Form3([] { return QString(); }, [] { return QString(); }); });
-    QTest::newRow("about") << MakeWindow([] { return new Form2; });
-}
-
 void TestAccessibility::focusableControlsAreNamed() {
-    QFETCH(MakeWindow, make);
-    std::unique_ptr<QWidget> window(make());
+    ProgramFolder folder(true);
+    auto none = [] { return QString(); };
+    std::unique_ptr<QWidget> windows[] = {std::make_unique<Form1>(), std::make_unique<Form4>(),
+                                          std::make_unique<Form5>(), std::make_unique<Form3>(none, none),
+                                          std::make_unique<Form2>()};
     QStringList unnamed;
-    for (QWidget* control : window->findChildren<QWidget*>()) {
-        // A control that hands its focus on (an editable combo box to its line) is heard as the
-        // control itself; a drop-down list is a window of its own, Qt's.
-        if (!(control->focusPolicy() & Qt::TabFocus) || control->focusProxy() ||
-            control->parentWidget()->focusProxy() || control->window() != window.get())
-            continue;
-        if (Accessible(control, QAccessible::Name).trimmed().isEmpty())
-            unnamed << control->objectName() + QLatin1Char('/') + QLatin1String(control->metaObject()->className());
-    }
+    for (const auto& window : windows)
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            // A control that hands its focus on (an editable combo box to its line) is heard as the
+            // control itself; a drop-down list is a window of its own, Qt's.
+            if (!(control->focusPolicy() & Qt::TabFocus) || control->focusProxy() ||
+                control->parentWidget()->focusProxy() || control->window() != window.get())
+                continue;
+            if (Accessible(control).trimmed().isEmpty())
+                unnamed << window->objectName() + u'/' + control->objectName() + u'/' +
+                               QLatin1String(control->metaObject()->className());
+        }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", ")));
-    QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
 void TestAccessibility::slidersTellTheirTime() {
+    ProgramFolder folder(true);
     Form1 form;
-    auto* slider1 = form.findChild<QSlider*>("Slider1");
-    auto* slider2 = form.findChild<QSlider*>("Slider2");
+    auto* slider1 = child<QSlider>(form, "Slider1");
+    auto* slider2 = child<QSlider>(form, "Slider2");
     auto time = [](QSlider* slider) {
         return QAccessible::queryAccessibleInterface(slider)->valueInterface()->currentValue().toInt();
     };
-    QCOMPARE(Accessible(slider1, QAccessible::Name), QStringLiteral("Delay time"));
-    QCOMPARE(time(slider1), 150);
-    QCOMPARE(time(slider2), 250);
-
+    QVERIFY(Accessible(slider1) == "Delay time" && time(slider1) == 150 && time(slider2) == 250);
     // While the thumb is dragged the time follows it, before the new position is taken.
     slider1->setSliderDown(true);
     slider1->setSliderPosition(12);
-    QCOMPARE(time(slider1), 300);
+    QVERIFY(time(slider1) == 300 && slider1->value() == 6);
     QCOMPARE(Accessible(slider1, QAccessible::Value), QStringLiteral("300 milliseconds"));
-    QCOMPARE(slider1->value(), 6);
     slider1->setSliderDown(false);
-    QCOMPARE(slider1->value(), 12);
-    QCOMPARE(time(slider1), 300);
-
+    QVERIFY(slider1->value() == 12 && time(slider1) == 300);
     // The reader sets a time; the slider takes the nearest position, as if moved by hand.
     QAccessible::queryAccessibleInterface(slider2)->valueInterface()->setCurrentValue(330);
-    QCOMPARE(slider2->value(), 9);
-    QCOMPARE(time(slider2), 325);
-    QCOMPARE(Accessible(form.findChild<QLabel*>("Panel3"), QAccessible::Name),
-             QStringLiteral("Space delay time: 325 ms"));
+    QVERIFY(slider2->value() == 9 && time(slider2) == 325);
+    QCOMPARE(Accessible(child<QLabel>(form, "Panel3")), QStringLiteral("Space delay time: 325 ms"));
 }
 
 void TestAccessibility::warningReadsInLightAndDark() {
+    ProgramFolder folder(true);
     const QPalette saved = QApplication::palette();
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
-    const QPalette palettes[] = {fusion->standardPalette(), QPalette(QColor(0x35, 0x35, 0x35))};
-    for (const QPalette& palette : palettes) {
+    for (const QPalette& palette : {fusion->standardPalette(), QPalette(QColor(0x35, 0x35, 0x35))}) {
         QApplication::setPalette(palette);
         Form4 form;
-        const QPalette shown = form.findChild<QLabel*>("Label6")->palette();
+        const QPalette shown = child<QLabel>(form, "Label6")->palette();
         const QColor window = shown.color(QPalette::Window);
         const double warning = Contrast(shown.color(QPalette::WindowText), window);
+        // Readable, and still quieter than the ordinary text around it.
         QVERIFY2(warning >= 4.5, qPrintable(QString::number(warning)));
-        // Still quieter than the ordinary text around it.
         QVERIFY(warning < Contrast(palette.color(QPalette::WindowText), window) * 0.8);
     }
     QApplication::setPalette(saved);

@@ -1,186 +1,127 @@
-// The main window's start-up, layout and shutdown.
-#include "codetablestore.h"
-#include "form1.h"
-#include "messagebox.h"
+// The main window's start-up from the settings and the database it finds, what it tells when
+// decoding cannot work, its controls' order and its menus.
 #include "testsupport.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QLabel>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSlider>
-#include <QStatusBar>
-#include <QTest>
-#include <QTimer>
 
 namespace {
-QString panel(const Form1& form, int i) {
-    return form.findChild<QLabel*>(QStringLiteral("Panel%1").arg(i))->text();
-}
-QTimer* timer(const Form1& form, const char* name) {
-    return form.findChild<QTimer*>(QLatin1String(name));
-}
-QSlider* slider(const Form1& form, const char* name) {
-    return form.findChild<QSlider*>(QLatin1String(name));
+QString Panels(const Form1& form) {
+    QStringList texts;
+    for (int i = 1; i <= 5; ++i)
+        texts << child<QLabel>(form, qPrintable(QStringLiteral("Panel%1").arg(i)))->text();
+    return texts.join(u'|');
 }
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public WindowTest {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() { QVERIFY(QApplication::topLevelWidgets().isEmpty()); }
-    void startsWithDefaults();
-    void restoresSliders();
-    void ignoresUnusableSliderSettings();
-    void startsWithoutItsDatabase();
-    void tellsOnceAboutAMissingTable();
-    void laysOutTheWindow();
+    void startsUp_data();
+    void startsUp();
+    void tellsOnceWhyItCannotDecode();
+    void movesFocusAndOffersItsMenus();
 };
 
-void TestMainWindow::startsWithDefaults() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
+void TestMainWindow::startsUp_data() {
+    QTest::addColumn<QByteArray>("settings"); // null: no file; "folder": a folder in its place
+    QTest::addColumn<bool>("database");       // the bundled one in the program folder
+    QTest::addColumn<QString>("panels");
+    QTest::addColumn<int>("sdt"); // Timer2's interval
+    QTest::addColumn<QString>("told");
+    const QString defaults = QStringLiteral("Ready|DT: 150 ms|SDT: 250 ms|Errors: 0|International");
+    QTest::newRow("no settings file") << QByteArray() << true << defaults << 250 << QString();
+    QTest::newRow("defaults named") << QByteArray("[main]\ntable_name=default\ndb_path=default\n") << true << defaults
+                                    << 250 << QString();
+    QTest::newRow("sliders restored") << QByteArray("[main]\ndt=10\nsdt=1\n") << true
+                                      << "Ready|DT: 250 ms|SDT: 125 ms|Errors: 0|International" << 125 << QString();
+    // Outside 1 to 20, or not a number: the start position, and the file as it is.
+    QTest::newRow("dt=abc, sdt=99") << QByteArray("[main]\ndt=abc\nsdt=99\n") << true << defaults << 250 << QString();
+    // The rest of the start-up runs, and the user is told once the window stands.
+    QTest::newRow("missing database") << QByteArray("[main]\ndt=10\ntable_name=Greek\n") << false
+                                      << "Ready|DT: 250 ms|SDT: 250 ms|Errors: 0|Greek" << 250
+                                      << "does not exist. Decoding is unavailable. To use another database, choose "
+                                         "Tools, Language, then restart Dahdit.";
+    QTest::newRow("settings.ini a folder")
+        << QByteArray("folder") << true << defaults << 250 << "it is a folder, not a file";
+}
+
+void TestMainWindow::startsUp() {
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, database);
+    QFETCH(QString, told);
+    ProgramFolder folder(database);
+    if (settings == "folder")
+        QVERIFY(QDir(folder.path()).mkdir("settings.ini"));
+    else if (!settings.isNull())
+        folder.writeFile("settings.ini", settings);
     Form1 form;
     QCOMPARE(form.windowTitle(), QStringLiteral("Dahdit"));
-    QCOMPARE(panel(form, 1), QStringLiteral("Ready"));
-    QCOMPARE(panel(form, 2), QStringLiteral("DT: 150 ms"));
-    QCOMPARE(panel(form, 3), QStringLiteral("SDT: 250 ms"));
-    QCOMPARE(panel(form, 4), QStringLiteral("Errors: 0"));
-    QCOMPARE(panel(form, 5), QStringLiteral("International"));
-    QCOMPARE(timer(form, "Timer1")->interval(), 150);
-    QVERIFY(!timer(form, "Timer1")->isActive());
-    QCOMPARE(timer(form, "Timer2")->interval(), 250);
-    QVERIFY(timer(form, "Timer2")->isActive());
-    QVERIFY(!form.findChild<QPushButton*>("BS")->isEnabled());
-    QVERIFY(!form.findChild<QAction*>("Save")->isEnabled());
-    QVERIFY(!QFile::exists(folder.file("settings.ini"))); // nothing written until a slider moves
-    QVERIFY(MessageBox::takeShown().isEmpty());
-
-    // "default" set explicitly is the same as no key.
-    folder.writeFile("settings.ini", "[main]\ntable_name=default\ndb_path=default\n");
-    Form1 again;
-    QCOMPARE(panel(again, 5), QStringLiteral("International"));
-    QCOMPARE(again.TableName, QStringLiteral("International"));
-}
-
-void TestMainWindow::restoresSliders() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
-    folder.writeFile("settings.ini", "[main]\ndt=10\nsdt=1\n");
-    Form1 form;
-    QCOMPARE(slider(form, "Slider1")->value(), 10);
-    QCOMPARE(timer(form, "Timer1")->interval(), 250);
-    QCOMPARE(panel(form, 2), QStringLiteral("DT: 250 ms"));
-    QCOMPARE(slider(form, "Slider2")->value(), 1);
-    QCOMPARE(timer(form, "Timer2")->interval(), 125);
-    QCOMPARE(panel(form, 3), QStringLiteral("SDT: 125 ms"));
-    QCOMPARE(panel(form, 1), QStringLiteral("Ready"));
-    QCOMPARE(folder.readFile("settings.ini"), QByteArray("[main]\ndt=10\nsdt=1\n"));
-}
-
-void TestMainWindow::ignoresUnusableSliderSettings() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
-    const QByteArray settings = "[main]\ndt=abc\nsdt=99\n";
-    folder.writeFile("settings.ini", settings);
-    Form1 form;
-    QCOMPARE(slider(form, "Slider1")->value(), 6);
-    QCOMPARE(slider(form, "Slider2")->value(), 6);
-    QCOMPARE(timer(form, "Timer2")->interval(), 250);
-    QCOMPARE(folder.readFile("settings.ini"), settings); // kept until the slider moves
-    slider(form, "Slider2")->setValue(7);
-    QCOMPARE(folder.readFile("settings.ini"), QByteArray("[main]\ndt=abc\nsdt=7\n"));
-}
-
-void TestMainWindow::startsWithoutItsDatabase() {
-    ProgramFolder folder;
-    folder.writeFile("settings.ini", "[main]\ndt=10\ntable_name=Greek\n");
-    Form1 form;
-    // The rest of the start-up ran.
-    QCOMPARE(slider(form, "Slider1")->value(), 10);
-    QCOMPARE(panel(form, 5), QStringLiteral("Greek"));
-    QCoreApplication::processEvents();
-    auto shown = MessageBox::takeShown();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(shown[0].text.contains(folder.file("dahdit_db.mdb")));
-    QVERIFY(shown[0].text.contains("does not exist"));
-    QVERIFY(shown[0].text.contains("Tools, Language"));
-    QCOMPARE(shown[0].style, int(MessageBox::Warning));
-    QVERIFY(!QFile::exists(folder.file("dahdit_db.mdb")));
-
-    // Keying still fills the buffer; the user is not told again.
-    auto* text1 = form.findChild<QPlainTextEdit*>("Text1");
-    for (int i = 0; i < 3; ++i) {
-        form.MK_MouseDown(1);
-        form.MK_MouseUp(1);
-        form.Timer2_Timer();
+    QTEST(Panels(form), "panels");
+    QVERIFY(!child<QTimer>(form, "Timer1")->isActive() && child<QTimer>(form, "Timer2")->isActive());
+    QTEST(child<QTimer>(form, "Timer2")->interval(), "sdt");
+    QVERIFY(!child<QPushButton>(form, "BS")->isEnabled() && !child<QAction>(form, "Save")->isEnabled());
+    const QStringList shown = Shown();
+    QCOMPARE(shown.size(), told.isEmpty() ? 0 : 1);
+    for (const QString& text : shown)
+        QVERIFY2(text.startsWith("Dahdit|48|") && text.simplified().contains(told), qPrintable(text));
+    // Nothing is written until a slider moves, and a missing database is not made.
+    QCOMPARE(folder.readFile("settings.ini"), settings == "folder" ? QByteArray() : settings);
+    QCOMPARE(QFile::exists(folder.file("dahdit_db.mdb")), database);
+    if (!database) { // keying still fills the buffer; the user is not told again
+        Key(form, ".");
+        Key(form, ".");
+        QVERIFY(child<QPlainTextEdit>(form, "Text1")->toPlainText() == ". . " && Shown().isEmpty());
+        QVERIFY(Panels(form).contains("does not exist"));
     }
-    QCOMPARE(text1->toPlainText(), QStringLiteral(". . . "));
-    QVERIFY(form.findChild<QPlainTextEdit*>("Text2")->toPlainText().isEmpty());
-    QVERIFY(panel(form, 1).contains("does not exist"));
-    QVERIFY(MessageBox::takeShown().isEmpty());
+    // A moved slider holds for the session even where its position cannot be kept, unreported.
+    child<QSlider>(form, "Slider1")->setValue(9);
+    QVERIFY(child<QTimer>(form, "Timer1")->interval() == 225 && Shown().isEmpty());
+    QCOMPARE(Module1::ReadSetting("main", "dt"),
+             settings == "folder" ? QStringLiteral("default") : QStringLiteral("9"));
 }
 
-void TestMainWindow::tellsOnceAboutAMissingTable() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
-    folder.writeFile("settings.ini", "[main]\ntable_name=x; drop table International\n");
-    Form1 form;
-    QCOMPARE(panel(form, 5), QStringLiteral("x; drop table International"));
-    QCoreApplication::processEvents();
-    QVERIFY(MessageBox::takeShown().isEmpty()); // start-up succeeds
-    auto* text1 = form.findChild<QPlainTextEdit*>("Text1");
-    text1->setPlainText(QStringLiteral("... --- "));
-    text1->setPlainText(QStringLiteral("... --- ... "));
-    const auto shown = MessageBox::takeShown();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(shown[0].text.contains("\"x; drop table International\" does not exist"));
-    QVERIFY(panel(form, 1).contains("does not exist"));
-    QVERIFY(form.findChild<QPlainTextEdit*>("Text2")->toPlainText().isEmpty());
-    QVERIFY(!form.findChild<QAction*>("Save")->isEnabled());
-    QVERIFY(form.findChild<QPushButton*>("BS")->isEnabled());
-    // The table is still there: the name went in as a name, not as a statement.
-    QStringList names;
-    QVERIFY(ListCodeTables(folder.file("dahdit_db.mdb"), &names));
-    QVERIFY(names.contains("International"));
-}
-
-void TestMainWindow::laysOutTheWindow() {
-    ProgramFolder folder;
-    folder.copyBundledDatabase();
-    Form1 form;
-    struct Place {
-        const char* name;
-        QRect twips;
-    };
-    const Place places[] = {{"Text1", {120, 120, 4575, 1605}},   {"Text2", {4800, 120, 4575, 2805}},
-                            {"Slider1", {120, 1800, 2175, 555}}, {"Slider2", {2400, 1800, 2295, 555}},
-                            {"MK", {120, 2400, 3855, 495}},      {"BS", {4080, 2400, 615, 495}}};
-    for (const Place& place : places) {
-        auto* widget = form.findChild<QWidget*>(QLatin1String(place.name));
-        QVERIFY2(widget, place.name);
-        const QRect& t = place.twips;
-        QCOMPARE(widget->geometry(),
-                 QRect((t.x() + 7) / 15, (t.y() + 7) / 15, (t.width() + 7) / 15, (t.height() + 7) / 15));
+void TestMainWindow::tellsOnceWhyItCannotDecode() {
+    {
+        // A missing table: start-up succeeds, and the first decode tells, once.
+        ProgramFolder folder(true);
+        folder.writeFile("settings.ini", "[main]\ntable_name=x; drop table International\n");
+        Form1 form;
+        QVERIFY(Shown().isEmpty());
+        QCOMPARE(Decode(form, QStringLiteral("... --- ")), QString());
+        Decode(form, QStringLiteral("... --- ... "));
+        const QStringList shown = Shown();
+        QVERIFY2(shown.size() == 1 && shown[0].contains("\"x; drop table International\" does not exist"),
+                 qPrintable(shown.join('\n')));
+        QVERIFY(Panels(form).startsWith("Cannot decode: ") && !child<QAction>(form, "Save")->isEnabled());
     }
-    QCOMPARE(form.width(), 633);
-    QCOMPARE(form.height(), form.menuBar()->sizeHint().height() + 225);
+    // Locked by another program from start-up on: the file is opened again at the next decode,
+    // which waits a moment for the lock, and once it is gone decoding works without a restart.
+    ProgramFolder folder(true);
+    SqliteConnection other;
+    QVERIFY(OpenSqlite(folder.file("dahdit_db.mdb").toUtf8(), SQLITE_OPEN_READWRITE, &other) == SQLITE_OK);
+    QVERIFY(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK);
+    Form1 form;
+    QStringList shown = Shown();
+    QVERIFY2(shown.size() == 1 && shown[0].contains("locked by another program") &&
+                 shown[0].contains("Dahdit opens the file again at the next decode."),
+             qPrintable(shown.join('\n')));
+    QCOMPARE(Decode(form, QStringLiteral("... ")), QString());
+    QVERIFY(Shown().isEmpty() && Panels(form).contains("locked by another program"));
+    QVERIFY(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK);
+    QCOMPARE(Decode(form, QStringLiteral("... --- ")), QStringLiteral("SO"));
+    QVERIFY(Panels(form).startsWith("Ready|"));
+}
+
+void TestMainWindow::movesFocusAndOffersItsMenus() {
+    ProgramFolder folder(true);
+    Form1 form;
     QCOMPARE(form.minimumSize(), form.maximumSize()); // fixed size
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
-    QCOMPARE(form.findChild<QPushButton*>("MK")->text(), QStringLiteral("Morse"));
-    QCOMPARE(form.findChild<QPushButton*>("BS")->text(), QStringLiteral("<<"));
-    QVERIFY(form.findChild<QPushButton*>("MK")->font().bold());
-    QCOMPARE(form.findChild<QPlainTextEdit*>("Text1")->font().styleHint(), QFont::Monospace);
-
     // Tab and Shift+Tab move along the tab order, round from either end, and type nothing.
     form.show();
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    auto* text1 = form.findChild<QPlainTextEdit*>("Text1");
+    auto* text1 = child<QPlainTextEdit>(form, "Text1");
     text1->setPlainText(QStringLiteral(".-"));
     QCOMPARE(form.focusWidget(), text1);
     auto walk = [&form](int presses, Qt::KeyboardModifiers modifiers) {
@@ -193,10 +134,8 @@ void TestMainWindow::laysOutTheWindow() {
     };
     QCOMPARE(walk(6, Qt::NoModifier), QStringList({"Slider1", "Slider2", "MK", "BS", "Text2", "Text1"}));
     QCOMPARE(walk(2, Qt::ShiftModifier), QStringList({"Text2", "BS"}));
-    QCOMPARE(text1->toPlainText(), QStringLiteral(".-"));
-    QVERIFY(form.findChild<QPlainTextEdit*>("Text2")->toPlainText().isEmpty());
+    QVERIFY(text1->toPlainText() == ".-" && child<QPlainTextEdit>(form, "Text2")->toPlainText().isEmpty());
 
-    // The menu tree, in order, with its shortcuts.
     QStringList menu;
     for (QAction* top : form.menuBar()->actions()) {
         menu << top->text();

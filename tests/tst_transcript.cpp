@@ -1,41 +1,26 @@
 // The Save window and the transcript file: the bytes written, how the path is joined, and
 // that a failed save loses neither the transcript nor an earlier file.
-#include "form3.h"
-#include "messagebox.h"
 #include "testsupport.h"
 
-#include <QApplication>
-#include <QComboBox>
 #include <QDateTime>
-#include <QDir>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPointer>
-#include <QPushButton>
-#include <QTest>
 #include <csignal>
 #include <sys/resource.h>
 
 namespace {
 
-// The window deletes itself when it closes, so it lives on the heap; the guard removes what is
-// left of it when a test ends.
-struct Window {
+struct Window : Owned<Form3> {
     QString morse = QStringLiteral(".- -... ");
     QString output = QStringLiteral("AB");
-    QPointer<Form3> form = new Form3([this] { return morse; }, [this] { return output; });
-    Window() { form->show(); }
-    ~Window() { delete form; }
-    QLineEdit* box(const char* name) const { return form->findChild<QLineEdit*>(QLatin1String(name)); }
-    QLineEdit* name() const { return box("Text2"); }
+    Window() : Owned([this] { return morse; }, [this] { return output; }) { form->show(); }
+    QLineEdit* box(const char* name) const { return child<QLineEdit>(*form, name); }
     // Types the three parts of the path and presses Save; true when the window closed.
     bool save(const QString& folderText, const QString& nameText, const QString& extensionText) {
         box("Text1")->setText(folderText);
-        name()->setText(nameText);
-        form->findChild<QComboBox*>(QStringLiteral("Combo1"))->setEditText(extensionText);
+        box("Text2")->setText(nameText);
+        child<QComboBox>(*form, "Combo1")->setEditText(extensionText);
         form->Command1_Click();
-        RunDeferredDeletes();
-        return !form;
+        return closed();
     }
 };
 
@@ -53,32 +38,12 @@ QStringList Files(const QString& folder) {
     return files;
 }
 
-// Lowers the largest file this process may write, as a full disk would, until it goes.
-struct FileSizeLimit {
-    rlimit old{};
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a killed program
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit lower = old;
-        lower.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
-};
-
 } // namespace
 
-class TestTranscript : public QObject {
+class TestTranscript : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        RunDeferredDeletes();
-        QVERIFY(QApplication::topLevelWidgets().isEmpty());
-        QVERIFY(MessageBox::takeShown().isEmpty());
-    }
     void writesTheTranscriptWhole();
-    void saveFromTheWindow();
     void savesWhereTyped_data();
     void savesWhereTyped();
 };
@@ -86,52 +51,50 @@ private slots:
 void TestTranscript::writesTheTranscriptWhole() {
     ProgramFolder folder;
     Window w;
-    const QDateTime when(QDate(2026, 3, 14), QTime(9, 5, 7));
-    const QString path = folder.file("t.txt");
-    QVERIFY(w.form->TextFileSave(path, TranscriptText(when, QStringLiteral("-- --- "), QStringLiteral("MO"))));
-    QCOMPARE(folder.readFile("t.txt"), Stamp(when) + "\r\n\r\n-- --- \r\n\r\nMO\r\n");
-    // Written again: replaced, with the texts unchanged, as UTF-8 without a byte-order mark.
-    const QString text = QString::fromUtf8("ΑΒ Ä\nx");
-    QVERIFY(w.form->TextFileSave(path, TranscriptText(when, QStringLiteral(" .-\n"), text)));
-    const QByteArray written = Stamp(when) + "\r\n\r\n .-\n\r\n\r\n" + text.toUtf8() + "\r\n";
-    QCOMPARE(folder.readFile("t.txt"), written);
-    // A write that runs out of room, as on a full disk, leaves the earlier file whole and no
-    // temporary file behind.
-    QString error;
-    {
-        FileSizeLimit limit(1024);
-        QVERIFY(!w.form->TextFileSave(path, QString(64 * 1024, u'.'), &error));
-    }
-    QVERIFY2(error.contains(QDir::toNativeSeparators(path)) && error.contains("larger than"), qPrintable(error));
-    QCOMPARE(folder.readFile("t.txt"), written);
-    QCOMPARE(Files(folder.path()), QStringList{"t.txt"});
-}
-
-void TestTranscript::saveFromTheWindow() {
-    ProgramFolder folder;
-    Window w;
     QCOMPARE(w.box("Text1")->text(), QDir::toNativeSeparators(folder.path()) + QDir::separator());
-    // The texts are read when Save is pressed, not when the window opened; Enter presses Save,
-    // which writes to the folder shown with the extension .txt and closes without a word.
+    // The texts are read when Save is pressed; Enter presses Save, which writes to the folder
+    // shown with the extension .txt, stamped with the time, and closes without a word.
     w.morse = QStringLiteral("... --- ... ");
     w.output = QStringLiteral("SOS");
-    w.name()->setText(QStringLiteral("log"));
+    w.box("Text2")->setText(QStringLiteral("log"));
     const QDateTime before = QDateTime::currentDateTime();
-    QTest::keyClick(w.name(), Qt::Key_Return);
+    QTest::keyClick(w.box("Text2"), Qt::Key_Return);
     const QDateTime after = QDateTime::currentDateTime();
-    RunDeferredDeletes();
-    QVERIFY(!w.form);
+    QVERIFY(w.closed());
     const QByteArray bytes = folder.readFile("log.txt");
-    bool stamped = false; // with the time Save was pressed
+    bool stamped = false;
     for (QDateTime t = before.addMSecs(-before.time().msec()); t <= after; t = t.addSecs(1))
         stamped = stamped || bytes == Stamp(t) + "\r\n\r\n... --- ... \r\n\r\nSOS\r\n";
     QVERIFY2(stamped, bytes.constData());
     // Cancel writes nothing.
     Window cancelled;
-    cancelled.name()->setText(QStringLiteral("other"));
-    QTest::mouseClick(cancelled.form->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
-    RunDeferredDeletes();
-    QVERIFY(!cancelled.form);
+    cancelled.box("Text2")->setText(QStringLiteral("other"));
+    QTest::mouseClick(child<QPushButton>(*cancelled.form, "Command2"), Qt::LeftButton);
+    QVERIFY(cancelled.closed());
+    QCOMPARE(Files(folder.path()), QStringList{"log.txt"});
+
+    // Written again: replaced, with the texts unchanged, as UTF-8 without a byte-order mark.
+    Window w2;
+    const QDateTime when(QDate(2026, 3, 14), QTime(9, 5, 7));
+    const QString path = folder.file("log.txt");
+    const QString text = QString::fromUtf8("ΑΒ Ä\nx");
+    QVERIFY(w2->TextFileSave(path, TranscriptText(when, QStringLiteral(" .-\n"), text)));
+    const QByteArray written = Stamp(when) + "\r\n\r\n .-\n\r\n\r\n" + text.toUtf8() + "\r\n";
+    QCOMPARE(folder.readFile("log.txt"), written);
+    // A write that runs out of room, as on a full disk, leaves the earlier file whole and no
+    // temporary file behind.
+    std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a killed program
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit lower = old;
+    lower.rlim_cur = 1024;
+    setrlimit(RLIMIT_FSIZE, &lower);
+    QString error;
+    const bool saved = w2->TextFileSave(path, QString(64 * 1024, u'.'), &error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    QVERIFY(!saved);
+    QVERIFY2(error.contains(QDir::toNativeSeparators(path)) && error.contains("larger than"), qPrintable(error));
+    QCOMPARE(folder.readFile("log.txt"), written);
     QCOMPARE(Files(folder.path()), QStringList{"log.txt"});
 }
 
@@ -149,7 +112,7 @@ void TestTranscript::savesWhereTyped_data() {
     row("blanks around go, inside stay", "/  ", "  my log ", " .txt  ", "my log.txt");
     row("empty name", "/", "", ".txt", ".txt");
     row("empty extension", "/", "log", "", "log");
-    row("missing folder", "/missing/", "log", ".txt", "!does not exist");
+    row("missing folder", "/missing/", "log", ".txt", "!the folder <folder>/missing does not exist");
     row("no name, no extension", "/", "", "", "!folder, not a file");
     row("a folder's name", "/", "sub", ".txt", "!folder, not a file");
     row("a file as the folder", "/keep.txt/", "log", ".txt", "!not a folder");
@@ -168,16 +131,17 @@ void TestTranscript::savesWhereTyped() {
     Window w;
     const bool closed = w.save(u' ' + program.path() + folder, name, extension);
     const QStringList files = Files(program.path());
-    const auto shown = MessageBox::takeShown();
+    const QStringList shown = Shown();
     if (!written.startsWith(u'!')) {
         QVERIFY(closed && shown.isEmpty());
         QVERIFY(files.size() == 2 && files.contains(written));
     } else {
-        // Told why, with the window still open with what was typed.
-        QVERIFY(!closed && w.form->isVisible());
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].text.contains(written.mid(1)), qPrintable(shown[0].text));
-        QCOMPARE(w.name()->text(), name);
+        // Told why, with the window still open with what was typed, and nothing written.
+        written = written.mid(1).replace("<folder>", QDir::toNativeSeparators(program.path()));
+        QVERIFY(!closed && w.form->isVisible() && w.box("Text2")->text() == name);
+        QVERIFY2(shown.size() == 1 && shown[0].startsWith("Save File|48|Cannot save the transcript to ") &&
+                     shown[0].contains(written) && shown[0].contains("an earlier file of that name is as it was"),
+                 qPrintable(shown.join('\n')));
         QCOMPARE(files, QStringList{"keep.txt"});
     }
     QCOMPARE(program.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
