@@ -35,14 +35,12 @@ QString state(const Form4& form) {
     return mode + '|' + child<QLineEdit>(form, "Text1")->text() + '|' + child<QLineEdit>(form, "Text2")->text();
 }
 
-void type(const Form4& form, const QString& signal, const QString& code) {
+// Types a signal and a code, and presses Add or Edit.
+void enter(Form4& form, const QString& signal, const QString& code, bool press = true) {
     child<QLineEdit>(form, "Text1")->setText(signal);
     child<QLineEdit>(form, "Text2")->setText(code);
-}
-// Types a signal and a code and presses Add or Edit.
-void enter(Form4& form, const QString& signal, const QString& code) {
-    type(form, signal, code);
-    form.Command1_Click();
+    if (press)
+        form.Command1_Click();
 }
 
 // The table as stored: "MS=TS" in ID order.
@@ -70,7 +68,6 @@ class TestEditor : public WindowTest {
     Q_OBJECT
 private slots:
     void saysWhyItCannotOpen();
-    void refusesBadEntries_data();
     void refusesBadEntries();
     void addsEditsAndRemoves();
     void worksOnTheRowChosen();
@@ -97,38 +94,24 @@ void TestEditor::saysWhyItCannotOpen() {
     expectUnavailable("\"Klingon\" does not exist");
 }
 
-void TestEditor::refusesBadEntries_data() {
-    QTest::addColumn<QString>("editing"); // the entry chosen first; none for a new entry
-    QTest::addColumn<QString>("signal");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<bool>("taken"); // or else missing
-    auto row = [](const char* name, const char* editing, const char* signal, const char* code, bool taken) {
-        QTest::newRow(name) << QString(editing) << QString(signal) << QString(code) << taken;
-    };
-    row("no code", "", "X", "", false);
-    row("signal only a space", "", " ", "..-.", false);
-    row("code taken", "", "X", ".", true);
-    row("taken signal with spaces", "", " E ", "..-.", true);
-    row("taken signal with a quote", "", "it's", "..-.", true);
-    row("edit to another's code", "B", "B", ".", true);
-    row("edit to a blank signal", "B", "  ", "-...", false);
-}
-
 void TestEditor::refusesBadEntries() {
-    QFETCH(QString, editing);
-    QFETCH(QString, signal);
-    QFETCH(QString, code);
-    QFETCH(bool, taken);
     Folder folder;
     Form4 form;
-    if (!editing.isEmpty())
-        form.ListView1_ItemClick(row(form, editing));
-    enter(form, signal, code);
-    QCOMPARE(Shown(), QStringList(taken ? u"Error|48|Code is in use for other signal, or the signal already exists"_s
-                                        : u"Error|48|Some data is missing"_s));
-    // Nothing stored, and the window as it was, typed texts included.
+    const QString missing = u"Error|48|Some data is missing"_s;
+    const QString taken = u"Error|48|Code is in use for other signal, or the signal already exists"_s;
+    // The entry chosen first (none for a new entry), the signal and code typed, the refusal.
+    const QList<QStringList> cases = {{"", "X", "", missing},      {"", " ", "..-.", missing},  {"", "X", ".", taken},
+                                      {"", " E ", "..-.", taken},  {"", "it's", "..-.", taken}, {"B", "B", ".", taken},
+                                      {"B", "  ", "-...", missing}};
+    for (const QStringList& c : cases) {
+        if (!c[0].isEmpty())
+            form.ListView1_ItemClick(row(form, c[0]));
+        enter(form, c[1], c[2]);
+        // Nothing stored, and the window as it was, typed texts included.
+        QCOMPARE(Shown(), QStringList(c[3]));
+        QCOMPARE(state(form), (c[0].isEmpty() ? u"Add|"_s : u"Edit 1|"_s) + c[1] + '|' + c[2]);
+    }
     QCOMPARE(stored(folder.db), kStored);
-    QCOMPARE(state(form), (editing.isEmpty() ? u"Add|"_s : u"Edit 1|"_s) + signal + '|' + code);
 }
 
 void TestEditor::addsEditsAndRemoves() {
@@ -151,7 +134,7 @@ void TestEditor::addsEditsAndRemoves() {
 
     // Choosing another entry drops what was typed. Saved unchanged, an entry does not clash
     // with itself; saved changed, it is trimmed like a new one.
-    type(form, "typed", "typed");
+    enter(form, "typed", "typed", false);
     form.ListView1_ItemClick(row(form, "B"));
     QCOMPARE(state(form), u"Edit 1|B|-..."_s);
     form.Command1_Click();
@@ -163,7 +146,7 @@ void TestEditor::addsEditsAndRemoves() {
     // Remove asks first: Cancel keeps the entry and what was typed, OK removes it.
     const QStringList confirm = {u"Confirm Removal|33|Are you sure you want to remove this entry?"_s};
     form.ListView1_ItemClick(row(form, "c"));
-    type(form, "changed", "--");
+    enter(form, "changed", "--", false);
     MessageBox::setNextAnswer(MessageBox::Cancel);
     form.Command2_Click();
     QVERIFY(Shown() == confirm && state(form) == "Edit 3|changed|--" && stored(folder.db).contains("-.-.=c"));
@@ -182,10 +165,9 @@ void TestEditor::addsEditsAndRemoves() {
     QTest::keyClick(view, Qt::Key_Down);
     QTest::keyClick(view, Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(state(form), u"Edit 4|E|."_s);
-    type(form, "Z", "--..");
     QTest::keyClick(view, Qt::Key_Escape);
     QCOMPARE(state(form), kFresh);
-    type(form, "K", "-.-");
+    enter(form, "K", "-.-", false);
     QTest::keyClick(child(form, "Text1"), Qt::Key_Escape);
     QVERIFY(form.isVisible() && state(form) == "Add|K|-.-" && stored(folder.db).size() == 8);
     QTest::keyClick(child(form, "Text2"), Qt::Key_Return);

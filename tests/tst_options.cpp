@@ -45,7 +45,8 @@ private slots:
 void TestOptions::showsTheStoredChoice() {
     ProgramFolder folder(true);
     Window bundled; // no settings file: the bundled database, nothing selected
-    QVERIFY(bundled.path()->text() == DefaultDatabasePath() && bundled.listed().count(' ') == 9 && !bundled.listed().contains('['));
+    QVERIFY(bundled.path()->text() == DefaultDatabasePath() && bundled.listed().count(' ') == 9 &&
+            !bundled.listed().contains('['));
     // Listed in the order the tables were made; only the exact name is selected (SQLite refuses
     // two tables whose names differ only in case). A view is not listed, and a stored one is
     // named as such.
