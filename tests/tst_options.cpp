@@ -38,7 +38,6 @@ class TestOptions : public WindowTest {
 private slots:
     void showsTheStoredChoice();
     void storesOnlyOnOk();
-    void refusedAtOk_data();
     void refusedAtOk();
 };
 
@@ -101,45 +100,36 @@ void TestOptions::storesOnlyOnOk() {
     QVERIFY(Setting("table_name") == "German" && Shown() == kConfirmation);
 }
 
-void TestOptions::refusedAtOk_data() {
-    QTest::addColumn<int>("permissions"); // of settings.ini
-    QTest::addColumn<QString>("path");    // typed
-    QTest::addColumn<QString>("table");   // chosen
-    QTest::addColumn<QString>("cause");
-    auto row = [](const char* name, int permissions, const QString& path, const char* table, const char* cause) {
-        QTest::newRow(name) << permissions << path << QString(table) << QString(cause);
-    };
-    const int rw = QFile::ReadOwner | QFile::WriteOwner;
-    row("read-only settings.ini", QFile::ReadOwner, "/typed/codes.mdb", "Russian",
-        "the file is read-only. Make it writable and try again. Dahdit will start with the database and table "
-        "chosen before.");
-    row("path of 255 characters", rw, '/' + QString(254, u'x'), "Russian", "The database path is 255 characters long");
-    row("table name with a line break", rw, "/typed/codes.mdb", "Line\nBreak", "The table name holds a line break");
-}
-
 void TestOptions::refusedAtOk() {
-    QFETCH(int, permissions);
-    QFETCH(QString, path);
-    QFETCH(QString, table);
-    QFETCH(QString, cause);
     ProgramFolder folder;
     const QString db = folder.copyBundledDatabase();
     QVERIFY(ExecSql(db, QStringLiteral("CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);")));
     const QByteArray before = "[main]\r\ntable_name=German\r\n";
     folder.writeFile("settings.ini", before);
-    QFile(folder.file("settings.ini")).setPermissions(QFile::Permissions(permissions));
-    Window w;
-    w.path()->setText(path);
-    w.select(table);
-    w.form->Command1_Click();
-    const QStringList shown = Shown();
-    QVERIFY2(shown.size() == 1 && shown[0].startsWith("Settings Not Saved|48|The settings were not saved.") &&
-                 shown[0].simplified().contains(cause),
-             qPrintable(shown.join('\n')));
-    // Still open with the choice in it, and the file as it was.
-    QVERIFY(!w.closed() && w.form->isVisible() && w.path()->text() == path && w.listed().contains('[' + table + ']'));
-    QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(folder.readFile("settings.ini"), before);
+    // Settings file writable, the path typed, the table chosen, and the cause told.
+    const QList<std::tuple<bool, QString, QString, QString>> cases = {
+        {false, "/typed/codes.mdb", "Russian",
+         "the file is read-only. Make it writable and try again. Dahdit will start with the database and table "
+         "chosen before."},
+        {true, '/' + QString(254, u'x'), "Russian", "The database path is 255 characters long"},
+        {true, "/typed/codes.mdb", "Line\nBreak", "The table name holds a line break"}};
+    for (const auto& [writable, path, table, cause] : cases) {
+        QFile(folder.file("settings.ini"))
+            .setPermissions(writable ? QFile::ReadOwner | QFile::WriteOwner : QFile::ReadOwner);
+        Window w;
+        w.path()->setText(path);
+        w.select(table);
+        w.form->Command1_Click();
+        const QStringList shown = Shown();
+        QVERIFY2(shown.size() == 1 && shown[0].startsWith("Settings Not Saved|48|The settings were not saved.") &&
+                     shown[0].simplified().contains(cause),
+                 qPrintable(shown.join('\n')));
+        // Still open with the choice in it, and the file as it was.
+        QVERIFY(!w.closed() && w.form->isVisible() && w.path()->text() == path &&
+                w.listed().contains('[' + table + ']'));
+        QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(folder.readFile("settings.ini"), before);
+    }
 }
 
 QTEST_MAIN(TestOptions)
