@@ -162,6 +162,7 @@ void TestEditor::addsEditsAndRemoves() {
     QTest::keyClick(view, Qt::Key_Down);
     QVERIFY(view->currentItem() == row(form, "b2") && state(form) == kFresh);
     QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(state(form), u"Edit 1|b2|-..."_s);
     QTest::keyClick(view, Qt::Key_Down);
     QTest::keyClick(view, Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(state(form), u"Edit 4|E|."_s);

@@ -34,7 +34,6 @@ void TestSettings::reads_data() {
     row("names in any case, first key counts", edited, "dt", "3");
     row("blanks and quotes around a value go", edited, "table_name", "Greek");
     row("blanks inside a value stay", edited, "db_path", "/a b/c.mdb");
-    row("only the first section counts", edited, "sdt", "default");
     row("CR line ends", "[other]\rdt=1\r[main]\rsdt=2\rdt=7\r", "dt", "7");
     row("one byte under 1 MiB", "[main]\ndt=3\n" + QByteArray(SettingsFile::MaxFileSize - 12, ';'), "dt", "3");
 }
