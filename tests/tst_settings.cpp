@@ -65,7 +65,6 @@ void TestSettings::writes_data() {
         "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
     row("CR LF file without the section", "[view]\r\nx=1", {"dt", "5"}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
     row("CR file keeps its line ends", "[main]\rdt=1\r", {"dt", "2", "sdt", "3"}, "[main]\rdt=2\rsdt=3\r");
-    row("CR file without the section", "x=1", {"dt", "2"}, "x=1\r\n[main]\r\ndt=2\r\n");
     row("a CR line before an empty LF line", "[main]\rdt=1\n\nz", {"sdt", "3"}, "[main]\rdt=1\nsdt=3\r\n\nz");
     const QByteArray binary("\xff\xfe\x00\x01garbage\n[main]\ndt=1\n\x80\x81\n", 26);
     row("bytes that are not UTF-8 elsewhere", binary, {"dt", "2"}, QByteArray(binary).replace("dt=1", "dt=2"));
