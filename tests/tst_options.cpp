@@ -3,13 +3,6 @@
 
 namespace {
 
-QString Setting(const char* key) {
-    return Module1::ReadSetting(QStringLiteral("main"), QLatin1String(key));
-}
-void Store(const char* key, const QString& value) {
-    QVERIFY(Module1::WriteSetting(QStringLiteral("main"), QLatin1String(key), value));
-}
-
 struct Window : Owned<Form5> {
     Window() { form->show(); }
     QLineEdit* path() const { return child<QLineEdit>(*form, "Text1"); }
@@ -53,9 +46,9 @@ void TestOptions::showsTheStoredChoice() {
     MakeCodeTable(other, QStringLiteral("Zulu"), {});
     MakeCodeTable(other, QStringLiteral("Alpha"), {});
     QVERIFY(ExecSql(other, QStringLiteral("CREATE VIEW Vw AS SELECT * FROM Zulu")));
-    Store("db_path", other);
+    QVERIFY(Module1::WriteSetting("main", "db_path", other));
     for (const QString stored : {"Alpha", "alpha", "vw"}) {
-        Store("table_name", stored);
+        QVERIFY(Module1::WriteSetting("main", "table_name", stored));
         Window w;
         const QString note = stored == QStringLiteral("vw") ? QStringLiteral(" (a view, not a code table)") : QString();
         QCOMPARE(w.label("Label1"), QStringLiteral("Current: ") + stored + note);
@@ -64,7 +57,7 @@ void TestOptions::showsTheStoredChoice() {
     }
     // A database that cannot be read: the window opens with the reason in the list's place.
     folder.writeFile("damaged.mdb", QByteArray(4096, 'x'));
-    Store("db_path", folder.file("damaged.mdb"));
+    QVERIFY(Module1::WriteSetting("main", "db_path", folder.file("damaged.mdb")));
     Window w;
     QVERIFY(w.listed().isEmpty() && w.label("Label2").contains(QDir::toNativeSeparators(folder.file("damaged.mdb"))));
 }
@@ -90,14 +83,15 @@ void TestOptions::storesOnlyOnOk() {
         w.path()->setText(QStringLiteral("/somewhere/else/codes.mdb"));
         w.select(QStringLiteral("German"));
         w.click("Command1");
-        QVERIFY(Setting("db_path") == "/somewhere/else/codes.mdb" && Setting("table_name") == "German");
+        QVERIFY(Module1::ReadSetting("main", "db_path") == "/somewhere/else/codes.mdb" &&
+                Module1::ReadSetting("main", "table_name") == "German");
         QVERIFY(Shown() == kConfirmation && w.closed());
     }
     // Nothing listed (that database does not exist), so nothing selected: Enter presses OK,
     // which keeps the stored table rather than storing an empty name.
     Window w;
     QTest::keyClick(w.path(), Qt::Key_Return);
-    QVERIFY(Setting("table_name") == "German" && Shown() == kConfirmation);
+    QVERIFY(Module1::ReadSetting("main", "table_name") == "German" && Shown() == kConfirmation);
 }
 
 void TestOptions::refusedAtOk() {
