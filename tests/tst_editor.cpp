@@ -10,7 +10,6 @@ const CodeRows kRows = {{"-...", "B"}, {".-", "A"}, {"-.-.", "c"}, {".", "E"}, {
 const QStringList kStored = {"-...=B", ".-=A", "-.-.=c", ".=E", ".----.=it's"}; // IDs 1 to 5
 const QString kFresh = u"Add||"_s;                                              // see state()
 
-// A fresh program folder whose database holds kRows as the table "International".
 struct Folder : ProgramFolder {
     Folder() { MakeCodeTable(db, "International", kRows); }
     const QString db = file("dahdit_db.mdb");
@@ -35,7 +34,6 @@ QString state(const Form4& form) {
     return mode + '|' + child<QLineEdit>(form, "Text1")->text() + '|' + child<QLineEdit>(form, "Text2")->text();
 }
 
-// Types a signal and a code, and presses Add or Edit.
 void enter(Form4& form, const QString& signal, const QString& code, bool press = true) {
     child<QLineEdit>(form, "Text1")->setText(signal);
     child<QLineEdit>(form, "Text2")->setText(code);

@@ -8,7 +8,6 @@ using namespace std::chrono_literals;
 const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
                     "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;";
 
-// The words of a failure hold the cause.
 #define EXPECT_ERROR(kindName, cause)                                                                                  \
     QVERIFY2(error.kind == StoreError::Kind::kindName && error.message.contains(cause), qPrintable(error.message))
 
