@@ -14,26 +14,13 @@ const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION 
 class TestStore : public QObject {
     Q_OBJECT
 private slots:
-    void resolvesPathAndTable();
+    void findsTheDatabaseAndItsTables();
     void keepsFilesPerUserWhenNotPortable();
     void readsAndWritesEntries();
-    void listsCodeTables();
     void unusableDatabases_data();
     void unusableDatabases();
     void unwritableDatabase();
 };
-
-void TestStore::resolvesPathAndTable() {
-    ProgramFolder folder;
-    auto chosen = [] { return DatabasePath() + u'|' + CurrentTableName(); };
-    Module1::WriteSettings("main", {{"db_path", "default"}, {"table_name", "default"}});
-    QCOMPARE(chosen(), folder.file("dahdit_db.mdb|International"));
-    Module1::WriteSettings("main", {{"db_path", "/data/x.mdb"}, {"table_name", "Default"}});
-    QCOMPARE(chosen(), QStringLiteral("/data/x.mdb|Default"));
-    // The path is everything after "Data source=", blanks and semicolons included.
-    const QString odd = QStringLiteral("/a b/x; y=z.mdb");
-    QCOMPARE(PathFromConnectionString(ConnectionString(odd)), odd);
-}
 
 void TestStore::keepsFilesPerUserWhenNotPortable() {
     // A portable folder with its write bits cleared (an installed one, without the marker, is run
@@ -124,8 +111,16 @@ void TestStore::readsAndWritesEntries() {
     QVERIFY(store.FindByCode("T", ".....", &row) && !row);
 }
 
-void TestStore::listsCodeTables() {
+void TestStore::findsTheDatabaseAndItsTables() {
     ProgramFolder folder;
+    auto chosen = [] { return DatabasePath() + u'|' + CurrentTableName(); };
+    Module1::WriteSettings("main", {{"db_path", "default"}, {"table_name", "default"}});
+    QCOMPARE(chosen(), folder.file("dahdit_db.mdb|International"));
+    Module1::WriteSettings("main", {{"db_path", "/data/x.mdb"}, {"table_name", "Default"}});
+    QCOMPARE(chosen(), QStringLiteral("/data/x.mdb|Default"));
+    // The path is everything after "Data source=", blanks and semicolons included.
+    const QString odd = QStringLiteral("/a b/x; y=z.mdb");
+    QCOMPARE(PathFromConnectionString(ConnectionString(odd)), odd);
     const QString db = folder.file("t.mdb");
     MakeCodeTable(db, "International", {{".", "E"}}); // AUTOINCREMENT adds sqlite_sequence
     MakeCodeTable(db, "Greek", {});
