@@ -3,27 +3,17 @@
 
 namespace {
 
-QString Setting(const char* key) {
-    return Module1::ReadSetting(QStringLiteral("main"), QLatin1String(key));
-}
-void Store(const char* key, const QString& value) {
-    QVERIFY(Module1::WriteSetting(QStringLiteral("main"), QLatin1String(key), value));
-}
-
 struct Window : Owned<Form5> {
     Window() { form->show(); }
     QLineEdit* path() const { return child<QLineEdit>(*form, "Text1"); }
     QListWidget* list() const { return child<QListWidget>(*form, "List1"); }
     QString label(const char* name) const { return child<QLabel>(*form, name)->text(); }
-    QStringList listed() const {
+    // The tables listed, with the selected one in brackets.
+    QString listed() const {
         QStringList names;
         for (int i = 0; i < list()->count(); ++i)
-            names.append(list()->item(i)->text());
-        return names;
-    }
-    QString selected() const {
-        const auto items = list()->selectedItems();
-        return items.isEmpty() ? QString() : items.first()->text();
+            names.append(list()->item(i)->isSelected() ? '[' + list()->item(i)->text() + ']' : list()->item(i)->text());
+        return names.join(' ');
     }
     void select(const QString& name) const {
         list()->setCurrentItem(list()->findItems(name, Qt::MatchExactly).value(0));
@@ -41,48 +31,35 @@ class TestOptions : public WindowTest {
 private slots:
     void showsTheStoredChoice();
     void storesOnlyOnOk();
-    void refusedAtOk_data();
     void refusedAtOk();
 };
 
 void TestOptions::showsTheStoredChoice() {
     ProgramFolder folder(true);
-    {
-        Window w; // no settings file: the bundled database, nothing selected
-        QCOMPARE(w.label("Label1"), QStringLiteral("Current: International"));
-        QCOMPARE(w.path()->text(), DefaultDatabasePath());
-        QVERIFY(w.listed().size() == 10 && w.listed().first() == "International" && w.selected().isEmpty());
-    }
-    // The stored database is listed in the order its tables were made; only the exact name is
-    // selected (SQLite refuses two tables whose names differ only in case). A view is no code
-    // table: it is not listed, and a stored one is named as such.
+    Window bundled; // no settings file: the bundled database, nothing selected
+    QVERIFY(bundled.path()->text() == DefaultDatabasePath() && bundled.listed().count(' ') == 9 &&
+            !bundled.listed().contains('['));
+    // Listed in the order the tables were made; only the exact name is selected (SQLite refuses
+    // two tables whose names differ only in case). A view is not listed, and a stored one is
+    // named as such.
     const QString other = folder.file("other codes.mdb");
     MakeCodeTable(other, QStringLiteral("Zulu"), {});
     MakeCodeTable(other, QStringLiteral("Alpha"), {});
     QVERIFY(ExecSql(other, QStringLiteral("CREATE VIEW Vw AS SELECT * FROM Zulu")));
-    Store("db_path", other);
-    for (const QString stored : {"Alpha", "alpha", "Klingon", "vw"}) {
-        Store("table_name", stored);
+    QVERIFY(Module1::WriteSetting("main", "db_path", other));
+    for (const QString stored : {"Alpha", "alpha", "vw"}) {
+        QVERIFY(Module1::WriteSetting("main", "table_name", stored));
         Window w;
         const QString note = stored == QStringLiteral("vw") ? QStringLiteral(" (a view, not a code table)") : QString();
         QCOMPARE(w.label("Label1"), QStringLiteral("Current: ") + stored + note);
-        QCOMPARE(w.path()->text(), other);
-        QCOMPARE(w.listed(), QStringList({"Zulu", "Alpha"}));
-        QCOMPARE(w.selected(), stored == QStringLiteral("Alpha") ? stored : QString());
+        QVERIFY(w.path()->text() == other);
+        QCOMPARE(w.listed(), stored == QStringLiteral("Alpha") ? QStringLiteral("Zulu [Alpha]") : "Zulu Alpha");
     }
-    // A database that cannot be read: the window opens with the reason in the list's place, and
-    // the user can still point Dahdit back at its own database.
+    // A database that cannot be read: the window opens with the reason in the list's place.
     folder.writeFile("damaged.mdb", QByteArray(4096, 'x'));
-    for (const QString& path : {folder.file("gone.mdb"), folder.file("damaged.mdb")}) {
-        Store("db_path", path);
-        Window w;
-        QVERIFY(w.listed().isEmpty() && w.label("Label2").contains(QDir::toNativeSeparators(path)));
-    }
+    QVERIFY(Module1::WriteSetting("main", "db_path", folder.file("damaged.mdb")));
     Window w;
-    w.click("Command3");
-    w.click("Command1");
-    QCOMPARE(Setting("db_path"), DefaultDatabasePath());
-    QCOMPARE(Shown(), kConfirmation);
+    QVERIFY(w.listed().isEmpty() && w.label("Label2").contains(QDir::toNativeSeparators(folder.file("damaged.mdb"))));
 }
 
 void TestOptions::storesOnlyOnOk() {
@@ -94,12 +71,11 @@ void TestOptions::storesOnlyOnOk() {
         w.path()->setText(QStringLiteral("/typed/elsewhere.mdb"));
         w.select(QStringLiteral("Greek"));
         w.click("Command3");
-        QVERIFY(w.path()->text() == DefaultDatabasePath() && w.selected() == "Greek");
+        QVERIFY(w.path()->text() == DefaultDatabasePath() && w.listed().contains("[Greek]"));
         w.click("Command2");
-        QVERIFY(w.closed());
         Window escaped;
         QTest::keyClick(escaped.path(), Qt::Key_Escape);
-        QVERIFY(escaped.closed() && !QFile::exists(folder.file("settings.ini")));
+        QVERIFY(w.closed() && escaped.closed() && !QFile::exists(folder.file("settings.ini")));
     }
     {
         // OK stores the path typed and the table chosen, confirms, and closes.
@@ -107,65 +83,47 @@ void TestOptions::storesOnlyOnOk() {
         w.path()->setText(QStringLiteral("/somewhere/else/codes.mdb"));
         w.select(QStringLiteral("German"));
         w.click("Command1");
-        QVERIFY(Setting("db_path") == "/somewhere/else/codes.mdb" && Setting("table_name") == "German");
-        QCOMPARE(Shown(), kConfirmation);
-        QVERIFY(w.closed());
+        QVERIFY(Module1::ReadSetting("main", "db_path") == "/somewhere/else/codes.mdb" &&
+                Module1::ReadSetting("main", "table_name") == "German");
+        QVERIFY(Shown() == kConfirmation && w.closed());
     }
-    {
-        // Nothing listed (that database does not exist), so nothing selected: Enter presses OK,
-        // which keeps the stored table rather than storing an empty name.
-        Window w;
-        QTest::keyClick(w.path(), Qt::Key_Return);
-        QCOMPARE(Setting("table_name"), QStringLiteral("German"));
-        QCOMPARE(Shown(), kConfirmation);
-    }
-}
-
-void TestOptions::refusedAtOk_data() {
-    QTest::addColumn<int>("permissions"); // of settings.ini
-    QTest::addColumn<QString>("path");    // typed
-    QTest::addColumn<QString>("table");   // chosen
-    QTest::addColumn<QString>("cause");
-    auto row = [](const char* name, int permissions, const QString& path, const QString& table, const char* cause) {
-        QTest::newRow(name) << permissions << path << table << QString(cause);
-    };
-    const int rw = QFile::ReadOwner | QFile::WriteOwner;
-    const QString longName = QString(255, u'x');
-    const QString typed = QStringLiteral("/typed/codes.mdb");
-    row("read-only settings.ini", QFile::ReadOwner, typed, "Russian",
-        "the file is read-only. Make it writable and try again. Dahdit will start with the database and table "
-        "chosen before.");
-    row("path with a line break", rw, "/typed/\ncodes.mdb", "Russian", "The database path holds a line break");
-    row("path of 255 characters", rw, u'/' + longName.left(254), "Russian", "The database path is 255 characters long");
-    row("table name with a line break", rw, typed, "Line\nBreak", "The table name holds a line break");
-    row("table name of 255 characters", rw, typed, longName, "The table name is 255 characters long");
+    // Nothing listed (that database does not exist), so nothing selected: Enter presses OK,
+    // which keeps the stored table rather than storing an empty name.
+    Window w;
+    QTest::keyClick(w.path(), Qt::Key_Return);
+    QVERIFY(Module1::ReadSetting("main", "table_name") == "German" && Shown() == kConfirmation);
 }
 
 void TestOptions::refusedAtOk() {
-    QFETCH(int, permissions);
-    QFETCH(QString, path);
-    QFETCH(QString, table);
-    QFETCH(QString, cause);
     ProgramFolder folder;
     const QString db = folder.copyBundledDatabase();
-    QVERIFY(ExecSql(db, QStringLiteral("CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);"
-                                       "CREATE TABLE \"%1\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);")
-                            .arg(QString(255, u'x'))));
+    QVERIFY(ExecSql(db, QStringLiteral("CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);")));
     const QByteArray before = "[main]\r\ntable_name=German\r\n";
     folder.writeFile("settings.ini", before);
-    QFile(folder.file("settings.ini")).setPermissions(QFile::Permissions(permissions));
-    Window w;
-    w.path()->setText(path);
-    w.select(table);
-    w.form->Command1_Click();
-    const QStringList shown = Shown();
-    QVERIFY2(shown.size() == 1 && shown[0].startsWith("Settings Not Saved|48|The settings were not saved.") &&
-                 shown[0].simplified().contains(cause),
-             qPrintable(shown.join('\n')));
-    // Still open with the choice in it, and the file as it was.
-    QVERIFY(!w.closed() && w.form->isVisible() && w.path()->text() == path && w.selected() == table);
-    QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(folder.readFile("settings.ini"), before);
+    // Settings file writable, the path typed, the table chosen, and the cause told.
+    const QList<std::tuple<bool, QString, QString, QString>> cases = {
+        {false, "/typed/codes.mdb", "Russian",
+         "the file is read-only. Make it writable and try again. Dahdit will start with the database and table "
+         "chosen before."},
+        {true, '/' + QString(254, u'x'), "Russian", "The database path is 255 characters long"},
+        {true, "/typed/codes.mdb", "Line\nBreak", "The table name holds a line break"}};
+    for (const auto& [writable, path, table, cause] : cases) {
+        QFile(folder.file("settings.ini"))
+            .setPermissions(writable ? QFile::ReadOwner | QFile::WriteOwner : QFile::ReadOwner);
+        Window w;
+        w.path()->setText(path);
+        w.select(table);
+        w.form->Command1_Click();
+        const QStringList shown = Shown();
+        QVERIFY2(shown.size() == 1 && shown[0].startsWith("Settings Not Saved|48|The settings were not saved.") &&
+                     shown[0].simplified().contains(cause),
+                 qPrintable(shown.join('\n')));
+        // Still open with the choice in it, and the file as it was.
+        QVERIFY(!w.closed() && w.form->isVisible() && w.path()->text() == path &&
+                w.listed().contains('[' + table + ']'));
+        QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(folder.readFile("settings.ini"), before);
+    }
 }
 
 QTEST_MAIN(TestOptions)

@@ -28,19 +28,13 @@ void TestSettings::reads_data() {
     const QByteArray edited = "[ MAIN ]\n;dt=1\n# sdt=1\nDT=3\ndt=4\n Table_Name =  \"Greek\"  \n"
                               "db_path = /a b/c.mdb \n[main]\nsdt=9\n";
     row("no file", QByteArray(), "dt", "default");
-    row("key in another section only", sections, "dt", "default");
     row("empty value is not the marker", sections, "table_name", "");
     row("the marker in capitals is a value", sections, "db_path", "Default");
-    row("300 characters read as 254", "[main]\nv=" + QByteArray(300, 'x'), "v", QString(254, u'x'));
-    row("cut at characters, not bytes", "[main]\nv=" + QString(300, QChar(0xe9)).toUtf8(), "v",
-        QString(254, QChar(0xe9)));
     row("never half a character", "[main]\nv=" + emoji.toUtf8(), "v", emoji.left(254));
     row("names in any case, first key counts", edited, "dt", "3");
     row("blanks and quotes around a value go", edited, "table_name", "Greek");
     row("blanks inside a value stay", edited, "db_path", "/a b/c.mdb");
-    row("only the first section counts", edited, "sdt", "default");
     row("CR line ends", "[other]\rdt=1\r[main]\rsdt=2\rdt=7\r", "dt", "7");
-    row("mixed line ends", "[main]\r\nsdt=2\rx=1\ndt=8", "dt", "8");
     row("one byte under 1 MiB", "[main]\ndt=3\n" + QByteArray(SettingsFile::MaxFileSize - 12, ';'), "dt", "3");
 }
 
@@ -51,8 +45,7 @@ void TestSettings::reads() {
     if (!file.isNull())
         folder.writeFile("settings.ini", file);
     QTEST(Module1::ReadSetting("main", key), "value");
-    QVERIFY(Module1::SettingsCanBeKept(nullptr));
-    QCOMPARE(folder.readFile("settings.ini"), file); // a read changes nothing
+    QVERIFY(Module1::SettingsCanBeKept(nullptr) && folder.readFile("settings.ini") == file); // a read changes nothing
 }
 
 void TestSettings::writes_data() {
@@ -62,22 +55,16 @@ void TestSettings::writes_data() {
     auto row = [](const char* tag, const QByteArray& before, const QStringList& values, const QByteArray& after) {
         QTest::newRow(tag) << before << values << after;
     };
-    row("first write makes the file", QByteArray(), {"dt", "10"}, "[main]\r\ndt=10\r\n");
-    row("keys in the order of their first write", "[main]\r\ndt=10\r\n", {"sdt", "8", "dt", "11", "table_name", ""},
-        "[main]\r\ndt=11\r\nsdt=8\r\ntable_name=\r\n");
-    row("UTF-8 values", QByteArray(), {"db_path", "/home/\xC3\xA5sa/\xD0\xB4\xD0\xB0/db.mdb"},
-        "[main]\r\ndb_path=/home/\xC3\xA5sa/\xD0\xB4\xD0\xB0/db.mdb\r\n");
-    // A value the reader would trim or unquote is quoted, so that it comes back as chosen.
-    row("blanks around a value", QByteArray(), {"table_name", "Greek ", "db_path", " /x"},
-        "[main]\r\ntable_name=\"Greek \"\r\ndb_path=\" /x\"\r\n");
-    row("quotes around a value", QByteArray(), {"table_name", "\"Greek\"", "v", "\"", "w", "a \"b\""},
-        "[main]\r\ntable_name=\"\"Greek\"\"\r\nv=\"\r\nw=a \"b\"\r\n");
+    row("keys in the order of their first write", QByteArray(), {"sdt", "\xC3\xA5", "dt", "11", "table_name", ""},
+        "[main]\r\nsdt=\xC3\xA5\r\ndt=11\r\ntable_name=\r\n");
+    row("values the reader would trim or unquote", QByteArray(),
+        {"table_name", "\"Greek\"", "db_path", " /x", "v", "\""},
+        "[main]\r\ntable_name=\"\"Greek\"\"\r\ndb_path=\" /x\"\r\nv=\"\r\n");
     const QByteArray lf = "; my notes\n\n[view]\ncolour = blue\n[Main]\n  DT = 4  \n# keep me\nextra=1\n\n[tail]\nz=9";
     row("LF file: one line changes, one is added", lf, {"dt", "7", "sdt", "2"},
         "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
     row("CR LF file without the section", "[view]\r\nx=1", {"dt", "5"}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
     row("CR file keeps its line ends", "[main]\rdt=1\r", {"dt", "2", "sdt", "3"}, "[main]\rdt=2\rsdt=3\r");
-    row("CR file without the section", "x=1", {"dt", "2"}, "x=1\r\n[main]\r\ndt=2\r\n");
     row("a CR line before an empty LF line", "[main]\rdt=1\n\nz", {"sdt", "3"}, "[main]\rdt=1\nsdt=3\r\n\nz");
     const QByteArray binary("\xff\xfe\x00\x01garbage\n[main]\ndt=1\n\x80\x81\n", 26);
     row("bytes that are not UTF-8 elsewhere", binary, {"dt", "2"}, QByteArray(binary).replace("dt=1", "dt=2"));
@@ -109,15 +96,11 @@ void TestSettings::refusedWrites_data() {
     row("line break would plant a key", "file", "x\ndb_path=/evil", "cannot hold a line break");
     row("CR would plant a key", "file", "x\rdb_path=/evil", "cannot hold a line break");
     row("longer than a read returns", "file", QString(255, u'x'), "at most 254 characters");
-    // Permissions cleared are respected, even where the system would let this user write.
     row("read-only file", "read-only", "3", "the file is read-only");
-    row("no permissions at all", "unreadable", "3", "may not read it");
-    // Whatever is not a small regular file is left alone, and neither waited on nor read whole.
     row("named pipe (would hang)", "fifo", "3", "named pipe");
     row("link to /dev/zero (endless)", "zero", "3", "a device");
     row("folder", "folder", "3", "a folder");
     row("one byte over 1 MiB", "large", "3", "larger than 1 MiB");
-    row("10 MB of blank lines", "blank", "3", "larger than 1 MiB");
 }
 
 void TestSettings::refusedWrites() {
@@ -134,14 +117,11 @@ void TestSettings::refusedWrites() {
     else if (kind == "folder")
         QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("settings.ini")));
     else
-        folder.writeFile("settings.ini", old = kind == "blank"   ? QByteArray(10'000'000, '\n')
-                                               : kind == "large" ? old + QByteArray(SettingsFile::MaxFileSize - 11, ';')
-                                                                 : old);
-    if (kind == "read-only" || kind == "unreadable")
-        QFile(path).setPermissions(kind == "unreadable" ? QFile::Permissions() : QFile::ReadOwner | QFile::ReadGroup);
-    const bool usable = kind == "file" || kind == "read-only" || kind == "unreadable";
-    QString error;
-    // Neither value is written, though dt=5 alone could be.
+        folder.writeFile("settings.ini", old += kind == "large" ? QByteArray(SettingsFile::MaxFileSize - 11, ';') : "");
+    if (kind == "read-only")
+        QFile(path).setPermissions(QFile::ReadOwner | QFile::ReadGroup);
+    const bool usable = kind == "file" || kind == "read-only";
+    QString error; // neither value is written, though dt=5 alone could be
     QVERIFY(!Module1::WriteSettings("main", {{"dt", "5"}, {"sdt", value}}, &error));
     QVERIFY2(error.contains(cause) && error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
     QString told; // an unusable file is told at start-up, and its settings are the built-in ones
@@ -150,8 +130,7 @@ void TestSettings::refusedWrites() {
     QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QCOMPARE(Module1::ReadSetting("main", "dt"), usable ? QStringLiteral("4") : QStringLiteral("default"));
     QVERIFY(QFileInfo(path).isSymLink() == (kind == "zero") && QFileInfo(path).isDir() == (kind == "folder"));
-    if (kind != "fifo" && kind != "zero" && kind != "folder")
-        QCOMPARE(folder.readFile("settings.ini"), old);
+    QVERIFY(!QFileInfo(path).isFile() || folder.readFile("settings.ini") == old);
 }
 
 void TestSettings::failingDevice() {
@@ -159,12 +138,9 @@ void TestSettings::failingDevice() {
     QFile full(QStringLiteral("/dev/full"));
     QVERIFY(full.open(QIODevice::WriteOnly));
     QString cause;
-    QVERIFY(!WholeFile::writeAll(full, QByteArray(10, 'x'), &cause));
-    QCOMPARE(cause, QStringLiteral("the disk is full."));
+    QVERIFY(!WholeFile::writeAll(full, QByteArray(10, 'x'), &cause) && cause == "the disk is full.");
     // Bytes the device had buffered before are pushed out first, and fail the same way.
-    QCOMPARE(full.write("buffered"), 8);
-    QVERIFY(!WholeFile::writeAll(full, QByteArray(), &cause));
-    QCOMPARE(cause, QStringLiteral("the disk is full."));
+    QVERIFY(full.write("buffered") == 8 && !WholeFile::writeAll(full, QByteArray(), &cause) && cause.contains("full"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
