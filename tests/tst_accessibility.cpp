@@ -2,9 +2,6 @@
 // the sliders' times as they move, and an editor warning that can be read.
 #include "testsupport.h"
 
-#include <QAccessible>
-#include <QStyle>
-#include <QStyleFactory>
 #include <cmath>
 
 namespace {

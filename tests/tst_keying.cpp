@@ -3,9 +3,6 @@
 // carry chosen timestamps, so nothing here depends on the speed of the machine.
 #include "testsupport.h"
 
-#include <QMouseEvent>
-#include <QScrollBar>
-
 using namespace Qt::Literals::StringLiterals;
 
 namespace {

@@ -3,7 +3,6 @@
 #include "sidetone.h"
 #include "testsupport.h"
 
-#include <QElapsedTimer>
 #include <cmath>
 
 namespace {
