@@ -29,27 +29,26 @@ void TestMainWindow::startsUp_data() {
     QTest::addColumn<int>("sdt"); // Timer2's interval
     QTest::addColumn<QString>("told");
     QTest::addColumn<QString>("sos"); // what "... --- ... " decodes to
-    const QString defaults = QStringLiteral("Ready|DT: 150 ms|SDT: 250 ms|Errors: 0|International");
-    QTest::newRow("no settings file") << QByteArray() << true << defaults << 250 << QString() << "SOS";
-    QTest::newRow("defaults named") << QByteArray("[main]\ntable_name=default\ndb_path=default\n") << true << defaults
-                                    << 250 << QString() << "SOS";
-    QTest::newRow("sliders restored") << QByteArray("[main]\ndt=10\nsdt=1\n") << true
-                                      << "Ready|DT: 250 ms|SDT: 125 ms|Errors: 0|International" << 125 << QString()
-                                      << "SOS";
+    auto row = [](const char* name, const char* settings, bool database, const char* panels, int sdt, const char* told,
+                  const QString& sos) {
+        QTest::newRow(name) << QByteArray(settings) << database << QString(panels) << sdt << QString(told) << sos;
+    };
+    const char* defaults = "Ready|DT: 150 ms|SDT: 250 ms|Errors: 0|International";
+    row("no settings file", nullptr, true, defaults, 250, "", "SOS");
+    row("defaults named", "[main]\ntable_name=default\ndb_path=default\n", true, defaults, 250, "", "SOS");
+    row("sliders restored", "[main]\ndt=10\nsdt=1\n", true, "Ready|DT: 250 ms|SDT: 125 ms|Errors: 0|International", 125,
+        "", "SOS");
     // Outside 1 to 20, or not a number: the start position, and the file as it is.
-    QTest::newRow("dt=abc, sdt=99") << QByteArray("[main]\ndt=abc\nsdt=99\n") << true << defaults << 250 << QString()
-                                    << "SOS";
-    QTest::newRow("another table") << QByteArray("[main]\ntable_name=Greek\n") << true
-                                   << "Ready|DT: 150 ms|SDT: 250 ms|Errors: 0|Greek" << 250 << QString() << u"ΣΟΣ"_s;
+    row("dt=abc, sdt=99", "[main]\ndt=abc\nsdt=99\n", true, defaults, 250, "", "SOS");
+    row("another table", "[main]\ntable_name=Greek\n", true, "Ready|DT: 150 ms|SDT: 250 ms|Errors: 0|Greek", 250, "",
+        u"ΣΟΣ"_s);
     // The rest of the start-up runs, and the user is told once the window stands.
-    QTest::newRow("missing database") << QByteArray("[main]\ndt=10\ntable_name=Greek\n") << false
-                                      << "Ready|DT: 250 ms|SDT: 250 ms|Errors: 0|Greek" << 250
-                                      << "does not exist. Decoding is unavailable. To use another database, choose "
-                                         "Tools, Language, then restart Dahdit."
-                                      << QString();
-    QTest::newRow("settings.ini a folder")
-        << QByteArray("folder") << true << defaults << 250 << "it is a folder, not a file"
-        << "SOS";
+    row("missing database", "[main]\ndt=10\ntable_name=Greek\n", false, "Ready|DT: 250 ms|SDT: 250 ms|Errors: 0|Greek",
+        250,
+        "does not exist. Decoding is unavailable. To use another database, choose Tools, Language, then restart "
+        "Dahdit.",
+        "");
+    row("settings.ini a folder", "folder", true, defaults, 250, "it is a folder, not a file", "SOS");
 }
 
 void TestMainWindow::startsUp() {
@@ -74,9 +73,8 @@ void TestMainWindow::startsUp() {
     QCOMPARE(folder.readFile("settings.ini"), settings == "folder" ? QByteArray() : settings);
     QCOMPARE(QFile::exists(folder.file("dahdit_db.mdb")), database);
     if (database) {
-        Key(form, "...");
-        Key(form, "---");
-        Key(form, "...");
+        for (const char* symbol : {"...", "---", "..."})
+            Key(form, symbol);
         QTEST(child<QPlainTextEdit>(form, "Text2")->toPlainText(), "sos");
     } else { // keying still fills the buffer; the user is not told again
         Key(form, ".");
@@ -96,8 +94,7 @@ void TestMainWindow::tellsOnceWhyItCannotDecode() {
         ProgramFolder folder(true);
         folder.writeFile("settings.ini", "[main]\ntable_name=x; drop table International\n");
         Form1 form;
-        QVERIFY(Shown().isEmpty());
-        QCOMPARE(Decode(form, QStringLiteral("... --- ")), QString());
+        QVERIFY(Shown().isEmpty() && Decode(form, QStringLiteral("... --- ")).isEmpty());
         Decode(form, QStringLiteral("... --- ... "));
         const QStringList shown = Shown();
         QVERIFY2(shown.size() == 1 && shown[0].contains("\"x; drop table International\" does not exist"),
@@ -115,8 +112,8 @@ void TestMainWindow::tellsOnceWhyItCannotDecode() {
     QVERIFY2(shown.size() == 1 && shown[0].contains("locked by another program") &&
                  shown[0].contains("Dahdit opens the file again at the next decode."),
              qPrintable(shown.join('\n')));
-    QCOMPARE(Decode(form, QStringLiteral("... ")), QString());
-    QVERIFY(Shown().isEmpty() && Panels(form).contains("locked by another program"));
+    QVERIFY(Decode(form, QStringLiteral("... ")).isEmpty() && Shown().isEmpty());
+    QVERIFY(Panels(form).contains("locked by another program"));
     QVERIFY(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK);
     QVERIFY(Decode(form, QStringLiteral("... --- ")) == "SO" && Panels(form).startsWith("Ready|"));
 }
