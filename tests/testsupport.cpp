@@ -44,12 +44,9 @@ bool ExecSql(const QString& dbPath, const QString& sql) {
 void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows) {
     QString sql =
         QStringLiteral("CREATE TABLE \"%1\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT);").arg(table);
-    for (const auto& row : rows) {
-        QString ms = row.first;
-        QString ts = row.second;
-        sql += QStringLiteral("INSERT INTO \"%1\" (MS, TS) VALUES ('%2', '%3');")
-                   .arg(table, ms.replace(u'\'', QLatin1String("''")), ts.replace(u'\'', QLatin1String("''")));
-    }
+    auto quoted = [](QString text) { return text.replace(u'\'', QLatin1String("''")); };
+    for (const auto& [ms, ts] : rows)
+        sql += QStringLiteral("INSERT INTO \"%1\" (MS, TS) VALUES ('%2', '%3');").arg(table, quoted(ms), quoted(ts));
     if (!ExecSql(dbPath, sql))
         qFatal("cannot make a code table");
 }

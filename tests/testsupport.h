@@ -1,7 +1,5 @@
 #pragma once
 
-// Every test program includes this alone for the program's windows, its store and the Qt
-// classes the tests look at.
 #include "apppath.h"
 #include "codetablestore.h"
 #include "decoder.h"
@@ -14,32 +12,14 @@
 #include "module1.h"
 #include "sqlitehandle.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QClipboard>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QSlider>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
+// Every test looks at many of the program's Qt classes; the module headers name them all.
+#include <QtTest>
+#include <QtWidgets>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-// A fresh portable program folder for one test: settings.ini, the database and the readme are
-// looked for here instead of beside the test program. The per-user folders (XDG_CONFIG_HOME,
-// XDG_DATA_HOME) point into a fresh folder of their own, home(), so that no test ever touches
-// the real ones.
+// A fresh portable program folder for one test, with fresh per-user folders under home(), so
+// that no test ever touches the real ones.
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool withDatabase = false);
@@ -65,9 +45,8 @@ void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& 
 bool ExecSql(const QString& dbPath, const QString& sql);
 // The bundled database as built.
 QString BundledDatabase();
-// Deletes the windows that closed themselves (they delete themselves later, on the event loop).
+// Deletes the windows that closed themselves.
 void RunDeferredDeletes();
-// The bytes of a file, or "missing".
 QByteArray BytesOf(const QString& path);
 
 template <typename T = QWidget> T* child(const QObject& window, const char* name) {
@@ -76,18 +55,16 @@ template <typename T = QWidget> T* child(const QObject& window, const char* name
     qFatal("no control %s", name);
 }
 
-// The message boxes shown since the last call, each as "title|style|text". The event loop turns
-// first, since a start-up message is shown once it does.
+// The message boxes shown since the last call, each as "title|style|text", after the event loop
+// turned (a start-up message waits for it).
 QStringList Shown();
 
-// Keys one symbol on the main window by its handlers: a tick of Timer1 makes a dash, and the
-// closing tick of Timer2 closes the symbol.
+// Keys one symbol on the main window by its handlers, a tick of Timer2 closing it.
 void Key(Form1& form, const QString& marks);
 // Replaces the main window's buffer, as a paste does, and returns the decoded output.
 QString Decode(Form1& form, const QString& buffer);
 
-// A window that deletes itself when it closes lives on the heap; what is left of it goes when
-// the test ends.
+// A window that deletes itself when it closes, or else when the test ends.
 template <typename T> struct Owned {
     QPointer<T> form;
     template <typename... Args> explicit Owned(Args&&... args) : form(new T(std::forward<Args>(args)...)) {}
@@ -99,8 +76,8 @@ template <typename T> struct Owned {
     }
 };
 
-// The base of every test class: message boxes are recorded, not shown, and each test ends with
-// every window gone and every message box it caused looked at.
+// The base of every test class: message boxes are recorded, and each test ends with every
+// window gone and every message box looked at.
 class WindowTest : public QObject {
     Q_OBJECT
 private slots:

@@ -2,19 +2,6 @@
 #include "readme.h"
 #include "testsupport.h"
 
-#include <QPointer>
-
-namespace {
-// Top-level windows other than the main window and its menus.
-QList<QWidget*> OtherWindows(const QWidget* main) {
-    QList<QWidget*> windows;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window != main && window->windowType() != Qt::Popup)
-            windows.append(window);
-    return windows;
-}
-} // namespace
-
 class TestAbout : public WindowTest {
     Q_OBJECT
 private slots:
@@ -26,31 +13,35 @@ void TestAbout::opensAndClosesTheOtherWindows() {
     ProgramFolder folder(true);
     Form1 form;
     form.show();
-    // One About window, however often asked for; closed, it is gone, and the command then makes
-    // a fresh one.
+    auto others = [&form] { // top-level windows other than the main window and its menus
+        QList<QWidget*> windows;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != &form && window->windowType() != Qt::Popup)
+                windows.append(window);
+        return windows;
+    };
+    // One About window, however often asked for; closed, it is gone.
     form.About_Click();
     form.About_Click();
-    QCOMPARE(OtherWindows(&form).size(), 1);
-    QPointer<Form2> about = qobject_cast<Form2*>(OtherWindows(&form).first());
-    QVERIFY(about && about->isVisible());
-    QCOMPARE(child<QLabel>(*about, "Label2")->text(), QStringLiteral("Version 2.5.39"));
+    QCOMPARE(others().size(), 1);
+    QPointer<Form2> about = qobject_cast<Form2*>(others().first());
+    QVERIFY(about && about->isVisible() && child<QLabel>(*about, "Label2")->text() == "Version 2.5.39");
     QVERIFY(!child<QLabel>(*about, "Image1")->pixmap().isNull());
     about->close();
     RunDeferredDeletes();
-    QVERIFY(!about && OtherWindows(&form).isEmpty());
+    QVERIFY(!about && others().isEmpty());
     // Every other window closes with the program. Save is offered once there is output text.
     Decode(form, QStringLiteral(".- -... "));
     form.Save_Click();
     form.DBEditor_Click();
     form.Language_Click();
     form.About_Click();
-    const QList<QWidget*> opened = OtherWindows(&form);
-    QCOMPARE(opened.size(), 4);
-    for (QWidget* window : opened)
+    QCOMPARE(others().size(), 4);
+    for (QWidget* window : others())
         QVERIFY(window->isVisible());
     form.Exit_Click();
     RunDeferredDeletes();
-    QVERIFY(!form.isVisible() && OtherWindows(&form).isEmpty());
+    QVERIFY(!form.isVisible() && others().isEmpty());
 }
 
 void TestAbout::missingReadmeIsTold() {

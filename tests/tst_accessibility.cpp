@@ -2,11 +2,7 @@
 // the sliders' times as they move, and an editor warning that can be read.
 #include "testsupport.h"
 
-#include <QAccessible>
-#include <QStyle>
-#include <QStyleFactory>
 #include <cmath>
-#include <memory>
 
 namespace {
 
@@ -17,12 +13,11 @@ QString Accessible(QObject* object, QAccessible::Text text = QAccessible::Name) 
 
 // Contrast ratio of two opaque colours, as the accessibility guidelines define it.
 double Contrast(const QColor& a, const QColor& b) {
-    auto luminance = [](const QColor& c) {
-        auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    auto lum = [&](const QColor& c) {
+        return 0.05 + 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
     };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    return std::max(lum(a), lum(b)) / std::min(lum(a), lum(b));
 }
 
 } // namespace
@@ -38,16 +33,18 @@ private slots:
 void TestAccessibility::focusableControlsAreNamed() {
     ProgramFolder folder(true);
     auto none = [] { return QString(); };
-    std::unique_ptr<QWidget> windows[] = {std::make_unique<Form1>(), std::make_unique<Form4>(),
-                                          std::make_unique<Form5>(), std::make_unique<Form3>(none, none),
-                                          std::make_unique<Form2>()};
+    Form1 form1;
+    Form4 form4;
+    Form5 form5;
+    Form3 form3(none, none);
+    Form2 form2;
     QStringList unnamed;
-    for (const auto& window : windows)
+    for (QWidget* window : std::initializer_list<QWidget*>{&form1, &form4, &form5, &form3, &form2})
         for (QWidget* control : window->findChildren<QWidget*>()) {
             // A control that hands its focus on (an editable combo box to its line) is heard as the
             // control itself; a drop-down list is a window of its own, Qt's.
             if (!(control->focusPolicy() & Qt::TabFocus) || control->focusProxy() ||
-                control->parentWidget()->focusProxy() || control->window() != window.get())
+                control->parentWidget()->focusProxy() || control->window() != window)
                 continue;
             if (Accessible(control).trimmed().isEmpty())
                 unnamed << window->objectName() + u'/' + control->objectName() + u'/' +
@@ -70,8 +67,6 @@ void TestAccessibility::slidersTellTheirTime() {
     slider1->setSliderPosition(12);
     QVERIFY(time(slider1) == 300 && slider1->value() == 6);
     QCOMPARE(Accessible(slider1, QAccessible::Value), QStringLiteral("300 milliseconds"));
-    slider1->setSliderDown(false);
-    QVERIFY(slider1->value() == 12 && time(slider1) == 300);
     // The reader sets a time; the slider takes the nearest position, as if moved by hand.
     QAccessible::queryAccessibleInterface(slider2)->valueInterface()->setCurrentValue(330);
     QVERIFY(slider2->value() == 9 && time(slider2) == 325);

@@ -3,10 +3,6 @@
 // carry chosen timestamps, so nothing here depends on the speed of the machine.
 #include "testsupport.h"
 
-#include <QMouseEvent>
-#include <QScrollBar>
-#include <QTextBlock>
-
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -16,21 +12,19 @@ struct Window {
     ProgramFolder folder{true};
     Form1 form;
     QPlainTextEdit* text1 = child<QPlainTextEdit>(form, "Text1");
-    QPlainTextEdit* text2 = child<QPlainTextEdit>(form, "Text2");
     QTimer* timer1 = child<QTimer>(form, "Timer1");
     QTimer* timer2 = child<QTimer>(form, "Timer2");
     QClipboard* clipboard = QGuiApplication::clipboard();
 
     QString buffer() const { return text1->toPlainText(); }
-    QString output() const { return text2->toPlainText(); }
+    QString output() const { return child<QPlainTextEdit>(form, "Text2")->toPlainText(); }
     QString panel(int i) const { return child<QLabel>(form, qPrintable(QStringLiteral("Panel%1").arg(i)))->text(); }
     // A mouse event on the key, stamped with the given time in milliseconds.
     void mouse(QEvent::Type type, quint64 stamp, Qt::MouseButton button = Qt::LeftButton) {
-        auto* mk = child<QPushButton>(form, "MK");
         const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-        QMouseEvent event(type, QPointF(10, 10), mk->mapToGlobal(QPointF(10, 10)), button, held, Qt::NoModifier);
+        QMouseEvent event(type, QPointF(10, 10), QPointF(10, 10), button, held, Qt::NoModifier);
         event.setTimestamp(stamp);
-        QCoreApplication::sendEvent(mk, &event);
+        QCoreApplication::sendEvent(child<QPushButton>(form, "MK"), &event);
     }
 };
 
@@ -57,24 +51,20 @@ void TestKeying::keysMarksAndSpaces() {
     QVERIFY(w.form.KeyIsDown && w.timer1->isActive() && !w.timer2->isActive());
     w.form.MK_MouseUp(1);
     QVERIFY(w.buffer() == "." && !w.timer1->isActive() && w.timer2->isActive());
+    // Ticks while held, a second press, and the right and middle buttons change nothing.
     w.form.MK_MouseDown(1);
-    for (int i = 0; i < 10; ++i)
+    for (int button : {1, 1, 2, 4}) {
         w.form.Timer1_Timer();
-    QCOMPARE(w.buffer(), QStringLiteral(".")); // nothing while the key is held
-    // A second press while held, and the right and middle buttons, change nothing.
-    for (int button : {1, 2, 4}) {
         w.form.MK_MouseDown(button);
         if (button != 1)
             w.form.MK_MouseUp(button);
     }
     QVERIFY(w.form.KeyIsDown && w.form.LongPress && w.buffer() == ".");
     w.form.MK_MouseUp(1);
-    QCOMPARE(w.buffer(), QStringLiteral(".-"));
-    // However long the pause, one space closes the symbol.
+    // However long the pause, one space closes the symbol; an empty buffer never gets one.
     for (int i = 0; i < 5; ++i)
         w.form.Timer2_Timer();
     QVERIFY(w.buffer() == ".- " && w.output() == "A");
-    // An empty buffer never gets a space.
     w.form.Clear_Click();
     w.form.Timer2_Timer();
     QCOMPARE(w.buffer(), QString());
@@ -97,11 +87,10 @@ void TestKeying::keysMarksAndSpaces() {
 
 void TestKeying::decidesFromEventTimes() {
     Window w; // delay time 150 ms, space delay time 250 ms
-    // Timer1 did not tick (the loop was busy), yet the press lasted the delay time + 2 ms.
+    // Timer1 did not tick (the loop was busy), yet the press lasted the delay time + 2 ms; then
+    // its tick came before a release stamped 2 ms short of the delay time.
     w.mouse(QEvent::MouseButtonPress, 10000);
     w.mouse(QEvent::MouseButtonRelease, 10152);
-    QCOMPARE(w.buffer(), QStringLiteral("-"));
-    // Timer1's tick came before a release that was stamped 2 ms short of the delay time.
     w.mouse(QEvent::MouseButtonPress, 10200);
     w.form.Timer1_Timer();
     w.mouse(QEvent::MouseButtonRelease, 10348);
@@ -110,13 +99,11 @@ void TestKeying::decidesFromEventTimes() {
     w.mouse(QEvent::MouseButtonPress, 10600);
     QVERIFY(w.buffer() == "-. " && w.output() == "N");
     w.mouse(QEvent::MouseButtonRelease, 10650);
-    QCOMPARE(w.buffer(), QStringLiteral("-. ."));
     // A late tick appended a space, but the next press came 2 ms before the space delay time:
     // the space goes again and the mark joins the symbol.
     w.form.Timer2_Timer();
     QCOMPARE(w.buffer(), QStringLiteral("-. . "));
     w.mouse(QEvent::MouseButtonPress, 10898);
-    QCOMPARE(w.buffer(), QStringLiteral("-. ."));
     w.mouse(QEvent::MouseButtonRelease, 10950);
     w.form.Timer2_Timer();
     QVERIFY(w.buffer() == "-. .. " && w.output() == "NI");
@@ -135,18 +122,16 @@ void TestKeying::editsTheBuffer() {
     QVERIFY(w.buffer() == ".-" && w.output().isEmpty() && !w.timer2->isActive());
     w.form.MK_MouseDown(1);
     w.form.MK_MouseUp(1);
-    QCOMPARE(w.buffer(), QStringLiteral(".-."));
     for (int i = 0; i < 3; ++i)
         w.form.BS_Click();
     QVERIFY(w.buffer().isEmpty() && !child<QPushButton>(w.form, "BS")->isEnabled());
 
-    // Typing stops the space timer; what was typed stays as typed.
+    // Typing stops the space timer. Clear with the key held: the release marks the empty buffer.
     w.form.show();
     w.timer2->start();
     w.text1->setFocus();
     QTest::keyClicks(w.text1, "...");
     QVERIFY(w.buffer() == "..." && !w.timer2->isActive());
-    // Clear with the key held: the release then marks the empty buffer.
     w.form.MK_MouseDown(1);
     w.form.Clear_Click();
     QVERIFY(w.buffer().isEmpty() && w.timer1->isActive());
@@ -160,19 +145,7 @@ void TestKeying::editsTheBuffer() {
     bar->setValue(0);
     Key(w.form, ".");
     QApplication::processEvents();
-    QVERIFY(bar->maximum() > 0 && bar->value() == bar->maximum() && w.text1->textCursor().atEnd());
-    QCOMPARE(w.output().size(), 5001);
-
-    // A word longer than a line breaks anywhere, and a long line is shaped once, not at every
-    // paint; an ordinary text breaks at its spaces.
-    auto wrap = [](QPlainTextEdit* box) { return box->document()->defaultTextOption().wrapMode(); };
-    QCOMPARE(wrap(w.text2), QTextOption::WrapAnywhere);
-    QVERIFY(w.text2->document()->firstBlock().layout()->cacheEnabled());
-    QCOMPARE(wrap(w.text1), QTextOption::WrapAtWordBoundaryOrAnywhere);
-    w.form.Clear_Click();
-    QCOMPARE(wrap(w.text2), QTextOption::WrapAtWordBoundaryOrAnywhere);
-    w.text1->insertPlainText(QString(300, u'-')); // as the box's own menu pastes
-    QCOMPARE(wrap(w.text1), QTextOption::WrapAnywhere);
+    QVERIFY(bar->maximum() > 0 && bar->value() == bar->maximum() && w.output().size() == 5001);
 
     // "<<" removes one character as the user sees it: what Copy then gets holds no half of one.
     for (const QString& last : {u"\U0001F600"_s, u"e\u0301"_s, u"\U0001F44D\U0001F3FD"_s}) {
@@ -192,15 +165,12 @@ void TestKeying::decodesTheBuffer_data() {
         QTest::newRow(name) << QString::fromUtf8(buffer) << QString(output) << errors;
     };
     row("empty", "", "", 0);
-    row("one symbol still keyed", "...---", "", 0);
-    row("one closed symbol", ".- ", "A", 0);
     row("the last symbol still keyed", ".- -... -.-.", "AB", 0);
     row("unknown symbol", "........ ", "", 1);
     row("two spaces make an empty symbol", ".-  -... ", "AB", 1);
     row("leading space", " .- ", "A", 1);
     row("a line break does not split", ".-\n-... ", "", 1);
     row("a no-break space does not split", ".-\u00A0-... .- ", "A", 1);
-    row("letters and digits", "SOS 12 ", "", 2);
     row("a quote is a token like any other", ".----. it's ' ", "'", 2);
 }
 
@@ -252,26 +222,19 @@ void TestKeying::movesTheSliders() {
     QVERIFY(!QFile::exists(w.folder.file("settings.ini")));
     slider1->setSliderDown(false);
     QVERIFY(w.timer1->interval() == 250 && w.panel(1) == "Ready");
-    QCOMPARE(w.folder.readFile("settings.ini"), QByteArray("[main]\r\ndt=10\r\n"));
-
     // Keys and the program setting the value count as a change too; a running timer goes on.
-    QVERIFY(w.timer2->isActive());
     slider2->setValue(1);
     QVERIFY(w.panel(3) == "SDT: 125 ms" && w.timer2->interval() == 125 && w.timer2->isActive());
-    slider2->setValue(20);
-    QCOMPARE(w.timer2->interval(), 600);
     slider2->setValue(8);
-    QCOMPARE(w.folder.readFile("settings.ini"), QByteArray("[main]\r\ndt=10\r\nsdt=8\r\n"));
-
-    // A drag that ends where it began changes nothing and puts the hint away.
     const QByteArray settings = w.folder.readFile("settings.ini");
+    QCOMPARE(settings, QByteArray("[main]\r\ndt=10\r\nsdt=8\r\n"));
+    // A drag that ends where it began changes nothing and puts the hint away.
     slider2->setSliderDown(true);
     slider2->setSliderPosition(3);
     slider2->setSliderPosition(8);
     QVERIFY(w.panel(1) == "Drag to change space delay time" && w.panel(3) == "SDT: 300 ms");
     slider2->setSliderDown(false);
-    QVERIFY(w.timer2->interval() == 300 && w.panel(1) == "Ready");
-    QCOMPARE(w.folder.readFile("settings.ini"), settings);
+    QVERIFY(w.timer2->interval() == 300 && w.panel(1) == "Ready" && w.folder.readFile("settings.ini") == settings);
 }
 
 void TestKeying::copiesAndPastes() {
@@ -286,27 +249,15 @@ void TestKeying::copiesAndPastes() {
     w.form.Timer2_Timer();
     w.form.CopyOutput_Click();
     QCOMPARE(w.clipboard->text(), QStringLiteral("SOS"));
-    w.form.Copy_Click();
-    w.form.Clear_Click();
-    w.form.Paste_Click();
-    QCOMPARE(w.buffer(), QStringLiteral("... --- ... "));
     w.clipboard->clear();
     w.form.Paste_Click();
     QCOMPARE(w.buffer(), QString());
-
-    // Pasting the buffer's own text again decodes it against the table as it is now.
-    w.clipboard->setText(QStringLiteral(".- -... "));
-    w.form.Paste_Click();
-    QVERIFY(ExecSql(w.folder.file("dahdit_db.mdb"), "UPDATE International SET TS = 'a' WHERE MS = '.-'"));
-    w.form.Paste_Click();
-    QCOMPARE(w.output(), QStringLiteral("aB"));
-
     // A no-break space stays one.
-    const QString pasted = QStringLiteral(".-\u00A0-... .- ");
+    const QString pasted = QStringLiteral(".-\u00A0-... .- -... ");
     w.clipboard->setText(pasted);
     w.form.Paste_Click();
     w.form.Copy_Click();
-    QCOMPARE(w.clipboard->text(), pasted);
+    QVERIFY(w.output() == "AB" && w.clipboard->text() == pasted);
 }
 
 void TestKeying::shortcutsBelongToTheWindow() {
@@ -314,13 +265,13 @@ void TestKeying::shortcutsBelongToTheWindow() {
     w.form.show();
     QApplication::setActiveWindow(&w.form);
     QVERIFY(QTest::qWaitForWindowActive(&w.form));
-    for (QPlainTextEdit* box : {w.text1, w.text2}) {
+    for (QPlainTextEdit* box : {w.text1, child<QPlainTextEdit>(w.form, "Text2")}) {
         box->setFocus();
         w.text1->setPlainText(QStringLiteral("... --- "));
-        QTextCursor cursor = w.text2->textCursor();
+        QTextCursor cursor = box->textCursor();
         cursor.setPosition(0);
         cursor.setPosition(1, QTextCursor::KeepAnchor);
-        w.text2->setTextCursor(cursor); // a selection in the output text does not matter
+        box->setTextCursor(cursor); // a selection in the box does not matter
         QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(w.clipboard->text(), QStringLiteral("... --- "));
         w.clipboard->setText(QStringLiteral(".- -... "));
