@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <csignal>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 namespace {
@@ -36,6 +37,7 @@ private slots:
     void writesTheTranscriptWhole();
     void savesWhereTyped_data();
     void savesWhereTyped();
+    void keepsFilesOnAFullDisk();
 };
 
 void TestTranscript::writesTheTranscriptWhole() {
@@ -115,6 +117,45 @@ void TestTranscript::savesWhereTyped() {
                  qPrintable(shown.join('\n')));
     }
     QCOMPARE(program.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
+}
+
+// A real full disk: a small tmpfs filled to the brim as the program folder. A moved slider,
+// Language Options and Save each fail there without emptying the file they would replace.
+void TestTranscript::keepsFilesOnAFullDisk() {
+    ProgramFolder elsewhere(true);
+    ProgramFolder folder;
+    const QByteArray at = QFile::encodeName(folder.path());
+    if (::mount("tmpfs", at.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k,mode=0700") != 0)
+        QSKIP("mounting a small tmpfs needs root (or CAP_SYS_ADMIN) on a system that allows it");
+    const auto unmount = qScopeGuard([&] { umount2(at.constData(), MNT_DETACH); });
+    const QByteArray settings = "[main]\r\ndb_path=" + elsewhere.file("dahdit_db.mdb").toUtf8() + "\r\ndt=4\r\n";
+    folder.writeFile("portable", QByteArray());
+    folder.writeFile("settings.ini", settings);
+    folder.writeFile("keep.txt", "the earlier transcript\r\n");
+    QFile filler(folder.file("filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'f')) > 0) {
+    }
+    const QStringList files = Files(folder.path());
+    {
+        Form1 form;
+        child<QSlider>(form, "Slider1")->setValue(9); // holds for the session, without a word
+    }
+    Owned<Form5> options;
+    options->show();
+    child<QListWidget>(*options.form, "List1")->setCurrentRow(1);
+    options->Command1_Click();
+    Window w;
+    w.box("Text1")->setText(folder.path() + u'/');
+    w.box("Text2")->setText(QStringLiteral("keep"));
+    child<QComboBox>(*w.form, "Combo1")->setEditText(QStringLiteral(".txt"));
+    w.form->Command1_Click();
+    const QStringList shown = Shown();
+    QVERIFY2(shown.size() == 2 && shown[0].contains("the disk is full.") && shown[1].contains("the disk is full."),
+             qPrintable(shown.join(u'\n')));
+    QVERIFY(options->isVisible() && w.form->isVisible() && Files(folder.path()) == files);
+    QCOMPARE(folder.readFile("settings.ini"), settings);
+    QCOMPARE(folder.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
 }
 
 QTEST_MAIN(TestTranscript)
