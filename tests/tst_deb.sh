@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package: made with cpack from the build folder, checked by lintian (no error and
-# no warning), its menu entry and AppStream metadata validated, its files and dependencies
-# checked. With --install, as root on a machine the check may change (CI), it is then
-# installed with apt-get as a user would, worked under a virtual X display by an unprivileged
-# user (tests/e2e, case installed_package), and removed again.
-#   tests/tst_deb.sh BUILD_DIR [--install]
+# The Debian package from cpack: lintian-clean, its files, dependencies, menu entry and AppStream
+# metadata checked. With --install (as root, on a machine it may change: CI) it is installed with
+# apt-get, worked by an unprivileged user under Xvfb, and removed.   tests/tst_deb.sh BUILD_DIR [--install]
 set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -23,7 +20,6 @@ chmod 755 "$work" # apt reads the package as its own user
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb="$work/dahdit_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "cpack made no $(basename "$deb"): $(ls "$work")"
-echo "package: $(basename "$deb")"
 
 lintian --fail-on error,warning "$deb" || fail "lintian finds errors or warnings"
 

@@ -1,25 +1,20 @@
 #!/usr/bin/env bash
-# The portable archive works on its own: made with cpack from the build folder (or given as the
-# second argument), unpacked into a fresh folder whose name holds a space, checked for the program
-# folder with the marker that keeps it portable, the link, the menu entry and the icons, and
-# started from there until File, Exit ends it with every window open (tests/e2e).
-#   tests/tst_package.sh BUILD_DIR [ARCHIVE]
+# The portable archive from cpack, unpacked into a folder whose name holds a space: its portable marker,
+# link, menu entry and icons, and the program started there until File, Exit ends it with every window
+# open.   tests/tst_package.sh BUILD_DIR
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
-build=${1:?usage: tst_package.sh BUILD_DIR [ARCHIVE]}
-archive=${2:-}
+build=${1:?usage: tst_package.sh BUILD_DIR}
 for tool in Xvfb xdotool xclip python3 tar; do
     command -v "$tool" >/dev/null || { echo "SKIP: no $tool (scripts/install-deps.sh installs it)"; exit 77; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-if [ -z "$archive" ]; then
-    (cd "$build" && cpack -G TGZ -B "$work/package") >"$work/cpack.log" 2>&1 ||
-        { cat "$work/cpack.log"; fail "cpack could not make the archive"; }
-    archive=$(find "$work/package" -maxdepth 1 -name '*.tar.gz' | head -n 1)
-    [ -n "$archive" ] || fail "cpack made no .tar.gz"
-fi
+(cd "$build" && cpack -G TGZ -B "$work/package") >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; fail "cpack could not make the archive"; }
+archive=$(find "$work/package" -maxdepth 1 -name '*.tar.gz' | head -n 1)
+[ -n "$archive" ] || fail "cpack made no .tar.gz"
 root="$work/unpacked here"
 mkdir "$root"
 tar -xzf "$archive" -C "$root" --strip-components=1

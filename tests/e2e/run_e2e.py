@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""End-to-end cases for Dahdit: python3 run_e2e.py PROGRAM_DIR CASE. Each starts the built program
-in an X server of its own and works it only through the mouse, the keyboard, the clipboard and the
-files on disk: what a test inside the process cannot show. The only timed waits are the key
-presses; everything else is a bounded poll."""
+"""End-to-end cases: python3 run_e2e.py PROGRAM_DIR CASE. The built program in an X server of its own,
+worked through the mouse, keyboard, clipboard and files; only key presses are timed, the rest is polled."""
 
 import contextlib
 import ctypes
@@ -43,10 +41,8 @@ def poll(what, probe):
 
 
 class Dahdit:
-    """The program in an Xvfb of its own on a free display, so that cases run side by side. It runs
-    from a fresh copy of program_dir, or where it is when program_dir holds no database (an installed
-    or unpacked program). Run as user, it cannot write its folder and keeps its files under a fresh
-    home folder."""
+    """The program in an Xvfb on a free display, from a fresh copy of program_dir (or in place when it holds
+    no database: installed or unpacked). Run as user, it keeps its files under a fresh home folder."""
 
     def __init__(self, program_dir, user=None):
         self.folder = tempfile.mkdtemp(prefix="dahdit-e2e-")
@@ -90,7 +86,6 @@ class Dahdit:
         return os.path.join(self.folder, name)
 
     def setting(self, key):
-        """key's value in settings.ini, where the program keeps the one section main."""
         with contextlib.suppress(FileNotFoundError), open(self.settings_file, newline="") as f:
             found = re.search("^%s=(.*?)\r?$" % key, f.read(), re.M)
             return found and found.group(1)
@@ -99,7 +94,6 @@ class Dahdit:
         command = [self.program]
         if self.user:
             command = ["setpriv", "--reuid=%d" % self.user, "--regid=%d" % self.user, "--clear-groups", "--"] + command
-        # Its warnings go to the case's output, which ctest shows when the case fails.
         self.proc = subprocess.Popen(command, cwd=self.folder, env=self.env, stdout=subprocess.DEVNULL)
         self.main = self.wait_window("^Dahdit$")
         self.menubar = self.geometry(self.main)[3] - CLIENT_HEIGHT
@@ -125,25 +119,20 @@ class Dahdit:
         return [int(values[name]) for name in ("X", "Y", "WIDTH", "HEIGHT")]
 
     def focus(self, window):
-        """Raises window and gives it the keyboard, as a click on its title bar would (there is no
-        window manager: new windows open at the top left, over the main window)."""
+        """Raises window and gives it the keyboard, as a click on its title bar would (there is no window manager)."""
         self.xdotool("windowraise", window, "windowfocus", "--sync", window)
 
     def close_box(self, window):
         """Sends what a window manager sends when the user clicks a window's close box."""
         xlib = ctypes.cdll.LoadLibrary("libX11.so.6")
         xlib.XOpenDisplay.restype = ctypes.c_void_p
-        xlib.XInternAtom.restype = ctypes.c_ulong
-        xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-        xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        dpy = xlib.XOpenDisplay(self.display.encode())
-        check(dpy, "cannot open display " + self.display)
+        dpy = ctypes.c_void_p(xlib.XOpenDisplay(self.display.encode()))
+        check(dpy.value, "cannot open display " + self.display)
         # An XClientMessageEvent laid out in longs, as on a 64-bit little-endian machine: type
         # ClientMessage, serial, send_event, display, window, message_type, format, data.
         event = (ctypes.c_long * 24)(33, 0, 0, 0, window, xlib.XInternAtom(dpy, b"WM_PROTOCOLS", 0), 32,
                                      xlib.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0))
-        xlib.XSendEvent(dpy, window, 0, 0, event)
+        xlib.XSendEvent(dpy, ctypes.c_ulong(window), 0, ctypes.c_long(0), event)
         xlib.XCloseDisplay(dpy)  # which sends what is queued
 
     def key(self, *keys, window=None):
@@ -161,8 +150,7 @@ class Dahdit:
         return x + left + (width // 2 if dx is None else dx), y + self.menubar + top + height // 2
 
     def menu(self, title_index, item_index=None):
-        """Chooses a menu item: a click on the first menu title, Right to the wanted menu (which
-        opens with its first item highlighted), Down to the item, or Up round to the last item."""
+        """A click on the first menu title, Right to the wanted menu, Down to the item, or Up round to the last."""
         x, y, _, _ = self.geometry(self.main)
         self.focus(self.main)
         self.xdotool("mousemove", x + 14, y + self.menubar // 2, "click", 1)
@@ -171,8 +159,7 @@ class Dahdit:
             self.xdotool("key", key)
 
     def key_morse(self, code, dot=0.06, dash=0.30):
-        """Keys code ("... --- ...") on the Morse key with real press lengths: marks 60 ms apart,
-        symbols 560 ms apart."""
+        """Keys code ("... --- ...") with real press lengths: marks 60 ms apart, symbols 560 ms apart."""
         chain = ["mousemove", *self.point(MK)]
         for mark in code:
             press = dot if mark == "." else dash
@@ -184,26 +171,19 @@ class Dahdit:
         return subprocess.run(["xclip", "-o", "-selection", name], env=self.env, capture_output=True, text=True,
                               errors="replace").stdout
 
-    def check_copied(self, what, action, expect):
-        """Runs action, which copies a text, until the clipboard holds expect: the copy may not have
-        happened yet, or the text may still change (a closing space). Each expect differs from the last."""
+    def check_copied(self, expect, buffer=False):
+        """Copies the Morse buffer (ctrl+c) or the output text (Edit, Copy Output) until the clipboard holds
+        expect: the copy may lag, or a closing space may still come. Each expect differs from the last."""
         deadline = time.monotonic() + WAIT
         while True:
-            action()
+            self.key("ctrl+c") if buffer else self.menu(1, 1)
             text = self.selection()
             if text == expect or time.monotonic() > deadline:
-                return check_equal(text, expect, what)
+                return check_equal(text, expect, "Morse buffer" if buffer else "output text")
             time.sleep(0.2)
 
-    def check_buffer(self, expect):
-        self.check_copied("Morse buffer", lambda: self.key("ctrl+c"), expect)
-
-    def check_output(self, expect):
-        self.check_copied("output text", lambda: self.menu(1, 1), expect)  # Edit, Copy Output
-
     def message_text(self, box):
-        """A message box's text, selected with a drag from its start to past its end, as a person would
-        to copy it. Where the text starts depends on the icon, so the longest of a few tries wins."""
+        """A message box's text, dragged over as a person would; the start depends on the icon, so the longest wins."""
         x, y, width, height = self.geometry(box)
         texts = []
         for dx in range(44, 100, 4):
@@ -241,8 +221,8 @@ def keys_sos_and_saves_it(program_dir):
     with Dahdit(program_dir) as app:
         app.start()
         app.key_morse("... --- ...")
-        app.check_buffer("... --- ... ")
-        app.check_output("SOS")
+        app.check_copied("... --- ... ", buffer=True)
+        app.check_copied("SOS")
         app.wait_gone(save(app, "log"))
         with open(app.path("log.txt"), "rb") as f:
             text = f.read()
@@ -250,28 +230,22 @@ def keys_sos_and_saves_it(program_dir):
               "a transcript with the date, the Morse buffer and the output text: %r" % text)
 
 
-def open_every_window(app):
-    app.key_morse(".")
-    app.check_output("E")  # Save needs an output text
-    for shortcut, title in (("ctrl+d", "Dahdit Database Editor"), ("ctrl+l", "Language Options"), (None, "About"),
-                            ("ctrl+s", "Save File")):
-        app.key(shortcut) if shortcut else app.menu(3)  # Help, About... (the last item)
-        app.wait_window("^%s$" % title)
-
-
 def ends_with_every_window_open(program_dir, close):
     with Dahdit(program_dir) as app:
         app.start()
-        open_every_window(app)
+        app.key_morse(".")
+        app.check_copied("E")  # Save needs an output text
+        for shortcut, title in (("ctrl+d", "Dahdit Database Editor"), ("ctrl+l", "Language Options"),
+                                (None, "About"), ("ctrl+s", "Save File")):
+            app.key(shortcut) if shortcut else app.menu(3)  # Help, About... (the last item)
+            app.wait_window("^%s$" % title)
         close(app)
         check_equal(app.proc.wait(WAIT), 0, "exit status")
 
 
 def read_only_program_folder(program_dir):
-    """Run by an unprivileged user from a portable folder it may not write: the folder stays as
-    it was, the slider position and a transcript go to the user's own folders, and a database in
-    WAL mode in that folder (named by db_path) still decodes, though SQLite would keep files
-    beside it."""
+    """An unprivileged user's portable folder it may not write stays as it was; the slider position and a transcript
+    go to the user's folders; a database in WAL mode there (named by db_path) still decodes."""
     with Dahdit(program_dir, user=NOBODY) as app:
         with contextlib.closing(sqlite3.connect(app.path("dahdit_db.mdb"))) as db:
             check_equal(db.execute("PRAGMA journal_mode=WAL").fetchall(), [("wal",)], "the database in WAL mode")
@@ -282,11 +256,10 @@ def read_only_program_folder(program_dir):
         app.start()
         move_slider1(app, 8)
         app.key_morse(".")
-        app.check_output("E")
+        app.check_copied("E")
         app.wait_gone(save(app, "log"))
         check(os.path.exists(os.path.join(app.home, "log.txt")), "the transcript in the home folder")
-        # Typed into the program folder, a transcript is refused in words that name it, and the
-        # Save window stays open for another try.
+        # Into the program folder, a transcript is refused in words that name it; Save stays open for another try.
         window = save(app, "log", app.folder + "/")
         box = app.wait_window("^Save File$", other_than=(window,))
         text = app.message_text(box)
@@ -303,9 +276,8 @@ def read_only_program_folder(program_dir):
 
 
 def installed_package(program_dir):
-    """The installed package (program_dir is its bin folder; tests/tst_deb.sh --install runs it),
-    worked by an unprivileged user: it keys, remembers a slider over a restart, and adds an entry
-    to the user's own copy of the database, never to the installed one."""
+    """The installed package (tests/tst_deb.sh --install), by an unprivileged user: it keys, remembers a slider
+    over a restart, and adds an entry to the user's own copy of the database, never to the installed one."""
     program_folder = os.path.dirname(os.path.realpath(os.path.join(program_dir, "dahdit")))
     database = os.path.join(program_folder, "..", "..", "share", "dahdit", "dahdit_db.mdb")
     with open(database, "rb") as f:
@@ -313,13 +285,13 @@ def installed_package(program_dir):
     with Dahdit(program_dir, user=NOBODY) as app:
         app.start()
         app.key_morse(".")
-        app.check_output("E")
+        app.check_copied("E")
         move_slider1(app, 12)
         app.close_box(app.main)
         check_equal(app.proc.wait(WAIT), 0, "exit status")
         app.start()
         app.key_morse(". -", dot=0.2, dash=0.4)  # marks of a 300 ms delay time
-        app.check_buffer(". - ")
+        app.check_copied(". - ", buffer=True)
         app.key("ctrl+d")
         editor = app.wait_window("^Dahdit Database Editor$")
         app.key("Tab", window=editor)  # from the list to the signal box
@@ -341,9 +313,8 @@ def installed_package(program_dir):
 
 
 def screen_reader_finds_the_named_controls(program_dir):
-    """Walks the accessibility tree a screen reader sees (AT-SPI on the session bus the case runs
-    in), finds the key, the two texts and the sliders by name, and hears the sliders' times in
-    milliseconds, following the slider as it moves."""
+    """The AT-SPI tree a screen reader walks (on the case's session bus) names the key, the two texts and the
+    sliders, and gives the sliders' times in milliseconds, following the slider as it moves."""
     import pyatspi
     from gi.repository import GLib
 
@@ -391,6 +362,5 @@ CASES["close_box_ends_the_program_with_every_window_open"] = lambda program_dir:
     program_dir, lambda app: app.close_box(app.main))
 
 if __name__ == "__main__":
-    program_dir, name = sys.argv[1:]
-    CASES[name](program_dir)
-    print("PASS", name)
+    CASES[sys.argv[2]](sys.argv[1])
+    print("PASS", sys.argv[2])

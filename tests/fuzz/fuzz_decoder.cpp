@@ -1,6 +1,5 @@
-// Fuzzes the decoder with any Morse buffer against the bundled International table.
-// Properties: nothing crashes; the table is always readable; every space closes one symbol; the
-// output and the error count are what looking up each closed symbol on its own gives.
+// Any Morse buffer against the bundled International table: nothing crashes, the table stays readable, every
+// space closes one symbol, and the output and error count are what looking up each closed symbol gives.
 #include "codetablestore.h"
 #include "decoder.h"
 

@@ -1,7 +1,6 @@
-// Fuzzes the settings file: any bytes as the file, then one read and one write.
-// Properties: nothing crashes; a read returns at most 254 characters; a write changes a value
-// within its line, or adds the key (and its section); a read after a write returns the value
-// exactly; a value too long to store is refused and leaves the file as it was.
+// Any bytes as the settings file, then a read and a write: nothing crashes; a read returns at most 254 characters;
+// a write changes a value within its line or adds the key (and its section), and reads back exactly; a value too
+// long to store is refused and leaves the file as it was.
 #include "settingsfile.h"
 
 #include <QDir>
@@ -10,14 +9,9 @@
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
-namespace {
-
-const char* const kSections[] = {"main", "Main", "other", ""};
-const char* const kKeys[] = {"dt", "sdt", "db_path", "table_name", "DT", "x"};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    static const char* const kSections[] = {"main", "Main", "other", ""};
+    static const char* const kKeys[] = {"dt", "sdt", "db_path", "table_name", "DT", "x"};
     FuzzedDataProvider data(bytes, size);
     const QString section = QLatin1String(kSections[data.ConsumeIntegralInRange<size_t>(0, 3)]);
     const QString key = QLatin1String(kKeys[data.ConsumeIntegralInRange<size_t>(0, 5)]);
@@ -45,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (!written && after != before)
         abort();
 
-    // The bytes around the change are kept: a value replaced in place, within its line, or the key's
-    // line inserted, with at most a section before it and the line end a last line lacked.
+    // The bytes around the change are kept: a value replaced within its line, or the key's line (and section) added.
     const qsizetype shorter = qMin(before.size(), after.size());
     qsizetype prefix = 0;
     while (prefix < shorter && before[prefix] == after[prefix])

@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# Builds the fuzzers with clang, libFuzzer and the address and undefined sanitizers in a build
-# folder of their own, and runs each for a bounded time on its corpus there; the decoder's reads
-# the bundled database from DAHDIT_PROGRAM_DIR (default build/program).   run.sh [SECONDS] [BUILD_DIR]
+# Builds the fuzzers (clang, libFuzzer, ASan, UBSan) in a folder of their own and runs each for a bounded time on
+# its corpus; the decoder's reads DAHDIT_PROGRAM_DIR's database (default build/program).   run.sh [SECONDS] [BUILD_DIR]
 set -euo pipefail
 seconds=${1:-30}
 root=$(cd "$(dirname "$0")/../.." && pwd)
-mkdir -p "${2:-$root/build-fuzz}"
-out=$(cd "${2:-$root/build-fuzz}" && pwd) # the fuzzers run in a scratch folder
+out=$(mkdir -p "${2:-$root/build-fuzz}" && cd "${2:-$root/build-fuzz}" && pwd) # the fuzzers run in a scratch folder
 CXX=clang++ cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAHDIT_FUZZ=ON -DBUILD_TESTING=OFF \
     >"$out/configure.log" || { cat "$out/configure.log"; exit 1; }
 cmake --build "$out" --target fuzz_settings fuzz_decoder
