@@ -1,12 +1,8 @@
-// The code table store on real SQLite files: every operation, quoting, where the files are, and
-// what it reports for files it cannot use, leaving every file as it was.
+// The code table store on real SQLite files, and the files it cannot use left as they were.
 #include "testsupport.h"
 
-using namespace std::chrono_literals;
-
-// A view that never ends.
 const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
-                    "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;";
+                    "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;"; // never ends
 
 #define EXPECT_ERROR(kindName, cause)                                                                                  \
     QVERIFY2(error.kind == StoreError::Kind::kindName && error.message.contains(cause), qPrintable(error.message))
@@ -15,52 +11,11 @@ class TestStore : public QObject {
     Q_OBJECT
 private slots:
     void findsTheDatabaseAndItsTables();
-    void keepsFilesPerUserWhenNotPortable();
     void readsAndWritesEntries();
     void unusableDatabases_data();
     void unusableDatabases();
     void unwritableDatabase();
 };
-
-void TestStore::keepsFilesPerUserWhenNotPortable() {
-    // A portable folder with its write bits cleared (an installed one, without the marker, is run
-    // by the end-to-end cases).
-    ProgramFolder folder(true);
-    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
-    QVERIFY(QFile(folder.path()).setPermissions(readOnly));
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(folder.home()));
-
-    QVERIFY(Module1::WriteSetting("main", "dt", "8")); // the folder is made at the first write
-    QVERIFY(QFile::exists(folder.home() + "/config/dahdit/settings.ini") && Module1::ReadSetting("main", "dt") == "8");
-    QCOMPARE(DatabasePath(), folder.home() + "/data/dahdit/dahdit_db.mdb");
-    QCOMPARE(SaveFolder(), folder.home()); // no documents folder
-    QVERIFY(QDir(folder.home()).mkdir("Documents") && SaveFolder() == folder.home() + "/Documents");
-    // The user's copy of the bundled database is made at the first open and kept, changes and all.
-    CodeTableStore store;
-    StoreError failure;
-    QVERIFY(store.open(DatabasePath(), &failure) && store.InsertEntry("International", "........", "HH"));
-    store.close();
-    std::optional<CodeTableEntry> row;
-    QVERIFY(store.open(DatabasePath()) && store.FindByCode("International", "........", &row) && row);
-    store.close();
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"dahdit_db.mdb", "portable"}));
-
-    // Per-user folders that cannot be written: nothing is written, and the words say where.
-    QVERIFY(QFile::remove(DatabasePath()));
-    const QStringList perUser = {folder.home() + "/config/dahdit", folder.home() + "/data/dahdit"};
-    for (const QString& path : perUser)
-        QVERIFY(QFile(path).setPermissions(readOnly));
-    QString error, told;
-    QVERIFY(!Module1::WriteSetting("main", "dt", "9", &error) && !Module1::SettingsCanBeKept(&told));
-    QVERIFY2(error.contains(perUser[0]) && error == told, qPrintable(error));
-    QVERIFY(!store.open(DatabasePath(), &failure));
-    QVERIFY2(failure.message.contains("could not be copied") && failure.message.contains(perUser[1]),
-             qPrintable(failure.message));
-    for (const QString& path : perUser + QStringList{folder.path()})
-        QFile(path).setPermissions(readOnly | QFile::WriteOwner);
-    qputenv("HOME", oldHome);
-}
 
 void TestStore::readsAndWritesEntries() {
     ProgramFolder folder;
@@ -79,14 +34,12 @@ void TestStore::readsAndWritesEntries() {
     QVERIFY(store.FindByCode("T", "' or '1'='1", &row) && found() == "none"); // a value changes no statement
     bool used = true;
     QVERIFY(!store.CodeUsedElsewhere("T", "-", "1 or 1=1", &used)); // an ID is a number or nothing
-    QCOMPARE(EscapeText("it's 'x'"), QStringLiteral("it''s ''x''"));
 
     // IDs come from the store and are never reused; values are stored exactly as given.
     QVERIFY(store.InsertEntry("T", "''", "a'b") && store.DeleteEntry("T", "6"));
     QVERIFY(store.InsertEntry("T", "--", "M") && store.FindByCode("T", "--", &row) && found() == "7 --=M");
-    QVERIFY(store.UpdateEntry("T", "1", " .", "E "));
     QVector<CodeTableEntry> rows;
-    QVERIFY(store.ListEntries("T", &rows) && rows.size() == 6);
+    QVERIFY(store.UpdateEntry("T", "1", " .", "E ") && store.ListEntries("T", &rows) && rows.size() == 6);
     QVERIFY(rows[0].ms == " ." && rows[0].ts == "E " && rows[5].id == "7");
     StoreError error; // removed by other means: the update says so instead of succeeding silently
     QVERIFY(!store.UpdateEntry("T", "99", "x", "y", &error));
@@ -96,8 +49,7 @@ void TestStore::readsAndWritesEntries() {
     MakeCodeTable(db, QString(odd).replace("\"", "\"\""), {});
     QVERIFY(store.InsertEntry(odd, "-", "t") && store.FindByCode(odd, "-", &row) && found() == "1 -=t");
 
-    // Two editors adding the same code: the second cannot check until the first has stored its
-    // row, and then it sees it. A change rolled back is not stored.
+    // Two editors adding one code: the second checks after the first stored it. A rollback stores nothing.
     CodeTableStore other;
     QVERIFY(other.open(db));
     other.setBusyTimeout(0);
@@ -112,12 +64,38 @@ void TestStore::readsAndWritesEntries() {
 }
 
 void TestStore::findsTheDatabaseAndItsTables() {
-    ProgramFolder folder;
-    auto chosen = [] { return DatabasePath() + u'|' + CurrentTableName(); };
-    Module1::WriteSettings("main", {{"db_path", "default"}, {"table_name", "default"}});
-    QCOMPARE(chosen(), folder.file("dahdit_db.mdb|International"));
+    ProgramFolder folder(true);
+    // A portable folder with its write bits cleared (an installed one is run end to end): per-user files.
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
+    QVERIFY(QFile(folder.path()).setPermissions(readOnly));
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(folder.home()));
+
+    QVERIFY(Module1::WriteSetting("main", "dt", "8")); // the folder is made at the first write
+    QVERIFY(QFile::exists(folder.home() + "/config/dahdit/settings.ini") && Module1::ReadSetting("main", "dt") == "8");
+    QCOMPARE(DatabasePath(), folder.home() + "/data/dahdit/dahdit_db.mdb");
+    QCOMPARE(SaveFolder(), folder.home()); // no documents folder
+    QVERIFY(QDir(folder.home()).mkdir("Documents") && SaveFolder() == folder.home() + "/Documents");
+    // The user's copy of the bundled database is made at the first open and kept, changes and all.
+    CodeTableStore store;
+    std::optional<CodeTableEntry> row;
+    QVERIFY(store.open(DatabasePath()) && store.InsertEntry("International", "........", "HH"));
+    store.close();
+    QVERIFY(store.open(DatabasePath()) && store.FindByCode("International", "........", &row) && row);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"dahdit_db.mdb", "portable"}));
+    // A settings folder that cannot be written: nothing is written, and the words say where.
+    const QString config = folder.home() + "/config/dahdit";
+    QVERIFY(QFile(config).setPermissions(readOnly));
+    QString cause, told;
+    QVERIFY(!Module1::WriteSetting("main", "dt", "9", &cause) && !Module1::SettingsCanBeKept(&told));
+    QVERIFY2(cause.contains(config) && cause == told, qPrintable(cause));
+    for (const QString& path : {config, folder.path()})
+        QFile(path).setPermissions(readOnly | QFile::WriteOwner);
+    qputenv("HOME", oldHome);
+
+    // Writable again, the program folder holds the settings, which name the database and table.
     Module1::WriteSettings("main", {{"db_path", "/data/x.mdb"}, {"table_name", "Default"}});
-    QCOMPARE(chosen(), QStringLiteral("/data/x.mdb|Default"));
+    QCOMPARE(DatabasePath() + u'|' + CurrentTableName(), QStringLiteral("/data/x.mdb|Default"));
     // The path is everything after "Data source=", blanks and semicolons included.
     const QString odd = QStringLiteral("/a b/x; y=z.mdb");
     QCOMPARE(PathFromConnectionString(ConnectionString(odd)), odd);
@@ -127,17 +105,10 @@ void TestStore::findsTheDatabaseAndItsTables() {
     QVERIFY(ExecSql(db, QStringLiteral("ANALYZE;") + kLoop)); // ANALYZE adds sqlite_stat1
     QStringList names, views;
     StoreError error;
-    QVERIFY(ListCodeTables(db, &names, &views, &error));
-    QVERIFY(names == QStringList({"International", "Greek"}) && views == QStringList("Loop"));
+    QVERIFY(ListCodeTables(db, &names, &views, &error) && names == QStringList({"International", "Greek"}) &&
+            views == QStringList("Loop"));
     QVERIFY(!ListCodeTables(folder.file("missing.mdb"), &names, nullptr, &error));
     QVERIFY(error.message.contains("missing.mdb") && names.isEmpty() && !QFile::exists(folder.file("missing.mdb")));
-    // The bundled database: ten tables, each ending with its word space.
-    QVERIFY(ListCodeTables(BundledDatabase(), &names) && names.size() == 10);
-    CodeTableStore store;
-    QVERIFY(store.open(BundledDatabase()));
-    QVector<CodeTableEntry> rows;
-    for (const QString& table : std::as_const(names))
-        QVERIFY(store.ListEntries(table, &rows) && rows.last().ts == " ");
 }
 
 void TestStore::unusableDatabases_data() {
@@ -147,8 +118,7 @@ void TestStore::unusableDatabases_data() {
     QTest::addColumn<QString>("cause");    // in the message, with the file's path
     const QByteArray whole = BytesOf(BundledDatabase());
     // The first page of an old Access (Jet) file, as far as any reader looks at it.
-    QByteArray access(4096, '\0');
-    access.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
+    const QByteArray access = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4077, '\0');
     auto file = [](const char* fault, const QByteArray& bytes, const char* cause) {
         QTest::newRow(fault) << bytes << QString() << "International" << cause;
     };
@@ -167,8 +137,7 @@ void TestStore::unusableDatabases_data() {
     table("table_name=x; drop table International", "x; drop table International", "", "does not exist");
     // Only tables are code tables: a view may never end, whatever the case of its name.
     table("endless view named as the code table", "LOOP", kLoop, "is a view, not a code table");
-    // A slow table (each row computes a megabyte): every query is stopped at the deadline, and
-    // the file given up.
+    // Each row computes a megabyte: every query is stopped at the deadline, and the file given up.
     table("code table too slow to read", "Slow",
           "CREATE TABLE Slow (ID INTEGER PRIMARY KEY, TS TEXT); WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT "
           "x + 1 FROM c WHERE x < 20000) INSERT INTO Slow (TS) SELECT 'x' FROM c; ALTER TABLE Slow ADD COLUMN MS "
@@ -192,15 +161,14 @@ void TestStore::unusableDatabases() {
     QVERIFY(sql.isEmpty() || ExecSql(db, sql));
     const QByteArray before = bytes == "pipe" ? bytes : BytesOf(db);
     CodeTableStore store;
-    store.setDeadline(100ms);
+    store.setDeadline(std::chrono::milliseconds(100));
     QVector<CodeTableEntry> rows;
     StoreError error;
     QVERIFY(!(store.open(db, &error) && store.ListEntries(table, &rows, &error) &&
               store.InsertEntry(table, "-", "T", &error)));
     QVERIFY2(error.message.contains(cause) && error.message.contains(QDir::toNativeSeparators(db)),
              qPrintable(error.message));
-    // A file given up fails at once, with the same words, and nothing of a change that was
-    // stopped is stored; a missing file is not created empty.
+    // Given up, a file fails at once in the same words; nothing is stored, no missing file made.
     StoreError again;
     QVERIFY(error.kind != StoreError::Kind::TooSlow ||
             (!store.isOpen() && !store.ListEntries(table, &rows, &again) && again.message == error.message));
@@ -215,21 +183,17 @@ void TestStore::unwritableDatabase() {
     const QByteArray before = BytesOf(db);
     std::optional<CodeTableEntry> row;
     StoreError error;
-    {
-        // Read-only: reading works, a change is refused in words.
-        QFile(db).setPermissions(QFile::ReadOwner | QFile::ReadGroup);
-        CodeTableStore store;
-        QVERIFY(store.open(db) && store.FindByCode("International", "...", &row) && row && row->ts == "S");
-        QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
-        EXPECT_ERROR(ReadOnly, "is read-only");
-        QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    }
-    // Locked by another program from the first open on: a passing state, so the file is opened
-    // again once the lock is gone.
+    CodeTableStore store; // read-only: reading works, a change is refused in words
+    QFile(db).setPermissions(QFile::ReadOwner | QFile::ReadGroup);
+    QVERIFY(store.open(db) && store.FindByCode("International", "...", &row) && row && row->ts == "S");
+    QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
+    EXPECT_ERROR(ReadOnly, "is read-only");
+    QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    store.close();
+    // Locked by another program from the first open on: opened again once the lock is gone.
     SqliteConnection other;
     QVERIFY(OpenSqlite(db.toUtf8(), SQLITE_OPEN_READWRITE, &other) == SQLITE_OK);
     QVERIFY(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK);
-    CodeTableStore store;
     store.setBusyTimeout(10);
     QVERIFY(!store.open(db, &error) || !store.FindByCode("International", "...", &row, &error));
     EXPECT_ERROR(Locked, "locked by another program");
