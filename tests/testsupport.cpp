@@ -87,10 +87,6 @@ QString Decode(Form1& form, const QString& buffer) {
     return child<QPlainTextEdit>(form, "Text2")->toPlainText();
 }
 
-void WindowTest::init() {
-    MessageBox::setTestMode(true);
-}
-
 void WindowTest::cleanup() {
     RunDeferredDeletes();
     QVERIFY(QApplication::topLevelWidgets().isEmpty());

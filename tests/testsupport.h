@@ -12,14 +12,13 @@
 #include "module1.h"
 #include "sqlitehandle.h"
 
-// Every test looks at many of the program's Qt classes; the module headers name them all.
+// Tests look at many of the program's Qt classes: the module headers name them all.
 #include <QtTest>
 #include <QtWidgets>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-// A fresh portable program folder for one test, with fresh per-user folders under home(), so
-// that no test ever touches the real ones.
+// A fresh portable program folder, with per-user folders under home(): never the real ones.
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool withDatabase = false);
@@ -55,8 +54,7 @@ template <typename T = QWidget> T* child(const QObject& window, const char* name
     qFatal("no control %s", name);
 }
 
-// The message boxes shown since the last call, each as "title|style|text", after the event loop
-// turned (a start-up message waits for it).
+// The message boxes shown since the last call, as "title|style|text", once events have run.
 QStringList Shown();
 
 // Keys one symbol on the main window by its handlers, a tick of Timer2 closing it.
@@ -76,11 +74,11 @@ template <typename T> struct Owned {
     }
 };
 
-// The base of every test class: message boxes are recorded, and each test ends with every
-// window gone and every message box looked at.
+// The base of every test class: message boxes are recorded; a test ends with no window left and
+// every message box looked at.
 class WindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void init();
+    void init() { MessageBox::setTestMode(true); }
     void cleanup();
 };
