@@ -192,10 +192,15 @@ void TestKeying::decodesWhatTheTableHolds() {
     QVERIFY(Decode(w.form, u"... ... ... ........ "_s.repeated(10000)) == u"SSS"_s.repeated(10000) &&
             w.panel(4) == u"Errors: 10000"_s);
     // Text empty or NULL adds nothing and is no error; a NULL code matches nothing; the first of
-    // two rows with one code wins; a row added by another program shows at the next decode.
+    // two rows with one code wins; rows added by another program show at the next paste, even
+    // of the text the buffer already holds.
+    w.clipboard->setText(u".-.-.-.- -.-.-.-. ........ .- "_s);
+    w.form.Paste_Click();
+    QCOMPARE(w.panel(4), u"Errors: 3"_s);
     QVERIFY(ExecSql(w.folder.file("dahdit_db.mdb"), "INSERT INTO International (MS, TS) VALUES ('........', '<HH>'), "
                                                     "('.-.-.-.-', ''), ('-.-.-.-.', NULL), (NULL, 'X'), ('.-', 'x')"));
-    QVERIFY(Decode(w.form, ".-.-.-.- -.-.-.-. ........ .- ") == "<HH>A" && w.panel(4) == "Errors: 0");
+    w.form.Paste_Click();
+    QVERIFY(w.output() == "<HH>A" && w.panel(4) == "Errors: 0");
 }
 
 void TestKeying::movesTheSliders() {
@@ -213,6 +218,12 @@ void TestKeying::movesTheSliders() {
     child<QSlider>(w.form, "Slider1")->setValue(10);
     QVERIFY(w.panel(2) == "DT: 250 ms" && w.timer1->interval() == 250);
     QCOMPARE(w.folder.readFile("settings.ini"), QByteArray("[main]\r\nsdt=8\r\ndt=10\r\n"));
+    // A drag that ends where it began says "Ready" again and writes nothing.
+    slider2->setSliderDown(true);
+    slider2->setSliderPosition(3);
+    slider2->setSliderPosition(8);
+    slider2->setSliderDown(false);
+    QVERIFY(w.panel(1) == "Ready" && w.folder.readFile("settings.ini") == "[main]\r\nsdt=8\r\ndt=10\r\n");
 }
 
 QTEST_MAIN(TestKeying)
