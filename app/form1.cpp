@@ -337,15 +337,10 @@ void Form1::Form_Load() {
                              MessageBox::Warning);
         });
     }
-    const QString dt = Module1::ReadSetting(Settings::Section, Settings::DelayTime);
-    if (dt != Settings::Default) {
-        if (const auto position = SliderPosition(dt))
-            Slider1->setValue(*position);
-    }
-    const QString sdt = Module1::ReadSetting(Settings::Section, Settings::SpaceDelayTime);
-    if (sdt != Settings::Default) {
-        if (const auto position = SliderPosition(sdt))
-            Slider2->setValue(*position);
+    // "default" or anything off the scale leaves a slider at its start position.
+    for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
+        if (const auto position = SliderPosition(Module1::ReadSetting(Settings::Section, slider->key)))
+            slider->control->setValue(*position);
     }
     TableName = CurrentTableName();
     setPanel(5, TableName);
