@@ -226,13 +226,13 @@ void Form1::buildControls() {
     StatusBar1->setSizeGripEnabled(false);
     setStatusBar(StatusBar1);
     // The panels stand side by side, 2 pixels from each other's frame, each with room for the
-    // longest text it shows: the hints, the longest times, a large error count and the default
+    // longest text it shows: the hints, the longest times, a four-digit error count and the default
     // table. Panels 2 and 3 are filled below, 5 at load.
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
     const QStringList longest[5] = {{kDelayHint, kSpaceDelayHint},
                                     {Timing::DelayText(Timing::LastPosition)},
                                     {Timing::SpaceDelayText(Timing::LastPosition)},
-                                    {QStringLiteral("Errors: 99999")},
+                                    {QStringLiteral("Errors: 9999")},
                                     {QStringLiteral("International")}};
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
     for (int i = 0, left = 30; i < 5; left += widths[i++] + 60) {
