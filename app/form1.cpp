@@ -225,7 +225,7 @@ void Form1::buildControls() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     setStatusBar(StatusBar1);
-    // The panels stand side by side, 2 pixels from each other's frame, each with room for the
+    // The panels stand side by side, 6 pixels apart, each with room for the
     // longest text it shows: the hints, the longest times, a four-digit error count and the default
     // table. Panels 2 and 3 are filled below, 5 at load.
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
@@ -236,8 +236,8 @@ void Form1::buildControls() {
                                     {QStringLiteral("International")}};
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
     for (int i = 0, left = 30; i < 5; left += widths[i++] + 60) {
-        m_panels[i] = Place(new QLabel(StatusBar1), "", left, 45, widths[i] - 30, 300);
-        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        const QByteArray name = "Panel" + QByteArray::number(i + 1);
+        m_panels[i] = Place(new QLabel(StatusBar1), name.constData(), left, 45, widths[i] - 30, 300);
         setPanel(i + 1, texts[i]);
         AlsoShows(m_panels[i], longest[i]);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);

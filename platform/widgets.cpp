@@ -147,8 +147,8 @@ QSize RoomFor(QWidget* control, const QString& caption) {
 
 QStringList Captions(const QWidget* control) {
     QStringList captions = control->property(kCaptions).toStringList();
-    if (const auto* label = qobject_cast<const QLabel*>(control))
-        captions << label->text();
+    if (const auto* label = qobject_cast<const QLabel*>(control); label && !label->text().isEmpty())
+        captions << label->text(); // a picture (which setText would drop) or nothing asks for no room
     else if (const auto* button = qobject_cast<const QAbstractButton*>(control))
         captions << button->text();
     else if (const auto* box = qobject_cast<const QGroupBox*>(control))
