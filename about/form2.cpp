@@ -8,6 +8,7 @@
 Form2::Form2(QWidget* parent) : QDialog(parent) {
     SetUpWindow(this, "Form2", QStringLiteral("About"), 3735, 1935);
     buildControls();
+    FitToText(this);
     Form_Load(); // before the window is first shown, so its design caption is never seen
 }
 
@@ -20,15 +21,13 @@ QString Form2::VersionLine() {
 
 void Form2::buildControls() {
     Label2 = Place(new QLabel(QStringLiteral("Updating version..."), this), "Label2", 720, 600, 2895, 255);
+    AlsoShows(Label2, {VersionLine()});
 
     Image1 = Place(new QLabel(this), "Image1", 120, 120, 480, 480);
     Image1->setPixmap(ProgramIcon().pixmap(32));
 
     Label1 = Place(new QLabel(QStringLiteral("Dahdit"), this), "Label1", 720, 120, 2895, 375);
-    QFont title = Label1->font();
-    title.setPointSizeF(13.5);
-    title.setBold(true);
-    Label1->setFont(title);
+    Label1->setFont(SizedLikeDesktop(Label1->font(), 13.5, true));
 
     Label3 = Place(new QLabel(QStringLiteral("Written by the Dahdit developers"), this), "Label3", 720, 960, 2895, 495);
     Label3->setWordWrap(true);

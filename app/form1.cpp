@@ -24,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
@@ -121,17 +122,9 @@ int ButtonCode(Qt::MouseButton button) {
     }
 }
 
-QFont ButtonFont() {
-    QFont font;
-    font.setPointSize(12);
-    font.setBold(true);
-    return font;
-}
-
 QFont TextFont() {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = SizedLikeDesktop(QFontDatabase::systemFont(QFontDatabase::FixedFont), 8.25);
     font.setStyleHint(QFont::Monospace);
-    font.setPointSizeF(8.25);
     return font;
 }
 
@@ -149,8 +142,11 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<Co
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     buildControls();
     buildMenus();
-    // The client area below the menu bar is 9495 x 3375 twips, the status bar included.
-    setFixedSize(Twips(9495), menuBar()->sizeHint().height() + Twips(3375));
+    // The client area below the menu bar is 9495 x 3375 twips, the status bar included, grown
+    // with the rest of the layout where the desktop's font needs it.
+    const double factor = FitToText(this);
+    StatusBar1->setFixedHeight(Twips(375, factor));
+    setFixedSize(Twips(9495, factor), menuBar()->sizeHint().height() + Twips(3375, factor));
     Form_Load();
 }
 
@@ -202,7 +198,7 @@ void Form1::buildControls() {
         box->installEventFilter(this);
     }
     for (QPushButton* button : {MK, BS}) {
-        button->setFont(ButtonFont());
+        button->setFont(SizedLikeDesktop(QFont(), 12, true));
         button->setAutoDefault(false);
     }
     MK->installEventFilter(this);
@@ -222,28 +218,30 @@ void Form1::buildControls() {
         control->setTracking(false); // Change once the position stands, Scroll while dragging
         control->setValue(Timing::StartPosition);
         slider->timer->setInterval(slider->time(Timing::StartPosition));
+        UseDahditStyle(control); // ticks that show in a dark palette too
     }
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setFixedHeight(Twips(375));
-    StatusBar1->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
-    QFont panelFont = StatusBar1->font();
-    panelFont.setPointSizeF(std::min(panelFont.pointSizeF(), 8.0));
     setStatusBar(StatusBar1);
+    // The panels stand side by side, 6 pixels apart, each with room for the
+    // longest text it shows: the hints, the longest times, a four-digit error count and the default
+    // table. Panels 2 and 3 are filled below, 5 at load.
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
-    // Panels 2 and 3 show the sliders' delays, 5 the table; they are filled below and at load.
+    const QStringList longest[5] = {{kDelayHint, kSpaceDelayHint},
+                                    {Timing::DelayText(Timing::LastPosition)},
+                                    {Timing::SpaceDelayText(Timing::LastPosition)},
+                                    {QStringLiteral("Errors: 9999")},
+                                    {QStringLiteral("International")}};
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
-    for (int i = 0; i < 5; ++i) {
-        m_panels[i] = new QLabel(StatusBar1);
-        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+    for (int i = 0, left = 30; i < 5; left += widths[i++] + 60) {
+        const QByteArray name = "Panel" + QByteArray::number(i + 1);
+        m_panels[i] = Place(new QLabel(StatusBar1), name.constData(), left, 45, widths[i] - 30, 300);
         setPanel(i + 1, texts[i]);
-        m_panels[i]->setFixedWidth(Twips(widths[i]) - 2);
-        m_panels[i]->setFont(panelFont);
+        AlsoShows(m_panels[i], longest[i]);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
-        StatusBar1->addWidget(m_panels[i]);
     }
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay})
         setPanel(slider->panel, slider->text(Timing::StartPosition));
@@ -300,6 +298,11 @@ void Form1::buildMenus() {
          &Form1::DahditReadme_Click);
     item(help, About, "About", QStringLiteral("About..."), QKeySequence(), &Form1::About_Click);
     Save->setEnabled(false);
+    // The captions carry no mnemonics. Alt pressed and released alone highlights the menu bar
+    // and the arrow keys walk it; F10 opens the first menu, as on Linux desktops.
+    UseDahditStyle(menuBar());
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [this, file] { menuBar()->setActiveAction(file->menuAction()); });
 }
 
 // ---- start-up and shutdown -------------------------------------------------------------------
@@ -535,6 +538,8 @@ void Form1::tellOnce(const QString& cause) {
 }
 
 void Form1::setPanel(int panel, const QString& text) {
+    if (panel == 1)
+        m_dragHintOf = nullptr;
     QLabel* label = m_panels[panel - 1];
     label->setText(text);
     const PanelSpeech& speech = kPanelSpeech[panel - 1];
@@ -564,6 +569,7 @@ void Form1::Slider2_Change() {
 // While the thumb is dragged the panel shows the delay it would set; the timer keeps the old one.
 void Form1::scrollDelay(const DelaySlider& slider) {
     setPanel(1, slider.dragHint);
+    m_dragHintOf = &slider;
     setPanel(slider.panel, slider.text(slider.control->sliderPosition()));
     TellDraggedTime(slider.control, slider.time(slider.control->sliderPosition()));
 }
@@ -581,7 +587,7 @@ void Form1::changeDelay(const DelaySlider& slider) {
 // nothing and raises no Change, so the hint is put away here; a decode failure shown meanwhile
 // stays.
 void Form1::endDrag(const DelaySlider& slider) {
-    if (slider.control->sliderPosition() == slider.control->value() && m_panels[0]->text() == slider.dragHint)
+    if (slider.control->sliderPosition() == slider.control->value() && m_dragHintOf == &slider)
         setPanel(1, kReady);
 }
 

@@ -151,5 +151,6 @@ private:
 
     QSet<QString> m_toldCauses; // decode failures the user has already been told of
     bool m_panel1ShowsFailure = false;
+    const DelaySlider* m_dragHintOf = nullptr; // the slider whose hint the first panel shows
     bool m_unloaded = false;
 };

@@ -16,7 +16,6 @@
 namespace {
 
 const QString kTitle = QStringLiteral("Dahdit Database Editor");
-const QString kAdd = QStringLiteral("Add");
 
 // What the user can do about a failure of the code table store, in this window.
 QString Advice(const StoreError& error) {
@@ -72,6 +71,15 @@ public:
 Form4::Form4(QWidget* parent) : QDialog(parent), m_store(std::make_unique<CodeTableStore>()) {
     SetUpWindow(this, "Form4", kTitle, 7575, 3975, WindowFrame::OwnTaskBar);
     buildControls();
+    // The columns grow with the rest, as far as their headers need.
+    QHeaderView* header = ListView1->header();
+    const int columns[2] = {1900, 1620};
+    double factor = 1;
+    for (int column = 0; column < 2; ++column)
+        factor = std::max(factor, header->sectionSizeHint(column) * 15.0 / columns[column]);
+    factor = FitToText(this, factor);
+    for (int column = 0; column < 2; ++column)
+        ListView1->setColumnWidth(column, Twips(columns[column], factor));
     Form_Load();
     ListView1->setFocus();
 }
@@ -82,6 +90,7 @@ Form4::~Form4() {
 
 void Form4::buildControls() {
     Frame1 = Place(new QGroupBox(QStringLiteral("Current entries"), this), "Frame1", 120, 120, 4095, 3015);
+    AlsoShows(Frame1, {QStringLiteral("Current entries (99999)")});
 
     ListView1 = Place(new QTreeWidget(Frame1), "ListView1", 120, 360, 3855, 2535);
     ListView1->setColumnCount(2);
@@ -93,8 +102,6 @@ void Form4::buildControls() {
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setColumnWidth(0, Twips(1900));
-    ListView1->setColumnWidth(1, Twips(1620));
     // The header shows the sort, but the window decides it (ListView1_ColumnClick).
     ListView1->setSortingEnabled(false);
     QHeaderView* header = ListView1->header();
@@ -112,6 +119,7 @@ void Form4::buildControls() {
     m_unavailable->hide();
 
     Frame2 = Place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
+    AlsoShows(Frame2, {QStringLiteral("Edit entry")});
 
     auto label = [this](QLabel*& control, const char* name, const QString& caption, int top) {
         control = Place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
@@ -135,7 +143,8 @@ void Form4::buildControls() {
     auto button = [this](QPushButton*& control, const char* name, const QString& caption, int left) {
         control = Place(new QPushButton(caption, Frame2), name, left, 2400, 855, 375);
     };
-    button(Command1, "Command1", kAdd, 240);
+    button(Command1, "Command1", QStringLiteral("Add"), 240);
+    AlsoShows(Command1, {QStringLiteral("Edit")});
     button(Command2, "Command2", QStringLiteral("Remove"), 1140);
     button(Command3, "Command3", QStringLiteral("Cancel"), 2040);
     Command1->setDefault(true);
@@ -222,10 +231,12 @@ bool Form4::FillEntryList(StoreError* error) {
 }
 
 void Form4::enterNewEntryMode() {
+    m_editing = false;
+    EntryId.clear();
     Command2->hide();
     Command3->hide();
     Frame2->setTitle(QStringLiteral("New entry"));
-    Command1->setText(kAdd);
+    Command1->setText(QStringLiteral("Add"));
     Label4->setText(QStringLiteral("Automatic"));
     Text1->clear();
     Text2->clear();
@@ -260,11 +271,13 @@ void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
                          kTitle, MessageBox::Critical);
         return;
     }
+    m_editing = true;
+    EntryId = row->id;
     Command2->show();
     Command3->show();
     Frame2->setTitle(QStringLiteral("Edit entry"));
     Command1->setText(QStringLiteral("Edit"));
-    Label4->setText(row->id);
+    Label4->setText(EntryId);
     Text1->setText(row->ts);
     Text2->setText(row->ms);
 }
@@ -274,8 +287,8 @@ void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
 void Form4::Command1_Click() {
     if (!m_store->isOpen())
         return;
-    const bool adding = Command1->text() == kAdd;
-    const QString entryId = Label4->text();
+    const bool adding = !m_editing;
+    const QString entryId = EntryId;
     // Stored codes and signals lose the spaces around them, and the tests look for the very
     // texts that will be stored, so " E" counts as a duplicate of E.
     const QString signal = TrimSpaces(Text1->text());
@@ -334,13 +347,13 @@ void Form4::Command1_Click() {
 
 void Form4::Command2_Click() {
     // Remove belongs to edit mode, where the button is shown.
-    if (!m_store->isOpen() || Command2->isHidden())
+    if (!m_store->isOpen() || !m_editing)
         return;
     if (MessageBox::show(this, QStringLiteral("Are you sure you want to remove this entry?"),
                          QStringLiteral("Confirm Removal"), MessageBox::Question) != MessageBox::Ok)
         return;
     StoreError error;
-    if (!m_store->DeleteEntry(TableName, Label4->text(), &error)) {
+    if (!m_store->DeleteEntry(TableName, EntryId, &error)) {
         tellStoreFailure(QStringLiteral("The entry was not removed."), error);
         return;
     }
@@ -381,7 +394,7 @@ void Form4::tellStoreFailure(const QString& what, const StoreError& error) {
 // close the window either: that would drop a new entry being typed without a word.
 void Form4::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        if (!Command3->isHidden() && Command3->isEnabled())
+        if (m_editing && Command3->isEnabled())
             Command3->click();
         event->accept();
         return;

@@ -15,9 +15,10 @@ class QTreeWidgetItem;
 // The code table editor: lists the entries of the current code table and adds, edits and removes
 // them through a connection of its own, so the main window sees every change at its next decode.
 //
-// The window is in one of two modes, and the caption of Command1 is where the mode is held:
-// "Add" for a new entry, "Edit" while an entry chosen from the list is being changed; Label4
-// holds that entry's ID. Every successful change, and Cancel, reloads the list and returns to
+// The window is in one of two modes: new entry, where Command1 reads "Add", and edit, where it
+// reads "Edit" while the entry chosen from the list (EntryId, shown in Label4) is being changed.
+// The mode is held in the window, never read back from a caption, which the desktop may have
+// given a mnemonic. Every successful change, and Cancel, reloads the list and returns to
 // new-entry mode. Refused input and failed changes leave the window as it was, typed texts
 // included, unless the store has given the file up: then the window says so in the list's place
 // and takes no more changes.
@@ -34,6 +35,7 @@ public:
     void Command3_Click();
 
     QString TableName;
+    QString EntryId; // the entry being edited; empty in new-entry mode
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -64,6 +66,7 @@ private:
     QLabel* Label6 = nullptr;
     QLabel* m_unavailable = nullptr; // takes the list's place when the table cannot be read
 
+    bool m_editing = false; // edit mode, else new-entry mode
     std::unique_ptr<CodeTableStore> m_store;
     // The sort belongs to the list, not to its rows: it survives every refill.
     int m_sortColumn = 0;

@@ -14,6 +14,7 @@
 Form5::Form5(QWidget* parent) : QDialog(parent) {
     SetUpWindow(this, "Form5", QStringLiteral("Language Options"), 5055, 4095);
     buildControls();
+    FitToText(this);
     Form_Load();
 }
 
@@ -78,13 +79,14 @@ void Form5::Form_Load() {
     const QString stored = Module1::ReadSetting(Settings::Section, Settings::TableName);
     for (const QString& name : names) {
         auto* item = new QListWidgetItem(name, List1);
+        item->setData(Qt::UserRole, name); // the table's name, whatever the row comes to show
         if (name == stored)
             List1->setCurrentItem(item);
     }
     // Views are not listed, for they are no code tables; a stored one is named as such.
     for (const QString& view : std::as_const(views)) {
         if (view.compare(current, Qt::CaseInsensitive) == 0) {
-            Label1->setText(Label1->text() + QStringLiteral(" (a view, not a code table)"));
+            Label1->setText(QStringLiteral("Current: ") + current + QStringLiteral(" (a view, not a code table)"));
             break;
         }
     }
@@ -95,7 +97,7 @@ void Form5::Command1_Click() {
     SettingsFile::Values values{{Settings::DatabasePath, Text1->text()}};
     const QList<QListWidgetItem*> selected = List1->selectedItems();
     if (!selected.isEmpty())
-        values.append({Settings::TableName, selected.first()->text()});
+        values.append({Settings::TableName, selected.first()->data(Qt::UserRole).toString()});
     // The window stays open with the choice in it, so the user can put the cause right and retry.
     auto refuse = [this](const QString& text) {
         MessageBox::show(this, QStringLiteral("The settings were not saved.\n\n") + text,

@@ -1,8 +1,30 @@
 #include "messagebox.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
+
+// Qt lays out a text with a word wider than the screen allows (a long path) as if it broke only
+// between words, and the lines it breaks in the word push the last ones out of the box. The box
+// grows by what its text is short of.
+class Box : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        if (auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            const int need = label->heightForWidth(label->width());
+            if (need > label->height()) {
+                label->setMinimumHeight(need);
+                setFixedHeight(height() + need - label->height());
+            }
+        }
+    }
+};
+
 struct TestState {
     bool on = false;
     QList<int> answers;
@@ -20,29 +42,33 @@ int MessageBox::show(QWidget* parent, const QString& text, const QString& title,
         test.shown.append({text, title, style});
         return test.answers.isEmpty() ? Ok : test.answers.takeFirst();
     }
-    QMessageBox box(parent);
-    box.setWindowTitle(title);
-    box.setText(text);
+    return make(parent, text, title, style)->exec() == QMessageBox::Ok ? Ok : Cancel;
+}
+
+std::unique_ptr<QMessageBox> MessageBox::make(QWidget* parent, const QString& text, const QString& title, int style) {
+    std::unique_ptr<QMessageBox> box = std::make_unique<Box>(parent);
+    box->setWindowTitle(title);
+    box->setText(text);
     // The user can select the text and copy it, a file's path for one, also where the platform
     // offers no copy key for message boxes.
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     switch (style) {
     case Question:
-        box.setIcon(QMessageBox::Question);
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Ok);
+        box->setIcon(QMessageBox::Question);
+        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box->setDefaultButton(QMessageBox::Ok);
         break;
     case Warning:
-        box.setIcon(QMessageBox::Warning);
+        box->setIcon(QMessageBox::Warning);
         break;
     case Information:
-        box.setIcon(QMessageBox::Information);
+        box->setIcon(QMessageBox::Information);
         break;
     default:
-        box.setIcon(QMessageBox::Critical);
+        box->setIcon(QMessageBox::Critical);
         break;
     }
-    return box.exec() == QMessageBox::Ok ? Ok : Cancel;
+    return box;
 }
 
 void MessageBox::setTestMode(bool on) {

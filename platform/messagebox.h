@@ -2,7 +2,9 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 // Every message box of the program goes through here, so that tests can answer it and see what
@@ -14,6 +16,8 @@ public:
     enum Answer { Ok = 1, Cancel = 2 };
 
     static int show(QWidget* parent, const QString& text, const QString& title, int style);
+    // The box show() runs, not yet shown: tests lay it out to see that its texts fit.
+    static std::unique_ptr<QMessageBox> make(QWidget* parent, const QString& text, const QString& title, int style);
 
     // Test hook: while on, no box is shown; each is recorded and answered from the queue of
     // next answers, or with OK when the queue is empty.

@@ -1,16 +1,28 @@
 #include "widgets.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
 #include <QPalette>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
+#include <QPushButton>
 #include <QSignalBlocker>
+#include <QSlider>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -82,6 +94,130 @@ private:
 
 } // namespace
 
+namespace {
+
+// Where a control or a window keeps its layout in twips, and a control its other captions.
+const char* const kTwips = "dahditTwips";
+const char* const kClientTwips = "dahditClientTwips";
+const char* const kCaptions = "dahditCaptions";
+
+// The room a control needs to show a caption whole, in its own font and the desktop's style;
+// 0 where the caption asks nothing of a side. Measured at the control's place at factor 1.
+QSize RoomFor(QWidget* control, const QString& caption) {
+    const QFontMetrics metrics = control->fontMetrics();
+    if (auto* button = qobject_cast<QPushButton*>(control)) {
+        // The option carries no text: a style may give a button with text a least width, which
+        // is no room its text needs.
+        QStyleOptionButton option;
+        option.initFrom(button);
+        if (button->isDefault() || button->autoDefault())
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        return button->style()->sizeFromContents(QStyle::CT_PushButton, &option,
+                                                 metrics.size(Qt::TextShowMnemonic, caption), button);
+    }
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        // The label's own rule (its frame, margin and indent) decides, for each caption in turn.
+        const QString shown = label->text();
+        label->setText(caption);
+        const QSize room = label->sizeHint();
+        label->setText(shown);
+        return room;
+    }
+    if (auto* box = qobject_cast<QGroupBox*>(control)) {
+        const QString shown = box->title();
+        box->setTitle(caption);
+        const int width = box->minimumSizeHint().width();
+        box->setTitle(shown);
+        return QSize(width, 0);
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->isEditable()) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = true;
+        option.frame = combo->hasFrame();
+        const QSize field =
+            combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).size();
+        // The edit field's line edit keeps two pixels free at each side.
+        return QSize(metrics.horizontalAdvance(caption) + 4, metrics.height()) + combo->size() - field;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(control); edit && edit->hasFrame())
+        return QSize(0, metrics.height() + 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit));
+    return QSize();
+}
+
+QStringList Captions(const QWidget* control) {
+    QStringList captions = control->property(kCaptions).toStringList();
+    if (const auto* label = qobject_cast<const QLabel*>(control); label && !label->text().isEmpty())
+        captions << label->text(); // a picture (which setText would drop) or nothing asks for no room
+    else if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        captions << button->text();
+    else if (const auto* box = qobject_cast<const QGroupBox*>(control))
+        captions << box->title();
+    else if (const auto* combo = qobject_cast<const QComboBox*>(control))
+        for (int i = 0; i < combo->count(); ++i)
+            captions << combo->itemText(i);
+    else if (qobject_cast<const QLineEdit*>(control))
+        captions << QString(); // its frame and a line of text
+    return captions;
+}
+
+bool WrapsText(const QWidget* control) {
+    const auto* label = qobject_cast<const QLabel*>(control);
+    return label && label->wordWrap() && !label->text().isEmpty();
+}
+
+} // namespace
+
+void PlaceInTwips(QWidget* control, const char* name, int left, int top, int width, int height) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setProperty(kTwips, QRect(left, top, width, height));
+    control->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
+}
+
+void AlsoShows(QWidget* control, const QStringList& captions) {
+    control->setProperty(kCaptions, captions);
+}
+
+double FitToText(QWidget* window, double atLeast) {
+    QList<QWidget*> placed = window->findChildren<QWidget*>();
+    placed.removeIf([](const QWidget* control) { return !control->property(kTwips).isValid(); });
+    double factor = atLeast;
+    for (QWidget* control : std::as_const(placed)) {
+        if (WrapsText(control))
+            continue;
+        const QSizeF twips = control->property(kTwips).toRect().size();
+        for (const QString& caption : Captions(control)) {
+            const QSize room = RoomFor(control, caption);
+            factor = std::max({factor, room.width() * 15.0 / twips.width(), room.height() * 15.0 / twips.height()});
+        }
+    }
+    // A wrapped text needs fewer lines the wider it may grow.
+    for (const QWidget* control : std::as_const(placed)) {
+        const QRect twips = control->property(kTwips).toRect();
+        while (WrapsText(control) &&
+               control->heightForWidth(Twips(twips.width(), factor)) > Twips(twips.height(), factor))
+            factor += 0.01;
+    }
+    for (QWidget* control : std::as_const(placed)) {
+        const QRect twips = control->property(kTwips).toRect();
+        control->setGeometry(Twips(twips.left(), factor), Twips(twips.top(), factor), Twips(twips.width(), factor),
+                             Twips(twips.height(), factor));
+    }
+    if (const QSize client = window->property(kClientTwips).toSize(); client.isValid())
+        window->setFixedSize(Twips(client.width(), factor), Twips(client.height(), factor));
+    return factor;
+}
+
+QFont SizedLikeDesktop(QFont font, double points, bool bold) {
+    const QFont desktop = QApplication::font();
+    if (desktop.pointSizeF() > 0)
+        font.setPointSizeF(desktop.pointSizeF() * points / 8);
+    else
+        font.setPixelSize(int(desktop.pixelSize() * points / 8 + 0.5));
+    font.setBold(bold);
+    return font;
+}
+
 void SetUpWindow(QWidget* window, const char* name, const QString& title, int width, int height, WindowFrame frame) {
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setObjectName(QString::fromLatin1(name));
@@ -91,6 +227,7 @@ void SetUpWindow(QWidget* window, const char* name, const QString& title, int wi
     else
         window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                                Qt::MSWindowsFixedSizeDialogHint);
+    window->setProperty(kClientTwips, QSize(width, height));
     window->setFixedSize(Twips(width), Twips(height));
 }
 
@@ -187,7 +324,73 @@ QColor Mix(const QColor& from, const QColor& to, double share) {
                             float(mix(from.blueF(), to.blueF())));
 }
 
+// The tick marks of a slider: the quietest colour of the palette that still stands out from the
+// window at 3:1, as the accessibility guidelines ask of the parts of a control.
+QColor TickColor(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    QColor tick = palette.color(QPalette::WindowText);
+    for (QPalette::ColorRole role : {QPalette::Dark, QPalette::Mid, QPalette::Shadow, QPalette::Midlight,
+                                     QPalette::Light, QPalette::ButtonText, QPalette::Text}) {
+        const QColor colour = palette.color(role);
+        if (colour.alpha() == 255 && Contrast(colour, window) >= 3 && Contrast(colour, window) < Contrast(tick, window))
+            tick = colour;
+    }
+    return tick;
+}
+
+class DahditStyle : public QProxyStyle {
+public:
+    // A style of the desktop's kind of its own: a proxy takes its base style over.
+    DahditStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (control != CC_Slider || !slider || slider->orientation != Qt::Horizontal ||
+            !(slider->subControls & SC_SliderTickmarks)) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        QStyleOptionSlider withoutTicks(*slider);
+        withoutTicks.subControls &= ~SC_SliderTickmarks;
+        QProxyStyle::drawComplexControl(control, &withoutTicks, painter, widget);
+        // The ticks where the style puts them: under the middle of the handle at each position.
+        const int length = pixelMetric(PM_SliderLength, slider, widget);
+        const int reach = pixelMetric(PM_SliderTickmarkOffset, slider, widget);
+        const int step = std::max(slider->tickInterval, 1);
+        const QRect& rect = slider->rect;
+        painter->save();
+        painter->setPen(TickColor(slider->palette));
+        for (int value = slider->minimum; value <= slider->maximum; value += step) {
+            const int x = rect.x() + length / 2 +
+                          sliderPositionFromValue(slider->minimum, slider->maximum, value, rect.width() - length,
+                                                  slider->upsideDown);
+            const int start = value == slider->minimum || value == slider->maximum ? 1 : 2;
+            if (slider->tickPosition & QSlider::TicksAbove)
+                painter->drawLine(x, rect.top() + start, x, rect.top() + reach);
+            if (slider->tickPosition & QSlider::TicksBelow)
+                painter->drawLine(x, rect.bottom() - start, x, rect.bottom() - reach);
+            if (value > slider->maximum - step)
+                break;
+        }
+        painter->restore();
+    }
+};
+
 } // namespace
+
+void UseDahditStyle(QWidget* widget) {
+    auto* style = new DahditStyle;
+    style->setParent(widget);
+    widget->setStyle(style);
+}
 
 QColor QuietTextColor(const QPalette& palette) {
     const QColor window = palette.color(QPalette::Window);

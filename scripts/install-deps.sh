@@ -21,6 +21,9 @@ test)
     dbus-daemon at-spi2-core python3-pyatspi
     # bench_sidetone plays to a sound server of its own
     pulseaudio pulseaudio-utils
+    # every window is checked in the fonts desktops give: GNOME's Cantarell, DejaVu and Noto, and
+    # Liberation, as wide as the sans serif the layouts were drawn for
+    fonts-cantarell fonts-dejavu-core fonts-noto-core fonts-liberation2
     # the formatting check (make check-format), with Debian 12's clang-format 14
     clang-format
     # making and checking the packages: dpkg-shlibdeps, cpack's ELF check, lintian, the metadata

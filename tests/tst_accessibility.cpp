@@ -1,5 +1,6 @@
-// What a screen reader finds: a name for every control that takes the focus in every window,
-// the sliders' times as they move, and an editor warning that can be read.
+// What a reader finds in every window, whatever font and scale the desktop gives (ctest runs this
+// program at several scale factors): every text whole, a name for every control that takes the
+// focus; the sliders' times as they move; an editor warning and slider ticks that can be seen.
 #include "testsupport.h"
 
 #include <cmath>
@@ -20,35 +21,121 @@ double Contrast(const QColor& a, const QColor& b) {
     return std::max(lum(a), lum(b)) / std::min(lum(a), lum(b));
 }
 
+// The controls of a window whose text does not fit the place it is given, or that take the focus
+// and have no name.
+QStringList Cut(const QWidget& window) {
+    QStringList cut;
+    auto check = [&](const QWidget* control, const QString& text, QSize need, QSize room) {
+        if (need.width() > room.width() || need.height() > room.height())
+            QDebug(&cut.emplaceBack()) << window.objectName() << control->objectName() << text << need << room;
+    };
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+        // A control handing its focus on is heard as itself; a drop-down list is Qt's own window.
+        if (control->focusPolicy() & Qt::TabFocus && !control->focusProxy() && !control->parentWidget()->focusProxy() &&
+            control->window() == &window && Accessible(control).trimmed().isEmpty())
+            cut << control->objectName() + " has no name";
+        const QFontMetrics metrics = control->fontMetrics();
+        if (const auto* label = qobject_cast<const QLabel*>(control); label && !label->text().isEmpty()) {
+            const QSize room = label->size();
+            check(label, label->text(),
+                  label->wordWrap() ? QSize(room.width(), label->heightForWidth(room.width())) : label->sizeHint(),
+                  room);
+        } else if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+            QStyleOptionButton option; // the text is drawn in the button's contents, inside its frame
+            option.initFrom(button);
+            if (button->isDefault() || button->autoDefault())
+                option.features |= QStyleOptionButton::AutoDefaultButton;
+            const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            check(button, button->text(), metrics.size(Qt::TextShowMnemonic, button->text()), room.size());
+        } else if (const auto* box = qobject_cast<const QGroupBox*>(control)) {
+            check(box, box->title(), QSize(box->minimumSizeHint().width(), 0), box->size());
+        } else if (const auto* combo = qobject_cast<const QComboBox*>(control); combo && combo->lineEdit()) {
+            for (int i = 0; i < combo->count(); ++i) // the line edit keeps 2 pixels free at each side
+                check(combo, combo->itemText(i), metrics.size(0, combo->itemText(i)) + QSize(4, 0),
+                      combo->lineEdit()->contentsRect().size());
+        } else if (const auto* edit = qobject_cast<const QLineEdit*>(control); edit && edit->hasFrame()) {
+            const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+            check(edit, edit->text(), QSize(0, metrics.height() + 2 * frame), edit->size());
+        } else if (const auto* list = qobject_cast<const QAbstractItemView*>(control)) {
+            const auto* tree = qobject_cast<const QTreeView*>(list);
+            for (int column = 0; column < list->model()->columnCount(); ++column) { // its rows and its header
+                const int need =
+                    std::max(list->sizeHintForColumn(column), tree ? tree->header()->sectionSizeHint(column) : 0);
+                check(list, QString::number(column), QSize(need, 0),
+                      QSize(tree ? tree->columnWidth(column) : list->viewport()->width(), 0));
+            }
+        } else if (const auto* bar = qobject_cast<const QMenuBar*>(control)) {
+            for (QAction* menu : bar->actions())
+                check(bar, menu->text(), QRect(QPoint(), bar->actionGeometry(menu).bottomRight()).size(), bar->size());
+        }
+    }
+    return cut;
+}
+
 } // namespace
 
 class TestAccessibility : public WindowTest {
     Q_OBJECT
 private slots:
-    void focusableControlsAreNamedAndSlidersTellTheirTime();
-    void warningReadsInLightAndDark();
+    void showsEveryTextWholeAndNamesControls_data();
+    void showsEveryTextWholeAndNamesControls();
+    void slidersTellTheirTime();
+    void warningAndTicksReadInLightAndDark();
 };
 
-void TestAccessibility::focusableControlsAreNamedAndSlidersTellTheirTime() {
+void TestAccessibility::showsEveryTextWholeAndNamesControls_data() {
+    QTest::addColumn<QFont>("font");
+    for (const char* font : {"Cantarell,11", "DejaVu Sans,9", "DejaVu Sans,10", "DejaVu Sans,12", "Noto Sans,10",
+                             "Liberation Sans,10", "DejaVu Sans,16", "Liberation Sans,8"}) {
+        const QStringList name = QString(font).split(',');
+        QTest::newRow(font) << QFont(name[0], name[1].toInt());
+    }
+}
+
+void TestAccessibility::showsEveryTextWholeAndNamesControls() {
+    QFETCH(QFont, font);
+    QVERIFY2(QFontInfo(font).family() == font.family(), qPrintable(font.family() + " is not installed"));
+    QApplication::setFont(font);
     ProgramFolder folder(true);
-    auto none = [] { return QString(); };
     Form1 form1;
+    auto* slider2 = child<QSlider>(form1, "Slider2");
+    slider2->setSliderDown(true); // the longest hint and time
+    slider2->setSliderPosition(20);
     Form4 form4;
     Form5 form5;
-    Form3 form3(none, none);
+    Form3 form3([] { return QString(); }, [] { return QString(); });
     Form2 form2;
-    QStringList unnamed;
-    for (QWidget* window : std::initializer_list<QWidget*>{&form1, &form4, &form5, &form3, &form2})
-        for (QWidget* control : window->findChildren<QWidget*>()) {
-            // A control handing its focus on is heard as itself; a drop-down list is Qt's own window.
-            if (!(control->focusPolicy() & Qt::TabFocus) || control->focusProxy() ||
-                control->parentWidget()->focusProxy() || control->window() != window)
-                continue;
-            if (Accessible(control).trimmed().isEmpty())
-                unnamed << window->objectName() + u'/' + control->objectName();
-        }
-    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", ")));
+    QStringList cut;
+    QList<QSize> sizes;
+    for (QWidget* window : std::initializer_list<QWidget*>{&form1, &form4, &form5, &form3, &form2}) {
+        window->show();
+        cut += Cut(*window);
+        sizes << window->size();
+    }
+    form4.ListView1_ItemClick(child<QTreeWidget>(form4, "ListView1")->topLevelItem(0)); // in edit mode
+    cut += Cut(form4);
+    slider2->setSliderDown(false);
+    // The message boxes of each style, with a long text that holds a long path.
+    child<QLineEdit>(form3, "Text1")->setText(folder.file(QString(100, u'x') + "/"));
+    form3.Command1_Click();
+    const QString pathError = MessageBox::takeShown().value(0).text;
+    for (int style : {16, 33, 48, 64}) {
+        const auto box = MessageBox::make(nullptr, pathError, "Dahdit", style);
+        box->setObjectName(QStringLiteral("Box%1").arg(style));
+        box->show();
+        cut += Cut(*box);
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
+    // Liberation Sans has the widths of the sans serif the layouts were drawn for: at 8 points
+    // the windows have the sizes they were drawn at.
+    if (QTest::currentDataTag() == QLatin1String("Liberation Sans,8"))
+        QCOMPARE(sizes,
+                 (QList<QSize>{{633, form1.menuBar()->height() + 225}, {505, 265}, {337, 273}, {305, 97}, {249, 129}}));
+}
 
+void TestAccessibility::slidersTellTheirTime() {
+    ProgramFolder folder(true);
+    Form1 form1;
     auto* slider1 = child<QSlider>(form1, "Slider1");
     auto* slider2 = child<QSlider>(form1, "Slider2");
     auto time = [](QSlider* slider) {
@@ -66,7 +153,7 @@ void TestAccessibility::focusableControlsAreNamedAndSlidersTellTheirTime() {
     QCOMPARE(Accessible(child<QLabel>(form1, "Panel3")), QStringLiteral("Space delay time: 325 ms"));
 }
 
-void TestAccessibility::warningReadsInLightAndDark() {
+void TestAccessibility::warningAndTicksReadInLightAndDark() {
     ProgramFolder folder(true);
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
     for (const QPalette& palette : {fusion->standardPalette(), QPalette(QColor(0x35, 0x35, 0x35))}) {
@@ -78,6 +165,14 @@ void TestAccessibility::warningReadsInLightAndDark() {
         // Readable, and still quieter than the ordinary text around it.
         QVERIFY2(warning >= 4.5, qPrintable(QString::number(warning)));
         QVERIFY(warning < Contrast(palette.color(QPalette::WindowText), window) * 0.8);
+        // The sliders' tick marks, along their bottom edge, stand out at 3:1.
+        Form1 main;
+        const QImage slider = child<QSlider>(main, "Slider1")->grab().toImage();
+        double ticks = 0;
+        for (int x = 0; x < slider.width(); ++x)
+            for (int y = slider.height() - 5; y < slider.height(); ++y)
+                ticks = std::max(ticks, Contrast(slider.pixelColor(x, y), window));
+        QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
     }
 }
 

@@ -51,6 +51,7 @@ Form3::Form3(TextSource morseText, TextSource outputText, QWidget* parent)
     : QDialog(parent), m_morseText(std::move(morseText)), m_outputText(std::move(outputText)) {
     SetUpWindow(this, "Form3", QStringLiteral("Save File"), 4575, 1455);
     buildControls();
+    FitToText(this);
     Form_Load();
 }
 

@@ -17,10 +17,11 @@ import urllib.parse
 WAIT = 20.0  # seconds: the longest any window, file or text may take to appear
 PROGRAM_FILES = ("dahdit", "dahdit_db.mdb", "portable", "readme.txt")
 NOBODY = 65534
-# The main window's client area below the menu bar, in pixels (twips / 15).
-MK = (8, 160, 257, 33)
-SLIDER1 = (8, 120, 145, 37)
-CLIENT_HEIGHT = 225
+# The main window's client area below the menu bar and two controls in it, in twips: 15 make a pixel
+# at the font the layouts were drawn for, and the whole layout grows by one factor with a larger font.
+CLIENT = (9495, 3375)
+MK = (120, 2400, 3855, 495)
+SLIDER1 = (120, 1800, 2175, 555)
 
 
 def check(condition, message):
@@ -96,7 +97,9 @@ class Dahdit:
             command = ["setpriv", "--reuid=%d" % self.user, "--regid=%d" % self.user, "--clear-groups", "--"] + command
         self.proc = subprocess.Popen(command, cwd=self.folder, env=self.env, stdout=subprocess.DEVNULL)
         self.main = self.wait_window("^Dahdit$")
-        self.menubar = self.geometry(self.main)[3] - CLIENT_HEIGHT
+        _, _, width, height = self.geometry(self.main)
+        self.pixels_per_twip = width / CLIENT[0]
+        self.menubar = height - round(CLIENT[1] * self.pixels_per_twip)
 
     def xdotool(self, *args, quiet=False, input=None):
         result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, input=input, capture_output=True,
@@ -144,18 +147,17 @@ class Dahdit:
         self.xdotool("type", "--delay", 20, "--file", "-", input=text)  # a text may start with "-"
 
     def point(self, rect, dx=None):
-        """Screen coordinates in a control of the main window: its middle, or dx from its left."""
+        """Screen coordinates in a control of the main window (in twips): its middle, or dx pixels from its left."""
         x, y, _, _ = self.geometry(self.main)
-        left, top, width, height = rect
+        left, top, width, height = (round(twips * self.pixels_per_twip) for twips in rect)
         return x + left + (width // 2 if dx is None else dx), y + self.menubar + top + height // 2
 
-    def menu(self, title_index, item_index=None):
-        """A click on the first menu title, Right to the wanted menu, Down to the item, or Up round to the last."""
-        x, y, _, _ = self.geometry(self.main)
-        self.focus(self.main)
-        self.xdotool("mousemove", x + 14, y + self.menubar // 2, "click", 1)
+    def menu(self, title_index, item_index=None, alt=False):
+        """By keyboard alone: F10 opens the first menu (Alt alone highlights it, Down opens), Right to the wanted menu,
+        Down to the item, or Up round to the last."""
+        self.key("alt" if alt else "F10")
         down = ["Up"] if item_index is None else ["Down"] * item_index
-        for key in ["Right"] * title_index + down + ["Return"]:
+        for key in ["Right"] * title_index + ["Down"] * alt + down + ["Return"]:
             self.xdotool("key", key)
 
     def key_morse(self, code, dot=0.06, dash=0.30):
@@ -176,7 +178,7 @@ class Dahdit:
         expect: the copy may lag, or a closing space may still come. Each expect differs from the last."""
         deadline = time.monotonic() + WAIT
         while True:
-            self.key("ctrl+c") if buffer else self.menu(1, 1)
+            self.key("ctrl+c") if buffer else self.menu(1, 1, alt=True)
             text = self.selection()
             if text == expect or time.monotonic() > deadline:
                 return check_equal(text, expect, "Morse buffer" if buffer else "output text")
@@ -209,7 +211,7 @@ def save(app, name, folder=None):
 def move_slider1(app, position):
     """Moves Slider1 with the keyboard; a click on its groove may move it a step, so the file tells where it is."""
     app.focus(app.main)
-    app.xdotool("mousemove", *app.point(SLIDER1, dx=SLIDER1[2] - 6), "click", 1)
+    app.xdotool("mousemove", *app.point(SLIDER1, dx=round(SLIDER1[2] * app.pixels_per_twip) - 6), "click", 1)
     start = int(app.setting("dt") or 6)
     check(position > start, "room to move the slider right (it stands at %d)" % start)
     app.key(*(["Right"] * (position - start)))
