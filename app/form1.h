@@ -19,6 +19,7 @@
 // handed to it; the About window (Form2) shows the version. Help, Dahdit Readme opens the readme
 // (Readme) in the desktop's text editor. Closing Form1 ends the program with all of its windows.
 
+#include "databasechoice.h"
 #include "timing.h"
 
 #include <QMainWindow>
@@ -135,6 +136,7 @@ private:
     QAction* About = nullptr;
 
     std::unique_ptr<CodeTableStore> m_store;
+    DatabaseChoice m_database;            // the file m_store reads, and the table
     std::unique_ptr<Sidetone> m_sidetone; // the key's tone, on its own audio thread
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
@@ -151,5 +153,6 @@ private:
 
     QSet<QString> m_toldCauses; // decode failures the user has already been told of
     bool m_panel1ShowsFailure = false;
+    bool m_toldSlidersUnkept = false;
     bool m_unloaded = false;
 };

@@ -2,6 +2,7 @@
 
 #include "apppath.h"
 #include "codetablestore.h"
+#include "databasechoice.h"
 #include "decoder.h"
 #include "form1.h"
 #include "form2.h"
