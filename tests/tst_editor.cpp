@@ -118,7 +118,6 @@ void TestEditor::readsTheInstalledTablesUntilACopyCanBeMade() {
     enter(*editor, "Q1", "-.-.-...");
     Key(main, "-.-.-...");
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q1"_s);
-    QVERIFY(QFile(folder.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
 void TestEditor::refusesAddsEditsAndRemoves() {

@@ -105,7 +105,6 @@ void TestMainWindow::startsUp() {
         QCOMPARE(Module1::ReadSetting("main", "dt"), u"11"_s);
     else
         QCOMPARE(folder.readFile("settings.ini"), file);
-    QFile(folder.path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestMainWindow::tellsOnceWhyItCannotDecode() {

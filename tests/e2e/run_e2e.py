@@ -296,10 +296,8 @@ def installed_package(program_dir):
         app.close_box(app.main)
         check_equal(app.proc.wait(WAIT), 0, "exit status")
         # The upgrade's database, built in one transaction as the build makes it, reads T2 for "-".
-        with contextlib.closing(sqlite3.connect(database)) as db:
-            script = list(db.iterdump())
-        with contextlib.closing(sqlite3.connect(database + ".new", isolation_level=None)) as db:
-            db.executescript("\n".join(script[:-1] + ["UPDATE International SET TS = 'T2' WHERE MS = '-';", "COMMIT;"]))
+        with contextlib.closing(sqlite3.connect(database)) as db, sqlite3.connect(database + ".new") as new:
+            new.executescript("\n".join([*db.iterdump()][:-1] + ["UPDATE International SET TS = 'T2' WHERE MS = '-';"]))
         os.chmod(database + ".new", 0o644)
         os.replace(database + ".new", database)
         with open(database, "rb") as f:
