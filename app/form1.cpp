@@ -349,7 +349,7 @@ void Form1::Form_Load() {
     m_sidetone = std::make_unique<Sidetone>(
         SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
                                    Module1::ReadSetting(Settings::Section, Settings::SidetoneHz)));
-    // Told once, as the window stands; the sliders' writes are refused quietly after that.
+    // Told once, as the window stands.
     QString problem;
     if (!Module1::SettingsCanBeKept(&problem))
         QTimer::singleShot(0, this, [this, problem] {
