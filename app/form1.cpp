@@ -327,7 +327,8 @@ QString WithAdvice(const StoreError& error) {
 
 void Form1::Form_Load() {
     StoreError error;
-    if (!m_store->openConnection(ConnectionString(DatabasePath()), &error)) {
+    m_database = ChooseDatabase(CopyRefresh::IfUnchanged);
+    if (!m_store->openConnection(ConnectionString(m_database.path), &error, m_database.readOnly)) {
         const QString cause = WithAdvice(error);
         m_toldCauses.insert(cause);
         // Told once the window stands; keying still fills the buffer meanwhile.
@@ -345,17 +346,21 @@ void Form1::Form_Load() {
         if (const auto position = SliderPosition(Module1::ReadSetting(Settings::Section, slider->key)))
             slider->control->setValue(*position);
     }
-    TableName = CurrentTableName();
+    TableName = m_database.table;
     setPanel(5, TableName);
     Timer2->start();
     m_sidetone = std::make_unique<Sidetone>(
         SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
                                    Module1::ReadSetting(Settings::Section, Settings::SidetoneHz)));
-    // Told once, as the window stands; the sliders' writes are refused quietly after that.
-    if (QString problem; !Module1::SettingsCanBeKept(&problem))
+    // Told once, as the window stands.
+    QString problem;
+    if (!Module1::SettingsCanBeKept(&problem))
         QTimer::singleShot(0, this, [this, problem] {
             MessageBox::show(this, problem, QStringLiteral("Dahdit"), MessageBox::Warning);
         });
+    else if (QString note; Module1::SettingsKeptElsewhere(&note))
+        QTimer::singleShot(
+            0, this, [this, note] { MessageBox::show(this, note, QStringLiteral("Dahdit"), MessageBox::Information); });
 }
 
 void Form1::Form_Unload() {
@@ -507,6 +512,14 @@ void Form1::Text1_Change() {
 }
 
 void Form1::DecodeInput() {
+    // Until the user's own copy of the database could be made, the window reads the one that came
+    // with Dahdit. Once the editor (or another Dahdit) has made it, the window reads the copy, so
+    // that it decodes with the changes made there.
+    if (m_database.copyMadeSince()) {
+        m_database.path = m_database.copy;
+        m_database.readOnly = false;
+        m_store->open(m_database.path); // a failure is told by the decode
+    }
     const QString buffer = BoxText(Text1);
     DecodeResult result;
     StoreError error;
@@ -579,8 +592,22 @@ void Form1::changeDelay(const DelaySlider& slider) {
     slider.timer->setInterval(slider.time(position));
     setPanel(slider.panel, slider.text(position));
     setPanel(1, kReady);
+    m_panels[0]->setToolTip(QString());
     m_panel1ShowsFailure = false;
-    Module1::WriteSetting(Settings::Section, slider.key, QString::number(position));
+    // A position the settings hold already, as at start-up, is not written again: from a
+    // read-only portable folder's settings.ini that would start the user's own file with it.
+    const QString value = QString::number(position);
+    if (Module1::ReadSetting(Settings::Section, slider.key) == value)
+        return;
+    // The position holds for this session all the same. Told once, in the status bar: keying
+    // goes on undisturbed, and the file stays as it was.
+    QString error;
+    if (!Module1::WriteSetting(Settings::Section, slider.key, value, &error) && !m_toldSlidersUnkept) {
+        m_toldSlidersUnkept = true;
+        const QString note = QStringLiteral("Slider positions cannot be kept: ") + Module1::FileAndCause(error);
+        setPanel(1, note);
+        m_panels[0]->setToolTip(note);
+    }
 }
 
 // The thumb is let go before the new position is taken. A drag that ends where it began takes

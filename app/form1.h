@@ -9,16 +9,19 @@
 // again (Text1_Change, DecodeInput) against the current code table through the window's own
 // CodeTableStore, and writes Text2 and the error count.
 //
-// The settings file (Module1) is read once at start-up for the database, the table, the slider
-// positions and the sidetone; a slider writes its position back each time it changes. The
-// other windows are opened from the menu, one instance each, modeless and without an owner:
-// the code table editor (Form4) has its own CodeTableStore on the same database file, so the
-// main window sees its changes at the next decode; the Language Options window (Form5) writes
-// the database and the table to the settings file for the next start and changes nothing in
-// the running program; the Save window (Form3) reads Text1 and Text2 through two accessors
-// handed to it; the About window (Form2) shows the version. Help, Dahdit Readme opens the readme
-// (Readme) in the desktop's text editor. Closing Form1 ends the program with all of its windows.
+// The settings file (Module1) is read once at start-up for the slider positions and the
+// sidetone, and, through DatabaseChoice, for the database and the table; a slider writes its
+// position back each time it changes. The other windows are opened from the menu, one instance
+// each, modeless and without an owner: the code table editor (Form4) has its own CodeTableStore
+// on the same database file, so the main window sees its changes at the next decode (and follows
+// to the user's own copy of the database once the editor has made it, where none could be made
+// at start-up); the Language Options window (Form5) writes the database and the table to the
+// settings file for the next start and changes nothing in the running program; the Save window
+// (Form3) reads Text1 and Text2 through two accessors handed to it; the About window (Form2)
+// shows the version. Help, Dahdit Readme opens the readme (Readme) in the desktop's text
+// editor. Closing Form1 ends the program with all of its windows.
 
+#include "databasechoice.h"
 #include "timing.h"
 
 #include <QMainWindow>
@@ -135,6 +138,7 @@ private:
     QAction* About = nullptr;
 
     std::unique_ptr<CodeTableStore> m_store;
+    DatabaseChoice m_database;            // the file m_store reads, and the table
     std::unique_ptr<Sidetone> m_sidetone; // the key's tone, on its own audio thread
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
@@ -152,5 +156,6 @@ private:
     QSet<QString> m_toldCauses; // decode failures the user has already been told of
     bool m_panel1ShowsFailure = false;
     const DelaySlider* m_dragHintOf = nullptr; // the slider whose hint the first panel shows
+    bool m_toldSlidersUnkept = false;
     bool m_unloaded = false;
 };

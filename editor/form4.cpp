@@ -1,6 +1,7 @@
 #include "form4.h"
 
 #include "codetablestore.h"
+#include "databasechoice.h"
 #include "messagebox.h"
 #include "widgets.h"
 
@@ -177,12 +178,19 @@ void Form4::buildControls() {
 // ---- loading and unloading -------------------------------------------------------------------
 
 void Form4::Form_Load() {
-    const QString path = DatabasePath();
-    TableName = CurrentTableName();
+    const DatabaseChoice database = ChooseDatabase();
+    TableName = database.table;
     StoreError error;
-    if (!m_store->open(path, &error)) {
+    if (!m_store->open(database.path, &error, database.readOnly)) {
         showUnavailable(error);
         return;
+    }
+    // The tables that came with Dahdit can be read but not changed: the window says why where it
+    // otherwise warns about changes, and offers none.
+    if (database.readOnly) {
+        Label6->setText(database.whyReadOnly);
+        Label6->setToolTip(database.whyReadOnly);
+        Frame2->setEnabled(false);
     }
     if (!FillEntryList(&error)) {
         showUnavailable(error);

@@ -1,6 +1,7 @@
 #include "form5.h"
 
 #include "codetablestore.h"
+#include "databasechoice.h"
 #include "messagebox.h"
 #include "module1.h"
 #include "widgets.h"
@@ -62,7 +63,7 @@ void Form5::Form_Load() {
     QStringList names;
     QStringList views;
     StoreError error;
-    if (!ListCodeTables(DatabasePath(), &names, &views, &error)) {
+    if (!ListCodeTables(ChooseDatabase().path, &names, &views, &error)) {
         QString reason = error.message;
         if (error.kind == StoreError::Kind::Locked)
             reason += QStringLiteral(" Close that program or try again in a moment.");

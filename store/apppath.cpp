@@ -1,22 +1,20 @@
 #include "apppath.h"
 
+#include "wholefile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
+#include <cerrno>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 // Where an install puts the files that come with Dahdit, relative to the program folder; the
 // build passes the layout it installs.
 #ifndef DAHDIT_DATA_FROM_PROGRAM
 #define DAHDIT_DATA_FROM_PROGRAM "../../share/dahdit"
-#endif
-#ifndef DAHDIT_DOC_FROM_PROGRAM
-#define DAHDIT_DOC_FROM_PROGRAM "../../share/doc/dahdit"
 #endif
 
 namespace {
@@ -30,6 +28,10 @@ QString fileIn(const QString& folder, const QString& fileName) {
     return folder + QLatin1Char('/') + fileName;
 }
 
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
 bool canWrite(const QFileInfo& folder) {
     const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     return folder.isDir() && folder.isWritable() && (folder.permissions() & writeBits);
@@ -41,7 +43,7 @@ bool canMakeFilesIn(const QString& folder, QString* cause) {
     QFileInfo existing(folder);
     while (!existing.exists() && !existing.isRoot())
         existing.setFile(existing.absolutePath());
-    const QString name = QDir::toNativeSeparators(existing.filePath());
+    const QString name = native(existing.filePath());
     if (!existing.isDir())
         *cause = QStringLiteral("%1 is a file, not a folder.").arg(name);
     else if (canWrite(existing))
@@ -49,13 +51,30 @@ bool canMakeFilesIn(const QString& folder, QString* cause) {
     else if (existing.filePath() == folder)
         *cause = QStringLiteral("the folder %1 cannot be written.").arg(name);
     else
-        *cause = QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.")
-                     .arg(QDir::toNativeSeparators(folder), name);
+        *cause =
+            QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.").arg(native(folder), name);
     return false;
 }
 
-QString perUser(QStandardPaths::StandardLocation location) {
-    return QStandardPaths::writableLocation(location) + QStringLiteral("/dahdit");
+// Why a folder could not be made in parent. A disk out of inodes has room for bytes but none for
+// another file or folder, and says so as a full disk does.
+QString whyNoFolder(int errorNumber, const QString& parent) {
+    struct statvfs disk;
+    if (errorNumber == ENOSPC && ::statvfs(QFile::encodeName(parent).constData(), &disk) == 0 && disk.f_files > 0 &&
+        disk.f_favail == 0)
+        return QStringLiteral("the disk has no free inodes left, so no file or folder can be made there.");
+    return WholeFile::describe(errorNumber);
+}
+
+// The per-user base folder the XDG variable names, if it is an absolute path, else the home
+// folder's fallback, with Dahdit's own folder in it.
+QString perUser(const char* variable, const QString& fallback) {
+    const QString base = QFile::decodeName(qgetenv(variable));
+    return QDir::cleanPath(QDir::isAbsolutePath(base) ? base : QDir::homePath() + fallback) + QStringLiteral("/dahdit");
+}
+
+QString programSettings() {
+    return fileIn(AppPath(), QStringLiteral("settings.ini"));
 }
 
 } // namespace
@@ -71,15 +90,16 @@ void SetAppPathForTesting(const QString& folder) {
 }
 
 bool IsPortable() {
-    return QFileInfo::exists(fileIn(AppPath(), QStringLiteral("portable"))) && canWrite(QFileInfo(AppPath()));
+    return canWrite(QFileInfo(AppPath())) &&
+           (QFileInfo::exists(fileIn(AppPath(), QStringLiteral("portable"))) || QFileInfo::exists(programSettings()));
 }
 
 QString SettingsFolder() {
-    return IsPortable() ? AppPath() : perUser(QStandardPaths::GenericConfigLocation);
+    return IsPortable() ? AppPath() : perUser("XDG_CONFIG_HOME", QStringLiteral("/.config"));
 }
 
 QString DataFolder() {
-    return IsPortable() ? AppPath() : perUser(QStandardPaths::GenericDataLocation);
+    return IsPortable() ? AppPath() : perUser("XDG_DATA_HOME", QStringLiteral("/.local/share"));
 }
 
 QString SaveFolder() {
@@ -89,13 +109,15 @@ QString SaveFolder() {
     return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
+QString SettingsBeneath() {
+    return !IsPortable() && QFileInfo(programSettings()).isFile() ? programSettings() : QString();
+}
+
 QString InstalledFile(const QString& fileName) {
     const QString own = fileIn(AppPath(), fileName);
     if (QFileInfo::exists(own) || IsPortable())
         return own;
-    const char* installed =
-        fileName == QLatin1String("readme.txt") ? DAHDIT_DOC_FROM_PROGRAM : DAHDIT_DATA_FROM_PROGRAM;
-    return QDir::cleanPath(fileIn(AppPath() + QLatin1Char('/') + QLatin1String(installed), fileName));
+    return QDir::cleanPath(fileIn(AppPath() + QStringLiteral("/" DAHDIT_DATA_FROM_PROGRAM), fileName));
 }
 
 bool SettingsFolderWritable(QString* error) {
@@ -110,47 +132,21 @@ bool SettingsFolderWritable(QString* error) {
     return false;
 }
 
-bool MakeSettingsFolder(QString* error) {
+bool MakeFolder(const QString& folder, QString* cause) {
     // One that cannot be written is left alone, also where the system would let this user write.
-    if (!SettingsFolderWritable(error))
+    if (!canMakeFilesIn(folder, cause))
         return false;
-    QDir().mkpath(SettingsFolder()); // if it still cannot be made, the write that follows says why
-    return true;
-}
-
-bool CopyToNewFile(const QString& source, const QString& target, QString* cause) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *cause =
-            QStringLiteral("Dahdit's own copy %1, which it starts from, cannot be read (%2). Install Dahdit again.")
-                .arg(QDir::toNativeSeparators(source), in.errorString());
-        return false;
-    }
-    const QByteArray bytes = in.readAll();
-    const QString folder = QFileInfo(target).absolutePath();
-    auto fail = [&](const QString& why) {
-        *cause = QStringLiteral("it could not be copied from %1: %2").arg(QDir::toNativeSeparators(source), why);
-        return false;
-    };
-    if (in.error() != QFile::NoError)
-        return fail(in.errorString() + QLatin1Char('.'));
-    if (QString why; !canMakeFilesIn(folder, &why))
-        return fail(why);
-    if (!QDir().mkpath(folder))
-        return fail(QStringLiteral("the folder %1 cannot be made.").arg(QDir::toNativeSeparators(folder)));
-    QTemporaryFile out(fileIn(folder, QStringLiteral(".dahdit-XXXXXX")));
-    bool written = out.open() && out.write(bytes) == bytes.size() && out.flush();
-#ifdef Q_OS_UNIX
-    // On the disk before it takes its name: a copy is never made again, so it must not be
-    // left empty by a crash.
-    written = written && ::fsync(out.handle()) == 0;
-#endif
-    if (!written)
-        return fail(out.errorString() + QLatin1Char('.'));
-    // The rename refuses to replace a file: a copy made meanwhile by another Dahdit stays.
-    if (out.rename(target)) {
-        out.setAutoRemove(false);
+    const QFileInfo info(folder);
+    if (info.isDir())
         return true;
-    }
-    return QFileInfo::exists(target) || fail(out.errorString() + QLatin1Char('.'));
+    const QString parent = info.absolutePath();
+    if (parent != folder && !MakeFolder(parent, cause))
+        return false;
+    if (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0)
+        return true;
+    const int errorNumber = errno;
+    if (errorNumber == EEXIST && QFileInfo(folder).isDir())
+        return true; // made meanwhile by another program
+    *cause = QStringLiteral("the folder %1 cannot be made: %2").arg(native(folder), whyNoFolder(errorNumber, parent));
+    return false;
 }

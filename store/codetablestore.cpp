@@ -1,7 +1,5 @@
 #include "codetablestore.h"
 
-#include "apppath.h"
-#include "module1.h"
 #include "sqlitehandle.h"
 
 #include <QDir>
@@ -58,15 +56,8 @@ bool usableFile(const QString& path, QString* cause) {
     QFileInfo info(path);
     if (path.isEmpty())
         return unusable(QStringLiteral("no file name is set."));
-    if (!info.exists()) {
-        // The user's own copy of the database is made the first time it is opened.
-        if (!IsPortable() && path == DefaultDatabasePath() &&
-            !CopyToNewFile(InstalledFile(QStringLiteral("dahdit_db.mdb")), path, cause))
-            return false;
-        info.refresh();
-        if (!info.exists())
-            return unusable(QStringLiteral("the file does not exist."));
-    }
+    if (!info.exists())
+        return unusable(QStringLiteral("the file does not exist."));
     if (info.isDir())
         return unusable(QStringLiteral("it is a folder, not a file."));
     // Opening a pipe would wait for a writer, and a device holds no database.
@@ -132,20 +123,6 @@ bool isWalWithoutLog(const QString& path) {
 
 } // namespace
 
-QString DefaultDatabasePath() {
-    return DataFolder() + QStringLiteral("/dahdit_db.mdb");
-}
-
-QString DatabasePath() {
-    const QString value = Module1::ReadSetting(Settings::Section, Settings::DatabasePath);
-    return value == Settings::Default ? DefaultDatabasePath() : value;
-}
-
-QString CurrentTableName() {
-    const QString value = Module1::ReadSetting(Settings::Section, Settings::TableName);
-    return value == Settings::Default ? QStringLiteral("International") : value;
-}
-
 QString ConnectionString(const QString& path) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data source=") + path;
 }
@@ -176,9 +153,10 @@ CodeTableStore::~CodeTableStore() {
     close();
 }
 
-bool CodeTableStore::open(const QString& path, StoreError* error) {
+bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly) {
     close();
     m_path = path;
+    m_readOnly = readOnly;
     m_checkedTable.clear();
     if (QString cause; !usableFile(path, &cause)) {
         m_closedBecause = openFailure(path, cause);
@@ -187,7 +165,8 @@ bool CodeTableStore::open(const QString& path, StoreError* error) {
     // A file whose write bits are all cleared is opened read-only, whoever runs the program:
     // the user asked for it to be left alone, and changes then fail with a clear message.
     const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    const int mode = (QFileInfo(path).permissions() & writeBits) ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    const int mode =
+        !readOnly && (QFileInfo(path).permissions() & writeBits) ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
     const int rc = openWith(path, mode, false);
     if (rc == SQLITE_OK)
         return true;
@@ -246,7 +225,7 @@ bool CodeTableStore::reopenIfLocked(StoreError* error) {
     if (m_db)
         return true;
     if (m_closedBecause.kind == StoreError::Kind::Locked)
-        return open(m_path, error);
+        return open(m_path, error, m_readOnly);
     return report(error, m_closedBecause);
 }
 

@@ -31,13 +31,6 @@ struct CodeTableEntry {
     QString ts; // the text signal
 };
 
-// Where the code table database is, and which table a window works on, from the settings
-// Settings::DatabasePath and Settings::TableName: the stored value, or when it is "default" the
-// program's own database and International.
-QString DatabasePath();
-QString CurrentTableName();
-QString DefaultDatabasePath();
-
 // The connection string a window hands to the store: the provider, then "Data source=" and the
 // database path verbatim. The store takes everything after "Data source=" as the path.
 QString ConnectionString(const QString& path);
@@ -67,15 +60,15 @@ public:
     CodeTableStore(const CodeTableStore&) = delete;
     CodeTableStore& operator=(const CodeTableStore&) = delete;
 
-    // Opens an existing database file, read-write unless its write bits are all cleared. It never
-    // makes an empty one; only the user's own copy of Dahdit's database is copied in at its first
-    // open (see apppath.h).
-    bool open(const QString& path, StoreError* error = nullptr);
+    // Opens an existing database file, read-write unless asked for read-only or its write bits are
+    // all cleared. It never makes one: which file a window opens is decided above the store
+    // (databasechoice.h).
+    bool open(const QString& path, StoreError* error = nullptr, bool readOnly = false);
     // When the last open failed only because another program held the file locked, tries
     // that file again; otherwise fails at once, for the same reason as before.
     bool reopenIfLocked(StoreError* error = nullptr);
-    bool openConnection(const QString& connectionString, StoreError* error = nullptr) {
-        return open(PathFromConnectionString(connectionString), error);
+    bool openConnection(const QString& connectionString, StoreError* error = nullptr, bool readOnly = false) {
+        return open(PathFromConnectionString(connectionString), error, readOnly);
     }
     void close();
     bool isOpen() const { return m_db != nullptr; }
@@ -185,6 +178,7 @@ private:
     QString m_stmtTable;
     QByteArray m_bound[2];
     QString m_path;
+    bool m_readOnly = false;    // asked for at the open, and kept for opening again
     StoreError m_closedBecause; // why there is no connection: the open failed, or the file was given up
     enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
     QString m_checkedTable; // the last table found to be a real table

@@ -70,7 +70,9 @@ bool addTable(sqlite3* db, const QString& tsvPath) {
     return true;
 }
 
-// Builds the whole database at path; false, with the reason printed, when any part failed.
+// Builds the whole database at path; false, with the reason printed, when any part failed. It
+// is written in one transaction, which leaves the file's change counter at 1: a user's copy still
+// at 1 is known to hold no change of the user's (databasechoice.cpp).
 bool build(const QString& path, const QStringList& tables) {
     SqliteConnection db;
     if (OpenSqlite(path.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) != SQLITE_OK)

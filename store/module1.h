@@ -9,21 +9,32 @@
 // is portable, else per user; see apppath.h). settingskeys.h names the section and every key.
 // A missing file, section or key reads as Settings::Default ("default"); every reader compares
 // with that word (exactly, case-sensitively) before it falls back to its built-in default.
+//
+// The settings.ini of a program folder that cannot be written (a portable folder made read-only)
+// still holds what the user chose there: it is read beneath the user's own file, which holds
+// every change made since, key by key.
 namespace Module1 {
 
 QString SettingsPath();
 
 QString ReadSetting(const QString& section, const QString& key);
 
-// True when the value reached the file; error (if given) says why not.
+// True when the value reached the file; error (if given) says why not, naming the file.
 bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error = nullptr);
 
 // Several keys in one write: all of them reach the file, or none does.
 bool WriteSettings(const QString& section, const SettingsFile::Values& values, QString* error = nullptr);
 
+// The error of a failed write without its lead, for a note of one line: "<file>: <cause>".
+QString FileAndCause(const QString& error);
+
 // Whether the settings can be kept. When not, error says what to tell the user, once: the
 // settings folder cannot be written, or settings.ini is there but cannot be used (a folder, a
 // named pipe, a device, a huge file, no permission to read it).
 bool SettingsCanBeKept(QString* error);
+
+// Whether the settings are read from beneath and no change has been kept in the user's own file
+// yet: then note says where changes are kept from now on, for the user to read at the start.
+bool SettingsKeptElsewhere(QString* note);
 
 } // namespace Module1

@@ -2,8 +2,11 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace WholeFile {
@@ -105,6 +108,32 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
     if (!file.commit())
         return fail(causeOf(errno, file));
     return true;
+}
+
+bool create(const QString& path, const QByteArray& bytes, QString* cause) {
+    auto fail = [cause](const QString& why) {
+        if (cause)
+            *cause = why;
+        return false;
+    };
+    const QFileInfo target(path);
+    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    errno = 0;
+    if (!file.open())
+        return fail(causeOf(errno, file));
+    if (!writeAll(file, bytes, cause))
+        return false; // the temporary file goes with its object
+    // The name is taken only where there is none. File systems that cannot rename that way
+    // take a hard link, which never replaces a file either.
+    const QByteArray from = QFile::encodeName(file.fileName());
+    const QByteArray to = QFile::encodeName(path);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        file.setAutoRemove(false);
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS)
+        return fail(describe(errno));
+    return ::link(from.constData(), to.constData()) == 0 || fail(describe(errno));
 }
 
 } // namespace WholeFile

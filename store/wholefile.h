@@ -25,4 +25,9 @@ bool writeAll(QFileDevice& device, const QByteArray& bytes, QString* cause);
 // The cause in words for a system error number.
 QString describe(int errorNumber);
 
+// Makes a new file at path holding bytes, whole or not at all, and never over a file that is
+// there already, also one that another program made meanwhile: that one stays as it is, and
+// the cause says the file exists. False, with the cause, when path holds none of bytes.
+bool create(const QString& path, const QByteArray& bytes, QString* cause);
+
 } // namespace WholeFile

@@ -5,6 +5,7 @@ ProgramFolder::ProgramFolder(bool withDatabase) {
     writeFile(QStringLiteral("portable"), QByteArray());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+    qputenv("HOME", QFile::encodeName(m_home.path()));
     if (withDatabase)
         copyBundledDatabase();
 }
@@ -13,6 +14,9 @@ ProgramFolder::~ProgramFolder() {
     SetAppPathForTesting(QString());
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_DATA_HOME");
+    qputenv("HOME", m_oldHome);
+    for (const QString& folder : {path(), home()})
+        QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QString ProgramFolder::copyBundledDatabase(const QString& name) const {

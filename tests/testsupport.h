@@ -2,6 +2,7 @@
 
 #include "apppath.h"
 #include "codetablestore.h"
+#include "databasechoice.h"
 #include "decoder.h"
 #include "form1.h"
 #include "form2.h"
@@ -18,7 +19,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-// A fresh portable program folder, with per-user folders under home(): never the real ones.
+// A fresh portable program folder, with HOME and the per-user folders under home(): never the
+// real ones. Both folders are made writable again at the end, whatever a test made of them.
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool withDatabase = false);
@@ -34,6 +36,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QTemporaryDir m_home;
+    QByteArray m_oldHome = qgetenv("HOME");
 };
 
 using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order

@@ -72,6 +72,7 @@ class TestEditor : public WindowTest {
     Q_OBJECT
 private slots:
     void opensOrSaysWhyNot();
+    void readsTheInstalledTablesUntilACopyCanBeMade();
     void refusesAddsEditsAndRemoves();
     void worksOnTheRowChosen();
 };
@@ -110,6 +111,24 @@ void TestEditor::opensOrSaysWhyNot() {
     enter(*editors[0], "Q2", "-.-.-...");
     Key(main, ".");
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q2E"_s);
+}
+
+void TestEditor::readsTheInstalledTablesUntilACopyCanBeMade() {
+    ProgramFolder folder(true); // installed, and a home that cannot be written
+    QVERIFY(QFile::remove(folder.file("portable")));
+    for (const QString& path : {folder.path(), folder.home()})
+        QVERIFY(QFile(path).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    Form1 main;
+    QVERIFY(Shown().join("").contains("Dahdit cannot keep its settings"));
+    auto editor = std::make_unique<Form4>(); // says why nothing can be changed, and offers nothing
+    QVERIFY(child<QLabel>(*editor, "Label6")->text().contains(folder.home() + "/data/dahdit cannot be made, because"));
+    QVERIFY(list(*editor)->topLevelItemCount() == 56 && !child(*editor, "Frame2")->isEnabled());
+    // The home writable again, the next editor makes the copy, and the main window follows to it.
+    QVERIFY(QFile(folder.home()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    editor = std::make_unique<Form4>();
+    enter(*editor, "Q1", "-.-.-...");
+    Key(main, "-.-.-...");
+    QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q1"_s);
 }
 
 void TestEditor::refusesAddsEditsAndRemoves() {

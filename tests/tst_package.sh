@@ -5,7 +5,7 @@
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 build=${1:?usage: tst_package.sh BUILD_DIR}
-for tool in Xvfb xdotool xclip python3 tar; do
+for tool in Xvfb xdotool xclip xprop python3 tar; do
     command -v "$tool" >/dev/null || { echo "SKIP: no $tool (scripts/install-deps.sh installs it)"; exit 77; }
 done
 work=$(mktemp -d)

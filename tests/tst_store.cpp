@@ -10,6 +10,8 @@ const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION 
 class TestStore : public QObject {
     Q_OBJECT
 private slots:
+    void pathRules_data();
+    void pathRules();
     void findsTheDatabaseAndItsTables();
     void readsAndWritesEntries();
     void unusableDatabases_data();
@@ -63,39 +65,97 @@ void TestStore::readsAndWritesEntries() {
     QVERIFY(store.FindByCode("T", ".....", &row) && !row);
 }
 
+void TestStore::pathRules_data() {
+    QTest::addColumn<QString>("setup"); // the program folder, and the user's files and disk
+    QTest::addColumn<QString>(
+        "where"); // settings.ini|dt|the database|read-only|Save's folder|its rows; P program, H home
+    QTest::addColumn<QString>("told"); // in what the user is told
+    auto row = [](const char* setup, const char* where, const char* told = "") {
+        QTest::newRow(setup) << QString(setup) << QString(where) << QString(told);
+    };
+    row("portable", "P/settings.ini|default|P/dahdit_db.mdb||P|new");
+    row("settings.ini without the marker", "P/settings.ini|8|P/dahdit_db.mdb||P|new");
+    row("installed, Documents", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H/Documents|new");
+    // The user's copy is made before an upgrade brings a newer database.
+    row("installed, untouched copy", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|new");
+    row("installed, changed copy", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|mine");
+    row("installed, home read-only", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
+        "Changes to the code tables cannot be kept: Dahdit cannot make your own copy of them, "
+        "H/data/dahdit/dahdit_db.mdb: the folder H/data/dahdit cannot be made, because H cannot be written.");
+    row("installed, full disk", "H/data/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
+        "H/data/dahdit/dahdit_db.mdb: the disk is full.");
+    row("installed, no free inodes", "H/data/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
+        "settings file H/data/dahdit/settings.ini: the folder H/data/dahdit cannot be made: the disk has no free "
+        "inodes left");
+    row("installed, relative XDG", "H/.config/dahdit/settings.ini|default|H/.local/share/dahdit/dahdit_db.mdb||H|new");
+    row("read-only portable, settings.ini", "H/config/dahdit/settings.ini|8|H/data/dahdit/dahdit_db.mdb||H|new",
+        "Dahdit's folder P cannot be written, so its settings.ini is read but not changed: what you chose there still "
+        "holds. Changes you make from now on are kept in H/config/dahdit/settings.ini.");
+}
+
+void TestStore::pathRules() {
+    QFETCH(QString, setup);
+    QFETCH(QString, told);
+    ProgramFolder folder(true);
+    const QString home = folder.home();
+    const QString copy = home + "/data/dahdit/dahdit_db.mdb";
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
+    bool mounted = false;
+    auto unmount = qScopeGuard([&] { mounted&& QProcess::execute("umount", {home + "/data"}); });
+    if (setup.contains("copy")) {
+        QVERIFY(QDir(home).mkpath("data/dahdit") && QFile::copy(BundledDatabase(), copy));
+        QVERIFY(!setup.contains("changed") ||
+                ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine')"));
+    }
+    QVERIFY(ExecSql(folder.file("dahdit_db.mdb"), "INSERT INTO International (MS, TS) VALUES ('-.-.-.-.-.', 'new')"));
+    const QByteArray installed = BytesOf(folder.file("dahdit_db.mdb"));
+    if (!setup.startsWith("portable") && !setup.startsWith("read-only portable"))
+        QVERIFY(QFile::remove(folder.file("portable")));
+    if (setup.contains("settings.ini"))
+        folder.writeFile("settings.ini", "[main]\r\ndt=8\r\n");
+    if (setup.startsWith("installed") || setup.startsWith("read-only"))
+        QVERIFY(QFile(folder.path()).setPermissions(readOnly));
+    if (setup.contains("home read-only"))
+        QVERIFY(QFile(home).setPermissions(readOnly));
+    if (setup.contains("Documents"))
+        QVERIFY(QDir(home).mkdir("Documents"));
+    if (setup.contains("relative")) {
+        qputenv("XDG_CONFIG_HOME", "config");
+        qputenv("XDG_DATA_HOME", "data");
+    }
+    if (setup.contains("full") || setup.contains("inodes")) { // a small file system of its own
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + "/data"));
+        mounted = QDir(home).mkdir("data") &&
+                  QProcess::execute("mount", {"-t", "tmpfs", "-o", setup.contains("full") ? "size=64k" : "nr_inodes=1",
+                                              "tmpfs", home + "/data"}) == 0;
+        if (!mounted)
+            QSKIP("mounting a file system needs root");
+    }
+
+    QString note, error;
+    Module1::SettingsKeptElsewhere(&note);
+    Module1::WriteSetting("main", "sdt", "3", &error); // the per-user folder is made at the first write
+    const DatabaseChoice database = ChooseDatabase(CopyRefresh::IfUnchanged);
+    CodeTableStore store;
+    std::optional<CodeTableEntry> upgrade, mine;
+    QVERIFY(store.open(database.path, nullptr, true) && store.FindByCode("International", "-.-.-.-.-.", &upgrade) &&
+            store.FindByCode("International", ".-.-.-.-", &mine));
+    QString where = Module1::SettingsPath() + '|' + Module1::ReadSetting("main", "dt") + '|' + database.path +
+                    (database.readOnly ? "|read-only|" : "||") + SaveFolder() + '|' + (upgrade ? "new" : "") +
+                    (mine ? "mine" : "");
+    QString heard = note + error + database.whyReadOnly;
+    for (QString* text : {&where, &heard})
+        text->replace(home, "H").replace(folder.path(), "P");
+    QTEST(where, "where");
+    QVERIFY2(told.isEmpty() ? heard.isEmpty() : heard.contains(told), qPrintable(heard));
+    // Nothing is written into the program folder but settings.ini, and no half copy is left.
+    QCOMPARE(BytesOf(folder.file("dahdit_db.mdb")), installed);
+    QCOMPARE(QDir(home + "/data/dahdit").entryList({"*dahdit_db.mdb*"}, QDir::Files | QDir::Hidden),
+             database.path == copy ? QStringList("dahdit_db.mdb") : QStringList());
+}
+
 void TestStore::findsTheDatabaseAndItsTables() {
     ProgramFolder folder(true);
-    // A portable folder with its write bits cleared (an installed one is run end to end): per-user files.
-    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
-    QVERIFY(QFile(folder.path()).setPermissions(readOnly));
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(folder.home()));
-
-    QVERIFY(Module1::WriteSetting("main", "dt", "8")); // the folder is made at the first write
-    QVERIFY(QFile::exists(folder.home() + "/config/dahdit/settings.ini") && Module1::ReadSetting("main", "dt") == "8");
-    QCOMPARE(DatabasePath(), folder.home() + "/data/dahdit/dahdit_db.mdb");
-    QCOMPARE(SaveFolder(), folder.home()); // no documents folder
-    QVERIFY(QDir(folder.home()).mkdir("Documents") && SaveFolder() == folder.home() + "/Documents");
-    // The user's copy of the bundled database is made at the first open and kept, changes and all.
-    CodeTableStore store;
-    std::optional<CodeTableEntry> row;
-    QVERIFY(store.open(DatabasePath()) && store.InsertEntry("International", "........", "HH"));
-    store.close();
-    QVERIFY(store.open(DatabasePath()) && store.FindByCode("International", "........", &row) && row);
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"dahdit_db.mdb", "portable"}));
-    // A settings folder that cannot be written: nothing is written, and the words say where.
-    const QString config = folder.home() + "/config/dahdit";
-    QVERIFY(QFile(config).setPermissions(readOnly));
-    QString cause, told;
-    QVERIFY(!Module1::WriteSetting("main", "dt", "9", &cause) && !Module1::SettingsCanBeKept(&told));
-    QVERIFY2(cause.contains(config) && cause == told, qPrintable(cause));
-    for (const QString& path : {config, folder.path()})
-        QFile(path).setPermissions(readOnly | QFile::WriteOwner);
-    qputenv("HOME", oldHome);
-
-    // Writable again, the program folder holds the settings, which name the database and table.
-    Module1::WriteSettings("main", {{"db_path", "/data/x.mdb"}, {"table_name", "Default"}});
-    QCOMPARE(DatabasePath() + u'|' + CurrentTableName(), QStringLiteral("/data/x.mdb|Default"));
     // The path is everything after "Data source=", blanks and semicolons included.
     const QString odd = QStringLiteral("/a b/x; y=z.mdb");
     QCOMPARE(PathFromConnectionString(ConnectionString(odd)), odd);
