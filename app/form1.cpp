@@ -638,7 +638,5 @@ void Form1::About_Click() {
 }
 
 void Form1::DahditReadme_Click() {
-    QString error;
-    if (!Readme::open(&error))
-        MessageBox::show(this, error, QStringLiteral("Dahdit Readme"), MessageBox::Warning);
+    Readme::open(this);
 }

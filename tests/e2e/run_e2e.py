@@ -216,10 +216,36 @@ def move_slider1(app, position):
     poll("dt=%d in settings.ini" % position, lambda: app.setting("dt") == str(position))
 
 
+@contextlib.contextmanager
+def sound_server():
+    """A PulseAudio server of the case's own, playing to a null sink; yields its address, for PULSE_SERVER, and
+    pactl on it."""
+    folder = tempfile.mkdtemp(prefix="dahdit-pulse-")
+    socket = os.path.join(folder, "native")
+    env = dict(os.environ, HOME=folder, XDG_RUNTIME_DIR=folder, XDG_CONFIG_HOME=folder, PULSE_STATE_PATH=folder,
+               PULSE_RUNTIME_PATH=folder, PULSE_SERVER="unix:" + socket)
+    server = subprocess.Popen(["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-L",
+                               "module-native-protocol-unix auth-anonymous=1 socket=" + socket, "-L",
+                               "module-null-sink"], env=env, stderr=subprocess.DEVNULL)
+    try:
+        poll("the sound server", lambda: os.path.exists(socket))
+        yield env["PULSE_SERVER"], lambda *args: subprocess.run(["pactl", *args], env=env, capture_output=True,
+                                                                 text=True).stdout
+    finally:
+        server.terminate()
+        server.wait()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 def keys_sos_and_saves_it(program_dir):
-    """SOS keyed with real press lengths, read back through Copy, Copy Output and a saved transcript."""
-    with Dahdit(program_dir) as app:
+    """SOS keyed with real press lengths, read back through Copy, Copy Output and a saved transcript; mixers list the
+    key's tone as Dahdit's stream "Sidetone"."""
+    with sound_server() as (server, pactl), Dahdit(program_dir) as app:
+        app.env["PULSE_SERVER"] = server
         app.start()
+        names = poll("the tone's stream", lambda: re.findall(r'(application|media)\.name = "(.*)"', pactl("list",
+                                                                                                         "sink-inputs")))
+        check_equal(sorted(names), [("application", "Dahdit"), ("media", "Sidetone")], "the stream's names")
         app.key_morse("... --- ...")
         app.check_copied("... --- ... ", buffer=True)
         app.check_copied("SOS")
