@@ -130,11 +130,19 @@ int PasteDots() {
 int SlowListing() {
     InstallSlowDisk();
     ProgramFolder folder;
-    CodeRows rows;
-    rows.reserve(kSlowRows);
-    for (int i = 0; i < kSlowRows; ++i)
-        rows.append({QString::number(i, 2).replace(u'0', u'.').replace(u'1', u'-'), QStringLiteral("W%1").arg(i)});
-    MakeCodeTable(folder.file(QStringLiteral("dahdit_db.mdb")), QStringLiteral("International"), rows);
+    // Distinct codes, each the entry's number in dots and dashes (three marks to an octal digit),
+    // and signals W0, W1, ...
+    QString code = QStringLiteral("printf('%o', i)");
+    for (int digit = 0; digit < 8; ++digit) {
+        const QString marks = QString::number(digit, 2).rightJustified(3, u'0').replace(u'0', u'.').replace(u'1', u'-');
+        code = QStringLiteral("replace(%1, '%2', '%3')").arg(code).arg(digit).arg(marks);
+    }
+    MakeCodeTable(folder.file(QStringLiteral("dahdit_db.mdb")), QStringLiteral("International"), {});
+    ExecSql(folder.file(QStringLiteral("dahdit_db.mdb")),
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < %1) "
+                           "INSERT INTO International (MS, TS) SELECT %2, 'W' || i FROM n")
+                .arg(kSlowRows)
+                .arg(code));
     g_readDelayUs = 2000;
     QElapsedTimer clock;
     clock.start();
@@ -144,12 +152,17 @@ int SlowListing() {
     const auto* reason = form.findChild<QLabel*>(QStringLiteral("Unavailable"));
     auto* frame = form.findChild<QGroupBox*>(QStringLiteral("Frame1"));
     // Until the list is filled or the window says why it is not.
-    while (list->topLevelItemCount() == 0 && reason->isHidden() && clock.elapsed() < 600000)
+    QString progress = QStringLiteral("none");
+    while (list->topLevelItemCount() == 0 && reason->isHidden() && clock.elapsed() < 600000) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (const auto* shown = form.findChild<QProgressDialog*>(); shown && shown->isVisible())
+            progress = shown->labelText();
+    }
     Say(QStringLiteral("%1 ms: %2; peak resident %3 MiB")
             .arg(clock.elapsed())
             .arg(reason->isHidden() ? frame->title() : reason->text().section(u'\n', 0, 0))
             .arg(PeakMiB(), 0, 'f', 0));
+    Say(QStringLiteral("progress last shown: %1").arg(progress));
     return 0;
 }
 
