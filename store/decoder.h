@@ -5,11 +5,15 @@
 class CodeTableStore;
 struct StoreError;
 
+// The bounds of what one decode may produce (see DecodeBuffer).
+constexpr qsizetype MaxSignalBytes = 64 * 1024;
+constexpr qsizetype OutputPerBufferCharacter = 4;
+
 struct DecodeResult {
     QString output;  // the texts of the closed symbols, joined with nothing between them
     int errors = 0;  // closed symbols the table does not hold
     int symbols = 0; // closed symbols decoded
-    // Why symbols the table holds were counted as errors all the same (see the bounds below), in
+    // Why symbols the table holds were counted as errors all the same (see DecodeBuffer), in
     // words for the user; empty when none were.
     QString notice;
 };
@@ -25,10 +29,9 @@ struct DecodeResult {
 // No table can make a decode grow without bound, whatever its texts: a text longer than
 // MaxSignalBytes is not read and its code counts as unknown, and the output ends where the next
 // text would take it past OutputPerBufferCharacter times the buffer's length and MaxSignalBytes
-// more, every symbol from there on counted as unknown. Keyed by hand, no sane table comes near.
+// characters more, every symbol from there on counted as unknown. Keyed by hand, no sane table
+// comes near either bound; result.notice says which one a decode met.
 //
 // False, with why in error, when the table cannot be read; result is then empty.
-constexpr qsizetype MaxSignalBytes = 64 * 1024;
-constexpr qsizetype OutputPerBufferCharacter = 4;
 bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& table, DecodeResult* result,
                   StoreError* error = nullptr);

@@ -73,8 +73,8 @@ void removeStaleTemporaries(const QString& target) {
     const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-kStaleAfterSeconds);
     const QDir folder = info.absoluteDir();
     for (const QFileInfo& file : folder.entryInfoList({prefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden)) {
-        if (file.fileName().size() == prefix.size() + kRandomLetters && !file.isSymLink() &&
-            file.lastModified() < staleBefore)
+        if (file.fileName().startsWith(prefix) && file.fileName().size() == prefix.size() + kRandomLetters &&
+            !file.isSymLink() && file.lastModified() < staleBefore)
             QFile::remove(file.filePath());
     }
 }
