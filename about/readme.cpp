@@ -1,31 +1,78 @@
 #include "readme.h"
 
 #include "apppath.h"
+#include "messagebox.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
+#include <QWidget>
 
 namespace Readme {
+namespace {
+
+void tell(QWidget* parent, const QString& why) {
+    MessageBox::show(
+        parent, why + QStringLiteral("\n\nYou can open the readme yourself: %1").arg(QDir::toNativeSeparators(path())),
+        QStringLiteral("Dahdit Readme"), MessageBox::Warning);
+}
+
+} // namespace
 
 QString path() {
     return InstalledFile(QStringLiteral("readme.txt"));
 }
 
-bool open(QString* error) {
-    // The desktop's opener is started without waiting and may fail out of sight on a missing
-    // file, so that case is told here.
+void open(QWidget* parent) {
     if (!QFileInfo(path()).isFile()) {
-        *error = QStringLiteral("The readme %1 is missing. It comes with Dahdit; install Dahdit again to get it back.")
-                     .arg(QDir::toNativeSeparators(path()));
-        return false;
+        MessageBox::show(parent,
+                         QStringLiteral("The readme %1 is missing. It comes with Dahdit; install Dahdit again to get "
+                                        "it back.")
+                             .arg(QDir::toNativeSeparators(path())),
+                         QStringLiteral("Dahdit Readme"), MessageBox::Warning);
+        return;
     }
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path())))
-        return true;
-    *error = QStringLiteral("No text editor could be started to show the readme. You can open it yourself: %1")
-                 .arg(QDir::toNativeSeparators(path()));
-    return false;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // The desktop's opener says by its exit status whether a program took the file, which Qt's
+    // own way of opening a file does not pass on: it reports success as soon as the opener runs.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        tell(parent, QStringLiteral("No program could be started to show the readme: xdg-open, which opens files "
+                                    "with the desktop's programs, is not installed (it comes with xdg-utils)."));
+        return;
+    }
+    // Without a parent, and never deleted while it runs: some desktops show the file from the
+    // opener itself until it is closed, and ending Dahdit must not close it.
+    auto* process = new QProcess;
+    process->setProgram(opener);
+    process->setArguments({path()});
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice()); // its reason is told in the box instead
+    const QPointer<QWidget> window(parent);
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, window](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return; // the end is told by finished()
+        tell(window, QStringLiteral("No program could be started to show the readme: %1.").arg(process->errorString()));
+        process->deleteLater();
+    });
+    QObject::connect(process, &QProcess::finished, process, [process, window](int status, QProcess::ExitStatus how) {
+        const QString end = how == QProcess::NormalExit ? QStringLiteral("ended with status %1").arg(status)
+                                                        : QStringLiteral("crashed");
+        if (how != QProcess::NormalExit || status != 0)
+            tell(window, QStringLiteral("The desktop has no program set up to show text files, or the one it has "
+                                        "could not show the readme (xdg-open %1).")
+                             .arg(end));
+        process->deleteLater();
+    });
+    process->start();
+#else
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path())))
+        tell(parent, QStringLiteral("No program could be started to show the readme."));
+#endif
 }
 
 } // namespace Readme

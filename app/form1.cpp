@@ -532,22 +532,23 @@ void Form1::DecodeInput() {
         setPanel(1, QStringLiteral("Cannot decode: ") + cause);
         m_panels[0]->setToolTip(cause);
         m_panel1ShowsFailure = true;
-        tellOnce(cause);
+        tellOnce(cause, QStringLiteral("\n\nDecoding is unavailable until this is put right."));
     } else if (m_panel1ShowsFailure) {
         setPanel(1, QStringLiteral("Ready"));
         m_panels[0]->setToolTip(QString());
         m_panel1ShowsFailure = false;
     }
+    if (!result.notice.isEmpty())
+        tellOnce(result.notice);
     Save->setEnabled(!result.output.isEmpty());
     BS->setEnabled(!buffer.isEmpty());
 }
 
-void Form1::tellOnce(const QString& cause) {
+void Form1::tellOnce(const QString& cause, const QString& more) {
     if (m_toldCauses.contains(cause))
         return;
     m_toldCauses.insert(cause);
-    MessageBox::show(this, cause + QStringLiteral("\n\nDecoding is unavailable until this is put right."),
-                     QStringLiteral("Dahdit"), MessageBox::Warning);
+    MessageBox::show(this, cause + more, QStringLiteral("Dahdit"), MessageBox::Warning);
 }
 
 void Form1::setPanel(int panel, const QString& text) {
@@ -670,7 +671,5 @@ void Form1::About_Click() {
 }
 
 void Form1::DahditReadme_Click() {
-    QString error;
-    if (!Readme::open(&error))
-        MessageBox::show(this, error, QStringLiteral("Dahdit Readme"), MessageBox::Warning);
+    Readme::open(this);
 }

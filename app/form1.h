@@ -107,7 +107,8 @@ private:
     void Text1_Change();
     void Append(const QString& text);
     void setPanel(int panel, const QString& text);
-    void tellOnce(const QString& cause);
+    // Shows cause, and more after it, unless cause was told before.
+    void tellOnce(const QString& cause, const QString& more = QString());
     void catchUpSpaceTimer(quint64 pressStamp);
     void scrollDelay(const DelaySlider& slider);
     void changeDelay(const DelaySlider& slider);
@@ -153,7 +154,7 @@ private:
     quint64 m_spaceTickRevision = 0; // the revision a space tick produced since the last release
     bool m_spaceTickSinceRelease = false;
 
-    QSet<QString> m_toldCauses; // decode failures the user has already been told of
+    QSet<QString> m_toldCauses; // decode failures and notices the user has already been told of
     bool m_panel1ShowsFailure = false;
     const DelaySlider* m_dragHintOf = nullptr; // the slider whose hint the first panel shows
     bool m_toldSlidersUnkept = false;

@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -226,6 +227,22 @@ public:
         return fields.size() >= 5 ? fields.at(4).trimmed() : QStringLiteral("unknown");
     }
 
+    // How the server lists the playing streams, as a mixer shows them: the application's name,
+    // then the stream's.
+    QString streamNames() const {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+        if (!pactl.waitForFinished(5000))
+            return QStringLiteral("unknown");
+        const QString listing = QString::fromUtf8(pactl.readAllStandardOutput());
+        auto property = [&listing](const char* name) {
+            return QRegularExpression(QStringLiteral("%1 = \"([^\"]*)\"").arg(QLatin1String(name)))
+                .match(listing)
+                .captured(1);
+        };
+        return property("application\\.name") + QStringLiteral(" / ") + property("media\\.name");
+    }
+
 private:
     QString socket() const { return m_dir.filePath(QStringLiteral("native")); }
 
@@ -282,6 +299,7 @@ bool MeasureLatency(const char* name, const MakeOutput& make, SoundServer* serve
     std::shared_ptr<Record> keying;
     std::vector<double> start, stop, cost, afterRest;
     QString stateWhileResting;
+    QString streamNames;
     bool ok = true;
     {
         Session session(make, Sidetone::RestAfterMs);
@@ -290,6 +308,8 @@ bool MeasureLatency(const char* name, const MakeOutput& make, SoundServer* serve
             std::printf("%s: the stream did not open\n", name);
             return false;
         }
+        if (server)
+            streamNames = server->streamNames();
         for (int i = 0; i < 60; ++i) {
             // A person keying at about 20 words a minute: dots and dashes, pauses between.
             SleepMs(40 + 7 * (i % 5));
@@ -333,8 +353,10 @@ bool MeasureLatency(const char* name, const MakeOutput& make, SoundServer* serve
     Summary("release to last sound leaving", stop);
     Summary("keyDown() on the main thread", cost, "us");
     Summary("press after a rest to first sound", afterRest);
-    if (server)
+    if (server) {
         std::printf("  the null sink while the stream rested: %s\n", qPrintable(stateWhileResting));
+        std::printf("  the stream as a mixer lists it (application / stream): %s\n", qPrintable(streamNames));
+    }
     return true;
 }
 

@@ -10,13 +10,20 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <limits>
 
 namespace {
 
 const QString kTitle = QStringLiteral("Dahdit Database Editor");
+// A list read within the first part shows at once, as the window opens; a longer listing goes
+// on in parts short enough that the window answers between them.
+constexpr std::chrono::milliseconds kFirstPart{150};
+constexpr std::chrono::milliseconds kLaterPart{50};
 
 // What the user can do about a failure of the code table store, in this window.
 QString Advice(const StoreError& error) {
@@ -173,6 +180,11 @@ void Form4::buildControls() {
     connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
+
+    m_nextPart = new QTimer(this);
+    m_nextPart->setSingleShot(true);
+    m_nextPart->setInterval(0);
+    connect(m_nextPart, &QTimer::timeout, this, [this] { listMore(kLaterPart); });
 }
 
 // ---- loading and unloading -------------------------------------------------------------------
@@ -192,10 +204,10 @@ void Form4::Form_Load() {
         Label6->setToolTip(database.whyReadOnly);
         Frame2->setEnabled(false);
     }
-    if (!FillEntryList(&error)) {
-        showUnavailable(error);
+    FillEntryList([this](const StoreError& failure) {
+        showUnavailable(failure);
         m_store->close();
-    }
+    });
 }
 
 void Form4::Form_Unload() {
@@ -220,22 +232,87 @@ void Form4::showUnavailable(const StoreError& error) {
 
 // ---- the list --------------------------------------------------------------------------------
 
-bool Form4::FillEntryList(StoreError* error) {
-    // Read first: when the table cannot be read, the list and the boxes stay as they are.
-    QVector<CodeTableEntry> rows;
-    if (!m_store->ListEntries(TableName, &rows, error))
-        return false;
+void Form4::FillEntryList(Failed failed) {
+    endListing(); // a listing under way is read again from its start
+    m_rows.clear();
+    StoreError error;
+    if (!m_store->StartListing(TableName, &error)) {
+        failed(error);
+        return;
+    }
+    m_listingFailed = std::move(failed);
+    listMore(kFirstPart);
+}
+
+void Form4::listMore(std::chrono::milliseconds slice) {
+    bool done = false;
+    StoreError error;
+    if (!m_store->ListMore(&m_rows, slice, &done, &error)) {
+        const Failed failed = m_listingFailed;
+        endListing();
+        m_rows.clear();
+        failed(error);
+        return;
+    }
+    if (done) {
+        endListing();
+        showRows(false);
+        return;
+    }
+    if (!m_progress) {
+        // Over the editor, which takes no input meanwhile; the main window goes on as before.
+        m_progress = new QProgressDialog(this);
+        m_progress->setObjectName(QStringLiteral("Progress"));
+        m_progress->setWindowTitle(kTitle);
+        m_progress->setCancelButtonText(QStringLiteral("Stop"));
+        m_progress->setRange(0, 0);
+        m_progress->setAutoReset(false);
+        m_progress->setAutoClose(false);
+        m_progress->setWindowModality(Qt::WindowModal);
+        connect(m_progress, &QProgressDialog::canceled, this, &Form4::stopListing);
+        m_progress->show();
+    }
+    m_progress->setLabelText(QStringLiteral("Reading the entries of the code table \"%1\": %2 so far.")
+                                 .arg(TableName, QLocale::system().toString(m_rows.size())));
+    m_nextPart->start();
+}
+
+// The user had enough: the entries read so far are shown, and the rest left unread.
+void Form4::stopListing() {
+    if (!m_listingFailed)
+        return;
+    m_store->StopListing();
+    endListing();
+    showRows(true);
+}
+
+void Form4::endListing() {
+    m_nextPart->stop();
+    m_listingFailed = nullptr;
+    if (m_progress) {
+        m_progress->hide();
+        m_progress->deleteLater(); // this may run inside its own signal
+        m_progress = nullptr;
+    }
+}
+
+bool Form4::busy() const {
+    return !m_store->isOpen() || m_listingFailed;
+}
+
+void Form4::showRows(bool stopped) {
     ListView1->clear();
     QList<QTreeWidgetItem*> items;
-    items.reserve(rows.size());
-    for (const CodeTableEntry& row : rows)
+    items.reserve(m_rows.size());
+    for (const CodeTableEntry& row : std::as_const(m_rows))
         items.append(new EntryItem(row));
     // One insertion and one sort are far cheaper than keeping the list sorted row by row.
     ListView1->addTopLevelItems(items);
     ListView1->sortItems(m_sortColumn, m_sortOrder);
     enterNewEntryMode();
-    Frame1->setTitle(QStringLiteral("Current entries (%1)").arg(rows.size()));
-    return true;
+    Frame1->setTitle(stopped ? QStringLiteral("Current entries (first %1; stopped)").arg(m_rows.size())
+                             : QStringLiteral("Current entries (%1)").arg(m_rows.size()));
+    m_rows = QVector<CodeTableEntry>();
 }
 
 void Form4::enterNewEntryMode() {
@@ -260,7 +337,7 @@ void Form4::ListView1_ColumnClick(int column) {
 }
 
 void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
-    if (!item || !m_store->isOpen())
+    if (!item || busy())
         return;
     // Look the entry up before changing anything, so that a failed lookup leaves the window as it was.
     const QString signal = item->text(0);
@@ -293,7 +370,7 @@ void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
 // ---- the buttons -----------------------------------------------------------------------------
 
 void Form4::Command1_Click() {
-    if (!m_store->isOpen())
+    if (busy())
         return;
     const bool adding = !m_editing;
     const QString entryId = EntryId;
@@ -303,6 +380,14 @@ void Form4::Command1_Click() {
     const QString code = TrimSpaces(Text2->text());
     if (signal.isEmpty() || code.isEmpty()) {
         MessageBox::show(this, QStringLiteral("Some data is missing"), QStringLiteral("Error"), MessageBox::Warning);
+        return;
+    }
+    // What is keyed splits into symbols at every space, so such a code could never be decoded.
+    if (code.contains(u' ')) {
+        MessageBox::show(this,
+                         QStringLiteral("A code cannot hold a space: keyed Morse splits into symbols at spaces, so "
+                                        "this code could never be decoded"),
+                         QStringLiteral("Error"), MessageBox::Warning);
         return;
     }
 
@@ -355,7 +440,7 @@ void Form4::Command1_Click() {
 
 void Form4::Command2_Click() {
     // Remove belongs to edit mode, where the button is shown.
-    if (!m_store->isOpen() || !m_editing)
+    if (busy() || !m_editing)
         return;
     if (MessageBox::show(this, QStringLiteral("Are you sure you want to remove this entry?"),
                          QStringLiteral("Confirm Removal"), MessageBox::Question) != MessageBox::Ok)
@@ -369,24 +454,23 @@ void Form4::Command2_Click() {
 }
 
 void Form4::Command3_Click() {
-    if (!m_store->isOpen())
+    if (busy())
         return;
-    StoreError error;
-    if (!FillEntryList(&error))
+    FillEntryList([this](const StoreError& error) {
         tellStoreFailure(QStringLiteral("The list could not be reloaded."), error);
+    });
 }
 
 // The change is stored; if the list cannot show it, the window still leaves the entry (its texts
 // are safe in the table) and says that the list is out of date.
 void Form4::reloadAfterChange(const QString& done) {
-    StoreError error;
-    if (FillEntryList(&error))
-        return;
-    enterNewEntryMode();
-    MessageBox::show(this,
-                     done + QStringLiteral(", but the list could not be reloaded.\n\n") + WithAdvice(error) +
-                         QStringLiteral("\n\nClose the editor and open it again to see the current entries."),
-                     kTitle, MessageBox::Warning);
+    FillEntryList([this, done](const StoreError& error) {
+        enterNewEntryMode();
+        MessageBox::show(this,
+                         done + QStringLiteral(", but the list could not be reloaded.\n\n") + WithAdvice(error) +
+                             QStringLiteral("\n\nClose the editor and open it again to see the current entries."),
+                         kTitle, MessageBox::Warning);
+    });
 }
 
 void Form4::tellStoreFailure(const QString& what, const StoreError& error) {

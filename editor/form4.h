@@ -1,14 +1,18 @@
 #pragma once
 
+#include "codetablestore.h"
+
 #include <QDialog>
+#include <QElapsedTimer>
+#include <functional>
 #include <memory>
 
-class CodeTableStore;
-struct StoreError;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressDialog;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -22,6 +26,10 @@ class QTreeWidgetItem;
 // new-entry mode. Refused input and failed changes leave the window as it was, typed texts
 // included, unless the store has given the file up: then the window says so in the list's place
 // and takes no more changes.
+//
+// A table large enough, or on a disk slow enough, that its list takes more than a moment to read
+// is read a part at a time from the event loop, while a progress window over the editor says how
+// many entries have been read and offers to stop. Stopped, the list shows the entries read so far.
 class Form4 : public QDialog {
     Q_OBJECT
 public:
@@ -45,7 +53,17 @@ private:
     void buildControls();
     void Form_Load();
     void Form_Unload();
-    bool FillEntryList(StoreError* error);
+    using Failed = std::function<void(const StoreError&)>;
+    // Reloads the list and returns to new-entry mode once it is read; when the table cannot be
+    // read, failed says why and the list and the boxes stay as they are. The listing may end
+    // after this returns (see above).
+    void FillEntryList(Failed failed);
+    void listMore(std::chrono::milliseconds slice);
+    void stopListing();
+    void endListing();
+    void showRows(bool stopped);
+    // Whether the buttons and the list may act: a store given up, or a listing under way, says no.
+    bool busy() const;
     void enterNewEntryMode();
     void showUnavailable(const StoreError& error);
     void tellStoreFailure(const QString& what, const StoreError& error);
@@ -68,6 +86,10 @@ private:
 
     bool m_editing = false; // edit mode, else new-entry mode
     std::unique_ptr<CodeTableStore> m_store;
+    QVector<CodeTableEntry> m_rows; // read so far by the listing under way
+    Failed m_listingFailed;         // set while a listing is under way
+    QTimer* m_nextPart = nullptr;   // reads the next part of a listing when the event loop turns
+    QProgressDialog* m_progress = nullptr;
     // The sort belongs to the list, not to its rows: it survives every refill.
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

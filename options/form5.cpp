@@ -104,22 +104,20 @@ void Form5::Command1_Click() {
         MessageBox::show(this, QStringLiteral("The settings were not saved.\n\n") + text,
                          QStringLiteral("Settings Not Saved"), MessageBox::Warning);
     };
-    // Refused here in words about the choice; the settings file would refuse them too.
-    for (const auto& [key, value] : values) {
-        const bool path = key == Settings::DatabasePath;
+    // What the settings file cannot hold is told in words about the choice.
+    if (const SettingsFile::Refusal refusal = SettingsFile::refusalOf(values);
+        refusal.kind != SettingsFile::Refusal::Kind::None) {
+        const bool path = refusal.key == Settings::DatabasePath;
         const QString what = path ? QStringLiteral("The database path") : QStringLiteral("The table name");
+        const QString fault =
+            refusal.kind == SettingsFile::Refusal::Kind::LineBreak
+                ? QStringLiteral(" holds a line break, which the settings file cannot hold. ")
+                : QStringLiteral(" is %1 characters long, more than the settings file holds. ").arg(refusal.characters);
         const QString fix = path ? QStringLiteral("Type a path on one line of at most %1 characters.")
                                  : QStringLiteral("Choose another table, or rename this one in the database to a "
                                                   "name on one line of at most %1 characters.");
-        QString fault;
-        if (value.contains(u'\n') || value.contains(u'\r'))
-            fault = QStringLiteral(" holds a line break, which the settings file cannot hold. ");
-        else if (value.size() > SettingsFile::MaxValueLength)
-            fault = QStringLiteral(" is %1 characters long, more than the settings file holds. ").arg(value.size());
-        if (!fault.isEmpty()) {
-            refuse(what + fault + fix.arg(SettingsFile::MaxValueLength));
-            return;
-        }
+        refuse(what + fault + fix.arg(SettingsFile::MaxValueLength));
+        return;
     }
     QString error;
     if (!Module1::WriteSettings(Settings::Section, values, &error)) {

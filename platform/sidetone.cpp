@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
 #include <mutex>
 
 namespace {
@@ -61,21 +63,7 @@ public:
             m_sink->stop();
     }
 
-    bool open() override {
-        // Qt names its connection to a PulseAudio sound server "QtPulseAudio:" and the process
-        // id, so a mixer would list a stranger at every start and forget the tone's volume.
-        // libpulse reads these properties from the environment when Qt connects, which happens
-        // in the first calls below; they go again at once, so that programs Dahdit starts (the
-        // readme's editor) do not take Dahdit's name. A user's own override is left alone.
-        static const char kOverride[] = "PULSE_PROP_OVERRIDE";
-        const bool naming = !qEnvironmentVariableIsSet(kOverride);
-        if (naming)
-            qputenv(kOverride, "application.name='Dahdit' application.icon_name='dahdit'");
-        const bool opened = openSink();
-        if (naming)
-            qunsetenv(kOverride);
-        return opened;
-    }
+    bool open() override { return openSink(); }
     int sampleRate() const override { return m_rate; }
     int bufferFrames() const override { return m_bufferFrames; }
     int framesFree() override {
@@ -147,6 +135,60 @@ private:
 };
 
 } // namespace
+
+// ---- the names a mixer shows -----------------------------------------------------------------
+//
+// Qt 6.4 connects to a PulseAudio sound server as "QtPulseAudio:" and the process id, names the
+// tone's stream "QtmPulseStream-" with the process id and an address, and offers no way to name
+// either: a mixer would list a stranger with a stream of no meaning at every start, and forget
+// the tone's volume between runs. These two definitions of the libpulse calls Qt makes are found
+// before libpulse's own, as the program's symbols come first for every library in the process
+// (the link exports them for that): they give Qt's connection and stream Dahdit's names and then
+// call libpulse. The environment is left alone, so no thread ever sees it change under it and
+// every program Dahdit starts gets it as Dahdit did. A user's PULSE_PROP_OVERRIDE still wins.
+namespace {
+template <typename Function> Function Libpulse(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+} // namespace
+
+extern "C" {
+struct pa_context;
+struct pa_mainloop_api;
+struct pa_stream;
+struct pa_sample_spec;
+struct pa_channel_map;
+struct pa_proplist;
+
+pa_context* pa_context_new(pa_mainloop_api* api, const char* name) {
+    using NewWithProperties = pa_context* (*)(pa_mainloop_api*, const char*, const pa_proplist*);
+    static const auto newWithProperties = Libpulse<NewWithProperties>("pa_context_new_with_proplist");
+    static const auto newProperties = Libpulse<pa_proplist* (*)()>("pa_proplist_new");
+    static const auto setProperty = Libpulse<int (*)(pa_proplist*, const char*, const char*)>("pa_proplist_sets");
+    static const auto freeProperties = Libpulse<void (*)(pa_proplist*)>("pa_proplist_free");
+    if (!newWithProperties || !newProperties || !setProperty || !freeProperties)
+        return nullptr; // no libpulse after all: no tone
+    if (!name || std::strncmp(name, "QtPulseAudio:", 13) != 0)
+        return newWithProperties(api, name, nullptr);
+    pa_proplist* properties = newProperties();
+    setProperty(properties, "application.icon_name", "dahdit");
+    pa_context* context = newWithProperties(api, "Dahdit", properties);
+    freeProperties(properties);
+    return context;
+}
+
+pa_stream* pa_stream_new_with_proplist(pa_context* context, const char* name, const pa_sample_spec* spec,
+                                       const pa_channel_map* map, pa_proplist* properties) {
+    using NewStream =
+        pa_stream* (*)(pa_context*, const char*, const pa_sample_spec*, const pa_channel_map*, pa_proplist*);
+    static const auto newStream = Libpulse<NewStream>("pa_stream_new_with_proplist");
+    if (!newStream)
+        return nullptr;
+    // Dahdit's one stream is the key's tone.
+    const bool qts = name && std::strncmp(name, "QtmPulseStream-", 15) == 0;
+    return newStream(context, qts ? "Sidetone" : name, spec, map, properties);
+}
+} // extern "C"
 
 // ---- the generator ---------------------------------------------------------------------------
 

@@ -19,7 +19,7 @@ test)
     clang libclang-rt-14-dev
     # the screen reader case walks the AT-SPI tree
     dbus-daemon at-spi2-core python3-pyatspi
-    # bench_sidetone plays to a sound server of its own
+    # bench_sidetone and an end-to-end case play to a sound server of their own
     pulseaudio pulseaudio-utils
     # every window is checked in the fonts desktops give: GNOME's Cantarell, DejaVu and Noto, and
     # Liberation, as wide as the sans serif the layouts were drawn for

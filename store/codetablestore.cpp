@@ -1,12 +1,18 @@
 #include "codetablestore.h"
 
 #include "sqlitehandle.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -58,11 +64,9 @@ bool usableFile(const QString& path, QString* cause) {
         return unusable(QStringLiteral("no file name is set."));
     if (!info.exists())
         return unusable(QStringLiteral("the file does not exist."));
-    if (info.isDir())
-        return unusable(QStringLiteral("it is a folder, not a file."));
     // Opening a pipe would wait for a writer, and a device holds no database.
-    if (!info.isFile())
-        return unusable(QStringLiteral("it is a device or a pipe, not a file."));
+    if (const QString kind = WholeFile::kindOfNonFile(path); !kind.isEmpty())
+        return unusable(WholeFile::notAFile(kind));
     if (!info.isReadable())
         return unusable(QStringLiteral("the file cannot be read (permission denied)."));
     if (info.size() == 0)
@@ -87,10 +91,13 @@ bool report(StoreError* error, const StoreError& failure) {
     return false;
 }
 
+const QString kWalCause = QStringLiteral("it is in WAL mode, which needs files beside it that Dahdit may not make or "
+                                         "write here. Make its folder writable, or take the database out of WAL "
+                                         "mode.");
+
 QString sqliteCause(int code, const char* message) {
     if (code == SQLITE_READONLY_DIRECTORY)
-        return QStringLiteral("its folder cannot be written, and SQLite needs to keep files beside a database in "
-                              "WAL mode. Make the folder writable.");
+        return kWalCause;
     switch (code & 0xff) {
     case SQLITE_NOTADB:
         return QStringLiteral(
@@ -110,15 +117,67 @@ QString sqliteCause(int code, const char* message) {
     }
 }
 
-// A database in WAL mode whose every change is in the file itself: nothing waits in a -wal file
-// beside it.
-bool isWalWithoutLog(const QString& path) {
+// Whether the database file says it is in WAL mode.
+bool isWal(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray header = file.read(20);
-    return header.size() == 20 && header[18] == 2 && header[19] == 2 &&
-           !QFileInfo::exists(path + QLatin1String("-wal"));
+    return header.size() == 20 && header[18] == 2 && header[19] == 2;
+}
+
+// Whether the file is on a file system mounted read-only, where nobody can change it.
+bool onReadOnlyMount(const QString& path) {
+    struct statvfs info {};
+    return ::statvfs(QFile::encodeName(path).constData(), &info) == 0 && (info.f_flag & ST_RDONLY) != 0;
+}
+
+// SQLite keeps files of its own beside a database, named after it.
+const struct {
+    const char* suffix;
+    const char* holds;
+} kSideFiles[] = {{"-journal", "its journal"}, {"-wal", "its write-ahead log"}, {"-shm", "its shared index"}};
+
+// Why one of SQLite's own files beside the database cannot be used: anyone who may write the
+// folder can put a named pipe or a device in its place. Empty when none is such.
+QString sideFileProblem(const QString& path) {
+    for (const auto& side : kSideFiles) {
+        const QString file = path + QLatin1String(side.suffix);
+        if (const QString kind = WholeFile::kindOfNonFile(file); !kind.isEmpty())
+            return QStringLiteral("the file %1 beside it, in which SQLite keeps %2, cannot be used: %3 Remove it, "
+                                  "then try again.")
+                .arg(nativePath(file), QLatin1String(side.holds), WholeFile::notAFile(kind));
+    }
+    return QString();
+}
+
+// The cause of a failure in words, naming a side file that is no file where SQLite could not open one.
+QString causeOf(int code, const char* message, const QString& path) {
+    if ((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_IOERR) {
+        if (const QString side = sideFileProblem(path); !side.isEmpty())
+            return side;
+    }
+    return sqliteCause(code, message);
+}
+
+// SQLite opens every file through this in place of open(): anything but a regular file or a
+// folder is refused, without waiting, and SQLite then fails with "unable to open". Opening a
+// named pipe would wait for a writer, and reading one, or a device, may wait for ever; the check
+// is made on the opened file itself, so nothing can be swapped in between.
+int openRegularOnly(const char* name, int flags, int mode) {
+    const int fd = ::open(name, flags | O_NONBLOCK | O_CLOEXEC, mode_t(mode));
+    if (fd < 0)
+        return fd;
+    struct stat status {};
+    const bool random = std::strcmp(name, "/dev/urandom") == 0; // the seed of SQLite's random numbers
+    if (::fstat(fd, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISDIR(status.st_mode) || random)) {
+        ::close(fd);
+        errno = ENXIO;
+        return -1;
+    }
+    if (!(flags & O_NONBLOCK))
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 } // namespace
@@ -158,7 +217,7 @@ bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly)
     m_path = path;
     m_readOnly = readOnly;
     m_checkedTable.clear();
-    if (QString cause; !usableFile(path, &cause)) {
+    if (QString cause; !usableFile(path, &cause) || !(cause = sideFileProblem(path)).isEmpty()) {
         m_closedBecause = openFailure(path, cause);
         return report(error, m_closedBecause);
     }
@@ -171,21 +230,28 @@ bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly)
     if (rc == SQLITE_OK)
         return true;
     // A database in WAL mode needs files beside it, which a folder the user may not write cannot
-    // take, not even for reading. When every change is in the file itself, it is read as a file
-    // that nobody changes; changes are then refused as on any read-only file.
+    // take, not even for reading. Only on a disk mounted read-only, where nobody can change it, and
+    // with every change in the file itself (no -wal file beside it), is it read as a file that
+    // never changes; changes are then refused as on any read-only file. Anywhere else its owner
+    // may change it at any moment, and Dahdit would go on reading stale, then torn, data.
     const int primary = rc & 0xff;
-    if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && isWalWithoutLog(path)) {
-        const StoreError first = m_closedBecause;
-        if (openWith(path, SQLITE_OPEN_READONLY, true) == SQLITE_OK)
+    if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && isWal(path)) {
+        if (!QFileInfo::exists(path + QLatin1String("-wal")) && onReadOnlyMount(path) &&
+            openWith(path, SQLITE_OPEN_READONLY, true) == SQLITE_OK)
             return true;
-        m_closedBecause = first;
+        m_closedBecause = openFailure(path, kWalCause);
     }
     return report(error, m_closedBecause);
 }
 
 int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
-    static const bool memoryCapped = sqlite3_hard_heap_limit64(kSqliteMemory) >= 0;
-    Q_UNUSED(memoryCapped);
+    static const bool guarded = [] {
+        sqlite3_hard_heap_limit64(kSqliteMemory);
+        sqlite3_vfs* unix = sqlite3_vfs_find("unix");
+        return unix && unix->xSetSystemCall &&
+               unix->xSetSystemCall(unix, "open", reinterpret_cast<sqlite3_syscall_ptr>(openRegularOnly)) == SQLITE_OK;
+    }();
+    Q_UNUSED(guarded);
     QByteArray name = path.toUtf8();
     if (immutable) {
         name = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
@@ -216,7 +282,7 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
     else if ((code & 0xff) == SQLITE_INTERRUPT)
         fail(&m_closedBecause, QString()); // gives the file up
     else
-        m_closedBecause = openFailure(path, sqliteCause(code, m_db ? sqlite3_errmsg(m_db.get()) : "out of memory"));
+        m_closedBecause = openFailure(path, causeOf(code, m_db ? sqlite3_errmsg(m_db.get()) : "out of memory", path));
     m_db.reset();
     return code;
 }
@@ -233,6 +299,7 @@ void CodeTableStore::close() {
     if (m_transaction == Transaction::Write)
         rollbackWrite();
     endRead();
+    m_listing = false;
     m_stmt.reset();
     m_stmtKind = Statement::None;
     m_db.reset();
@@ -261,6 +328,7 @@ bool CodeTableStore::beginRead(StoreError* error) {
 
 void CodeTableStore::endRead() {
     if (m_transaction == Transaction::Read && m_db) {
+        StopListing();
         sqlite3_reset(m_stmt.get()); // a pending statement would keep the read lock
         exec("COMMIT");
     }
@@ -283,6 +351,7 @@ bool CodeTableStore::beginWrite(StoreError* error) {
 bool CodeTableStore::commitWrite(StoreError* error) {
     if (m_transaction != Transaction::Write || !m_db)
         return fail(error, QStringLiteral("save the change"));
+    StopListing();
     sqlite3_reset(m_stmt.get());
     if (exec("COMMIT") != SQLITE_OK) {
         fail(error, QStringLiteral("save the change"));
@@ -295,6 +364,7 @@ bool CodeTableStore::commitWrite(StoreError* error) {
 
 void CodeTableStore::rollbackWrite() {
     if (m_transaction == Transaction::Write && m_db) {
+        StopListing();
         sqlite3_reset(m_stmt.get());
         if (sqlite3_get_autocommit(m_db.get()) == 0)
             exec("ROLLBACK");
@@ -327,8 +397,9 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
         close();
         m_closedBecause = {Kind::TooSlow,
                            QStringLiteral("The code table database %1 is too slow to read: one query took longer "
-                                          "than %2 s, so Dahdit stopped using the file. It may be damaged or made to "
-                                          "keep programs busy.")
+                                          "than %2 s, so Dahdit stopped using the file. The disk or network share it "
+                                          "is on may be slow or not answering, or the file may be made to keep "
+                                          "programs busy.")
                                .arg(file, QString::number(double(m_deadline.count()) / 1000.0))};
         return report(error, m_closedBecause);
     }
@@ -342,7 +413,7 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
                     QStringLiteral("The code table database %1 is read-only, so changes cannot be saved.").arg(file)});
     return report(error, {Kind::Other, QStringLiteral("Cannot %1 in the code table database %2: %3")
                                            .arg(what.isEmpty() ? QStringLiteral("read") : what, file,
-                                                sqliteCause(code, sqlite3_errmsg(m_db.get())))});
+                                                causeOf(code, sqlite3_errmsg(m_db.get()), m_path))});
 }
 
 // The SQL of each kind of statement, around the quoted name of the table, and what it does in
@@ -376,6 +447,7 @@ CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
 }
 
 bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* error) {
+    m_listing = false;
     if (!m_db)
         return fail(error, QString(), table);
     arm();
@@ -457,11 +529,21 @@ bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::
     return selectEntry(Statement::RowByCode, table, row, error, QStringView(code));
 }
 
-bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, std::optional<QString>* signal,
-                                      StoreError* error) {
+bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, qsizetype maxBytes,
+                                      std::optional<QString>* signal, qsizetype* longBytes, StoreError* error) {
     signal->reset();
+    *longBytes = 0;
     return selectRow(
-        Statement::SignalByCode, table, [signal](sqlite3_stmt* stmt) { *signal = columnText(stmt, 0); }, error, code);
+        Statement::SignalByCode, table,
+        [&](sqlite3_stmt* stmt) {
+            // Measured before it is made a string: the text may be larger than all the memory there is.
+            const qsizetype bytes = sqlite3_column_bytes(stmt, 0);
+            if (bytes > maxBytes)
+                *longBytes = bytes;
+            else
+                *signal = columnText(stmt, 0);
+        },
+        error, code);
 }
 
 bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row,
@@ -498,17 +580,54 @@ bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& si
 
 bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {
     rows->clear();
-    if (!start(Statement::AllRows, table, error))
+    bool done = false;
+    if (!StartListing(table, error))
         return false;
-    int rc;
-    while ((rc = sqlite3_step(m_stmt.get())) == SQLITE_ROW)
-        rows->append(entryOf(m_stmt.get()));
-    sqlite3_reset(m_stmt.get());
-    if (rc != SQLITE_DONE) {
-        rows->clear();
-        return fail(error, QLatin1String(textOf(Statement::AllRows).purpose), table);
+    while (!done) {
+        if (!ListMore(rows, std::chrono::hours(1), &done, error)) {
+            rows->clear();
+            return false;
+        }
     }
     return true;
+}
+
+bool CodeTableStore::StartListing(const QString& table, StoreError* error) {
+    if (!start(Statement::AllRows, table, error))
+        return false;
+    m_listing = true;
+    return true;
+}
+
+bool CodeTableStore::ListMore(QVector<CodeTableEntry>* rows, std::chrono::milliseconds slice, bool* done,
+                              StoreError* error) {
+    *done = false;
+    if (!m_listing)
+        return report(error, {StoreError::Kind::Other, QStringLiteral("The listing of the entries was ended.")});
+    const auto endAt = std::chrono::steady_clock::now() + slice;
+    int rc;
+    do {
+        // Each row has the whole deadline: a large table on a slow disk is listed to its end, and
+        // only a row that never comes is stopped.
+        arm();
+        rc = sqlite3_step(m_stmt.get());
+        if (rc != SQLITE_ROW)
+            break;
+        rows->append(entryOf(m_stmt.get()));
+    } while (std::chrono::steady_clock::now() < endAt);
+    if (rc == SQLITE_ROW)
+        return true;
+    StopListing();
+    if (rc != SQLITE_DONE)
+        return fail(error, QLatin1String(textOf(Statement::AllRows).purpose), m_stmtTable);
+    *done = true;
+    return true;
+}
+
+void CodeTableStore::StopListing() {
+    if (m_listing && m_stmt)
+        sqlite3_reset(m_stmt.get()); // lets go of the file, for other programs to write
+    m_listing = false;
 }
 
 bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, StoreError* error) {
@@ -593,7 +712,7 @@ bool CodeTableStore::ListTables(QStringList* names, QStringList* views, StoreErr
         const int code = sqlite3_extended_errcode(m_db.get());
         if ((code & 0xff) == SQLITE_INTERRUPT || (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
             return fail(error, QString());
-        return report(error, openFailure(m_path, sqliteCause(code, sqlite3_errmsg(m_db.get()))));
+        return report(error, openFailure(m_path, causeOf(code, sqlite3_errmsg(m_db.get()), m_path)));
     }
     return true;
 }

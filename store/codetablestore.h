@@ -52,7 +52,9 @@ bool ListCodeTables(const QString& path, QStringList* names, QStringList* views 
 // A database file may come from anywhere, so none may hold the program up: only real tables
 // are code tables (a view can run forever), every statement is stopped at a deadline, and
 // SQLite keeps its temporary data in memory. A file that once ran past the deadline is closed
-// for good: each later operation fails at once with the same message.
+// for good: each later operation fails at once with the same message. SQLite's own files beside
+// the database (its journal, its write-ahead log and their index) are opened only when they are
+// regular files: a named pipe put there by anyone who may write the folder would stall SQLite.
 class CodeTableStore {
 public:
     CodeTableStore();
@@ -75,7 +77,7 @@ public:
 
     // How long a statement waits for another program's lock before it fails.
     void setBusyTimeout(int milliseconds);
-    // How long one statement may run before it is stopped.
+    // How long one statement, or one row of a listing, may run before it is stopped.
     void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
     static constexpr std::chrono::milliseconds kDeadline{2000};
 
@@ -92,9 +94,10 @@ public:
     bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row,
                     StoreError* error = nullptr);
     // The decoder's lookup: the text of the first row whose MS equals code, or nothing when there
-    // is none. A NULL text reads as an empty one.
-    bool FindSignalOfCode(const QString& table, QStringView code, std::optional<QString>* signal,
-                          StoreError* error = nullptr);
+    // is none. A NULL text reads as an empty one. A text of more than maxBytes bytes (as UTF-8) is
+    // not read: signal is then left empty and longBytes holds its size, which is 0 otherwise.
+    bool FindSignalOfCode(const QString& table, QStringView code, qsizetype maxBytes, std::optional<QString>* signal,
+                          qsizetype* longBytes, StoreError* error = nullptr);
     // The first row whose TS equals signal, or nothing.
     bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row,
                       StoreError* error = nullptr);
@@ -106,6 +109,15 @@ public:
     bool SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used,
                              StoreError* error = nullptr);
     bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error = nullptr);
+    // The entries a part at a time, for a window that shows how far a long listing (a large table
+    // on a slow disk) has come and lets the user stop it. StartListing begins; each ListMore adds
+    // the rows read within about slice (at least one) and sets done after the last. A listing may
+    // take as long as the table needs: the deadline holds for each row, not for the whole. Any
+    // other operation, and StopListing, ends a listing.
+    bool StartListing(const QString& table, StoreError* error = nullptr);
+    bool ListMore(QVector<CodeTableEntry>* rows, std::chrono::milliseconds slice, bool* done,
+                  StoreError* error = nullptr);
+    void StopListing();
     // Stores a new row; the store gives it its ID.
     bool InsertEntry(const QString& table, const QString& code, const QString& signal, StoreError* error = nullptr);
     // Fails when no row has that ID (it was removed by other means).
@@ -182,6 +194,7 @@ private:
     StoreError m_closedBecause; // why there is no connection: the open failed, or the file was given up
     enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
     QString m_checkedTable; // the last table found to be a real table
+    bool m_listing = false; // the reusable statement is part way through a listing
     std::chrono::milliseconds m_deadline = kDeadline;
     std::chrono::steady_clock::time_point m_stopAt; // when the running statement is stopped
 };

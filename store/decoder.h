@@ -5,10 +5,17 @@
 class CodeTableStore;
 struct StoreError;
 
+// The bounds of what one decode may produce (see DecodeBuffer).
+constexpr qsizetype MaxSignalBytes = 64 * 1024;
+constexpr qsizetype OutputPerBufferCharacter = 4;
+
 struct DecodeResult {
     QString output;  // the texts of the closed symbols, joined with nothing between them
     int errors = 0;  // closed symbols the table does not hold
     int symbols = 0; // closed symbols decoded
+    // Why symbols the table holds were counted as errors all the same (see DecodeBuffer), in
+    // words for the user; empty when none were.
+    QString notice;
 };
 
 // Decodes a whole Morse buffer against one code table. The buffer splits at every single
@@ -18,6 +25,12 @@ struct DecodeResult {
 // All lookups of one decode run in one read transaction, and a symbol that occurs many times
 // is asked for once per decode. Nothing is kept from one decode to the next, so a change to
 // the table shows at the next decode.
+//
+// No table can make a decode grow without bound, whatever its texts: a text longer than
+// MaxSignalBytes is not read and its code counts as unknown, and the output ends where the next
+// text would take it past OutputPerBufferCharacter times the buffer's length and MaxSignalBytes
+// characters more, every symbol from there on counted as unknown. Keyed by hand, no sane table
+// comes near either bound; result.notice says which one a decode met.
 //
 // False, with why in error, when the table cannot be read; result is then empty.
 bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& table, DecodeResult* result,

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QScopeGuard>
 #include <QStringDecoder>
 #include <cerrno>
@@ -16,19 +17,10 @@
 namespace SettingsFile {
 namespace {
 
-const QString kUnreadable = QStringLiteral("Dahdit may not read it. Make it readable and writable for you.");
+// How long a write waits for another program's write of the same file, which takes milliseconds.
+constexpr int kLockWaitMs = 2000;
 
-QString kindOf(mode_t mode) {
-    if (S_ISDIR(mode))
-        return QStringLiteral("a folder");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a named pipe (FIFO)");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("a device");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    return QStringLiteral("a special file");
-}
+const QString kUnreadable = QStringLiteral("Dahdit may not read it. Make it readable and writable for you.");
 
 const QString kTooLarge = QStringLiteral("it is larger than 1 MiB, far more than any settings need. Remove it, or cut "
                                          "it down to the settings it should hold.");
@@ -54,9 +46,8 @@ bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause)
     if (::fstat(fd, &status) != 0)
         return unusable(WholeFile::describe(errno));
     if (!S_ISREG(status.st_mode))
-        return unusable(QStringLiteral("it is %1, not a file. Remove it, or put a settings file of at most 1 MiB "
-                                       "in its place.")
-                            .arg(kindOf(status.st_mode)));
+        return unusable(WholeFile::notAFile(WholeFile::kindOfNonFile(unsigned(status.st_mode))) +
+                        QStringLiteral(" Remove it, or put a settings file of at most 1 MiB in its place."));
     if (status.st_size > MaxFileSize)
         return unusable(kTooLarge);
     // Read to the end, whatever the size said, but never past the limit.
@@ -152,7 +143,9 @@ Location locate(const QByteArray& bytes, QStringView section, QStringView key, b
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
     bool inSection = false;
-    for (qsizetype begin = 0; begin < size;) {
+    // A byte-order mark would otherwise hide the section header on the first line.
+    const qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    for (qsizetype begin = start; begin < size;) {
         qsizetype end = begin;
         while (end < size && data[end] != '\n' && data[end] != '\r')
             ++end;
@@ -205,12 +198,12 @@ QString unquoted(const QString& value) {
     return value;
 }
 
+// The first MaxValueLength characters of value, never half of one.
 QString truncated(QString value) {
-    if (value.size() <= MaxValueLength)
-        return value;
-    value.truncate(MaxValueLength);
-    if (value.back().isHighSurrogate())
-        value.chop(1); // never leave half a character behind
+    qsizetype units = 0;
+    for (int characters = 0; units < value.size() && characters < MaxValueLength; ++characters)
+        units += value.at(units).isHighSurrogate() && units + 1 < value.size() ? 2 : 1;
+    value.truncate(units);
     return value;
 }
 
@@ -259,21 +252,43 @@ bool usable(const QString& path, QString* cause) {
     return load(path, &bytes, cause);
 }
 
+qsizetype characterCount(QStringView value) {
+    qsizetype characters = value.size();
+    for (qsizetype i = 0; i + 1 < value.size(); ++i)
+        if (value[i].isHighSurrogate() && value[i + 1].isLowSurrogate())
+            --characters;
+    return characters;
+}
+
+Refusal refusalOf(const Values& values) {
+    for (const auto& [key, value] : values) {
+        if (value.contains(u'\n') || value.contains(u'\r'))
+            return {Refusal::Kind::LineBreak, key, characterCount(value)};
+        if (characterCount(value) > MaxValueLength)
+            return {Refusal::Kind::TooLong, key, characterCount(value)};
+    }
+    return {};
+}
+
 bool write(const QString& path, const QString& section, const Values& values, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = QStringLiteral("Cannot save the settings file %1: %2").arg(QDir::toNativeSeparators(path), why);
         return false;
     };
-    for (const auto& [key, value] : values) {
-        if (value.contains(u'\n') || value.contains(u'\r'))
-            return fail(QStringLiteral("a setting cannot hold a line break."));
-        if (value.size() > MaxValueLength)
-            return fail(QStringLiteral("a setting holds at most %1 characters, and the value of %2 has %3.")
-                            .arg(MaxValueLength)
-                            .arg(key)
-                            .arg(value.size()));
-    }
+    const Refusal refusal = refusalOf(values);
+    if (refusal.kind == Refusal::Kind::LineBreak)
+        return fail(QStringLiteral("a setting cannot hold a line break."));
+    if (refusal.kind == Refusal::Kind::TooLong)
+        return fail(QStringLiteral("a setting holds at most %1 characters, and the value of %2 has %3.")
+                        .arg(MaxValueLength)
+                        .arg(refusal.key)
+                        .arg(refusal.characters));
+    // Held from the read to the replacement. Where no lock can be made (a folder that may not be
+    // written), the write goes on and fails, or not, for reasons of its own.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs) && lock.error() == QLockFile::LockFailedError)
+        return fail(QStringLiteral("another program is saving it at this moment. Try again in a moment."));
     std::optional<QByteArray> old;
     QString cause;
     if (!load(path, &old, &cause))
@@ -281,6 +296,9 @@ bool write(const QString& path, const QString& section, const Values& values, QS
     QByteArray bytes = old.value_or(QByteArray());
     for (const auto& [key, value] : values)
         bytes = withValue(bytes, section, key, value);
+    if (bytes.size() > MaxFileSize)
+        return fail(QStringLiteral("with this change it would be larger than 1 MiB, and so could not be read at "
+                                   "the next start. Cut it down to the settings it should hold."));
     if (old) {
         if (bytes == *old)
             return true; // every value is stored already

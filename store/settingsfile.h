@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringView>
 
 // Dahdit's own reader and writer of INI files. It reads the file afresh on every call and
 // rewrites only the lines a write changes: comments, blank lines, other sections, unknown keys
@@ -17,13 +18,24 @@
 //
 // Only a regular file of at most MaxFileSize bytes is a settings file. Anything else in its place
 // (a folder, a named pipe, a device, a huge file) is unusable: reads give the fallback and writes
-// are refused, so that it can neither stall nor exhaust the program and is never overwritten.
+// are refused, so that it can neither stall nor exhaust the program and is never overwritten. A
+// write that would make the file larger than that is refused too, the file left as it was.
+//
+// A UTF-8 byte-order mark at the start of the file (some editors write one) is read past and kept.
+//
+// Two programs may write the file at the same moment (two Dahdits). Each write holds a lock file
+// beside it (the file's name and ".lock") while it reads the file afresh and replaces it with only
+// its own keys changed, so that neither loses what the other wrote.
 namespace SettingsFile {
 
-// The longest value a read returns; longer values are cut to their first 254 characters (one
-// fewer where the cut would split a character), and a write refuses them.
+// The longest value a read returns, in characters (a character outside the Basic Multilingual
+// Plane counts once, as the user sees it); longer values are cut to their first 254 characters,
+// and a write refuses them.
 constexpr int MaxValueLength = 254;
 constexpr qint64 MaxFileSize = 1024 * 1024;
+
+// The length of a value as the limit counts it.
+qsizetype characterCount(QStringView value);
 
 // The value of key in section, or fallback when the file, the section or the key is missing, or
 // the file is unusable.
@@ -35,6 +47,20 @@ bool usable(const QString& path, QString* cause);
 
 // Keys and their values, in the order they are written.
 using Values = QList<QPair<QString, QString>>;
+
+// Why the settings file cannot hold one of the values, whatever the file: the rule lives here, and
+// each window words it for what the value means to the user.
+struct Refusal {
+    enum class Kind {
+        None,
+        LineBreak, // a line break would end the value and start a line of its own
+        TooLong,   // longer than MaxValueLength characters, which a read would cut
+    };
+    Kind kind = Kind::None;
+    QString key;              // the first value refused
+    qsizetype characters = 0; // its length, as the limit counts it
+};
+Refusal refusalOf(const Values& values);
 
 // Stores each value under its key in section, creating the file and the section as needed. The
 // file is replaced whole or not at all, with all the values or none. Returns false, with a

@@ -1,23 +1,84 @@
 #include "wholefile.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace WholeFile {
 namespace {
 
-// The cause of a failed Qt call: the system's error number where it left one, else Qt's text.
-QString causeOf(int errorNumber, const QFileDevice& device) {
-    if (errorNumber != 0)
-        return describe(errorNumber);
-    const QString text = device.errorString();
-    return (text.isEmpty() ? QStringLiteral("the system gave no reason") : text) + u'.';
+// Dahdit's temporary files beside a file being replaced are named after it, with this mark and
+// six random letters or digits, so that one left behind can be told from anything of the user's.
+const QLatin1String kTemporaryMark(".dahdit-");
+constexpr int kRandomLetters = 6;
+// Older than this, a temporary file is no longer any write's: one left behind by a write that
+// was cut off. A younger one may be another Dahdit's write of the same file, still going on.
+constexpr qint64 kStaleAfterSeconds = 60;
+
+// Writes every byte to fd, retrying what a signal interrupted; 0, or the error number.
+int writeBytes(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
+// Pushes fd out to the disk; 0, or the error number. Some file systems (network ones, some with
+// quotas) report a full disk only here. Pipes and devices that cannot be synced are not at fault.
+int sync(int fd) {
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR)
+            continue;
+        return errno == EINVAL || errno == EROFS ? 0 : errno;
+    }
+    return 0;
+}
+
+// Makes a new temporary file beside target, open for writing with the given mode; -1 with errno
+// set when none could be made.
+int createTemporary(const QString& target, mode_t mode, QByteArray* name) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray suffix(kRandomLetters, Qt::Uninitialized);
+        for (char& letter : suffix)
+            letter = letters[QRandomGenerator::global()->bounded(int(sizeof(letters) - 1))];
+        *name = QFile::encodeName(target + kTemporaryMark) + suffix;
+        const int fd = ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Removes the temporary files that earlier writes of target left behind: only Dahdit's own, by
+// their name, and only when they are old enough to be no other write's.
+void removeStaleTemporaries(const QString& target) {
+    const QFileInfo info(target);
+    const QString prefix = info.fileName() + kTemporaryMark;
+    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-kStaleAfterSeconds);
+    const QDir folder = info.absoluteDir();
+    for (const QFileInfo& file : folder.entryInfoList({prefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden)) {
+        if (file.fileName().startsWith(prefix) && file.fileName().size() == prefix.size() + kRandomLetters &&
+            !file.isSymLink() && file.lastModified() < staleBefore)
+            QFile::remove(file.filePath());
+    }
 }
 
 } // namespace
@@ -54,6 +115,31 @@ QString describe(int errorNumber) {
     }
 }
 
+QString kindOfNonFile(unsigned mode) {
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a named pipe (FIFO)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a special file");
+}
+
+QString kindOfNonFile(const QString& path) {
+    struct stat status {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    return kindOfNonFile(unsigned(status.st_mode));
+}
+
+QString notAFile(const QString& kind) {
+    return QStringLiteral("it is %1, not a file.").arg(kind);
+}
+
 bool writeAll(QFileDevice& device, const QByteArray& bytes, QString* cause) {
     auto fail = [cause](int errorNumber) {
         if (cause)
@@ -69,21 +155,10 @@ bool writeAll(QFileDevice& device, const QByteArray& bytes, QString* cause) {
     const int fd = device.handle();
     if (fd < 0)
         return fail(EBADF);
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return fail(written < 0 ? errno : ENOSPC);
-        data += written;
-        left -= written;
-    }
-    // Some file systems (network ones, some with quotas) report a full disk only here. Pipes and
-    // devices that cannot be synced are not at fault.
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        return fail(errno);
+    if (const int error = writeBytes(fd, bytes))
+        return fail(error);
+    if (const int error = sync(fd))
+        return fail(error);
     return true;
 }
 
@@ -93,20 +168,56 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
             *cause = why;
         return false;
     };
-    if (QFileInfo(path).isDir())
-        return fail(describe(EISDIR));
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(causeOf(errno, file));
-    QString why;
-    if (!writeAll(file, bytes, &why)) {
-        file.cancelWriting();
-        return fail(why);
+    const QFileInfo given(path);
+    const QString target = given.isSymLink() && given.exists() ? given.canonicalFilePath() : path;
+    struct stat old {};
+    const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return fail(notAFile(kindOfNonFile(unsigned(old.st_mode))));
+    removeStaleTemporaries(target);
+
+    // A new file gets the permissions the user's umask gives; a replaced one keeps its own, which
+    // the temporary file takes only once it is complete: until then only its owner may read it.
+    QByteArray temporary;
+    const int fd = createTemporary(target, exists ? 0600 : 0666, &temporary);
+    if (fd < 0)
+        return fail(describe(errno));
+    auto drop = [&](int errorNumber) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return fail(describe(errorNumber));
+    };
+    if (const int error = writeBytes(fd, bytes))
+        return drop(error);
+    if (exists) {
+        // Root saving a user's file must not make it root's. Another user may only keep the group,
+        // and only one of their own; the file is then theirs, as after any program's save.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)!::fchown(fd, uid_t(-1), old.st_gid);
+        ::fchmod(fd, old.st_mode & 07777);
     }
-    errno = 0;
-    if (!file.commit())
-        return fail(causeOf(errno, file));
+    if (const int error = sync(fd))
+        return drop(error);
+    // A network file system may report a failed write only when the file is closed. Linux closes
+    // the file whatever close() says, so it is never called twice.
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return fail(describe(error));
+    }
+    if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return fail(describe(error));
+    }
+    // The new name reaches the disk with the folder; a folder that cannot be synced loses nothing
+    // that a crash would not lose anyway.
+    const int folder =
+        ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        sync(folder);
+        ::close(folder);
+    }
     return true;
 }
 

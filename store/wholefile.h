@@ -15,6 +15,11 @@ class QFileDevice;
 namespace WholeFile {
 
 // Replaces the file at path with bytes. False, with the cause, when the file was left as it was.
+// Only a regular file is replaced: a folder, a named pipe or a device in its place is refused, for
+// writing a file there would take the place of something that is no file (a system's device).
+// The new file keeps the old one's permissions and, where the system allows, its owner and group;
+// a link is followed, and the file it names is replaced. A temporary file that an earlier write
+// left behind when it was cut off (the program killed before the rename) is removed.
 bool replace(const QString& path, const QByteArray& bytes, QString* cause);
 
 // Writes bytes to a device open for writing and makes sure that they reached it, down to the
@@ -29,5 +34,13 @@ QString describe(int errorNumber);
 // there already, also one that another program made meanwhile: that one stays as it is, and
 // the cause says the file exists. False, with the cause, when path holds none of bytes.
 bool create(const QString& path, const QByteArray& bytes, QString* cause);
+
+// What stands at path, links followed, when something is there that is no regular file: "a
+// folder", "a named pipe (FIFO)", "a device", "a socket" or "a special file". Empty for a regular
+// file and where nothing is. The second form takes the status mode of a file already open.
+QString kindOfNonFile(const QString& path);
+QString kindOfNonFile(unsigned mode);
+// The cause for such a file, in the words every message uses: "it is a named pipe (FIFO), not a file."
+QString notAFile(const QString& kind);
 
 } // namespace WholeFile

@@ -38,9 +38,24 @@ void TestAbout::opensAndClosesTheOtherWindows() {
     RunDeferredDeletes();
     QVERIFY(!form.isVisible() && others().isEmpty());
 
-    QString error; // the folder holds no readme: the user is told where it was looked for
-    QVERIFY(!Readme::open(&error));
-    QVERIFY(error.contains(QDir::toNativeSeparators(folder.file("readme.txt"))) && error.contains("missing"));
+    // The readme missing, no opener to start, or one that finds no program for it: the user is told
+    // in a box, with where the readme is.
+    const QString readme = QDir::toNativeSeparators(folder.file("readme.txt"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(folder.path()));
+    Readme::open(nullptr);
+    QVERIFY(Shown().value(0).contains(readme + " is missing"));
+    folder.writeFile("readme.txt", "Dahdit");
+    Readme::open(nullptr);
+    QVERIFY(Shown().value(0).contains("xdg-open, which opens files with the desktop's programs, is not installed"));
+    folder.writeFile("xdg-open", "#!/bin/sh\necho \"$@\" > \"$0.args\"\nexit 3\n");
+    QFile(folder.file("xdg-open")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    Readme::open(nullptr);
+    QStringList shown;
+    QTRY_COMPARE((shown += Shown()).size(), 1);
+    qputenv("PATH", path);
+    QVERIFY2(shown[0].contains("(xdg-open ended with status 3)") && shown[0].endsWith(readme), qPrintable(shown[0]));
+    QCOMPARE(folder.readFile("xdg-open.args"), QFile::encodeName(folder.file("readme.txt")) + '\n');
     // Installed, the program folder holds the program alone; the readme is in the data folder,
     // which minimal systems keep (they leave out the documentation).
     QVERIFY(QDir(folder.path()).mkpath("lib/dahdit"));

@@ -111,6 +111,23 @@ void TestEditor::opensOrSaysWhyNot() {
     enter(*editors[0], "Q2", "-.-.-...");
     Key(main, ".");
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q2E"_s);
+
+    // A long listing (each row slow to come, as from a slow disk) shows how far it has come and can
+    // be stopped, which lists the entries read so far; Cancel reads the table again, to its end.
+    QVERIFY(ExecSql(folder.file("dahdit_db.mdb"),
+                    "CREATE TABLE Slow (ID INTEGER PRIMARY KEY, TS TEXT); WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL "
+                    "SELECT x + 1 FROM c WHERE x < 2000) INSERT INTO Slow (TS) SELECT 'x' || x FROM c; ALTER TABLE "
+                    "Slow ADD COLUMN MS TEXT GENERATED ALWAYS AS (length(hex(zeroblob(500000 + ID))))"));
+    folder.writeFile("settings.ini", "[main]\ntable_name=Slow\n");
+    Form4 slow;
+    auto* progress = child<QProgressDialog>(slow, "Progress");
+    QVERIFY2(progress->isVisible() && progress->labelText().contains("\"Slow\": "), qPrintable(progress->labelText()));
+    progress->findChild<QPushButton*>()->click(); // Stop
+    const int read = list(slow)->topLevelItemCount();
+    QVERIFY(read > 0 && read < 2000);
+    QCOMPARE(child<QGroupBox>(slow, "Frame1")->title(), u"Current entries (first %1; stopped)"_s.arg(read));
+    slow.Command3_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(child<QGroupBox>(slow, "Frame1")->title(), u"Current entries (2000)"_s, 60000);
 }
 
 void TestEditor::readsTheInstalledTablesUntilACopyCanBeMade() {
@@ -136,10 +153,12 @@ void TestEditor::refusesAddsEditsAndRemoves() {
     Form4 form;
     const QString missing = u"Error|48|Some data is missing"_s;
     const QString taken = u"Error|48|Code is in use for other signal, or the signal already exists"_s;
+    const QString spaced = u"Error|48|A code cannot hold a space: keyed Morse splits into symbols at spaces, so this "
+                           u"code could never be decoded"_s;
     // The entry chosen first (none for new), signal and code typed, the refusal; nothing stored, texts kept.
-    const QList<QStringList> cases = {{"", "X", "", missing}, {"", " ", "..-.", missing},
-                                      {"", "X", ".", taken},  {"", " E ", "..-.", taken},
-                                      {"B", "B", ".", taken}, {"B", "  ", "-...", missing}};
+    const QList<QStringList> cases = {{"", "X", "", missing},      {"", " ", "..-.", missing}, {"", "X", ".", taken},
+                                      {"", " E ", "..-.", taken},  {"", "Q", ". -", spaced},   {"B", "B", ".", taken},
+                                      {"B", "  ", "-...", missing}};
     for (const QStringList& c : cases) {
         if (!c[0].isEmpty())
             form.ListView1_ItemClick(row(form, c[0]));

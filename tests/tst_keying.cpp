@@ -201,6 +201,19 @@ void TestKeying::decodesWhatTheTableHolds() {
                                                     "('.-.-.-.-', ''), ('-.-.-.-.', NULL), (NULL, 'X'), ('.-', 'x')"));
     w.form.Paste_Click();
     QVERIFY(w.output() == "<HH>A" && w.panel(4) == "Errors: 0");
+    // No table makes a decode grow without bound: a text of more than 64 KiB counts as unknown, and
+    // the output stops short of four times the buffer and 65,536 characters more. Each told once.
+    QVERIFY(ExecSql(w.folder.file("dahdit_db.mdb"), "UPDATE International SET TS = hex(zeroblob(40000)) WHERE MS = "
+                                                    "'-'; UPDATE International SET TS = hex(zeroblob(32000)) WHERE "
+                                                    "MS = '.'"));
+    QCOMPARE(Decode(w.form, u"- . . "_s), QString(64000, u'0'));
+    QCOMPARE(w.panel(4), u"Errors: 2"_s);
+    QCOMPARE(Decode(w.form, u". . "_s).size(), 64000);
+    QCOMPARE(Decode(w.form, u"- . . "_s).size(), 64000);
+    const QStringList shown = Shown();
+    QVERIFY2(shown.size() == 2 && shown[0].contains("gives the code \"-\" a text of ") &&
+                 shown[1].contains("would grow past 4 times the buffer's length and 65,536 characters more"),
+             qPrintable(shown.join('\n')));
 }
 
 void TestKeying::movesTheSliders() {

@@ -79,7 +79,9 @@ void TestOptions::showsAndStoresTheChoice() {
         {false, "/typed/codes.mdb", "Russian",
          "the file is read-only. Make it writable and try again. Dahdit will start with the database and table "
          "chosen before."},
-        {true, '/' + QString(254, u'x'), "Russian", "The database path is 255 characters long"},
+        {true, '/' + QString(252, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(2), "Russian",
+         "The database path is 255 characters long, more than the settings file holds. Type a path on one line of at "
+         "most 254 characters."},
         {true, "/typed/codes.mdb", "Line\nBreak", "The table name holds a line break"}};
     for (const auto& [writable, path, table, cause] : cases) {
         QFile(folder.file("settings.ini"))

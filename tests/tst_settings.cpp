@@ -3,6 +3,8 @@
 #include "testsupport.h"
 #include "wholefile.h"
 
+#include <unistd.h>
+
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
@@ -23,10 +25,10 @@ void TestSettings::readsAndWrites_data() {
     auto write = [](const char* tag, const QByteArray& before, const QStringList& values, const QByteArray& after) {
         QTest::newRow(tag) << before << values << after;
     };
-    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(200);
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(300); // each one character, two units
     read("empty value, and the marker in capitals, are values",
          "[other]\r\ndt=3\r\n[main]\r\ntable_name=\r\ndb_path=Default\r\n", {"table_name", "", "db_path", "Default"});
-    read("never half a character", "[main]\nv=" + emoji.toUtf8(), {"v", emoji.left(254)});
+    read("254 characters, never half of one", "[main]\nv=" + emoji.toUtf8(), {"v", emoji.left(508)});
     // Names in any case, the first key counts; blanks and quotes around a value go, blanks inside stay.
     read("an edited file",
          "[ MAIN ]\n;dt=1\n# sdt=1\nDT=3\ndt=4\n Table_Name =  \"Greek\"  \ndb_path = /a b/c.mdb \n[main]\nsdt=9\n",
@@ -41,6 +43,10 @@ void TestSettings::readsAndWrites_data() {
     write("LF file: one line changes, one is added", lf, {"dt", "7", "sdt", "2"},
           "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
     write("CR LF file without the section", "[view]\r\nx=1", {"dt", "5"}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
+    write("a byte-order mark before the section", "\xEF\xBB\xBF[main]\r\ndt=4\r\n", {"dt", "5"},
+          "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
+    write("254 characters, the last outside the BMP", QByteArray(), {"v", QString(253, u'x') + emoji.left(2)},
+          "[main]\r\nv=" + QByteArray(253, 'x') + emoji.left(2).toUtf8() + "\r\n");
     write("CR file keeps its line ends", "[main]\rdt=1\r", {"dt", "2", "sdt", "3"}, "[main]\rdt=2\rsdt=3\r");
     write("a CR line before an empty LF line", "[main]\rdt=1\n\nz", {"sdt", "3"}, "[main]\rdt=1\nsdt=3\r\n\nz");
     const QByteArray binary("\xff\xfe\x00\x01garbage\n[main]\ndt=1\n\x80\x81\n", 26);
@@ -52,8 +58,19 @@ void TestSettings::readsAndWrites() {
     QFETCH(QStringList, values);
     QFETCH(QByteArray, after);
     ProgramFolder folder;
+    const QString path = folder.file("settings.ini");
+    // A write as root keeps a user's file the user's; temporary files left by a write cut off
+    // (by their age, as Dahdit names them) go, and none of the user's own.
+    const bool root = ::geteuid() == 0;
+    const QStringList left = {"settings.ini.dahdit-Xy12Z9", "settings.ini.dahdit-Young1", "settings.ini.backup"};
+    for (const QString& name : left)
+        folder.writeFile(name, "[main]\r\n");
+    QFile stale(folder.file(left[0]));
+    QVERIFY(stale.open(QIODevice::Append) &&
+            stale.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime));
     if (!before.isNull())
         folder.writeFile("settings.ini", before);
+    QVERIFY(before.isNull() || !root || ::chown(qPrintable(path), 65534, 65534) == 0);
     SettingsFile::Values pairs;
     for (int i = 0; i + 1 < values.size(); i += 2)
         pairs.append({values[i], values[i + 1]});
@@ -61,6 +78,9 @@ void TestSettings::readsAndWrites() {
     QVERIFY2((after.isNull() || Module1::WriteSettings("main", pairs, &error)) && Module1::SettingsCanBeKept(nullptr),
              qPrintable(error));
     QCOMPARE(folder.readFile("settings.ini"), after.isNull() ? before : after);
+    QCOMPARE(QFileInfo::exists(folder.file(left[0])), after.isNull());
+    QVERIFY(QFileInfo::exists(folder.file(left[1])) && QFileInfo::exists(folder.file(left[2])));
+    QCOMPARE(QFileInfo(path).groupId(), before.isNull() || !root ? ::getegid() : 65534);
     for (const auto& [key, value] : std::as_const(pairs))
         QCOMPARE(Module1::ReadSetting("main", key), value); // every call sees the file as the last write left it
 }
@@ -78,6 +98,8 @@ void TestSettings::refusedWrites_data() {
     row("named pipe (would hang)", "fifo", "3", "named pipe");
     row("link to /dev/zero (endless)", "zero", "3", "a device");
     row("one byte over 1 MiB", "large", "3", "larger than 1 MiB");
+    row("a write past 1 MiB", "full", "3", "it would be larger than 1 MiB");
+    row("another program writing it (its lock held)", "locked", "3", "another program is saving it");
 }
 
 void TestSettings::refusedWrites() {
@@ -92,10 +114,15 @@ void TestSettings::refusedWrites() {
     else if (kind == "zero")
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
     else
-        folder.writeFile("settings.ini", old += kind == "large" ? QByteArray(SettingsFile::MaxFileSize - 11, ';') : "");
+        folder.writeFile("settings.ini", old += QByteArray(kind == "large"  ? SettingsFile::MaxFileSize - 11
+                                                           : kind == "full" ? SettingsFile::MaxFileSize - 12
+                                                                            : 0,
+                                                           ';'));
+    QLockFile lock(path + ".lock");
+    QVERIFY(kind != "locked" || lock.lock());
     if (kind == "read-only")
         QFile(path).setPermissions(QFile::ReadOwner | QFile::ReadGroup);
-    const bool usable = kind == "file" || kind == "read-only";
+    const bool usable = kind == "file" || kind == "read-only" || kind == "full" || kind == "locked";
     QString error; // neither value is written, though dt=5 alone could be
     QVERIFY(!Module1::WriteSettings("main", {{"dt", "5"}, {"sdt", value}}, &error));
     QVERIFY2(error.contains(cause) && error.contains(QDir::toNativeSeparators(path)), qPrintable(error));

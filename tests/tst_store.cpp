@@ -1,6 +1,8 @@
 // The code table store on real SQLite files, and the files it cannot use left as they were.
 #include "testsupport.h"
 
+#include <sys/mount.h>
+
 const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
                     "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;"; // never ends
 
@@ -174,22 +176,26 @@ void TestStore::findsTheDatabaseAndItsTables() {
 void TestStore::unusableDatabases_data() {
     QTest::addColumn<QByteArray>("bytes"); // of the file: "missing", "pipe", or null for the bundled one
     QTest::addColumn<QString>("sql");      // run on the bundled database
-    QTest::addColumn<QString>("table");    // listed, and added to
+    QTest::addColumn<QString>("table");    // listed, looked up, and added to
+    QTest::addColumn<QString>("beside");   // a named pipe, made before the file is opened or ("late") after
     QTest::addColumn<QString>("cause");    // in the message, with the file's path
     const QByteArray whole = BytesOf(BundledDatabase());
     // The first page of an old Access (Jet) file, as far as any reader looks at it.
     const QByteArray access = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4077, '\0');
-    auto file = [](const char* fault, const QByteArray& bytes, const char* cause) {
-        QTest::newRow(fault) << bytes << QString() << "International" << cause;
+    auto file = [](const char* fault, const QByteArray& bytes, const char* cause, const char* beside = "") {
+        QTest::newRow(fault) << bytes << QString() << "International" << beside << cause;
     };
     file("missing database file", "missing", "does not exist");
     file("empty database file", "", "is empty");
     file("truncated database file", whole.left(whole.size() / 3), "damaged");
     file("text file as database", "MS,TS\n.-,A\n", "not an SQLite database");
     file("old Access database file", access, "not an SQLite database");
-    file("named pipe", "pipe", "device or a pipe");
+    file("named pipe", "pipe", "it is a named pipe (FIFO), not a file.");
+    // SQLite's own files beside it: refused before they are opened, or where one appears later, by SQLite.
+    for (const char* beside : {"-journal", "-wal", "-shm", "-journal late"})
+        file(beside, QByteArray(), "it is a named pipe (FIFO), not a file. Remove it", beside);
     auto table = [](const char* fault, const char* name, const QString& sql, const char* cause) {
-        QTest::newRow(fault) << QByteArray() << sql << name << cause;
+        QTest::newRow(fault) << QByteArray() << sql << name << "" << cause;
     };
     table("table without MS", "NoMS", "CREATE TABLE NoMS (ID INTEGER PRIMARY KEY, TS TEXT)", "has no field MS");
     table("table without TS", "NoTS", "CREATE TABLE NoTS (ID INTEGER PRIMARY KEY, MS TEXT)", "has no field TS");
@@ -197,10 +203,11 @@ void TestStore::unusableDatabases_data() {
     table("table_name=x; drop table International", "x; drop table International", "", "does not exist");
     // Only tables are code tables: a view may never end, whatever the case of its name.
     table("endless view named as the code table", "LOOP", kLoop, "is a view, not a code table");
-    // Each row computes a megabyte: every query is stopped at the deadline, and the file given up.
+    // Each row computes a megabyte, as slowly as a slow disk gives it: the list, row by row in
+    // time, is read to its end; a lookup past the deadline is stopped, and the file given up.
     table("code table too slow to read", "Slow",
           "CREATE TABLE Slow (ID INTEGER PRIMARY KEY, TS TEXT); WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT "
-          "x + 1 FROM c WHERE x < 20000) INSERT INTO Slow (TS) SELECT 'x' FROM c; ALTER TABLE Slow ADD COLUMN MS "
+          "x + 1 FROM c WHERE x < 300) INSERT INTO Slow (TS) SELECT 'x' FROM c; ALTER TABLE Slow ADD COLUMN MS "
           "TEXT GENERATED ALWAYS AS (length(hex(zeroblob(1000000 + ID))))",
           "too slow to read");
 }
@@ -209,6 +216,7 @@ void TestStore::unusableDatabases() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, sql);
     QFETCH(QString, table);
+    QFETCH(QString, beside);
     QFETCH(QString, cause);
     ProgramFolder folder;
     const QString db = folder.file("dahdit_db.mdb");
@@ -220,20 +228,28 @@ void TestStore::unusableDatabases() {
         folder.writeFile("dahdit_db.mdb", bytes);
     QVERIFY(sql.isEmpty() || ExecSql(db, sql));
     const QByteArray before = bytes == "pipe" ? bytes : BytesOf(db);
+    const QString pipe = db + beside.section(u' ', 0, 0);
+    auto plant = [&](bool late) { return beside.endsWith("late") != late || mkfifo(qPrintable(pipe), 0600) == 0; };
+    QVERIFY(beside.isEmpty() || plant(false));
     CodeTableStore store;
     store.setDeadline(std::chrono::milliseconds(100));
     QVector<CodeTableEntry> rows;
+    std::optional<CodeTableEntry> row;
     StoreError error;
-    QVERIFY(!(store.open(db, &error) && store.ListEntries(table, &rows, &error) &&
-              store.InsertEntry(table, "-", "T", &error)));
+    QVERIFY(!(store.open(db, &error) && (beside.isEmpty() || plant(true)) && store.ListEntries(table, &rows, &error) &&
+              store.FindByCode(table, "-", &row, &error) && store.InsertEntry(table, "-", "T", &error)));
     QVERIFY2(error.message.contains(cause) && error.message.contains(QDir::toNativeSeparators(db)),
              qPrintable(error.message));
+    QVERIFY(beside.isEmpty() || error.message.contains(QDir::toNativeSeparators(pipe) + " beside it"));
     // Given up, a file fails at once in the same words; nothing is stored, no missing file made.
     StoreError again;
+    QCOMPARE(rows.size(), error.kind == StoreError::Kind::TooSlow ? 300 : 0);
     QVERIFY(error.kind != StoreError::Kind::TooSlow ||
-            (!store.isOpen() && !store.ListEntries(table, &rows, &again) && again.message == error.message));
+            (!store.isOpen() && !store.ListEntries(table, &rows, &again) && again.message == error.message &&
+             !error.message.contains("damaged")));
     QVERIFY(bytes == "pipe" || BytesOf(db) == before);
-    CodeTableStore check;
+    CodeTableStore check; // the file as it was, once the pipe is gone
+    QVERIFY(beside.isEmpty() || QFile::remove(pipe));
     QVERIFY(!bytes.isNull() || (check.open(db) && check.ListEntries("International", &rows) && rows.size() == 56));
 }
 
@@ -266,6 +282,16 @@ void TestStore::unwritableDatabase() {
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
     EXPECT_ERROR(Moved, "moved, renamed or deleted");
     QVERIFY(store.FindByCode("International", "...", &row) && row && !QFile::exists(db));
+    // In WAL mode on a disk mounted read-only, where nobody can change it, a database is read as it
+    // is. Elsewhere, in a folder that may not be written, it is refused: run end to end.
+    ProgramFolder disk;
+    const QByteArray at = QFile::encodeName(disk.path());
+    if (::mount("tmpfs", at.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m") != 0)
+        QSKIP("mounting a small tmpfs needs root (or CAP_SYS_ADMIN) on a system that allows it");
+    const auto unmount = qScopeGuard([&] { umount2(at.constData(), MNT_DETACH); });
+    QVERIFY(ExecSql(disk.copyBundledDatabase(), "PRAGMA journal_mode=WAL"));
+    QVERIFY(::mount(nullptr, at.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+    QVERIFY(store.open(disk.file("dahdit_db.mdb")) && store.FindByCode("International", "...", &row) && row);
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -1,7 +1,9 @@
 // The Save window and the transcript file: the bytes written, where, and nothing lost on a failure.
 #include "testsupport.h"
+#include "wholefile.h"
 
 #include <sys/mount.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -55,6 +57,9 @@ void TestTranscript::savesWhereTyped_data() {
     row("no name, no extension: the folder itself", "/", "", "", "!folder, not a file");
     row("a file as the folder", "/keep.txt/", "log", ".txt", "!not a folder");
     row("line break in the name", "/", "lo\ng", ".txt", "!control character");
+    // Written over, they would no longer be what they were (a system's device, as root in /dev).
+    row("a named pipe of that name", "/", "pipe", ".txt", "!it is a named pipe (FIFO), not a file.");
+    row("a device", "/", "null", "", "!it is a device, not a file.");
 }
 
 void TestTranscript::savesWhereTyped() {
@@ -64,6 +69,10 @@ void TestTranscript::savesWhereTyped() {
     QFETCH(QString, written);
     ProgramFolder program;
     program.writeFile("keep.txt", "the earlier transcript\r\n");
+    const QString special = program.file(name + extension);
+    QVERIFY(name != "pipe" || mkfifo(qPrintable(special), 0600) == 0);
+    if (name == "null" && mknod(qPrintable(special), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        QSKIP("making a device node needs root"); // never a system's own: this test may not fail on one
     Window w;
     w.box("Text1")->setText(u' ' + program.path() + folder);
     w.box("Text2")->setText(name);
@@ -83,6 +92,7 @@ void TestTranscript::savesWhereTyped() {
                  qPrintable(shown.join('\n')));
     }
     QCOMPARE(program.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
+    QVERIFY((name != "pipe" && name != "null") || !WholeFile::kindOfNonFile(special).isEmpty());
 }
 
 // A small tmpfs filled to the brim: a moved slider, Language Options and Save empty no file.

@@ -27,9 +27,10 @@ QString PathProblem(const QString& path) {
     if (std::any_of(path.cbegin(), path.cend(), [](QChar c) { return c.category() == QChar::Other_Control; }))
         return QStringLiteral("the path holds a line break, a tab or another control character. Type it without "
                               "such characters.");
-    const QFileInfo info(path);
-    if (info.isDir() || path.endsWith(u'/') || path.endsWith(QDir::separator()))
+    // What stands at an existing path and is no file (a folder, a device) the writer refuses.
+    if (path.endsWith(u'/') || path.endsWith(QDir::separator()))
         return QStringLiteral("this is a folder, not a file. Type a file name.");
+    const QFileInfo info(path);
     const QFileInfo folder(info.absolutePath());
     if (!folder.exists())
         return QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(folder.filePath()));

@@ -225,10 +225,36 @@ def move_slider1(app, position):
     poll("dt=%d in settings.ini" % position, lambda: app.setting("dt") == str(position))
 
 
+@contextlib.contextmanager
+def sound_server():
+    """A PulseAudio server of the case's own, playing to a null sink; yields its address, for PULSE_SERVER, and
+    pactl on it."""
+    folder = tempfile.mkdtemp(prefix="dahdit-pulse-")
+    socket = os.path.join(folder, "native")
+    env = dict(os.environ, HOME=folder, XDG_RUNTIME_DIR=folder, XDG_CONFIG_HOME=folder, PULSE_STATE_PATH=folder,
+               PULSE_RUNTIME_PATH=folder, PULSE_SERVER="unix:" + socket)
+    server = subprocess.Popen(["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-L",
+                               "module-native-protocol-unix auth-anonymous=1 socket=" + socket, "-L",
+                               "module-null-sink"], env=env, stderr=subprocess.DEVNULL)
+    try:
+        poll("the sound server", lambda: os.path.exists(socket))
+        yield env["PULSE_SERVER"], lambda *args: subprocess.run(["pactl", *args], env=env, capture_output=True,
+                                                                 text=True).stdout
+    finally:
+        server.terminate()
+        server.wait()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 def keys_sos_and_saves_it(program_dir):
-    """SOS keyed with real press lengths, read back through Copy, Copy Output and a saved transcript."""
-    with Dahdit(program_dir) as app:
+    """SOS keyed with real press lengths, read back through Copy, Copy Output and a saved transcript; mixers list the
+    key's tone as Dahdit's stream "Sidetone"."""
+    with sound_server() as (server, pactl), Dahdit(program_dir) as app:
+        app.env["PULSE_SERVER"] = server
         app.start()
+        names = poll("the tone's stream", lambda: re.findall(r'(application|media)\.name = "(.*)"', pactl("list",
+                                                                                                         "sink-inputs")))
+        check_equal(sorted(names), [("application", "Dahdit"), ("media", "Sidetone")], "the stream's names")
         app.key_morse("... --- ...")
         app.check_copied("... --- ... ", buffer=True)
         app.check_copied("SOS")
@@ -254,14 +280,11 @@ def ends_with_every_window_open(program_dir, close):
 
 def read_only_program_folder(program_dir):
     """An unprivileged user's portable folder it may not write stays as it was; the slider position and a transcript
-    go to the user's folders; a database in WAL mode there (named by db_path) still decodes."""
+    go to the user's folders. A database in WAL mode there, named by db_path, is not read, for its owner may change
+    it at any moment under a reader that cannot keep files beside it: the user is told why."""
     with Dahdit(program_dir, user=NOBODY) as app:
         with contextlib.closing(sqlite3.connect(app.path("dahdit_db.mdb"))) as db:
             check_equal(db.execute("PRAGMA journal_mode=WAL").fetchall(), [("wal",)], "the database in WAL mode")
-        os.makedirs(os.path.dirname(app.settings_file))
-        with open(app.settings_file, "w") as f:
-            f.write("[main]\r\ndb_path=%s\r\n" % app.path("dahdit_db.mdb"))
-        subprocess.run(["chown", "-R", "%d:%d" % (NOBODY, NOBODY), app.home], check=True)
         app.start()
         move_slider1(app, 8)
         app.key_morse(".")
@@ -279,6 +302,16 @@ def read_only_program_folder(program_dir):
         app.close_box(app.main)
         check_equal(app.proc.wait(WAIT), 0, "exit status")
         check_equal(app.setting("dt"), "8", "the slider position kept per user")
+        with open(app.settings_file, "a") as f:
+            f.write("db_path=%s\r\n" % app.path("dahdit_db.mdb"))
+        app.start()  # the main window and the start-up message share the title; the main window is the wider
+        shown = poll("the start-up message", lambda: len(app.windows("^Dahdit$")) == 2 and app.windows("^Dahdit$"))
+        app.main, box = sorted(shown, key=lambda window: -app.geometry(window)[2])
+        text = app.message_text(box)
+        check(app.path("dahdit_db.mdb") in text and "in WAL mode" in text, "the message: %r" % text)
+        app.key("Return", window=box)
+        app.close_box(app.main)
+        check_equal(app.proc.wait(WAIT), 0, "exit status")
         check_equal(sorted(os.listdir(app.folder)), sorted(PROGRAM_FILES), "the program folder's files")
         with open(app.path("dahdit_db.mdb"), "rb") as f:
             check_equal(f.read()[18:20], b"\x02\x02", "the database's WAL mode bytes")

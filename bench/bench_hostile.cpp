@@ -1,0 +1,211 @@
+// Code tables that are hostile by their size, and a sound table on a slow disk: what keying and a
+// paste cost when one entry holds a text of 8 MiB, and how long the code table editor takes to
+// list 200,000 entries read at 2 ms per page (a network share), through a file system layer that
+// sleeps before every read.
+//
+// Each case runs in a child process of its own with its address space capped at 3 GiB, so that a
+// case that runs out of memory ends there instead of taking the machine's memory, and a case
+// that takes far too long is stopped at a cap. The figures are wall time and resident memory.
+// Usage: bench_hostile [cap in seconds, 120 unless given]
+#include "form1.h"
+#include "form4.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <atomic>
+#include <cstdio>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 kAddressSpace = qint64(3) << 30;
+constexpr int kSlowRows = 200000;
+std::atomic<int> g_readDelayUs{0};
+
+// The default file system layer of SQLite, with a pause before every read while asked for.
+sqlite3_vfs g_slow;
+sqlite3_io_methods g_slowMethods;
+const sqlite3_io_methods* g_baseMethods = nullptr;
+
+int SlowRead(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
+    if (const int us = g_readDelayUs.load())
+        std::this_thread::sleep_for(std::chrono::microseconds(us));
+    return g_baseMethods->xRead(file, buffer, amount, offset);
+}
+
+int SlowOpen(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* outFlags) {
+    auto* base = static_cast<sqlite3_vfs*>(vfs->pAppData);
+    const int rc = base->xOpen(base, name, file, flags, outFlags);
+    if (rc == SQLITE_OK && file->pMethods) {
+        if (!g_baseMethods) {
+            g_baseMethods = file->pMethods;
+            g_slowMethods = *file->pMethods;
+            g_slowMethods.xRead = SlowRead;
+        }
+        if (file->pMethods == g_baseMethods)
+            file->pMethods = &g_slowMethods;
+    }
+    return rc;
+}
+
+void InstallSlowDisk() {
+    sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
+    g_slow = *base;
+    g_slow.zName = "slowdisk";
+    g_slow.pAppData = base;
+    g_slow.xOpen = SlowOpen;
+    sqlite3_vfs_register(&g_slow, 1);
+}
+
+double ResidentMiB() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? double(fields[1].toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1 << 20) : 0;
+}
+
+double PeakMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024;
+}
+
+void Say(const QString& line) {
+    std::printf("  %s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+// The bundled tables, with the text of "." made 8 MiB long.
+void HugeText(const ProgramFolder& folder) {
+    folder.copyBundledDatabase();
+    ExecSql(folder.file(QStringLiteral("dahdit_db.mdb")),
+            QStringLiteral("UPDATE International SET TS = hex(zeroblob(4194304)) WHERE MS = '.'"));
+}
+
+int KeyDots() {
+    ProgramFolder folder;
+    HugeText(folder);
+    Form1 form;
+    form.show();
+    auto* output = form.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+    for (int dot = 1; dot <= 5; ++dot) {
+        QElapsedTimer clock;
+        clock.start();
+        Key(form, QStringLiteral("."));
+        QApplication::processEvents();
+        Say(QStringLiteral("dot %1: %2 ms, output %3 characters, resident %4 MiB")
+                .arg(dot)
+                .arg(clock.elapsed())
+                .arg(output->document()->characterCount() - 1)
+                .arg(ResidentMiB(), 0, 'f', 0));
+    }
+    return 0;
+}
+
+int PasteDots() {
+    ProgramFolder folder;
+    HugeText(folder);
+    Form1 form;
+    form.show();
+    QApplication::processEvents();
+    const double before = ResidentMiB();
+    QElapsedTimer clock;
+    clock.start();
+    Say(QStringLiteral("pasting \". \" x 400 (resident %1 MiB)").arg(before, 0, 'f', 0));
+    const QString output = Decode(form, QStringLiteral(". ").repeated(400));
+    QApplication::processEvents();
+    Say(QStringLiteral("done: %1 ms, output %2 characters, errors %3, peak resident %4 MiB")
+            .arg(clock.elapsed())
+            .arg(output.size())
+            .arg(form.ErrorCount)
+            .arg(PeakMiB(), 0, 'f', 0));
+    return 0;
+}
+
+int SlowListing() {
+    InstallSlowDisk();
+    ProgramFolder folder;
+    // Distinct codes, each the entry's number in dots and dashes (three marks to an octal digit),
+    // and signals W0, W1, ...
+    QString code = QStringLiteral("printf('%o', i)");
+    for (int digit = 0; digit < 8; ++digit) {
+        const QString marks = QString::number(digit, 2).rightJustified(3, u'0').replace(u'0', u'.').replace(u'1', u'-');
+        code = QStringLiteral("replace(%1, '%2', '%3')").arg(code).arg(digit).arg(marks);
+    }
+    MakeCodeTable(folder.file(QStringLiteral("dahdit_db.mdb")), QStringLiteral("International"), {});
+    ExecSql(folder.file(QStringLiteral("dahdit_db.mdb")),
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < %1) "
+                           "INSERT INTO International (MS, TS) SELECT %2, 'W' || i FROM n")
+                .arg(kSlowRows)
+                .arg(code));
+    g_readDelayUs = 2000;
+    QElapsedTimer clock;
+    clock.start();
+    Form4 form;
+    form.show();
+    const auto* list = form.findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+    const auto* reason = form.findChild<QLabel*>(QStringLiteral("Unavailable"));
+    auto* frame = form.findChild<QGroupBox*>(QStringLiteral("Frame1"));
+    // Until the list is filled or the window says why it is not.
+    QString progress = QStringLiteral("none");
+    while (list->topLevelItemCount() == 0 && reason->isHidden() && clock.elapsed() < 600000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (const auto* shown = form.findChild<QProgressDialog*>(); shown && shown->isVisible())
+            progress = shown->labelText();
+    }
+    Say(QStringLiteral("%1 ms: %2; peak resident %3 MiB")
+            .arg(clock.elapsed())
+            .arg(reason->isHidden() ? frame->title() : reason->text().section(u'\n', 0, 0))
+            .arg(PeakMiB(), 0, 'f', 0));
+    Say(QStringLiteral("progress last shown: %1").arg(progress));
+    return 0;
+}
+
+using Case = int (*)();
+const struct {
+    const char* name;
+    Case run;
+} kCases[] = {
+    {"keying five dots, \".\" standing for 8 MiB of text", KeyDots},
+    {"a paste of \". \" x 400, \".\" standing for 8 MiB of text", PasteDots},
+    {"the editor's list of 200,000 entries at 2 ms per page read", SlowListing},
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && qstrcmp(argv[1], "--case") == 0) {
+        const rlimit limit{rlim_t(kAddressSpace), rlim_t(kAddressSpace)};
+        setrlimit(RLIMIT_AS, &limit);
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        MessageBox::setTestMode(true);
+        return kCases[QByteArray(argv[2]).toInt()].run();
+    }
+    QCoreApplication app(argc, argv);
+    const int cap = argc > 1 ? QByteArray(argv[1]).toInt() : 120;
+    for (int i = 0; i < int(std::size(kCases)); ++i) {
+        std::printf("%s\n", kCases[i].name);
+        std::fflush(stdout);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--case"), QString::number(i)});
+        if (!child.waitForFinished(cap * 1000)) {
+            child.kill();
+            child.waitForFinished();
+            std::printf("  stopped after %d s\n", cap);
+        } else if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+            std::printf("  ended abnormally (%s)\n", child.exitStatus() == QProcess::CrashExit
+                                                         ? "crashed or aborted"
+                                                         : qPrintable(QString::number(child.exitCode())));
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}
