@@ -231,7 +231,7 @@ bool create(const QString& path, const QByteArray& bytes, QString* cause) {
     QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
     errno = 0;
     if (!file.open())
-        return fail(causeOf(errno, file));
+        return fail(describe(errno != 0 ? errno : EIO));
     if (!writeAll(file, bytes, cause))
         return false; // the temporary file goes with its object
     // The name is taken only where there is none. File systems that cannot rename that way
