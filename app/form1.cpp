@@ -449,11 +449,8 @@ void Form1::catchUpSpaceTimer(quint64 pressStamp) {
         if (Timer2->isActive() && !m_spaceTickSinceRelease)
             Timer2_Timer();
     } else if (m_spaceTickSinceRelease && m_spaceTickRevision == m_bufferRevision) {
-        QString text = BoxText(Text1);
-        if (text.endsWith(u' ')) {
-            text.chop(1);
-            ReplaceText(Text1, text);
-        }
+        if (TextEnd(Text1, 1) == QLatin1String(" "))
+            ReplaceEnd(Text1, 1, QString());
     }
 }
 
@@ -478,9 +475,11 @@ void Form1::Timer1_Timer() {
     LongPress = true;
 }
 
+// The timer ticks all session long, so a tick looks at the buffer's last character only: it costs
+// the same whatever the buffer holds.
 void Form1::Timer2_Timer() {
-    const QString text = BoxText(Text1);
-    if (text.isEmpty() || text.endsWith(u' '))
+    const QString last = TextEnd(Text1, 1);
+    if (last.isEmpty() || last == QLatin1String(" "))
         return;
     Append(QStringLiteral(" "));
     m_spaceTickSinceRelease = true;
@@ -488,7 +487,11 @@ void Form1::Timer2_Timer() {
 }
 
 void Form1::BS_Click() {
-    ReplaceText(Text1, WithoutLastCharacter(BoxText(Text1)));
+    // The last character as the reader sees it lies within the buffer's end: a character with
+    // its marks and modifiers is far shorter than this.
+    const QString end = TextEnd(Text1, 1024);
+    if (!end.isEmpty())
+        ReplaceEnd(Text1, end.size() - WithoutLastCharacter(end).size(), QString());
     Timer2->stop();
 }
 
@@ -501,7 +504,7 @@ void Form1::Text1_KeyDown() {
 }
 
 void Form1::Append(const QString& text) {
-    ReplaceText(Text1, BoxText(Text1) + text);
+    ReplaceEnd(Text1, 0, text);
 }
 
 // ---- decoding --------------------------------------------------------------------------------

@@ -36,7 +36,7 @@ constexpr qsizetype kLongWord = 256;
 // megabytes is otherwise shaped afresh at every paint and every blink of the caret.
 constexpr int kLongLine = 4096;
 
-bool HoldsLongWord(const QString& text) {
+bool HoldsLongWord(QStringView text) {
     qsizetype run = 0;
     for (const QChar c : text) {
         if (c == u' ' || c == u'\n' || c == QChar::ParagraphSeparator)
@@ -47,15 +47,49 @@ bool HoldsLongWord(const QString& text) {
     return false;
 }
 
+// Whether a character leaves a text's direction open, as the marks and spaces of Morse do.
+bool HasNoDirection(QChar c) {
+    switch (c.direction()) {
+    case QChar::DirEN:
+    case QChar::DirES:
+    case QChar::DirET:
+    case QChar::DirAN:
+    case QChar::DirCS:
+    case QChar::DirNSM:
+    case QChar::DirBN:
+    case QChar::DirB:
+    case QChar::DirS:
+    case QChar::DirWS:
+    case QChar::DirON:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The layout of Dahdit's multi-line boxes. It sees every change of the text, whoever made it
 // (the program, typing, a paste from the box's own menu, a drop), before any line is laid out.
 class LongLineLayout : public QPlainTextDocumentLayout {
 public:
     using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
 
+    // Qt measures a block by walking every line of it, at each blink of the caret too: a long
+    // line keeps its measure until it changes or is laid out anew.
+    QRectF blockBoundingRect(const QTextBlock& block) const override {
+        if (block.length() <= kLongLine)
+            return QPlainTextDocumentLayout::blockBoundingRect(block);
+        if (block.blockNumber() != m_measuredBlock || block.layout()->lineCount() == 0) {
+            m_measure = QPlainTextDocumentLayout::blockBoundingRect(block);
+            m_measuredBlock = block.blockNumber();
+        }
+        return m_measure;
+    }
+
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override {
-        if (!m_settingOptions && setOptionsFor(document()->toRawText()))
+        m_measuredBlock = -1;
+        if (!m_settingOptions && !keepsOptions(from, charsRemoved, charsAdded) &&
+            setOptionsFor(document()->toRawText()))
             return; // the whole text was laid out anew just now, the change with it
         // Set before the lines are laid out, so that the shaping done for the layout is kept.
         const QTextBlock last = document()->findBlock(from + charsAdded);
@@ -68,6 +102,24 @@ protected:
     }
 
 private:
+    // Whether a change leaves the wrap mode and the direction as they are, found without reading
+    // the whole text: keying appends marks and spaces to a text that may hold megabytes. Text
+    // added at the end of a long text cannot shorten a run without a space, nor give a direction
+    // where it adds none; a run it lengthens began at most kLongWord characters before it, or
+    // the text would have held a long run already.
+    bool keepsOptions(int from, int charsRemoved, int charsAdded) const {
+        const QTextDocument* doc = document();
+        const int length = doc->characterCount() - 1;
+        if (charsRemoved != 0 || from + charsAdded != length || length - charsAdded <= kLongLine)
+            return false;
+        QString end;
+        for (int at = std::max(0, from - int(kLongWord)); at < length; ++at)
+            end += doc->characterAt(at);
+        if (!std::all_of(end.cend() - charsAdded, end.cend(), HasNoDirection))
+            return false;
+        return doc->defaultTextOption().wrapMode() == QTextOption::WrapAnywhere || !HoldsLongWord(end);
+    }
+
     // Gives the text the wrap mode and direction it needs, laying it all out anew when they
     // change; true when they did.
     bool setOptionsFor(const QString& text) {
@@ -90,6 +142,8 @@ private:
     }
 
     bool m_settingOptions = false;
+    mutable int m_measuredBlock = -1;
+    mutable QRectF m_measure;
 };
 
 } // namespace
@@ -275,6 +329,36 @@ QString BoxText(const QPlainTextEdit* box) {
     return text;
 }
 
+namespace {
+
+// Replaces the box's text from position from to its end with added, editing only that part, and
+// leaves the view at the end, where keying and pasting change the text. textChanged is raised
+// once.
+void ReplaceFrom(QPlainTextEdit* box, qsizetype from, const QString& added) {
+    {
+        const QSignalBlocker blocker(box);
+        QTextCursor cursor(box->document());
+        if (from == 0) {
+            box->setPlainText(added);
+        } else {
+            cursor.setPosition(int(from));
+            cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            cursor.insertText(added);
+        }
+        cursor.movePosition(QTextCursor::End);
+        box->setTextCursor(cursor);
+        box->ensureCursorVisible();
+    }
+    emit box->textChanged();
+}
+
+// The length of the box's text; the document counts its own separator after the last line too.
+qsizetype BoxLength(const QPlainTextEdit* box) {
+    return box->document()->characterCount() - 1;
+}
+
+} // namespace
+
 bool ReplaceText(QPlainTextEdit* box, const QString& text) {
     const QString old = BoxText(box);
     if (old == text)
@@ -285,23 +369,25 @@ bool ReplaceText(QPlainTextEdit* box, const QString& text) {
         ++common;
     if (common > 0 && text.at(common - 1).isHighSurrogate())
         --common; // a character is replaced whole
-    {
-        const QSignalBlocker blocker(box);
-        QTextCursor cursor(box->document());
-        if (common == 0) {
-            box->setPlainText(text);
-        } else {
-            cursor.setPosition(int(common));
-            cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-            cursor.insertText(text.mid(common));
-        }
-        // The view follows the end of the text, where keying and pasting change it.
-        cursor.movePosition(QTextCursor::End);
-        box->setTextCursor(cursor);
-        box->ensureCursorVisible();
-    }
-    emit box->textChanged();
+    ReplaceFrom(box, common, text.mid(common));
     return true;
+}
+
+void ReplaceEnd(QPlainTextEdit* box, qsizetype removed, const QString& added) {
+    ReplaceFrom(box, BoxLength(box) - std::min(removed, BoxLength(box)), added);
+}
+
+QString TextEnd(const QPlainTextEdit* box, qsizetype length) {
+    // Character by character: a cursor would look up the line each position lies on, which
+    // costs more the more lines a long text wraps into.
+    const QTextDocument* document = box->document();
+    const qsizetype end = BoxLength(box);
+    QString text;
+    for (qsizetype at = end - std::min(length, end); at < end; ++at) {
+        const QChar c = document->characterAt(int(at));
+        text += c == QChar::ParagraphSeparator ? QChar(u'\n') : c;
+    }
+    return text;
 }
 
 namespace {

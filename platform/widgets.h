@@ -86,6 +86,13 @@ QString BoxText(const QPlainTextEdit* box);
 // tells whether it did.
 bool ReplaceText(QPlainTextEdit* box, const QString& text);
 
+// Keying changes only the end of a buffer that may hold megabytes, so these cost the same at any
+// length: ReplaceEnd replaces the last removed characters of a box's text with added (raising
+// textChanged once, the view at the end), and TextEnd gives its last length characters (fewer
+// when the text is shorter).
+void ReplaceEnd(QPlainTextEdit* box, qsizetype removed, const QString& added);
+QString TextEnd(const QPlainTextEdit* box, qsizetype length);
+
 // A text colour quieter than the window text that still reads at the 4.5:1 contrast asked of
 // body text: the palette's placeholder colour where it reaches that against the window, else
 // that colour moved towards the window text just far enough.

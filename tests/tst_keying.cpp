@@ -38,6 +38,7 @@ private slots:
     void decodesTheBuffer();
     void decodesWhatTheTableHolds();
     void movesTheSliders();
+    void laysOutLongBuffers();
 };
 
 void TestKeying::keysMarksAndSpaces() {
@@ -237,6 +238,34 @@ void TestKeying::movesTheSliders() {
     slider2->setSliderPosition(8);
     slider2->setSliderDown(false);
     QVERIFY(w.panel(1) == "Ready" && w.folder.readFile("settings.ini") == "[main]\r\nsdt=8\r\ndt=10\r\n");
+}
+
+// A long buffer wraps at spaces until it holds a run of marks too long for a line, then anywhere;
+// keyed marks and spaces appended to it leave its direction as it was.
+void TestKeying::laysOutLongBuffers() {
+    Window w;
+    auto layout = [&w] {
+        const QTextOption option = w.text1->document()->defaultTextOption();
+        const bool anywhere = option.wrapMode() == QTextOption::WrapAnywhere;
+        const char* direction[] = {"left to right", "right to left", "auto"};
+        return QString::fromLatin1(anywhere ? "anywhere, " : "at spaces, ") + direction[option.textDirection()];
+    };
+    auto press = [&w](int marks) {
+        for (int i = 0; i < marks; ++i)
+            w.form.MK_MouseDown(1), w.form.MK_MouseUp(1);
+    };
+    w.clipboard->setText(u". "_s.repeated(2100));
+    w.form.Paste_Click();
+    press(256);
+    QCOMPARE(layout(), u"at spaces, left to right"_s);
+    press(1); // a run of 257 marks
+    QCOMPARE(layout(), u"anywhere, left to right"_s);
+    w.form.Clear_Click();
+    QCOMPARE(layout(), u"at spaces, auto"_s);
+    w.clipboard->setText(u"\u05D0 "_s.repeated(2100));
+    w.form.Paste_Click();
+    Key(w.form, u"-.-"_s);
+    QCOMPARE(layout(), u"at spaces, right to left"_s);
 }
 
 QTEST_MAIN(TestKeying)
