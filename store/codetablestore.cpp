@@ -20,13 +20,6 @@ QString nativePath(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-// A table name as a quoted SQL identifier: no name read from the settings can change a statement.
-QByteArray quotedName(const QString& table) {
-    QByteArray name = table.toUtf8();
-    name.replace('"', "\"\"");
-    return '"' + name + '"';
-}
-
 QString columnText(sqlite3_stmt* stmt, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
     if (!text)
@@ -460,7 +453,7 @@ bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* e
     if (!checkIsTable(table, error))
         return false;
     const StatementText text = textOf(kind);
-    if (PrepareSqlite(m_db.get(), QByteArray(text.before) + quotedName(table) + text.after, &m_stmt) != SQLITE_OK)
+    if (PrepareSqlite(m_db.get(), QByteArray(text.before) + QuotedIdentifier(table) + text.after, &m_stmt) != SQLITE_OK)
         return fail(error, QStringLiteral("read the table"), table);
     m_stmtKind = kind;
     m_stmtTable = table;

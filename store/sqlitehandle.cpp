@@ -23,3 +23,7 @@ int PrepareSqlite(sqlite3* db, const QByteArray& sql, SqliteStatement* statement
     statement->reset(raw);
     return rc;
 }
+
+QByteArray QuotedIdentifier(const QString& name) {
+    return '"' + name.toUtf8().replace('"', "\"\"") + '"';
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <memory>
 
 struct sqlite3;
@@ -24,3 +25,7 @@ int OpenSqlite(const QByteArray& name, int flags, SqliteConnection* db);
 
 // Prepares one statement on db and returns SQLite's result code; statement is empty on failure.
 int PrepareSqlite(sqlite3* db, const QByteArray& sql, SqliteStatement* statement);
+
+// A name as a quoted SQL identifier: whatever it holds, it names a table or an index and changes no
+// statement.
+QByteArray QuotedIdentifier(const QString& name);
