@@ -1,6 +1,7 @@
 #include "form2.h"
 
-#include "widgets.h"
+#include "appearance.h"
+#include "layout.h"
 
 #include <QIcon>
 #include <QLabel>

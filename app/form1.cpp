@@ -1,17 +1,19 @@
 #include "form1.h"
 
+#include "appearance.h"
 #include "codetablestore.h"
 #include "decoder.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
 #include "form5.h"
+#include "layout.h"
 #include "messagebox.h"
 #include "module1.h"
 #include "readme.h"
 #include "sidetone.h"
+#include "textbox.h"
 #include "timing.h"
-#include "widgets.h"
 
 #include <QAccessibleWidget>
 #include <QAction>

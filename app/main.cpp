@@ -1,6 +1,6 @@
+#include "appearance.h"
 #include "form1.h"
 #include "sidetone.h"
-#include "widgets.h"
 
 #include <QApplication>
 

@@ -6,7 +6,7 @@
 #include "decoder.h"
 #include "form1.h"
 #include "testsupport.h"
-#include "widgets.h"
+#include "textbox.h"
 
 #include <QApplication>
 #include <QMouseEvent>

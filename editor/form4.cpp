@@ -1,9 +1,11 @@
 #include "form4.h"
 
+#include "appearance.h"
 #include "codetablestore.h"
 #include "databasechoice.h"
+#include "layout.h"
 #include "messagebox.h"
-#include "widgets.h"
+#include "textbox.h"
 
 #include <QGroupBox>
 #include <QHeaderView>

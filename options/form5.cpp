@@ -2,9 +2,9 @@
 
 #include "codetablestore.h"
 #include "databasechoice.h"
+#include "layout.h"
 #include "messagebox.h"
 #include "module1.h"
-#include "widgets.h"
 
 #include <QGroupBox>
 #include <QLabel>

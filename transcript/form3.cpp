@@ -1,9 +1,10 @@
 #include "form3.h"
 
 #include "apppath.h"
+#include "layout.h"
 #include "messagebox.h"
+#include "textbox.h"
 #include "wholefile.h"
-#include "widgets.h"
 
 #include <QComboBox>
 #include <QDateTime>
