@@ -330,7 +330,7 @@ QString WithAdvice(const StoreError& error) {
 void Form1::Form_Load() {
     StoreError error;
     m_database = ChooseDatabase(CopyRefresh::IfUnchanged);
-    if (!m_store->openConnection(ConnectionString(m_database.path), &error, m_database.readOnly)) {
+    if (!m_store->open(m_database.path, &error, m_database.readOnly)) {
         const QString cause = WithAdvice(error);
         m_toldCauses.insert(cause);
         // Told once the window stands; keying still fills the buffer meanwhile.

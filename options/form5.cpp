@@ -63,7 +63,8 @@ void Form5::Form_Load() {
     QStringList names;
     QStringList views;
     StoreError error;
-    if (!ListCodeTables(ChooseDatabase().path, &names, &views, &error)) {
+    CodeTableStore store;
+    if (!store.open(ChooseDatabase().path, &error) || !store.ListTables(&names, &views, &error)) {
         QString reason = error.message;
         if (error.kind == StoreError::Kind::Locked)
             reason += QStringLiteral(" Close that program or try again in a moment.");

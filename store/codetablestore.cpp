@@ -175,30 +175,6 @@ int openRegularOnly(const char* name, int flags, int mode) {
 
 } // namespace
 
-QString ConnectionString(const QString& path) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data source=") + path;
-}
-
-QString PathFromConnectionString(const QString& connectionString) {
-    const QLatin1String key("Data source=");
-    const qsizetype at = connectionString.indexOf(key, 0, Qt::CaseInsensitive);
-    return at < 0 ? QString() : connectionString.mid(at + key.size());
-}
-
-QString EscapeText(const QString& text) {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-    return escaped;
-}
-
-bool ListCodeTables(const QString& path, QStringList* names, QStringList* views, StoreError* error) {
-    names->clear();
-    if (views)
-        views->clear();
-    CodeTableStore store;
-    return store.open(path, error) && store.ListTables(names, views, error);
-}
-
 CodeTableStore::CodeTableStore() = default;
 
 CodeTableStore::~CodeTableStore() {

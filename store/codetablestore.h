@@ -31,18 +31,6 @@ struct CodeTableEntry {
     QString ts; // the text signal
 };
 
-// The connection string a window hands to the store: the provider, then "Data source=" and the
-// database path verbatim. The store takes everything after "Data source=" as the path.
-QString ConnectionString(const QString& path);
-QString PathFromConnectionString(const QString& connectionString);
-
-// Doubles every single quote, the way a text goes between quotes in an SQL statement.
-QString EscapeText(const QString& text);
-
-// The code tables of a database file, in the order they were created. SQLite's own tables are
-// left out, and so are views: they are no code tables. When asked, views receives their names.
-bool ListCodeTables(const QString& path, QStringList* names, QStringList* views = nullptr, StoreError* error = nullptr);
-
 // A window's own connection to the code table database and the one statement it reuses.
 // Values are always bound, never spliced into a statement, and the table name goes in quoted
 // as an identifier. Nothing here shows a window: every operation that can fail returns false
@@ -69,9 +57,6 @@ public:
     // When the last open failed only because another program held the file locked, tries
     // that file again; otherwise fails at once, for the same reason as before.
     bool reopenIfLocked(StoreError* error = nullptr);
-    bool openConnection(const QString& connectionString, StoreError* error = nullptr, bool readOnly = false) {
-        return open(PathFromConnectionString(connectionString), error, readOnly);
-    }
     void close();
     bool isOpen() const { return m_db != nullptr; }
 
