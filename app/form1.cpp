@@ -309,29 +309,11 @@ void Form1::buildMenus() {
 
 // ---- start-up and shutdown -------------------------------------------------------------------
 
-namespace {
-
-// Why the code table cannot be read, with what the user can do about it.
-QString WithAdvice(const StoreError& error) {
-    switch (error.kind) {
-    case StoreError::Kind::NoTable:
-        return error.message + QStringLiteral(" Choose another table with Tools, Language.");
-    case StoreError::Kind::TooSlow:
-        return error.message + QStringLiteral(" Choose another database with Tools, Language.");
-    case StoreError::Kind::Locked:
-        return error.message + QStringLiteral(" Close that program or try again in a moment.");
-    default:
-        return error.message;
-    }
-}
-
-} // namespace
-
 void Form1::Form_Load() {
     StoreError error;
     m_database = ChooseDatabase(CopyRefresh::IfUnchanged);
     if (!m_store->open(m_database.path, &error, m_database.readOnly)) {
-        const QString cause = WithAdvice(error);
+        const QString cause = error.withAdvice();
         m_toldCauses.insert(cause);
         // Told once the window stands; keying still fills the buffer meanwhile.
         const QString advice = error.kind == StoreError::Kind::Locked
@@ -533,7 +515,7 @@ void Form1::DecodeInput() {
     ReplaceText(Text2, result.output);
     setPanel(4, QStringLiteral("Errors: %1").arg(ErrorCount));
     if (!decoded) {
-        const QString cause = WithAdvice(error);
+        const QString cause = error.withAdvice();
         setPanel(1, QStringLiteral("Cannot decode: ") + cause);
         m_panels[0]->setToolTip(cause);
         m_panel1ShowsFailure = true;

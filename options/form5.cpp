@@ -65,11 +65,7 @@ void Form5::Form_Load() {
     StoreError error;
     CodeTableStore store;
     if (!store.open(ChooseDatabase().path, &error) || !store.ListTables(&names, &views, &error)) {
-        QString reason = error.message;
-        if (error.kind == StoreError::Kind::Locked)
-            reason += QStringLiteral(" Close that program or try again in a moment.");
-        else if (error.kind == StoreError::Kind::TooSlow)
-            reason += QStringLiteral(" Choose another database with Tools, Language.");
+        const QString reason = error.withAdvice();
         // The path may be longer than the label; the whole message is in its tooltip.
         Label2->setText(reason);
         Label2->setToolTip(reason);

@@ -175,6 +175,26 @@ int openRegularOnly(const char* name, int flags, int mode) {
 
 } // namespace
 
+QString StoreError::withAdvice() const {
+    switch (kind) {
+    case Kind::NoTable:
+        return message + QStringLiteral(" Choose another table with Tools, Language.");
+    case Kind::TooSlow:
+        return message + QStringLiteral(" Choose another database with Tools, Language.");
+    case Kind::Locked:
+        return message + QStringLiteral(" Close that program or try again in a moment.");
+    case Kind::ReadOnly:
+        return message + QStringLiteral(" Make the file and its folder writable and try again.");
+    case Kind::Moved:
+        return message + QStringLiteral(" Put the file back, then close the editor and open it again.");
+    case Kind::EntryGone:
+        return message + QStringLiteral(" Press Cancel to reload the list.");
+    case Kind::Other:
+        break;
+    }
+    return message;
+}
+
 CodeTableStore::CodeTableStore() = default;
 
 CodeTableStore::~CodeTableStore() {

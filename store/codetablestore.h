@@ -9,7 +9,7 @@
 #include <optional>
 
 // Why an operation on a code table database failed. The message names the file or the table and
-// the cause; what the user can do about it is for the window that shows it to add, by the kind.
+// the cause; withAdvice() adds what the user can do about it, by the kind.
 struct StoreError {
     enum class Kind {
         Other,     // the message says it all
@@ -22,6 +22,9 @@ struct StoreError {
     };
     Kind kind = Kind::Other;
     QString message;
+
+    // The message, and after it what the user can do about it where the kind tells.
+    QString withAdvice() const;
 };
 
 // One row of a code table. The ID travels as text, the decimal form of the stored number.
