@@ -375,23 +375,10 @@ void Form4::Command1_Click() {
         tellStoreFailure(notDone, error);
         return;
     }
-    bool codeUsed = false;
-    bool signalUsed = false;
-    bool checked;
-    if (adding) {
-        std::optional<CodeTableEntry> byCode;
-        std::optional<CodeTableEntry> bySignal;
-        checked = m_store->FindByCode(TableName, code, &byCode, &error) &&
-                  m_store->FindBySignal(TableName, signal, &bySignal, &error);
-        codeUsed = byCode.has_value();
-        signalUsed = bySignal.has_value();
-    } else {
-        checked = m_store->CodeUsedElsewhere(TableName, code, entryId, &codeUsed, &error) &&
-                  m_store->SignalUsedElsewhere(TableName, signal, entryId, &signalUsed, &error);
-    }
-    if (!checked || codeUsed || signalUsed) {
+    bool taken = false;
+    if (!m_store->CodeOrSignalTaken(TableName, code, signal, adding ? QString() : entryId, &taken, &error) || taken) {
         m_store->rollbackWrite();
-        if (!checked)
+        if (!taken)
             tellStoreFailure(QStringLiteral("The entry could not be checked against the table, so nothing was saved."),
                              error);
         else

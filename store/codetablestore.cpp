@@ -409,18 +409,12 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
 // the words of a failure message ("Cannot look up an entry in ...").
 CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
     switch (kind) {
-    case Statement::RowByCode:
-        return {"SELECT ID, MS, TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
     case Statement::SignalByCode:
         return {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
-    case Statement::RowBySignal:
-        return {"SELECT ID, MS, TS FROM ", " WHERE TS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
     case Statement::RowById:
         return {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"};
-    case Statement::RowWithCodeElsewhere:
-        return {"SELECT ID, MS, TS FROM ", " WHERE MS = ?1 AND ID <> ?2 LIMIT 1", "check an entry"};
-    case Statement::RowWithSignalElsewhere:
-        return {"SELECT ID, MS, TS FROM ", " WHERE TS = ?1 AND ID <> ?2 LIMIT 1", "check an entry"};
+    case Statement::CodeOrSignal:
+        return {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"};
     case Statement::AllRows:
         return {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"};
     case Statement::Insert:
@@ -466,6 +460,10 @@ bool CodeTableStore::bind(int index, qint64 id) {
     return sqlite3_bind_int64(m_stmt.get(), index, id) == SQLITE_OK;
 }
 
+bool CodeTableStore::bind(int index, std::optional<qint64> id) {
+    return id ? bind(index, *id) : sqlite3_bind_null(m_stmt.get(), index) == SQLITE_OK;
+}
+
 template <typename... Values>
 bool CodeTableStore::start(Statement kind, const QString& table, StoreError* error, const Values&... values) {
     if (!prepare(kind, table, error))
@@ -497,25 +495,12 @@ bool CodeTableStore::selectRow(Statement kind, const QString& table, Read read, 
 }
 
 template <typename... Values>
-bool CodeTableStore::selectEntry(Statement kind, const QString& table, std::optional<CodeTableEntry>* row,
-                                 StoreError* error, const Values&... values) {
-    row->reset();
-    return selectRow(
-        kind, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, error, values...);
-}
-
-template <typename... Values>
 bool CodeTableStore::change(Statement kind, const QString& table, StoreError* error, const Values&... values) {
     if (!start(kind, table, error, values...))
         return false;
     const int rc = sqlite3_step(m_stmt.get());
     sqlite3_reset(m_stmt.get());
     return rc == SQLITE_DONE || fail(error, QLatin1String(textOf(kind).purpose), table);
-}
-
-bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row,
-                                StoreError* error) {
-    return selectEntry(Statement::RowByCode, table, row, error, QStringView(code));
 }
 
 bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, qsizetype maxBytes,
@@ -535,36 +520,21 @@ bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, qs
         error, code);
 }
 
-bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row,
-                                  StoreError* error) {
-    return selectEntry(Statement::RowBySignal, table, row, error, QStringView(signal));
-}
-
 bool CodeTableStore::FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row,
                               StoreError* error) {
     row->reset();
     qint64 idValue = 0;
-    return parseId(id, &idValue, error) && selectEntry(Statement::RowById, table, row, error, idValue);
+    return parseId(id, &idValue, error) &&
+           selectRow(Statement::RowById, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, error, idValue);
 }
 
-bool CodeTableStore::existsElsewhere(Statement kind, const QString& table, const QString& text, const QString& id,
-                                     bool* used, StoreError* error) {
-    qint64 idValue = 0;
-    std::optional<CodeTableEntry> row;
-    if (!parseId(id, &idValue, error) || !selectEntry(kind, table, &row, error, QStringView(text), idValue))
-        return false;
-    *used = row.has_value();
-    return true;
-}
-
-bool CodeTableStore::CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used,
-                                       StoreError* error) {
-    return existsElsewhere(Statement::RowWithCodeElsewhere, table, code, id, used, error);
-}
-
-bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used,
-                                         StoreError* error) {
-    return existsElsewhere(Statement::RowWithSignalElsewhere, table, signal, id, used, error);
+bool CodeTableStore::CodeOrSignalTaken(const QString& table, const QString& code, const QString& signal,
+                                       const QString& except, bool* taken, StoreError* error) {
+    *taken = false;
+    std::optional<qint64> exceptId;
+    return (except.isEmpty() || parseId(except, &exceptId.emplace(), error)) &&
+           selectRow(Statement::CodeOrSignal, table, [taken](sqlite3_stmt*) { *taken = true; }, error,
+                     QStringView(code), QStringView(signal), exceptId);
 }
 
 bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {

@@ -78,24 +78,18 @@ public:
     bool commitWrite(StoreError* error = nullptr);
     void rollbackWrite();
 
-    // The first row (lowest ID) whose MS equals code, or nothing.
-    bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row,
-                    StoreError* error = nullptr);
     // The decoder's lookup: the text of the first row whose MS equals code, or nothing when there
     // is none. A NULL text reads as an empty one. A text of more than maxBytes bytes (as UTF-8) is
     // not read: signal is then left empty and longBytes holds its size, which is 0 otherwise.
     bool FindSignalOfCode(const QString& table, QStringView code, qsizetype maxBytes, std::optional<QString>* signal,
                           qsizetype* longBytes, StoreError* error = nullptr);
-    // The first row whose TS equals signal, or nothing.
-    bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row,
-                      StoreError* error = nullptr);
     // The row with that ID, or nothing.
     bool FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row,
                   StoreError* error = nullptr);
-    bool CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used,
-                           StoreError* error = nullptr);
-    bool SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used,
-                             StoreError* error = nullptr);
+    // The editor's one question before it stores an entry: whether another row, any but the one
+    // with ID except (none when except is empty), holds code as its MS or signal as its TS.
+    bool CodeOrSignalTaken(const QString& table, const QString& code, const QString& signal, const QString& except,
+                           bool* taken, StoreError* error = nullptr);
     bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error = nullptr);
     // The entries a part at a time, for a window that shows how far a long listing (a large table
     // on a slow disk) has come and lets the user stop it. StartListing begins; each ListMore adds
@@ -130,12 +124,9 @@ private:
     // The statements the one reusable statement is prepared for; textOf() holds their SQL.
     enum class Statement {
         None,
-        RowByCode,
         SignalByCode,
-        RowBySignal,
         RowById,
-        RowWithCodeElsewhere,
-        RowWithSignalElsewhere,
+        CodeOrSignal,
         AllRows,
         Insert,
         Update,
@@ -153,24 +144,19 @@ private:
     // Binds a parameter of the reusable statement; the bytes of a text stay alive until the next bind.
     bool bind(int index, QStringView text);
     bool bind(int index, qint64 id);
+    bool bind(int index, std::optional<qint64> id); // NULL when there is none
     // Prepares kind on table and binds values to its parameters in order.
     template <typename... Values>
     bool start(Statement kind, const QString& table, StoreError* error, const Values&... values);
     // Runs a query and hands its first row, if there is one, to read.
     template <typename Read, typename... Values>
     bool selectRow(Statement kind, const QString& table, Read read, StoreError* error, const Values&... values);
-    // Runs a query that reads ID, MS and TS, and takes its first row, if any.
-    template <typename... Values>
-    bool selectEntry(Statement kind, const QString& table, std::optional<CodeTableEntry>* row, StoreError* error,
-                     const Values&... values);
     // Runs a statement that changes the table.
     template <typename... Values>
     bool change(Statement kind, const QString& table, StoreError* error, const Values&... values);
     // Says in error why the last SQLite call on the connection failed, doing what, on which table.
     bool fail(StoreError* error, const QString& what, const QString& table = QString());
     bool parseId(const QString& id, qint64* value, StoreError* error);
-    bool existsElsewhere(Statement kind, const QString& table, const QString& text, const QString& id, bool* used,
-                         StoreError* error);
 
     SqliteConnection m_db;
     SqliteStatement m_stmt; // the one reusable statement, finalised before the connection closes
