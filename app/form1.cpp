@@ -270,35 +270,33 @@ void Form1::buildControls() {
 }
 
 void Form1::buildMenus() {
-    auto item = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
-                       const QKeySequence& shortcut, void (Form1::*handler)()) {
-        action = menu->addAction(caption);
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
+                       void (Form1::*handler)()) {
+        QAction* action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, handler);
+        return action;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File"));
-    item(file, Save, "Save", QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::Save_Click);
-    item(file, Exit, "Exit", QStringLiteral("Exit"), QKeySequence(), &Form1::Exit_Click);
+    Save = item(file, "Save", QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::Save_Click);
+    item(file, "Exit", QStringLiteral("Exit"), QKeySequence(), &Form1::Exit_Click);
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("Edit"));
-    item(edit, Copy, "Copy", QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &Form1::Copy_Click);
-    item(edit, CopyOutput, "CopyOutput", QStringLiteral("Copy Output"), QKeySequence(), &Form1::CopyOutput_Click);
-    item(edit, Paste, "Paste", QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), &Form1::Paste_Click);
-    item(edit, Clear, "Clear", QStringLiteral("Clear"), QKeySequence(Qt::Key_Delete), &Form1::Clear_Click);
+    item(edit, "Copy", QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &Form1::Copy_Click);
+    item(edit, "CopyOutput", QStringLiteral("Copy Output"), QKeySequence(), &Form1::CopyOutput_Click);
+    item(edit, "Paste", QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), &Form1::Paste_Click);
+    item(edit, "Clear", QStringLiteral("Clear"), QKeySequence(Qt::Key_Delete), &Form1::Clear_Click);
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("Tools"));
-    item(tools, DBEditor, "DBEditor", QStringLiteral("DB Editor"), QKeySequence(Qt::CTRL | Qt::Key_D),
-         &Form1::DBEditor_Click);
-    item(tools, Language, "Language", QStringLiteral("Language"), QKeySequence(Qt::CTRL | Qt::Key_L),
-         &Form1::Language_Click);
+    item(tools, "DBEditor", QStringLiteral("DB Editor"), QKeySequence(Qt::CTRL | Qt::Key_D), &Form1::DBEditor_Click);
+    item(tools, "Language", QStringLiteral("Language"), QKeySequence(Qt::CTRL | Qt::Key_L), &Form1::Language_Click);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help"));
-    item(help, DahditReadme, "DahditReadme", QStringLiteral("Dahdit Readme"), QKeySequence(),
-         &Form1::DahditReadme_Click);
-    item(help, About, "About", QStringLiteral("About..."), QKeySequence(), &Form1::About_Click);
+    item(help, "DahditReadme", QStringLiteral("Dahdit Readme"), QKeySequence(), &Form1::DahditReadme_Click);
+    item(help, "About", QStringLiteral("About..."), QKeySequence(), &Form1::About_Click);
     Save->setEnabled(false);
     // The captions carry no mnemonics. Alt pressed and released alone highlights the menu bar
     // and the arrow keys walk it; F10 opens the first menu, as on Linux desktops.
@@ -330,8 +328,7 @@ void Form1::Form_Load() {
         if (const auto position = SliderPosition(Module1::ReadSetting(Settings::Section, slider->key)))
             slider->control->setValue(*position);
     }
-    TableName = m_database.table;
-    setPanel(5, TableName);
+    setPanel(5, m_database.table);
     Timer2->start();
     m_sidetone = std::make_unique<Sidetone>(
         SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
@@ -393,10 +390,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == Text1 || watched == Text2) {
         if (event->type() == QEvent::ShortcutOverride) {
-            // The window's shortcuts win over the text boxes' own Del, Ctrl+C and Ctrl+V.
+            // The menus' shortcuts win over the text boxes' own Del, Ctrl+C and Ctrl+V.
             auto* key = static_cast<QKeyEvent*>(event);
             const QKeySequence pressed(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
-            for (QAction* action : {Save, Copy, Paste, Clear, DBEditor, Language}) {
+            for (const QAction* action : menuBar()->findChildren<QAction*>()) {
                 if (action->shortcut() == pressed) {
                     event->ignore();
                     return true;
@@ -510,10 +507,9 @@ void Form1::DecodeInput() {
     const QString buffer = BoxText(Text1);
     DecodeResult result;
     StoreError error;
-    const bool decoded = DecodeBuffer(buffer, *m_store, TableName, &result, &error);
-    ErrorCount = result.errors;
+    const bool decoded = DecodeBuffer(buffer, *m_store, m_database.table, &result, &error);
     ReplaceText(Text2, result.output);
-    setPanel(4, QStringLiteral("Errors: %1").arg(ErrorCount));
+    setPanel(4, QStringLiteral("Errors: %1").arg(result.errors));
     if (!decoded) {
         const QString cause = error.withAdvice();
         setPanel(1, QStringLiteral("Cannot decode: ") + cause);

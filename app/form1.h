@@ -78,11 +78,6 @@ public:
     // Decodes the whole buffer into the output text; public so that benchmarks can time it.
     void DecodeInput();
 
-    bool KeyIsDown = false;
-    bool LongPress = false;
-    QString TableName;
-    int ErrorCount = 0;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -127,16 +122,7 @@ private:
     DelaySlider m_delay;
     DelaySlider m_spaceDelay;
 
-    QAction* Save = nullptr;
-    QAction* Exit = nullptr;
-    QAction* Copy = nullptr;
-    QAction* CopyOutput = nullptr;
-    QAction* Paste = nullptr;
-    QAction* Clear = nullptr;
-    QAction* DBEditor = nullptr;
-    QAction* Language = nullptr;
-    QAction* DahditReadme = nullptr;
-    QAction* About = nullptr;
+    QAction* Save = nullptr; // the other menu entries are found by their names
 
     std::unique_ptr<CodeTableStore> m_store;
     DatabaseChoice m_database;            // the file m_store reads, and the table
@@ -148,6 +134,8 @@ private:
 
     // Event times of the last accepted press and release, to correct a timer tick that the
     // event loop ran late.
+    bool KeyIsDown = false;
+    bool LongPress = false;
     quint64 m_pressStamp = 0;
     quint64 m_releaseStamp = 0;
     quint64 m_bufferRevision = 0;    // counts changes of the buffer
