@@ -33,8 +33,7 @@ QString native(const QString& path) {
 }
 
 bool canWrite(const QFileInfo& folder) {
-    const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    return folder.isDir() && folder.isWritable() && (folder.permissions() & writeBits);
+    return folder.isDir() && folder.isWritable() && !WholeFile::writeBitsCleared(folder);
 }
 
 // Whether files can be made in folder, which need not exist yet (it is made at the first write,

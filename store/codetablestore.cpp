@@ -58,8 +58,8 @@ bool usableFile(const QString& path, QString* cause) {
     if (!info.exists())
         return unusable(QStringLiteral("the file does not exist."));
     // Opening a pipe would wait for a writer, and a device holds no database.
-    if (const QString kind = WholeFile::kindOfNonFile(path); !kind.isEmpty())
-        return unusable(WholeFile::notAFile(kind));
+    if (const QString why = WholeFile::notAFile(path); !why.isEmpty())
+        return unusable(why);
     if (!info.isReadable())
         return unusable(QStringLiteral("the file cannot be read (permission denied)."));
     if (info.size() == 0)
@@ -136,10 +136,10 @@ const struct {
 QString sideFileProblem(const QString& path) {
     for (const auto& side : kSideFiles) {
         const QString file = path + QLatin1String(side.suffix);
-        if (const QString kind = WholeFile::kindOfNonFile(file); !kind.isEmpty())
+        if (const QString why = WholeFile::notAFile(file); !why.isEmpty())
             return QStringLiteral("the file %1 beside it, in which SQLite keeps %2, cannot be used: %3 Remove it, "
                                   "then try again.")
-                .arg(nativePath(file), QLatin1String(side.holds), WholeFile::notAFile(kind));
+                .arg(nativePath(file), QLatin1String(side.holds), why);
     }
     return QString();
 }
@@ -210,11 +210,10 @@ bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly)
         m_closedBecause = openFailure(path, cause);
         return report(error, m_closedBecause);
     }
-    // A file whose write bits are all cleared is opened read-only, whoever runs the program:
-    // the user asked for it to be left alone, and changes then fail with a clear message.
-    const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    // A file left alone is opened read-only, whoever runs the program: changes then fail with a
+    // clear message.
     const int mode =
-        !readOnly && (QFileInfo(path).permissions() & writeBits) ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+        readOnly || WholeFile::writeBitsCleared(QFileInfo(path)) ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     const int rc = openWith(path, mode, false);
     if (rc == SQLITE_OK)
         return true;
@@ -414,7 +413,8 @@ CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
     case Statement::RowById:
         return {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"};
     case Statement::CodeOrSignal:
-        return {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"};
+        return {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1",
+                "check an entry"};
     case Statement::AllRows:
         return {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"};
     case Statement::Insert:
@@ -525,7 +525,8 @@ bool CodeTableStore::FindById(const QString& table, const QString& id, std::opti
     row->reset();
     qint64 idValue = 0;
     return parseId(id, &idValue, error) &&
-           selectRow(Statement::RowById, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, error, idValue);
+           selectRow(
+               Statement::RowById, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, error, idValue);
 }
 
 bool CodeTableStore::CodeOrSignalTaken(const QString& table, const QString& code, const QString& signal,
@@ -533,8 +534,9 @@ bool CodeTableStore::CodeOrSignalTaken(const QString& table, const QString& code
     *taken = false;
     std::optional<qint64> exceptId;
     return (except.isEmpty() || parseId(except, &exceptId.emplace(), error)) &&
-           selectRow(Statement::CodeOrSignal, table, [taken](sqlite3_stmt*) { *taken = true; }, error,
-                     QStringView(code), QStringView(signal), exceptId);
+           selectRow(
+               Statement::CodeOrSignal, table, [taken](sqlite3_stmt*) { *taken = true; }, error, QStringView(code),
+               QStringView(signal), exceptId);
 }
 
 bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {

@@ -46,7 +46,7 @@ bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause)
     if (::fstat(fd, &status) != 0)
         return unusable(WholeFile::describe(errno));
     if (!S_ISREG(status.st_mode))
-        return unusable(WholeFile::notAFile(WholeFile::kindOfNonFile(unsigned(status.st_mode))) +
+        return unusable(WholeFile::notAFile(unsigned(status.st_mode)) +
                         QStringLiteral(" Remove it, or put a settings file of at most 1 MiB in its place."));
     if (status.st_size > MaxFileSize)
         return unusable(kTooLarge);
@@ -302,13 +302,12 @@ bool write(const QString& path, const QString& section, const Values& values, QS
     if (old) {
         if (bytes == *old)
             return true; // every value is stored already
-        // Read or write bits all cleared mean the user wants the file left alone, also where the
-        // system would let this user replace it.
+        // Read bits all cleared mean the user wants the file left alone too, also where the system
+        // would let this user replace it.
         const QFileInfo info(path);
         if (!(info.permissions() & (QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)))
             return fail(kUnreadable);
-        const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-        if (!info.isWritable() || !(info.permissions() & writeBits))
+        if (!info.isWritable() || WholeFile::writeBitsCleared(info))
             return fail(QStringLiteral("the file is read-only. Make it writable and try again."));
     }
     if (!WholeFile::replace(path, bytes, &cause))

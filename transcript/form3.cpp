@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -30,7 +31,7 @@ QString PathProblem(const QString& path) {
                               "such characters.");
     // What stands at an existing path and is no file (a folder, a device) the writer refuses.
     if (path.endsWith(u'/') || path.endsWith(QDir::separator()))
-        return QStringLiteral("this is a folder, not a file. Type a file name.");
+        return WholeFile::describe(EISDIR) + QStringLiteral(" Type a file name.");
     const QFileInfo info(path);
     const QFileInfo folder(info.absolutePath());
     if (!folder.exists())
