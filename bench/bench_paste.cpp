@@ -87,7 +87,7 @@ int RunCase(int shape, int mebibytes) {
     CodeTableStore store;
     store.open(folder.file(QStringLiteral("dahdit_db.mdb")));
     QVector<CodeTableEntry> rows;
-    store.ListEntries(QStringLiteral("International"), &rows);
+    ListEntries(store, QStringLiteral("International"), &rows);
     const QString text = MakeText(shape, qsizetype(mebibytes) * 1024 * 1024, rows);
     const double decodeMs = MedianMs(1, [&] {
         DecodeResult result;

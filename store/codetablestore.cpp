@@ -539,20 +539,6 @@ bool CodeTableStore::CodeOrSignalTaken(const QString& table, const QString& code
                QStringView(signal), exceptId);
 }
 
-bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {
-    rows->clear();
-    bool done = false;
-    if (!StartListing(table, error))
-        return false;
-    while (!done) {
-        if (!ListMore(rows, std::chrono::hours(1), &done, error)) {
-            rows->clear();
-            return false;
-        }
-    }
-    return true;
-}
-
 bool CodeTableStore::StartListing(const QString& table, StoreError* error) {
     if (!start(Statement::AllRows, table, error))
         return false;

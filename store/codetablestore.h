@@ -90,7 +90,6 @@ public:
     // with ID except (none when except is empty), holds code as its MS or signal as its TS.
     bool CodeOrSignalTaken(const QString& table, const QString& code, const QString& signal, const QString& except,
                            bool* taken, StoreError* error = nullptr);
-    bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error = nullptr);
     // The entries a part at a time, for a window that shows how far a long listing (a large table
     // on a slow disk) has come and lets the user stop it. StartListing begins; each ListMore adds
     // the rows read within about slice (at least one) and sets done after the last. A listing may

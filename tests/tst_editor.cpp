@@ -51,7 +51,7 @@ void enter(Form4& form, const QString& signal, const QString& code, bool press =
 QStringList stored(const QString& dbPath) {
     CodeTableStore store;
     QVector<CodeTableEntry> rows;
-    if (!store.open(dbPath) || !store.ListEntries("International", &rows))
+    if (!store.open(dbPath) || !ListEntries(store, "International", &rows))
         qFatal("cannot read the test table");
     QStringList out;
     for (const auto& entry : rows)

@@ -31,7 +31,7 @@ void TestStore::readsAndWritesEntries() {
     auto listed = [&store](const QString& table) { // "ID MS=TS", in ID order
         QVector<CodeTableEntry> rows;
         QStringList entries;
-        for (const CodeTableEntry& row : store.ListEntries(table, &rows) ? rows : QVector<CodeTableEntry>())
+        for (const CodeTableEntry& row : ListEntries(store, table, &rows) ? rows : QVector<CodeTableEntry>())
             entries << row.id + ' ' + row.ms + '=' + row.ts;
         return entries.join(", ");
     };
@@ -232,7 +232,7 @@ void TestStore::unusableDatabases() {
     QVector<CodeTableEntry> rows;
     DecodeResult decoded;
     StoreError error;
-    QVERIFY(!(store.open(db, &error) && (beside.isEmpty() || plant(true)) && store.ListEntries(table, &rows, &error) &&
+    QVERIFY(!(store.open(db, &error) && (beside.isEmpty() || plant(true)) && ListEntries(store, table, &rows, &error) &&
               DecodeBuffer("- ", store, table, &decoded, &error) && store.InsertEntry(table, "-", "T", &error)));
     QVERIFY2(error.message.contains(cause) && error.message.contains(QDir::toNativeSeparators(db)),
              qPrintable(error.message));
@@ -241,12 +241,12 @@ void TestStore::unusableDatabases() {
     StoreError again;
     QCOMPARE(rows.size(), error.kind == StoreError::Kind::TooSlow ? 300 : 0);
     QVERIFY(error.kind != StoreError::Kind::TooSlow ||
-            (!store.isOpen() && !store.ListEntries(table, &rows, &again) && again.message == error.message &&
+            (!store.isOpen() && !ListEntries(store, table, &rows, &again) && again.message == error.message &&
              !error.message.contains("damaged")));
     QVERIFY(bytes == "pipe" || BytesOf(db) == before);
     CodeTableStore check; // the file as it was, once the pipe is gone
     QVERIFY(beside.isEmpty() || QFile::remove(pipe));
-    QVERIFY(!bytes.isNull() || (check.open(db) && check.ListEntries("International", &rows) && rows.size() == 56));
+    QVERIFY(!bytes.isNull() || (check.open(db) && ListEntries(check, "International", &rows) && rows.size() == 56));
 }
 
 void TestStore::unwritableDatabase() {
