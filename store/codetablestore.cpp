@@ -45,26 +45,40 @@ constexpr int kStepsBetweenChecks = 1000;
 // no file can make it take all the memory there is.
 constexpr qint64 kSqliteMemory = 256 * 1024 * 1024;
 
-// Whether a database file can be given to SQLite; when not, cause says why, in clearer words
-// than its own.
-bool usableFile(const QString& path, QString* cause) {
-    auto unusable = [cause](const QString& why) {
-        *cause = why;
-        return false;
-    };
-    QFileInfo info(path);
+// SQLite keeps files of its own beside a database, named after it.
+const struct {
+    const char* suffix;
+    const char* holds;
+} kSideFiles[] = {{"-journal", "its journal"}, {"-wal", "its write-ahead log"}, {"-shm", "its shared index"}};
+
+// Why one of SQLite's own files beside the database cannot be used: anyone who may write the
+// folder can put a named pipe or a device in its place. Empty when none is such.
+QString sideFileProblem(const QString& path) {
+    for (const auto& side : kSideFiles) {
+        const QString file = path + QLatin1String(side.suffix);
+        if (const QString why = WholeFile::notAFile(file); !why.isEmpty())
+            return QStringLiteral("the file %1 beside it, in which SQLite keeps %2, cannot be used: %3 Remove it, "
+                                  "then try again.")
+                .arg(nativePath(file), QLatin1String(side.holds), why);
+    }
+    return QString();
+}
+
+// Why a database file cannot be given to SQLite, in clearer words than its own; empty when it can.
+QString whyUnusable(const QString& path) {
+    const QFileInfo info(path);
     if (path.isEmpty())
-        return unusable(QStringLiteral("no file name is set."));
+        return QStringLiteral("no file name is set.");
     if (!info.exists())
-        return unusable(QStringLiteral("the file does not exist."));
+        return QStringLiteral("the file does not exist.");
     // Opening a pipe would wait for a writer, and a device holds no database.
     if (const QString why = WholeFile::notAFile(path); !why.isEmpty())
-        return unusable(why);
+        return why;
     if (!info.isReadable())
-        return unusable(QStringLiteral("the file cannot be read (permission denied)."));
+        return QStringLiteral("the file cannot be read (permission denied).");
     if (info.size() == 0)
-        return unusable(QStringLiteral("the file is empty."));
-    return true;
+        return QStringLiteral("the file is empty.");
+    return sideFileProblem(path);
 }
 
 StoreError openFailure(const QString& path, const QString& cause) {
@@ -123,25 +137,6 @@ bool isWal(const QString& path) {
 bool onReadOnlyMount(const QString& path) {
     struct statvfs info {};
     return ::statvfs(QFile::encodeName(path).constData(), &info) == 0 && (info.f_flag & ST_RDONLY) != 0;
-}
-
-// SQLite keeps files of its own beside a database, named after it.
-const struct {
-    const char* suffix;
-    const char* holds;
-} kSideFiles[] = {{"-journal", "its journal"}, {"-wal", "its write-ahead log"}, {"-shm", "its shared index"}};
-
-// Why one of SQLite's own files beside the database cannot be used: anyone who may write the
-// folder can put a named pipe or a device in its place. Empty when none is such.
-QString sideFileProblem(const QString& path) {
-    for (const auto& side : kSideFiles) {
-        const QString file = path + QLatin1String(side.suffix);
-        if (const QString why = WholeFile::notAFile(file); !why.isEmpty())
-            return QStringLiteral("the file %1 beside it, in which SQLite keeps %2, cannot be used: %3 Remove it, "
-                                  "then try again.")
-                .arg(nativePath(file), QLatin1String(side.holds), why);
-    }
-    return QString();
 }
 
 // The cause of a failure in words, naming a side file that is no file where SQLite could not open one.
@@ -206,7 +201,7 @@ bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly)
     m_path = path;
     m_readOnly = readOnly;
     m_checkedTable.clear();
-    if (QString cause; !usableFile(path, &cause) || !(cause = sideFileProblem(path)).isEmpty()) {
+    if (const QString cause = whyUnusable(path); !cause.isEmpty()) {
         m_closedBecause = openFailure(path, cause);
         return report(error, m_closedBecause);
     }
