@@ -190,12 +190,6 @@ QString StoreError::withAdvice() const {
     return message;
 }
 
-CodeTableStore::CodeTableStore() = default;
-
-CodeTableStore::~CodeTableStore() {
-    close();
-}
-
 bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly) {
     close();
     m_path = path;
@@ -399,29 +393,21 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
                                                 causeOf(code, sqlite3_errmsg(m_db.get()), m_path))});
 }
 
-// The SQL of each kind of statement, around the quoted name of the table, and what it does in
-// the words of a failure message ("Cannot look up an entry in ...").
 CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
-    switch (kind) {
-    case Statement::SignalByCode:
-        return {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
-    case Statement::RowById:
-        return {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"};
-    case Statement::CodeOrSignal:
-        return {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1",
-                "check an entry"};
-    case Statement::AllRows:
-        return {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"};
-    case Statement::Insert:
-        return {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"};
-    case Statement::Update:
-        return {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"};
-    case Statement::Delete:
-        return {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"};
-    case Statement::None:
-        break;
-    }
-    return {"", "", "read"};
+    // In the order of Statement: the SQL around the quoted name of the table, and what it does in
+    // the words of a failure message ("Cannot look up an entry in ...").
+    static const StatementText texts[] = {
+        {"", "", "read"},
+        {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"},
+        {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"},
+        {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"},
+        {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"},
+        {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"},
+        {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"},
+        {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"},
+    };
+    static_assert(std::size(texts) == size_t(Statement::Delete) + 1);
+    return texts[int(kind)];
 }
 
 bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* error) {

@@ -48,8 +48,8 @@ struct CodeTableEntry {
 // regular files: a named pipe put there by anyone who may write the folder would stall SQLite.
 class CodeTableStore {
 public:
-    CodeTableStore();
-    ~CodeTableStore();
+    CodeTableStore() = default;
+    ~CodeTableStore() { close(); }
     CodeTableStore(const CodeTableStore&) = delete;
     CodeTableStore& operator=(const CodeTableStore&) = delete;
 
@@ -121,16 +121,7 @@ private:
     // Whether table names a real table; a view or another kind of object is refused.
     bool checkIsTable(const QString& table, StoreError* error);
     // The statements the one reusable statement is prepared for; textOf() holds their SQL.
-    enum class Statement {
-        None,
-        SignalByCode,
-        RowById,
-        CodeOrSignal,
-        AllRows,
-        Insert,
-        Update,
-        Delete
-    };
+    enum class Statement { None, SignalByCode, RowById, CodeOrSignal, AllRows, Insert, Update, Delete };
     struct StatementText {
         const char* before;  // the SQL before the table's name
         const char* after;   // and after it
