@@ -112,16 +112,7 @@ std::optional<int> SliderPosition(const QString& text) {
 }
 
 int ButtonCode(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
+    return button == Qt::LeftButton ? 1 : button == Qt::RightButton ? 2 : button == Qt::MiddleButton ? 4 : 0;
 }
 
 QFont TextFont() {
@@ -310,18 +301,19 @@ void Form1::buildMenus() {
 void Form1::Form_Load() {
     StoreError error;
     m_database = ChooseDatabase(CopyRefresh::IfUnchanged);
+    // Each told once, as the window stands; keying fills the buffer meanwhile.
+    auto tellShown = [this](const QString& text, int style) {
+        QTimer::singleShot(0, this,
+                           [this, text, style] { MessageBox::show(this, text, QStringLiteral("Dahdit"), style); });
+    };
     if (!m_store->open(m_database.path, &error, m_database.readOnly)) {
         const QString cause = error.withAdvice();
         m_toldCauses.insert(cause);
-        // Told once the window stands; keying still fills the buffer meanwhile.
         const QString advice = error.kind == StoreError::Kind::Locked
                                    ? QStringLiteral("Dahdit opens the file again at the next decode.")
                                    : QStringLiteral("Decoding is unavailable. To use another database, choose "
                                                     "Tools, Language, then restart Dahdit.");
-        QTimer::singleShot(0, this, [this, cause, advice] {
-            MessageBox::show(this, cause + QStringLiteral("\n\n") + advice, QStringLiteral("Dahdit"),
-                             MessageBox::Warning);
-        });
+        tellShown(cause + QStringLiteral("\n\n") + advice, MessageBox::Warning);
     }
     // "default" or anything off the scale leaves a slider at its start position.
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
@@ -333,15 +325,11 @@ void Form1::Form_Load() {
     m_sidetone = std::make_unique<Sidetone>(
         SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
                                    Module1::ReadSetting(Settings::Section, Settings::SidetoneHz)));
-    // Told once, as the window stands.
     QString problem;
     if (!Module1::SettingsCanBeKept(&problem))
-        QTimer::singleShot(0, this, [this, problem] {
-            MessageBox::show(this, problem, QStringLiteral("Dahdit"), MessageBox::Warning);
-        });
+        tellShown(problem, MessageBox::Warning);
     else if (QString note; Module1::SettingsKeptElsewhere(&note))
-        QTimer::singleShot(
-            0, this, [this, note] { MessageBox::show(this, note, QStringLiteral("Dahdit"), MessageBox::Information); });
+        tellShown(note, MessageBox::Information);
 }
 
 void Form1::Form_Unload() {
