@@ -198,6 +198,15 @@ QString unquoted(const QString& value) {
     return value;
 }
 
+// The length of a value as the limit counts it.
+qsizetype characterCount(QStringView value) {
+    qsizetype characters = value.size();
+    for (qsizetype i = 0; i + 1 < value.size(); ++i)
+        if (value[i].isHighSurrogate() && value[i + 1].isLowSurrogate())
+            --characters;
+    return characters;
+}
+
 // The first MaxValueLength characters of value, never half of one.
 QString truncated(QString value) {
     qsizetype units = 0;
@@ -250,14 +259,6 @@ QString read(const QString& path, const QString& section, const QString& key, co
 bool usable(const QString& path, QString* cause) {
     std::optional<QByteArray> bytes;
     return load(path, &bytes, cause);
-}
-
-qsizetype characterCount(QStringView value) {
-    qsizetype characters = value.size();
-    for (qsizetype i = 0; i + 1 < value.size(); ++i)
-        if (value[i].isHighSurrogate() && value[i + 1].isLowSurrogate())
-            --characters;
-    return characters;
 }
 
 Refusal refusalOf(const Values& values) {
@@ -313,10 +314,6 @@ bool write(const QString& path, const QString& section, const Values& values, QS
     if (!WholeFile::replace(path, bytes, &cause))
         return fail(cause);
     return true;
-}
-
-bool write(const QString& path, const QString& section, const QString& key, const QString& value, QString* error) {
-    return write(path, section, Values{{key, value}}, error);
 }
 
 } // namespace SettingsFile
