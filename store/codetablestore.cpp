@@ -126,11 +126,8 @@ QString sqliteCause(int code, const char* message) {
 
 // Whether the database file says it is in WAL mode.
 bool isWal(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray header = file.read(20);
-    return header.size() == 20 && header[18] == 2 && header[19] == 2;
+    const QByteArray header = SqliteHeader(path);
+    return header.size() >= 20 && header[18] == 2 && header[19] == 2;
 }
 
 // Whether the file is on a file system mounted read-only, where nobody can change it.

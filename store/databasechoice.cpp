@@ -25,12 +25,10 @@ bool readAll(const QString& path, QByteArray* bytes) {
     return file.error() == QFile::NoError;
 }
 
-// SQLite raises the change counter in a database's header (bytes 24 to 27) with every change it
-// commits in rollback journal mode. Dahdit's database is built in one transaction, so a copy of
-// it still at 1, and not switched to WAL mode (which leaves the counter be), was never changed.
+// Dahdit's database is built in one transaction, so a copy of it whose change counter is still at
+// 1, and not switched to WAL mode (which leaves the counter be), was never changed.
 bool unchangedSinceMade(const QString& path) {
-    QFile file(path);
-    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(28) : QByteArray();
+    const QByteArray header = SqliteHeader(path);
     return header.size() == 28 && header.startsWith("SQLite format 3") && header[18] == 1 && header[19] == 1 &&
            header.mid(24) == QByteArray("\0\0\0\1", 4);
 }
