@@ -87,12 +87,6 @@ QAccessibleInterface* TimeSliderFactory(const QString&, QObject* object) {
     return nullptr;
 }
 
-// While the thumb is dragged the slider's value stays, so Qt tells the reader nothing.
-void TellDraggedTime(QSlider* slider, int milliseconds) {
-    QAccessibleValueChangeEvent event(slider, milliseconds);
-    QAccessible::updateAccessibility(&event);
-}
-
 // The status panels for a screen reader: what each shows, then what it shows now without the
 // visible abbreviation ("Delay time: 150 ms" for "DT: 150 ms").
 struct PanelSpeech {
@@ -437,7 +431,7 @@ void Form1::MK_MouseUp(int button, quint64 stamp) {
         LongPress = stamp - m_pressStamp >= quint64(Timer1->interval());
     m_releaseStamp = stamp;
     m_spaceTickSinceRelease = false;
-    Append(LongPress ? QStringLiteral("-") : QStringLiteral("."));
+    ReplaceEnd(Text1, 0, LongPress ? QStringLiteral("-") : QStringLiteral("."));
 }
 
 void Form1::Timer1_Timer() {
@@ -450,7 +444,7 @@ void Form1::Timer2_Timer() {
     const QString last = TextEnd(Text1, 1);
     if (last.isEmpty() || last == QLatin1String(" "))
         return;
-    Append(QStringLiteral(" "));
+    ReplaceEnd(Text1, 0, QStringLiteral(" "));
     m_spaceTickSinceRelease = true;
     m_spaceTickRevision = m_bufferRevision;
 }
@@ -470,10 +464,6 @@ void Form1::Clear_Click() {
 
 void Form1::Text1_KeyDown() {
     Timer2->stop();
-}
-
-void Form1::Append(const QString& text) {
-    ReplaceEnd(Text1, 0, text);
 }
 
 // ---- decoding --------------------------------------------------------------------------------
@@ -556,7 +546,9 @@ void Form1::scrollDelay(const DelaySlider& slider) {
     setPanel(1, slider.dragHint);
     m_dragHintOf = &slider;
     setPanel(slider.panel, slider.text(slider.control->sliderPosition()));
-    TellDraggedTime(slider.control, slider.time(slider.control->sliderPosition()));
+    // The slider's value stays meanwhile, so Qt would tell a screen reader nothing.
+    QAccessibleValueChangeEvent dragged(slider.control, slider.time(slider.control->sliderPosition()));
+    QAccessible::updateAccessibility(&dragged);
 }
 
 void Form1::changeDelay(const DelaySlider& slider) {

@@ -100,7 +100,6 @@ private:
     void Form_Load();
     void Form_Unload();
     void Text1_Change();
-    void Append(const QString& text);
     void setPanel(int panel, const QString& text);
     // Shows cause, and more after it, unless cause was told before.
     void tellOnce(const QString& cause, const QString& more = QString());
