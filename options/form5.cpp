@@ -82,12 +82,8 @@ void Form5::Form_Load() {
             List1->setCurrentItem(item);
     }
     // Views are not listed, for they are no code tables; a stored one is named as such.
-    for (const QString& view : std::as_const(views)) {
-        if (view.compare(current, Qt::CaseInsensitive) == 0) {
-            Label1->setText(QStringLiteral("Current: ") + current + QStringLiteral(" (a view, not a code table)"));
-            break;
-        }
-    }
+    if (views.contains(current, Qt::CaseInsensitive))
+        Label1->setText(QStringLiteral("Current: ") + current + QStringLiteral(" (a view, not a code table)"));
 }
 
 void Form5::Command1_Click() {
