@@ -16,10 +16,6 @@
 
 namespace {
 
-QString nativePath(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
 QString columnText(sqlite3_stmt* stmt, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
     if (!text)
@@ -59,7 +55,7 @@ QString sideFileProblem(const QString& path) {
         if (const QString why = WholeFile::notAFile(file); !why.isEmpty())
             return QStringLiteral("the file %1 beside it, in which SQLite keeps %2, cannot be used: %3 Remove it, "
                                   "then try again.")
-                .arg(nativePath(file), QLatin1String(side.holds), why);
+                .arg(QDir::toNativeSeparators(file), QLatin1String(side.holds), why);
     }
     return QString();
 }
@@ -83,12 +79,13 @@ QString whyUnusable(const QString& path) {
 
 StoreError openFailure(const QString& path, const QString& cause) {
     return {StoreError::Kind::Other,
-            QStringLiteral("Cannot open the code table database %1: %2").arg(nativePath(path), cause)};
+            QStringLiteral("Cannot open the code table database %1: %2").arg(QDir::toNativeSeparators(path), cause)};
 }
 
 StoreError lockedFailure(const QString& path) {
-    return {StoreError::Kind::Locked,
-            QStringLiteral("The code table database %1 is locked by another program.").arg(nativePath(path))};
+    return {
+        StoreError::Kind::Locked,
+        QStringLiteral("The code table database %1 is locked by another program.").arg(QDir::toNativeSeparators(path))};
 }
 
 // Hands a failure to the caller, when it asked for one; always false.
@@ -356,7 +353,7 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
     }
     const int code = sqlite3_extended_errcode(m_db.get());
     const QString message = QString::fromUtf8(sqlite3_errmsg(m_db.get()));
-    const QString file = nativePath(m_path);
+    const QString file = QDir::toNativeSeparators(m_path);
     if (message.startsWith(QLatin1String("no such table")))
         return report(error,
                       {Kind::NoTable, QStringLiteral("The code table \"%1\" does not exist in %2.").arg(table, file)});
@@ -601,7 +598,7 @@ bool CodeTableStore::checkIsTable(const QString& table, StoreError* error) {
         return report(error, {StoreError::Kind::NoTable,
                               QStringLiteral("\"%1\" in %2 is a view, not a code table: Dahdit reads codes only from "
                                              "tables.")
-                                  .arg(table, nativePath(m_path))});
+                                  .arg(table, QDir::toNativeSeparators(m_path))});
     // A missing table is left to the statement itself, which names it.
     if (type == QLatin1String("table"))
         m_checkedTable = table;

@@ -13,10 +13,6 @@ namespace {
 
 const QString kFileName = QStringLiteral("dahdit_db.mdb");
 
-QString native(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
 bool readAll(const QString& path, QByteArray* bytes) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -56,7 +52,7 @@ bool makeCopy(const QString& copy, const QString& installed, QString* cause) {
     QByteArray bytes;
     if (!readAll(installed, &bytes)) {
         *cause = QStringLiteral("the database that came with Dahdit, %1, cannot be read. Install Dahdit again.")
-                     .arg(native(installed));
+                     .arg(QDir::toNativeSeparators(installed));
         return false;
     }
     if (!MakeFolder(QFileInfo(copy).absolutePath(), cause))
@@ -105,7 +101,7 @@ DatabaseChoice ChooseDatabase(CopyRefresh refresh) {
         choice.whyReadOnly =
             QStringLiteral(
                 "Changes to the code tables cannot be kept: Dahdit cannot make your own copy of them, %1: %2")
-                .arg(native(copy), cause);
+                .arg(QDir::toNativeSeparators(copy), cause);
     }
     return choice;
 }
