@@ -106,20 +106,13 @@ void Form3::Command2_Click() {
 }
 
 bool Form3::TextFileSave(const QString& FileName, const QString& Text, QString* error) {
-    auto fail = [&](const QString& cause) {
-        if (error)
-            *error = QStringLiteral("Cannot save the transcript to %1: %2\n\nNothing was written, and an earlier "
-                                    "file of that name is as it was. Put this right, or choose another folder or "
-                                    "name, then press Save again.")
-                         .arg(QDir::toNativeSeparators(FileName), cause);
-        return false;
-    };
-    const QString problem = PathProblem(FileName);
-    if (!problem.isEmpty())
-        return fail(problem);
-
-    QString cause;
-    if (!WholeFile::replace(FileName, (Text + kLineEnd).toUtf8(), &cause))
-        return fail(cause);
-    return true;
+    QString cause = PathProblem(FileName);
+    if (cause.isEmpty() && WholeFile::replace(FileName, (Text + kLineEnd).toUtf8(), &cause))
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot save the transcript to %1: %2\n\nNothing was written, and an earlier file of "
+                                "that name is as it was. Put this right, or choose another folder or name, then press "
+                                "Save again.")
+                     .arg(QDir::toNativeSeparators(FileName), cause);
+    return false;
 }
