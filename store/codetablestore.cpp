@@ -165,23 +165,18 @@ int openRegularOnly(const char* name, int flags, int mode) {
 } // namespace
 
 QString StoreError::withAdvice() const {
-    switch (kind) {
-    case Kind::NoTable:
-        return message + QStringLiteral(" Choose another table with Tools, Language.");
-    case Kind::TooSlow:
-        return message + QStringLiteral(" Choose another database with Tools, Language.");
-    case Kind::Locked:
-        return message + QStringLiteral(" Close that program or try again in a moment.");
-    case Kind::ReadOnly:
-        return message + QStringLiteral(" Make the file and its folder writable and try again.");
-    case Kind::Moved:
-        return message + QStringLiteral(" Put the file back, then close the editor and open it again.");
-    case Kind::EntryGone:
-        return message + QStringLiteral(" Press Cancel to reload the list.");
-    case Kind::Other:
-        break;
-    }
-    return message;
+    // In the order of Kind; none where the message says it all.
+    static const char* const advice[] = {
+        nullptr,
+        " Choose another table with Tools, Language.",
+        " Choose another database with Tools, Language.",
+        " Close that program or try again in a moment.",
+        " Make the file and its folder writable and try again.",
+        " Put the file back, then close the editor and open it again.",
+        " Press Cancel to reload the list.",
+    };
+    static_assert(std::size(advice) == size_t(Kind::EntryGone) + 1);
+    return advice[int(kind)] ? message + QLatin1String(advice[int(kind)]) : message;
 }
 
 bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly) {
