@@ -23,15 +23,11 @@ QString columnText(sqlite3_stmt* stmt, int column) {
     return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
 }
 
-QString columnId(sqlite3_stmt* stmt, int column) {
-    if (sqlite3_column_type(stmt, column) == SQLITE_INTEGER)
-        return QString::number(sqlite3_column_int64(stmt, column));
-    return columnText(stmt, column);
-}
-
-// A row of a statement that reads ID, MS and TS.
+// A row of a statement that reads ID, MS and TS; an ID stored as a number travels as its decimal form.
 CodeTableEntry entryOf(sqlite3_stmt* stmt) {
-    return CodeTableEntry{columnId(stmt, 0), columnText(stmt, 1), columnText(stmt, 2)};
+    const bool number = sqlite3_column_type(stmt, 0) == SQLITE_INTEGER;
+    return {number ? QString::number(sqlite3_column_int64(stmt, 0)) : columnText(stmt, 0), columnText(stmt, 1),
+            columnText(stmt, 2)};
 }
 
 // How often SQLite looks at the clock while a statement runs, in steps of its virtual machine:

@@ -94,10 +94,6 @@ private:
     QString m_buffer;
 };
 
-bool isComment(QStringView trimmed) {
-    return trimmed.startsWith(u';') || trimmed.startsWith(u'#');
-}
-
 // True when the line is a section header; name is then the section's name.
 bool sectionOf(QStringView trimmed, QStringView* name) {
     if (!trimmed.startsWith(u'['))
@@ -109,9 +105,10 @@ bool sectionOf(QStringView trimmed, QStringView* name) {
     return true;
 }
 
-// Splits "key = value" into its trimmed halves; false when the line holds no key.
+// Splits "key = value" into its trimmed halves; false when the line holds no key (a comment, which
+// starts with ";" or "#", a section header, or no "=").
 bool keyValueOf(QStringView trimmed, QStringView* key, QStringView* value) {
-    if (trimmed.isEmpty() || isComment(trimmed) || trimmed.startsWith(u'['))
+    if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'#') || trimmed.startsWith(u'['))
         return false;
     const qsizetype eq = trimmed.indexOf(u'=');
     if (eq <= 0)
