@@ -195,8 +195,8 @@ void TestStore::unusableDatabases_data() {
     };
     table("table without MS", "NoMS", "CREATE TABLE NoMS (ID INTEGER PRIMARY KEY, TS TEXT)", "has no field MS");
     table("table without TS", "NoTS", "CREATE TABLE NoTS (ID INTEGER PRIMARY KEY, MS TEXT)", "has no field TS");
-    // The name is only ever a quoted identifier, so it names a missing table and drops nothing.
-    table("table_name=x; drop table International", "x; drop table International", "", "does not exist");
+    // Unquoted, this name would read International and make a comment of the rest of each statement.
+    table("a name that is SQL unquoted", "International --", "", "does not exist");
     // Only tables are code tables: a view may never end, whatever the case of its name.
     table("endless view named as the code table", "LOOP", kLoop, "is a view, not a code table");
     // Each row computes a megabyte, as slowly as a slow disk gives it: the list, row by row in
