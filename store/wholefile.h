@@ -6,9 +6,9 @@
 class QFileInfo;
 
 // Writing a file whole or not at all, for every file Dahdit writes (the settings file, transcripts
-// and the user's copy of the database). The bytes go to a temporary file beside the target, are pushed out to the disk
-// and checked, and only then take the target's place; on any failure the temporary file is
-// dropped and the target stays byte for byte as it was.
+// and the user's copy of the database). The bytes go to a temporary file beside the target, are
+// pushed out to the disk and checked, and only then take the target's place; on any failure the
+// temporary file is dropped and the target stays byte for byte as it was.
 //
 // Causes are short phrases in words a user can act on, ending in a full stop ("the disk is
 // full."), for the caller to put after the name of the file.
