@@ -35,10 +35,9 @@ void TestStore::readsAndWritesEntries() {
             entries << row.id + ' ' + row.ms + '=' + row.ts;
         return entries.join(", ");
     };
-    // Another row holds the code or the signal, compared exactly; a value changes no statement.
-    bool taken = false;
-    QVERIFY(store.CodeOrSignalTaken("T", "-", "x", "", &taken) && taken);
-    QVERIFY(store.CodeOrSignalTaken("T", "..-", "it's", "1", &taken) && taken);
+    // Another row holds the code or the signal, compared exactly (the editor's tests show the rest); a
+    // value changes no statement.
+    bool taken = true;
     QVERIFY(store.CodeOrSignalTaken("T", ".-'", "it's", "3", &taken) && !taken); // its own row
     QVERIFY(store.CodeOrSignalTaken("T", "' or '1'='1", "t", "", &taken) && !taken);
     QVERIFY(!store.CodeOrSignalTaken("T", "-", "x", "1 or 1=1", &taken)); // an ID is a number or nothing
