@@ -1,22 +1,23 @@
 #include "form2.h"
 
-#include "widgets.h"
+#include "appearance.h"
+#include "layout.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLabel>
+
+namespace {
+QString VersionLine() {
+    return QStringLiteral("Version ") + QCoreApplication::applicationVersion();
+}
+} // namespace
 
 Form2::Form2(QWidget* parent) : QDialog(parent) {
     SetUpWindow(this, "Form2", QStringLiteral("About"), 3735, 1935);
     buildControls();
     FitToText(this);
     Form_Load(); // before the window is first shown, so its design caption is never seen
-}
-
-QString Form2::VersionLine() {
-    return QStringLiteral("Version %1.%2.%3")
-        .arg(DAHDIT_VERSION_MAJOR)
-        .arg(DAHDIT_VERSION_MINOR)
-        .arg(DAHDIT_VERSION_PATCH);
 }
 
 void Form2::buildControls() {

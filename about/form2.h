@@ -4,15 +4,12 @@
 
 class QLabel;
 
-// The About window: the program's name, version, author and copyright. It has no commands;
-// the user closes it with its close box.
+// The About window: the program's name, its version as the application gives it, author and
+// copyright. It has no commands; the user closes it with its close box.
 class Form2 : public QDialog {
     Q_OBJECT
 public:
     explicit Form2(QWidget* parent = nullptr);
-
-    // "Version " and the major, minor and revision numbers joined by ".".
-    static QString VersionLine();
 
 private:
     void buildControls();

@@ -3,13 +3,11 @@
 #include "apppath.h"
 #include "messagebox.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QUrl>
 #include <QWidget>
 
 namespace Readme {
@@ -36,7 +34,6 @@ void open(QWidget* parent) {
                          QStringLiteral("Dahdit Readme"), MessageBox::Warning);
         return;
     }
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     // The desktop's opener says by its exit status whether a program took the file, which Qt's
     // own way of opening a file does not pass on: it reports success as soon as the opener runs.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
@@ -69,10 +66,6 @@ void open(QWidget* parent) {
         process->deleteLater();
     });
     process->start();
-#else
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path())))
-        tell(parent, QStringLiteral("No program could be started to show the readme."));
-#endif
 }
 
 } // namespace Readme

@@ -1,17 +1,19 @@
 #include "form1.h"
 
+#include "appearance.h"
 #include "codetablestore.h"
 #include "decoder.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
 #include "form5.h"
+#include "layout.h"
 #include "messagebox.h"
 #include "module1.h"
 #include "readme.h"
 #include "sidetone.h"
+#include "textbox.h"
 #include "timing.h"
-#include "widgets.h"
 
 #include <QAccessibleWidget>
 #include <QAction>
@@ -85,12 +87,6 @@ QAccessibleInterface* TimeSliderFactory(const QString&, QObject* object) {
     return nullptr;
 }
 
-// While the thumb is dragged the slider's value stays, so Qt tells the reader nothing.
-void TellDraggedTime(QSlider* slider, int milliseconds) {
-    QAccessibleValueChangeEvent event(slider, milliseconds);
-    QAccessible::updateAccessibility(&event);
-}
-
 // The status panels for a screen reader: what each shows, then what it shows now without the
 // visible abbreviation ("Delay time: 150 ms" for "DT: 150 ms").
 struct PanelSpeech {
@@ -110,16 +106,7 @@ std::optional<int> SliderPosition(const QString& text) {
 }
 
 int ButtonCode(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
+    return button == Qt::LeftButton ? 1 : button == Qt::RightButton ? 2 : button == Qt::MiddleButton ? 4 : 0;
 }
 
 QFont TextFont() {
@@ -268,35 +255,33 @@ void Form1::buildControls() {
 }
 
 void Form1::buildMenus() {
-    auto item = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
-                       const QKeySequence& shortcut, void (Form1::*handler)()) {
-        action = menu->addAction(caption);
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
+                       void (Form1::*handler)()) {
+        QAction* action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, handler);
+        return action;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File"));
-    item(file, Save, "Save", QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::Save_Click);
-    item(file, Exit, "Exit", QStringLiteral("Exit"), QKeySequence(), &Form1::Exit_Click);
+    Save = item(file, "Save", QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::Save_Click);
+    item(file, "Exit", QStringLiteral("Exit"), QKeySequence(), &Form1::Exit_Click);
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("Edit"));
-    item(edit, Copy, "Copy", QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &Form1::Copy_Click);
-    item(edit, CopyOutput, "CopyOutput", QStringLiteral("Copy Output"), QKeySequence(), &Form1::CopyOutput_Click);
-    item(edit, Paste, "Paste", QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), &Form1::Paste_Click);
-    item(edit, Clear, "Clear", QStringLiteral("Clear"), QKeySequence(Qt::Key_Delete), &Form1::Clear_Click);
+    item(edit, "Copy", QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &Form1::Copy_Click);
+    item(edit, "CopyOutput", QStringLiteral("Copy Output"), QKeySequence(), &Form1::CopyOutput_Click);
+    item(edit, "Paste", QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), &Form1::Paste_Click);
+    item(edit, "Clear", QStringLiteral("Clear"), QKeySequence(Qt::Key_Delete), &Form1::Clear_Click);
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("Tools"));
-    item(tools, DBEditor, "DBEditor", QStringLiteral("DB Editor"), QKeySequence(Qt::CTRL | Qt::Key_D),
-         &Form1::DBEditor_Click);
-    item(tools, Language, "Language", QStringLiteral("Language"), QKeySequence(Qt::CTRL | Qt::Key_L),
-         &Form1::Language_Click);
+    item(tools, "DBEditor", QStringLiteral("DB Editor"), QKeySequence(Qt::CTRL | Qt::Key_D), &Form1::DBEditor_Click);
+    item(tools, "Language", QStringLiteral("Language"), QKeySequence(Qt::CTRL | Qt::Key_L), &Form1::Language_Click);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help"));
-    item(help, DahditReadme, "DahditReadme", QStringLiteral("Dahdit Readme"), QKeySequence(),
-         &Form1::DahditReadme_Click);
-    item(help, About, "About", QStringLiteral("About..."), QKeySequence(), &Form1::About_Click);
+    item(help, "DahditReadme", QStringLiteral("Dahdit Readme"), QKeySequence(), &Form1::DahditReadme_Click);
+    item(help, "About", QStringLiteral("About..."), QKeySequence(), &Form1::About_Click);
     Save->setEnabled(false);
     // The captions carry no mnemonics. Alt pressed and released alone highlights the menu bar
     // and the arrow keys walk it; F10 opens the first menu, as on Linux desktops.
@@ -307,60 +292,38 @@ void Form1::buildMenus() {
 
 // ---- start-up and shutdown -------------------------------------------------------------------
 
-namespace {
-
-// Why the code table cannot be read, with what the user can do about it.
-QString WithAdvice(const StoreError& error) {
-    switch (error.kind) {
-    case StoreError::Kind::NoTable:
-        return error.message + QStringLiteral(" Choose another table with Tools, Language.");
-    case StoreError::Kind::TooSlow:
-        return error.message + QStringLiteral(" Choose another database with Tools, Language.");
-    case StoreError::Kind::Locked:
-        return error.message + QStringLiteral(" Close that program or try again in a moment.");
-    default:
-        return error.message;
-    }
-}
-
-} // namespace
-
 void Form1::Form_Load() {
     StoreError error;
     m_database = ChooseDatabase(CopyRefresh::IfUnchanged);
-    if (!m_store->openConnection(ConnectionString(m_database.path), &error, m_database.readOnly)) {
-        const QString cause = WithAdvice(error);
+    // Each told once, as the window stands; keying fills the buffer meanwhile.
+    auto tellShown = [this](const QString& text, int style) {
+        QTimer::singleShot(0, this,
+                           [this, text, style] { MessageBox::show(this, text, QStringLiteral("Dahdit"), style); });
+    };
+    if (!m_store->open(m_database.path, &error, m_database.readOnly)) {
+        const QString cause = error.withAdvice();
         m_toldCauses.insert(cause);
-        // Told once the window stands; keying still fills the buffer meanwhile.
         const QString advice = error.kind == StoreError::Kind::Locked
                                    ? QStringLiteral("Dahdit opens the file again at the next decode.")
                                    : QStringLiteral("Decoding is unavailable. To use another database, choose "
                                                     "Tools, Language, then restart Dahdit.");
-        QTimer::singleShot(0, this, [this, cause, advice] {
-            MessageBox::show(this, cause + QStringLiteral("\n\n") + advice, QStringLiteral("Dahdit"),
-                             MessageBox::Warning);
-        });
+        tellShown(cause + QStringLiteral("\n\n") + advice, MessageBox::Warning);
     }
     // "default" or anything off the scale leaves a slider at its start position.
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
         if (const auto position = SliderPosition(Module1::ReadSetting(Settings::Section, slider->key)))
             slider->control->setValue(*position);
     }
-    TableName = m_database.table;
-    setPanel(5, TableName);
+    setPanel(5, m_database.table);
     Timer2->start();
     m_sidetone = std::make_unique<Sidetone>(
         SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
                                    Module1::ReadSetting(Settings::Section, Settings::SidetoneHz)));
-    // Told once, as the window stands.
     QString problem;
     if (!Module1::SettingsCanBeKept(&problem))
-        QTimer::singleShot(0, this, [this, problem] {
-            MessageBox::show(this, problem, QStringLiteral("Dahdit"), MessageBox::Warning);
-        });
+        tellShown(problem, MessageBox::Warning);
     else if (QString note; Module1::SettingsKeptElsewhere(&note))
-        QTimer::singleShot(
-            0, this, [this, note] { MessageBox::show(this, note, QStringLiteral("Dahdit"), MessageBox::Information); });
+        tellShown(note, MessageBox::Information);
 }
 
 void Form1::Form_Unload() {
@@ -409,10 +372,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == Text1 || watched == Text2) {
         if (event->type() == QEvent::ShortcutOverride) {
-            // The window's shortcuts win over the text boxes' own Del, Ctrl+C and Ctrl+V.
+            // The menus' shortcuts win over the text boxes' own Del, Ctrl+C and Ctrl+V.
             auto* key = static_cast<QKeyEvent*>(event);
             const QKeySequence pressed(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
-            for (QAction* action : {Save, Copy, Paste, Clear, DBEditor, Language}) {
+            for (const QAction* action : menuBar()->findChildren<QAction*>()) {
                 if (action->shortcut() == pressed) {
                     event->ignore();
                     return true;
@@ -468,7 +431,7 @@ void Form1::MK_MouseUp(int button, quint64 stamp) {
         LongPress = stamp - m_pressStamp >= quint64(Timer1->interval());
     m_releaseStamp = stamp;
     m_spaceTickSinceRelease = false;
-    Append(LongPress ? QStringLiteral("-") : QStringLiteral("."));
+    ReplaceEnd(Text1, 0, LongPress ? QStringLiteral("-") : QStringLiteral("."));
 }
 
 void Form1::Timer1_Timer() {
@@ -481,7 +444,7 @@ void Form1::Timer2_Timer() {
     const QString last = TextEnd(Text1, 1);
     if (last.isEmpty() || last == QLatin1String(" "))
         return;
-    Append(QStringLiteral(" "));
+    ReplaceEnd(Text1, 0, QStringLiteral(" "));
     m_spaceTickSinceRelease = true;
     m_spaceTickRevision = m_bufferRevision;
 }
@@ -503,10 +466,6 @@ void Form1::Text1_KeyDown() {
     Timer2->stop();
 }
 
-void Form1::Append(const QString& text) {
-    ReplaceEnd(Text1, 0, text);
-}
-
 // ---- decoding --------------------------------------------------------------------------------
 
 void Form1::Text1_Change() {
@@ -526,12 +485,11 @@ void Form1::DecodeInput() {
     const QString buffer = BoxText(Text1);
     DecodeResult result;
     StoreError error;
-    const bool decoded = DecodeBuffer(buffer, *m_store, TableName, &result, &error);
-    ErrorCount = result.errors;
+    const bool decoded = DecodeBuffer(buffer, *m_store, m_database.table, &result, &error);
     ReplaceText(Text2, result.output);
-    setPanel(4, QStringLiteral("Errors: %1").arg(ErrorCount));
+    setPanel(4, QStringLiteral("Errors: %1").arg(result.errors));
     if (!decoded) {
-        const QString cause = WithAdvice(error);
+        const QString cause = error.withAdvice();
         setPanel(1, QStringLiteral("Cannot decode: ") + cause);
         m_panels[0]->setToolTip(cause);
         m_panel1ShowsFailure = true;
@@ -588,7 +546,9 @@ void Form1::scrollDelay(const DelaySlider& slider) {
     setPanel(1, slider.dragHint);
     m_dragHintOf = &slider;
     setPanel(slider.panel, slider.text(slider.control->sliderPosition()));
-    TellDraggedTime(slider.control, slider.time(slider.control->sliderPosition()));
+    // The slider's value stays meanwhile, so Qt would tell a screen reader nothing.
+    QAccessibleValueChangeEvent dragged(slider.control, slider.time(slider.control->sliderPosition()));
+    QAccessible::updateAccessibility(&dragged);
 }
 
 void Form1::changeDelay(const DelaySlider& slider) {

@@ -4,22 +4,22 @@
 //
 // Form1 owns the on-screen key (MK), the Morse buffer (Text1), the output text (Text2), the two
 // timing sliders, the status bar and the menu bar. Presses of the key become marks in Text1
-// (MK_MouseDown, MK_MouseUp, Timer1_Timer, Timer2_Timer) by the delays in timing.h, and sound
-// the sidetone (Sidetone) while the key is down. Every change of Text1 decodes the whole buffer
-// again (Text1_Change, DecodeInput) against the current code table through the window's own
-// CodeTableStore, and writes Text2 and the error count.
+// (MK_MouseDown, MK_MouseUp, Timer1_Timer, Timer2_Timer) by the delays in morse/timing.h, and
+// sound the sidetone (sidetone/) while the key is down. Every change of Text1 decodes the whole
+// buffer again (Text1_Change, DecodeInput, and DecodeBuffer in morse/decoder.h) against the
+// current code table through the window's own CodeTableStore (store/), and writes Text2.
 //
 // The settings file (Module1) is read once at start-up for the slider positions and the
 // sidetone, and, through DatabaseChoice, for the database and the table; a slider writes its
 // position back each time it changes. The other windows are opened from the menu, one instance
-// each, modeless and without an owner: the code table editor (Form4) has its own CodeTableStore
-// on the same database file, so the main window sees its changes at the next decode (and follows
-// to the user's own copy of the database once the editor has made it, where none could be made
-// at start-up); the Language Options window (Form5) writes the database and the table to the
-// settings file for the next start and changes nothing in the running program; the Save window
-// (Form3) reads Text1 and Text2 through two accessors handed to it; the About window (Form2)
-// shows the version. Help, Dahdit Readme opens the readme (Readme) in the desktop's text
-// editor. Closing Form1 ends the program with all of its windows.
+// each, modeless and without an owner. The code table editor (Form4) has its own CodeTableStore
+// and resolves the database and the table (DatabaseChoice) each time it opens: on the main
+// window's file, its changes show at the next decode (and the main window follows to the user's
+// own copy once the editor has made it, where none could be made at start-up). Language Options
+// (Form5) writes the database and the table to the settings file: the main window keeps its own
+// until the next start, but an editor opened after that works on the new ones. The Save window
+// (Form3) reads Text1 and Text2 through two accessors; About (Form2) shows the version; Help,
+// Dahdit Readme opens the readme (Readme). Closing Form1 ends the program with all its windows.
 
 #include "databasechoice.h"
 #include "timing.h"
@@ -78,11 +78,6 @@ public:
     // Decodes the whole buffer into the output text; public so that benchmarks can time it.
     void DecodeInput();
 
-    bool KeyIsDown = false;
-    bool LongPress = false;
-    QString TableName;
-    int ErrorCount = 0;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,7 +100,6 @@ private:
     void Form_Load();
     void Form_Unload();
     void Text1_Change();
-    void Append(const QString& text);
     void setPanel(int panel, const QString& text);
     // Shows cause, and more after it, unless cause was told before.
     void tellOnce(const QString& cause, const QString& more = QString());
@@ -127,16 +121,7 @@ private:
     DelaySlider m_delay;
     DelaySlider m_spaceDelay;
 
-    QAction* Save = nullptr;
-    QAction* Exit = nullptr;
-    QAction* Copy = nullptr;
-    QAction* CopyOutput = nullptr;
-    QAction* Paste = nullptr;
-    QAction* Clear = nullptr;
-    QAction* DBEditor = nullptr;
-    QAction* Language = nullptr;
-    QAction* DahditReadme = nullptr;
-    QAction* About = nullptr;
+    QAction* Save = nullptr; // the other menu entries are found by their names
 
     std::unique_ptr<CodeTableStore> m_store;
     DatabaseChoice m_database;            // the file m_store reads, and the table
@@ -148,6 +133,8 @@ private:
 
     // Event times of the last accepted press and release, to correct a timer tick that the
     // event loop ran late.
+    bool KeyIsDown = false;
+    bool LongPress = false;
     quint64 m_pressStamp = 0;
     quint64 m_releaseStamp = 0;
     quint64 m_bufferRevision = 0;    // counts changes of the buffer

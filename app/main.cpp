@@ -1,6 +1,6 @@
+#include "appearance.h"
 #include "form1.h"
 #include "sidetone.h"
-#include "widgets.h"
 
 #include <QApplication>
 
@@ -8,8 +8,7 @@ namespace {
 int Run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dahdit"));
-    QApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3").arg(DAHDIT_VERSION_MAJOR).arg(DAHDIT_VERSION_MINOR).arg(DAHDIT_VERSION_PATCH));
+    QApplication::setApplicationVersion(QStringLiteral(DAHDIT_VERSION)); // the About window shows it
     // The desktop matches the windows with the menu entry of this name, and every window, message
     // boxes included, shows the program icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.dahdit.Dahdit"));

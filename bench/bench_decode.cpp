@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     CodeTableStore store;
     store.open(db);
     QVector<CodeTableEntry> rows;
-    store.ListEntries(QStringLiteral("International"), &rows);
+    ListEntries(store, QStringLiteral("International"), &rows);
     QHash<QString, QString> hash;
     for (auto it = rows.crbegin(); it != rows.crend(); ++it)
         hash.insert(it->ms, it->ts);

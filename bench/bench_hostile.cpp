@@ -122,7 +122,7 @@ int PasteDots() {
     Say(QStringLiteral("done: %1 ms, output %2 characters, errors %3, peak resident %4 MiB")
             .arg(clock.elapsed())
             .arg(output.size())
-            .arg(form.ErrorCount)
+            .arg(child<QLabel>(form, "Panel4")->text().mid(8))
             .arg(PeakMiB(), 0, 'f', 0));
     return 0;
 }

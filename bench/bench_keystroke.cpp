@@ -6,7 +6,7 @@
 #include "decoder.h"
 #include "form1.h"
 #include "testsupport.h"
-#include "widgets.h"
+#include "textbox.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     CodeTableStore store;
     store.open(folder.file(QStringLiteral("dahdit_db.mdb")));
     QVector<CodeTableEntry> rows;
-    store.ListEntries(QStringLiteral("International"), &rows);
+    ListEntries(store, QStringLiteral("International"), &rows);
 
     Form1 form;
     form.show();

@@ -1,9 +1,11 @@
 #include "form4.h"
 
+#include "appearance.h"
 #include "codetablestore.h"
 #include "databasechoice.h"
+#include "layout.h"
 #include "messagebox.h"
-#include "widgets.h"
+#include "textbox.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -24,33 +26,6 @@ const QString kTitle = QStringLiteral("Dahdit Database Editor");
 // on in parts short enough that the window answers between them.
 constexpr std::chrono::milliseconds kFirstPart{150};
 constexpr std::chrono::milliseconds kLaterPart{50};
-
-// What the user can do about a failure of the code table store, in this window.
-QString Advice(const StoreError& error) {
-    switch (error.kind) {
-    case StoreError::Kind::NoTable:
-        return QStringLiteral("Choose another table with Tools, Language.");
-    case StoreError::Kind::TooSlow:
-        return QStringLiteral("Choose another database with Tools, Language.");
-    case StoreError::Kind::Locked:
-        return QStringLiteral("Close that program or try again in a moment.");
-    case StoreError::Kind::ReadOnly:
-        return QStringLiteral("Make the file and its folder writable and try again.");
-    case StoreError::Kind::Moved:
-        return QStringLiteral("Put the file back, then close the editor and open it again.");
-    case StoreError::Kind::EntryGone:
-        return QStringLiteral("Press Cancel to reload the list.");
-    case StoreError::Kind::Other:
-        break;
-    }
-    return QString();
-}
-
-// The store's reason, with what to do about it.
-QString WithAdvice(const StoreError& error) {
-    const QString advice = Advice(error);
-    return advice.isEmpty() ? error.message : error.message + QLatin1Char(' ') + advice;
-}
 
 // A row of the list, which carries the ID of its entry: signals need not be unique in a table
 // made by other means, and may be missing. Rows sort by the text shown in the sort column,
@@ -219,7 +194,7 @@ void Form4::Form_Unload() {
 // the advice to choose another table or database.
 void Form4::showUnavailable(const StoreError& error) {
     const bool choose = error.kind == StoreError::Kind::NoTable || error.kind == StoreError::Kind::TooSlow;
-    m_unavailable->setText((choose ? error.message : WithAdvice(error)) +
+    m_unavailable->setText((choose ? error.message : error.withAdvice()) +
                            QStringLiteral("\n\nNo entries can be shown or changed. Put this right (Tools, Language "
                                           "chooses the database and the table), then close this window and open the "
                                           "editor again."));
@@ -400,23 +375,10 @@ void Form4::Command1_Click() {
         tellStoreFailure(notDone, error);
         return;
     }
-    bool codeUsed = false;
-    bool signalUsed = false;
-    bool checked;
-    if (adding) {
-        std::optional<CodeTableEntry> byCode;
-        std::optional<CodeTableEntry> bySignal;
-        checked = m_store->FindByCode(TableName, code, &byCode, &error) &&
-                  m_store->FindBySignal(TableName, signal, &bySignal, &error);
-        codeUsed = byCode.has_value();
-        signalUsed = bySignal.has_value();
-    } else {
-        checked = m_store->CodeUsedElsewhere(TableName, code, entryId, &codeUsed, &error) &&
-                  m_store->SignalUsedElsewhere(TableName, signal, entryId, &signalUsed, &error);
-    }
-    if (!checked || codeUsed || signalUsed) {
+    bool taken = false;
+    if (!m_store->CodeOrSignalTaken(TableName, code, signal, adding ? QString() : entryId, &taken, &error) || taken) {
         m_store->rollbackWrite();
-        if (!checked)
+        if (!taken)
             tellStoreFailure(QStringLiteral("The entry could not be checked against the table, so nothing was saved."),
                              error);
         else
@@ -467,14 +429,14 @@ void Form4::reloadAfterChange(const QString& done) {
     FillEntryList([this, done](const StoreError& error) {
         enterNewEntryMode();
         MessageBox::show(this,
-                         done + QStringLiteral(", but the list could not be reloaded.\n\n") + WithAdvice(error) +
+                         done + QStringLiteral(", but the list could not be reloaded.\n\n") + error.withAdvice() +
                              QStringLiteral("\n\nClose the editor and open it again to see the current entries."),
                          kTitle, MessageBox::Warning);
     });
 }
 
 void Form4::tellStoreFailure(const QString& what, const StoreError& error) {
-    MessageBox::show(this, what + QStringLiteral("\n\n") + WithAdvice(error), kTitle, MessageBox::Critical);
+    MessageBox::show(this, what + QStringLiteral("\n\n") + error.withAdvice(), kTitle, MessageBox::Critical);
     // A store that gave the file up (it was too slow to read) takes no more presses.
     if (!m_store->isOpen())
         showUnavailable(error);

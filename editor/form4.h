@@ -42,9 +42,6 @@ public:
     void Command2_Click();
     void Command3_Click();
 
-    QString TableName;
-    QString EntryId; // the entry being edited; empty in new-entry mode
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,6 +81,8 @@ private:
     QLabel* Label6 = nullptr;
     QLabel* m_unavailable = nullptr; // takes the list's place when the table cannot be read
 
+    QString TableName;
+    QString EntryId;        // the entry being edited; empty in new-entry mode
     bool m_editing = false; // edit mode, else new-entry mode
     std::unique_ptr<CodeTableStore> m_store;
     QVector<CodeTableEntry> m_rows; // read so far by the listing under way

@@ -2,9 +2,9 @@
 
 #include "codetablestore.h"
 #include "databasechoice.h"
+#include "layout.h"
 #include "messagebox.h"
 #include "module1.h"
-#include "widgets.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -63,12 +63,9 @@ void Form5::Form_Load() {
     QStringList names;
     QStringList views;
     StoreError error;
-    if (!ListCodeTables(ChooseDatabase().path, &names, &views, &error)) {
-        QString reason = error.message;
-        if (error.kind == StoreError::Kind::Locked)
-            reason += QStringLiteral(" Close that program or try again in a moment.");
-        else if (error.kind == StoreError::Kind::TooSlow)
-            reason += QStringLiteral(" Choose another database with Tools, Language.");
+    CodeTableStore store;
+    if (!store.open(ChooseDatabase().path, &error) || !store.ListTables(&names, &views, &error)) {
+        const QString reason = error.withAdvice();
         // The path may be longer than the label; the whole message is in its tooltip.
         Label2->setText(reason);
         Label2->setToolTip(reason);
@@ -85,12 +82,8 @@ void Form5::Form_Load() {
             List1->setCurrentItem(item);
     }
     // Views are not listed, for they are no code tables; a stored one is named as such.
-    for (const QString& view : std::as_const(views)) {
-        if (view.compare(current, Qt::CaseInsensitive) == 0) {
-            Label1->setText(QStringLiteral("Current: ") + current + QStringLiteral(" (a view, not a code table)"));
-            break;
-        }
-    }
+    if (views.contains(current, Qt::CaseInsensitive))
+        Label1->setText(QStringLiteral("Current: ") + current + QStringLiteral(" (a view, not a code table)"));
 }
 
 void Form5::Command1_Click() {

@@ -8,9 +8,9 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-// Language Options: the database file and the code table Dahdit uses from its next start.
-// Everything it shows is read afresh from the settings file and the database when it opens;
-// OK stores db_path and table_name and nothing in the running program changes.
+// Language Options: the database file and the code table Dahdit uses from its next start, and the
+// code table editor from the next time it opens. Everything it shows is read afresh from the
+// settings file and the database when it opens; OK stores db_path and table_name.
 class Form5 : public QDialog {
     Q_OBJECT
 public:

@@ -52,21 +52,13 @@ std::unique_ptr<QMessageBox> MessageBox::make(QWidget* parent, const QString& te
     // The user can select the text and copy it, a file's path for one, also where the platform
     // offers no copy key for message boxes.
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    switch (style) {
-    case Question:
-        box->setIcon(QMessageBox::Question);
+    box->setIcon(style == Question      ? QMessageBox::Question
+                 : style == Warning     ? QMessageBox::Warning
+                 : style == Information ? QMessageBox::Information
+                                        : QMessageBox::Critical);
+    if (style == Question) {
         box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box->setDefaultButton(QMessageBox::Ok);
-        break;
-    case Warning:
-        box->setIcon(QMessageBox::Warning);
-        break;
-    case Information:
-        box->setIcon(QMessageBox::Information);
-        break;
-    default:
-        box->setIcon(QMessageBox::Critical);
-        break;
     }
     return box;
 }

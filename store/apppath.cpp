@@ -28,13 +28,8 @@ QString fileIn(const QString& folder, const QString& fileName) {
     return folder + QLatin1Char('/') + fileName;
 }
 
-QString native(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
 bool canWrite(const QFileInfo& folder) {
-    const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    return folder.isDir() && folder.isWritable() && (folder.permissions() & writeBits);
+    return folder.isDir() && folder.isWritable() && !WholeFile::writeBitsCleared(folder);
 }
 
 // Whether files can be made in folder, which need not exist yet (it is made at the first write,
@@ -43,7 +38,7 @@ bool canMakeFilesIn(const QString& folder, QString* cause) {
     QFileInfo existing(folder);
     while (!existing.exists() && !existing.isRoot())
         existing.setFile(existing.absolutePath());
-    const QString name = native(existing.filePath());
+    const QString name = QDir::toNativeSeparators(existing.filePath());
     if (!existing.isDir())
         *cause = QStringLiteral("%1 is a file, not a folder.").arg(name);
     else if (canWrite(existing))
@@ -51,8 +46,8 @@ bool canMakeFilesIn(const QString& folder, QString* cause) {
     else if (existing.filePath() == folder)
         *cause = QStringLiteral("the folder %1 cannot be written.").arg(name);
     else
-        *cause =
-            QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.").arg(native(folder), name);
+        *cause = QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.")
+                     .arg(QDir::toNativeSeparators(folder), name);
     return false;
 }
 
@@ -147,6 +142,7 @@ bool MakeFolder(const QString& folder, QString* cause) {
     const int errorNumber = errno;
     if (errorNumber == EEXIST && QFileInfo(folder).isDir())
         return true; // made meanwhile by another program
-    *cause = QStringLiteral("the folder %1 cannot be made: %2").arg(native(folder), whyNoFolder(errorNumber, parent));
+    *cause = QStringLiteral("the folder %1 cannot be made: %2")
+                 .arg(QDir::toNativeSeparators(folder), whyNoFolder(errorNumber, parent));
     return false;
 }

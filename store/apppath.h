@@ -18,7 +18,7 @@
 // A relative XDG_CONFIG_HOME or XDG_DATA_HOME is ignored, as the XDG rules say: ~/.config and
 // ~/.local/share stand in for them.
 //
-// Write bits all cleared count as "cannot be written" here too, also where root could write.
+// A folder left alone (WholeFile::writeBitsCleared) counts as "cannot be written" here too.
 
 QString AppPath();
 // Tests point the program folder at a temporary folder so that they never touch the real one.

@@ -16,17 +16,6 @@
 
 namespace {
 
-QString nativePath(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
-// A table name as a quoted SQL identifier: no name read from the settings can change a statement.
-QByteArray quotedName(const QString& table) {
-    QByteArray name = table.toUtf8();
-    name.replace('"', "\"\"");
-    return '"' + name + '"';
-}
-
 QString columnText(sqlite3_stmt* stmt, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
     if (!text)
@@ -34,15 +23,11 @@ QString columnText(sqlite3_stmt* stmt, int column) {
     return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
 }
 
-QString columnId(sqlite3_stmt* stmt, int column) {
-    if (sqlite3_column_type(stmt, column) == SQLITE_INTEGER)
-        return QString::number(sqlite3_column_int64(stmt, column));
-    return columnText(stmt, column);
-}
-
-// A row of a statement that reads ID, MS and TS.
+// A row of a statement that reads ID, MS and TS; an ID stored as a number travels as its decimal form.
 CodeTableEntry entryOf(sqlite3_stmt* stmt) {
-    return CodeTableEntry{columnId(stmt, 0), columnText(stmt, 1), columnText(stmt, 2)};
+    const bool number = sqlite3_column_type(stmt, 0) == SQLITE_INTEGER;
+    return {number ? QString::number(sqlite3_column_int64(stmt, 0)) : columnText(stmt, 0), columnText(stmt, 1),
+            columnText(stmt, 2)};
 }
 
 // How often SQLite looks at the clock while a statement runs, in steps of its virtual machine:
@@ -52,36 +37,51 @@ constexpr int kStepsBetweenChecks = 1000;
 // no file can make it take all the memory there is.
 constexpr qint64 kSqliteMemory = 256 * 1024 * 1024;
 
-// Whether a database file can be given to SQLite; when not, cause says why, in clearer words
-// than its own.
-bool usableFile(const QString& path, QString* cause) {
-    auto unusable = [cause](const QString& why) {
-        *cause = why;
-        return false;
-    };
-    QFileInfo info(path);
+// SQLite keeps files of its own beside a database, named after it.
+const struct {
+    const char* suffix;
+    const char* holds;
+} kSideFiles[] = {{"-journal", "its journal"}, {"-wal", "its write-ahead log"}, {"-shm", "its shared index"}};
+
+// Why one of SQLite's own files beside the database cannot be used: anyone who may write the
+// folder can put a named pipe or a device in its place. Empty when none is such.
+QString sideFileProblem(const QString& path) {
+    for (const auto& side : kSideFiles) {
+        const QString file = path + QLatin1String(side.suffix);
+        if (const QString why = WholeFile::notAFile(file); !why.isEmpty())
+            return QStringLiteral("the file %1 beside it, in which SQLite keeps %2, cannot be used: %3 Remove it, "
+                                  "then try again.")
+                .arg(QDir::toNativeSeparators(file), QLatin1String(side.holds), why);
+    }
+    return QString();
+}
+
+// Why a database file cannot be given to SQLite, in clearer words than its own; empty when it can.
+QString whyUnusable(const QString& path) {
+    const QFileInfo info(path);
     if (path.isEmpty())
-        return unusable(QStringLiteral("no file name is set."));
+        return QStringLiteral("no file name is set.");
     if (!info.exists())
-        return unusable(QStringLiteral("the file does not exist."));
+        return QStringLiteral("the file does not exist.");
     // Opening a pipe would wait for a writer, and a device holds no database.
-    if (const QString kind = WholeFile::kindOfNonFile(path); !kind.isEmpty())
-        return unusable(WholeFile::notAFile(kind));
+    if (const QString why = WholeFile::notAFile(path); !why.isEmpty())
+        return why;
     if (!info.isReadable())
-        return unusable(QStringLiteral("the file cannot be read (permission denied)."));
+        return QStringLiteral("the file cannot be read (permission denied).");
     if (info.size() == 0)
-        return unusable(QStringLiteral("the file is empty."));
-    return true;
+        return QStringLiteral("the file is empty.");
+    return sideFileProblem(path);
 }
 
 StoreError openFailure(const QString& path, const QString& cause) {
     return {StoreError::Kind::Other,
-            QStringLiteral("Cannot open the code table database %1: %2").arg(nativePath(path), cause)};
+            QStringLiteral("Cannot open the code table database %1: %2").arg(QDir::toNativeSeparators(path), cause)};
 }
 
 StoreError lockedFailure(const QString& path) {
-    return {StoreError::Kind::Locked,
-            QStringLiteral("The code table database %1 is locked by another program.").arg(nativePath(path))};
+    return {
+        StoreError::Kind::Locked,
+        QStringLiteral("The code table database %1 is locked by another program.").arg(QDir::toNativeSeparators(path))};
 }
 
 // Hands a failure to the caller, when it asked for one; always false.
@@ -119,36 +119,14 @@ QString sqliteCause(int code, const char* message) {
 
 // Whether the database file says it is in WAL mode.
 bool isWal(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray header = file.read(20);
-    return header.size() == 20 && header[18] == 2 && header[19] == 2;
+    const QByteArray header = SqliteHeader(path);
+    return header.size() >= 20 && header[18] == 2 && header[19] == 2;
 }
 
 // Whether the file is on a file system mounted read-only, where nobody can change it.
 bool onReadOnlyMount(const QString& path) {
     struct statvfs info {};
     return ::statvfs(QFile::encodeName(path).constData(), &info) == 0 && (info.f_flag & ST_RDONLY) != 0;
-}
-
-// SQLite keeps files of its own beside a database, named after it.
-const struct {
-    const char* suffix;
-    const char* holds;
-} kSideFiles[] = {{"-journal", "its journal"}, {"-wal", "its write-ahead log"}, {"-shm", "its shared index"}};
-
-// Why one of SQLite's own files beside the database cannot be used: anyone who may write the
-// folder can put a named pipe or a device in its place. Empty when none is such.
-QString sideFileProblem(const QString& path) {
-    for (const auto& side : kSideFiles) {
-        const QString file = path + QLatin1String(side.suffix);
-        if (const QString kind = WholeFile::kindOfNonFile(file); !kind.isEmpty())
-            return QStringLiteral("the file %1 beside it, in which SQLite keeps %2, cannot be used: %3 Remove it, "
-                                  "then try again.")
-                .arg(nativePath(file), QLatin1String(side.holds), WholeFile::notAFile(kind));
-    }
-    return QString();
 }
 
 // The cause of a failure in words, naming a side file that is no file where SQLite could not open one.
@@ -182,34 +160,19 @@ int openRegularOnly(const char* name, int flags, int mode) {
 
 } // namespace
 
-QString ConnectionString(const QString& path) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data source=") + path;
-}
-
-QString PathFromConnectionString(const QString& connectionString) {
-    const QLatin1String key("Data source=");
-    const qsizetype at = connectionString.indexOf(key, 0, Qt::CaseInsensitive);
-    return at < 0 ? QString() : connectionString.mid(at + key.size());
-}
-
-QString EscapeText(const QString& text) {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-    return escaped;
-}
-
-bool ListCodeTables(const QString& path, QStringList* names, QStringList* views, StoreError* error) {
-    names->clear();
-    if (views)
-        views->clear();
-    CodeTableStore store;
-    return store.open(path, error) && store.ListTables(names, views, error);
-}
-
-CodeTableStore::CodeTableStore() = default;
-
-CodeTableStore::~CodeTableStore() {
-    close();
+QString StoreError::withAdvice() const {
+    // In the order of Kind; none where the message says it all.
+    static const char* const advice[] = {
+        nullptr,
+        " Choose another table with Tools, Language.",
+        " Choose another database with Tools, Language.",
+        " Close that program or try again in a moment.",
+        " Make the file and its folder writable and try again.",
+        " Put the file back, then close the editor and open it again.",
+        " Press Cancel to reload the list.",
+    };
+    static_assert(std::size(advice) == size_t(Kind::EntryGone) + 1);
+    return advice[int(kind)] ? message + QLatin1String(advice[int(kind)]) : message;
 }
 
 bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly) {
@@ -217,15 +180,14 @@ bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly)
     m_path = path;
     m_readOnly = readOnly;
     m_checkedTable.clear();
-    if (QString cause; !usableFile(path, &cause) || !(cause = sideFileProblem(path)).isEmpty()) {
+    if (const QString cause = whyUnusable(path); !cause.isEmpty()) {
         m_closedBecause = openFailure(path, cause);
         return report(error, m_closedBecause);
     }
-    // A file whose write bits are all cleared is opened read-only, whoever runs the program:
-    // the user asked for it to be left alone, and changes then fail with a clear message.
-    const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    // A file left alone is opened read-only, whoever runs the program: changes then fail with a
+    // clear message.
     const int mode =
-        !readOnly && (QFileInfo(path).permissions() & writeBits) ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+        readOnly || WholeFile::writeBitsCleared(QFileInfo(path)) ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     const int rc = openWith(path, mode, false);
     if (rc == SQLITE_OK)
         return true;
@@ -382,7 +344,7 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
     }
     const int code = sqlite3_extended_errcode(m_db.get());
     const QString message = QString::fromUtf8(sqlite3_errmsg(m_db.get()));
-    const QString file = nativePath(m_path);
+    const QString file = QDir::toNativeSeparators(m_path);
     if (message.startsWith(QLatin1String("no such table")))
         return report(error,
                       {Kind::NoTable, QStringLiteral("The code table \"%1\" does not exist in %2.").arg(table, file)});
@@ -416,34 +378,21 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
                                                 causeOf(code, sqlite3_errmsg(m_db.get()), m_path))});
 }
 
-// The SQL of each kind of statement, around the quoted name of the table, and what it does in
-// the words of a failure message ("Cannot look up an entry in ...").
 CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
-    switch (kind) {
-    case Statement::RowByCode:
-        return {"SELECT ID, MS, TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
-    case Statement::SignalByCode:
-        return {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
-    case Statement::RowBySignal:
-        return {"SELECT ID, MS, TS FROM ", " WHERE TS = ?1 ORDER BY ID LIMIT 1", "look up an entry"};
-    case Statement::RowById:
-        return {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"};
-    case Statement::RowWithCodeElsewhere:
-        return {"SELECT ID, MS, TS FROM ", " WHERE MS = ?1 AND ID <> ?2 LIMIT 1", "check an entry"};
-    case Statement::RowWithSignalElsewhere:
-        return {"SELECT ID, MS, TS FROM ", " WHERE TS = ?1 AND ID <> ?2 LIMIT 1", "check an entry"};
-    case Statement::AllRows:
-        return {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"};
-    case Statement::Insert:
-        return {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"};
-    case Statement::Update:
-        return {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"};
-    case Statement::Delete:
-        return {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"};
-    case Statement::None:
-        break;
-    }
-    return {"", "", "read"};
+    // In the order of Statement: the SQL around the quoted name of the table, and what it does in
+    // the words of a failure message ("Cannot look up an entry in ...").
+    static const StatementText texts[] = {
+        {"", "", "read"},
+        {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"},
+        {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"},
+        {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"},
+        {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"},
+        {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"},
+        {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"},
+        {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"},
+    };
+    static_assert(std::size(texts) == size_t(Statement::Delete) + 1);
+    return texts[int(kind)];
 }
 
 bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* error) {
@@ -460,7 +409,7 @@ bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* e
     if (!checkIsTable(table, error))
         return false;
     const StatementText text = textOf(kind);
-    if (PrepareSqlite(m_db.get(), QByteArray(text.before) + quotedName(table) + text.after, &m_stmt) != SQLITE_OK)
+    if (PrepareSqlite(m_db.get(), QByteArray(text.before) + QuotedIdentifier(table) + text.after, &m_stmt) != SQLITE_OK)
         return fail(error, QStringLiteral("read the table"), table);
     m_stmtKind = kind;
     m_stmtTable = table;
@@ -475,6 +424,10 @@ bool CodeTableStore::bind(int index, QStringView text) {
 
 bool CodeTableStore::bind(int index, qint64 id) {
     return sqlite3_bind_int64(m_stmt.get(), index, id) == SQLITE_OK;
+}
+
+bool CodeTableStore::bind(int index, std::optional<qint64> id) {
+    return id ? bind(index, *id) : sqlite3_bind_null(m_stmt.get(), index) == SQLITE_OK;
 }
 
 template <typename... Values>
@@ -508,25 +461,12 @@ bool CodeTableStore::selectRow(Statement kind, const QString& table, Read read, 
 }
 
 template <typename... Values>
-bool CodeTableStore::selectEntry(Statement kind, const QString& table, std::optional<CodeTableEntry>* row,
-                                 StoreError* error, const Values&... values) {
-    row->reset();
-    return selectRow(
-        kind, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, error, values...);
-}
-
-template <typename... Values>
 bool CodeTableStore::change(Statement kind, const QString& table, StoreError* error, const Values&... values) {
     if (!start(kind, table, error, values...))
         return false;
     const int rc = sqlite3_step(m_stmt.get());
     sqlite3_reset(m_stmt.get());
     return rc == SQLITE_DONE || fail(error, QLatin1String(textOf(kind).purpose), table);
-}
-
-bool CodeTableStore::FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row,
-                                StoreError* error) {
-    return selectEntry(Statement::RowByCode, table, row, error, QStringView(code));
 }
 
 bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, qsizetype maxBytes,
@@ -546,50 +486,23 @@ bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, qs
         error, code);
 }
 
-bool CodeTableStore::FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row,
-                                  StoreError* error) {
-    return selectEntry(Statement::RowBySignal, table, row, error, QStringView(signal));
-}
-
 bool CodeTableStore::FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row,
                               StoreError* error) {
     row->reset();
     qint64 idValue = 0;
-    return parseId(id, &idValue, error) && selectEntry(Statement::RowById, table, row, error, idValue);
+    return parseId(id, &idValue, error) &&
+           selectRow(
+               Statement::RowById, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, error, idValue);
 }
 
-bool CodeTableStore::existsElsewhere(Statement kind, const QString& table, const QString& text, const QString& id,
-                                     bool* used, StoreError* error) {
-    qint64 idValue = 0;
-    std::optional<CodeTableEntry> row;
-    if (!parseId(id, &idValue, error) || !selectEntry(kind, table, &row, error, QStringView(text), idValue))
-        return false;
-    *used = row.has_value();
-    return true;
-}
-
-bool CodeTableStore::CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used,
-                                       StoreError* error) {
-    return existsElsewhere(Statement::RowWithCodeElsewhere, table, code, id, used, error);
-}
-
-bool CodeTableStore::SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used,
-                                         StoreError* error) {
-    return existsElsewhere(Statement::RowWithSignalElsewhere, table, signal, id, used, error);
-}
-
-bool CodeTableStore::ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {
-    rows->clear();
-    bool done = false;
-    if (!StartListing(table, error))
-        return false;
-    while (!done) {
-        if (!ListMore(rows, std::chrono::hours(1), &done, error)) {
-            rows->clear();
-            return false;
-        }
-    }
-    return true;
+bool CodeTableStore::CodeOrSignalTaken(const QString& table, const QString& code, const QString& signal,
+                                       const QString& except, bool* taken, StoreError* error) {
+    *taken = false;
+    std::optional<qint64> exceptId;
+    return (except.isEmpty() || parseId(except, &exceptId.emplace(), error)) &&
+           selectRow(
+               Statement::CodeOrSignal, table, [taken](sqlite3_stmt*) { *taken = true; }, error, QStringView(code),
+               QStringView(signal), exceptId);
 }
 
 bool CodeTableStore::StartListing(const QString& table, StoreError* error) {
@@ -676,7 +589,7 @@ bool CodeTableStore::checkIsTable(const QString& table, StoreError* error) {
         return report(error, {StoreError::Kind::NoTable,
                               QStringLiteral("\"%1\" in %2 is a view, not a code table: Dahdit reads codes only from "
                                              "tables.")
-                                  .arg(table, nativePath(m_path))});
+                                  .arg(table, QDir::toNativeSeparators(m_path))});
     // A missing table is left to the statement itself, which names it.
     if (type == QLatin1String("table"))
         m_checkedTable = table;

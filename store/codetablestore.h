@@ -9,7 +9,7 @@
 #include <optional>
 
 // Why an operation on a code table database failed. The message names the file or the table and
-// the cause; what the user can do about it is for the window that shows it to add, by the kind.
+// the cause; withAdvice() adds what the user can do about it, by the kind.
 struct StoreError {
     enum class Kind {
         Other,     // the message says it all
@@ -22,6 +22,9 @@ struct StoreError {
     };
     Kind kind = Kind::Other;
     QString message;
+
+    // The message, and after it what the user can do about it where the kind tells.
+    QString withAdvice() const;
 };
 
 // One row of a code table. The ID travels as text, the decimal form of the stored number.
@@ -30,18 +33,6 @@ struct CodeTableEntry {
     QString ms; // the Morse code
     QString ts; // the text signal
 };
-
-// The connection string a window hands to the store: the provider, then "Data source=" and the
-// database path verbatim. The store takes everything after "Data source=" as the path.
-QString ConnectionString(const QString& path);
-QString PathFromConnectionString(const QString& connectionString);
-
-// Doubles every single quote, the way a text goes between quotes in an SQL statement.
-QString EscapeText(const QString& text);
-
-// The code tables of a database file, in the order they were created. SQLite's own tables are
-// left out, and so are views: they are no code tables. When asked, views receives their names.
-bool ListCodeTables(const QString& path, QStringList* names, QStringList* views = nullptr, StoreError* error = nullptr);
 
 // A window's own connection to the code table database and the one statement it reuses.
 // Values are always bound, never spliced into a statement, and the table name goes in quoted
@@ -57,8 +48,8 @@ bool ListCodeTables(const QString& path, QStringList* names, QStringList* views 
 // regular files: a named pipe put there by anyone who may write the folder would stall SQLite.
 class CodeTableStore {
 public:
-    CodeTableStore();
-    ~CodeTableStore();
+    CodeTableStore() = default;
+    ~CodeTableStore() { close(); }
     CodeTableStore(const CodeTableStore&) = delete;
     CodeTableStore& operator=(const CodeTableStore&) = delete;
 
@@ -69,9 +60,6 @@ public:
     // When the last open failed only because another program held the file locked, tries
     // that file again; otherwise fails at once, for the same reason as before.
     bool reopenIfLocked(StoreError* error = nullptr);
-    bool openConnection(const QString& connectionString, StoreError* error = nullptr, bool readOnly = false) {
-        return open(PathFromConnectionString(connectionString), error, readOnly);
-    }
     void close();
     bool isOpen() const { return m_db != nullptr; }
 
@@ -90,25 +78,18 @@ public:
     bool commitWrite(StoreError* error = nullptr);
     void rollbackWrite();
 
-    // The first row (lowest ID) whose MS equals code, or nothing.
-    bool FindByCode(const QString& table, const QString& code, std::optional<CodeTableEntry>* row,
-                    StoreError* error = nullptr);
     // The decoder's lookup: the text of the first row whose MS equals code, or nothing when there
     // is none. A NULL text reads as an empty one. A text of more than maxBytes bytes (as UTF-8) is
     // not read: signal is then left empty and longBytes holds its size, which is 0 otherwise.
     bool FindSignalOfCode(const QString& table, QStringView code, qsizetype maxBytes, std::optional<QString>* signal,
                           qsizetype* longBytes, StoreError* error = nullptr);
-    // The first row whose TS equals signal, or nothing.
-    bool FindBySignal(const QString& table, const QString& signal, std::optional<CodeTableEntry>* row,
-                      StoreError* error = nullptr);
     // The row with that ID, or nothing.
     bool FindById(const QString& table, const QString& id, std::optional<CodeTableEntry>* row,
                   StoreError* error = nullptr);
-    bool CodeUsedElsewhere(const QString& table, const QString& code, const QString& id, bool* used,
-                           StoreError* error = nullptr);
-    bool SignalUsedElsewhere(const QString& table, const QString& signal, const QString& id, bool* used,
-                             StoreError* error = nullptr);
-    bool ListEntries(const QString& table, QVector<CodeTableEntry>* rows, StoreError* error = nullptr);
+    // The editor's one question before it stores an entry: whether another row, any but the one
+    // with ID except (none when except is empty), holds code as its MS or signal as its TS.
+    bool CodeOrSignalTaken(const QString& table, const QString& code, const QString& signal, const QString& except,
+                           bool* taken, StoreError* error = nullptr);
     // The entries a part at a time, for a window that shows how far a long listing (a large table
     // on a slow disk) has come and lets the user stop it. StartListing begins; each ListMore adds
     // the rows read within about slice (at least one) and sets done after the last. A listing may
@@ -140,19 +121,7 @@ private:
     // Whether table names a real table; a view or another kind of object is refused.
     bool checkIsTable(const QString& table, StoreError* error);
     // The statements the one reusable statement is prepared for; textOf() holds their SQL.
-    enum class Statement {
-        None,
-        RowByCode,
-        SignalByCode,
-        RowBySignal,
-        RowById,
-        RowWithCodeElsewhere,
-        RowWithSignalElsewhere,
-        AllRows,
-        Insert,
-        Update,
-        Delete
-    };
+    enum class Statement { None, SignalByCode, RowById, CodeOrSignal, AllRows, Insert, Update, Delete };
     struct StatementText {
         const char* before;  // the SQL before the table's name
         const char* after;   // and after it
@@ -165,24 +134,19 @@ private:
     // Binds a parameter of the reusable statement; the bytes of a text stay alive until the next bind.
     bool bind(int index, QStringView text);
     bool bind(int index, qint64 id);
+    bool bind(int index, std::optional<qint64> id); // NULL when there is none
     // Prepares kind on table and binds values to its parameters in order.
     template <typename... Values>
     bool start(Statement kind, const QString& table, StoreError* error, const Values&... values);
     // Runs a query and hands its first row, if there is one, to read.
     template <typename Read, typename... Values>
     bool selectRow(Statement kind, const QString& table, Read read, StoreError* error, const Values&... values);
-    // Runs a query that reads ID, MS and TS, and takes its first row, if any.
-    template <typename... Values>
-    bool selectEntry(Statement kind, const QString& table, std::optional<CodeTableEntry>* row, StoreError* error,
-                     const Values&... values);
     // Runs a statement that changes the table.
     template <typename... Values>
     bool change(Statement kind, const QString& table, StoreError* error, const Values&... values);
     // Says in error why the last SQLite call on the connection failed, doing what, on which table.
     bool fail(StoreError* error, const QString& what, const QString& table = QString());
     bool parseId(const QString& id, qint64* value, StoreError* error);
-    bool existsElsewhere(Statement kind, const QString& table, const QString& text, const QString& id, bool* used,
-                         StoreError* error);
 
     SqliteConnection m_db;
     SqliteStatement m_stmt; // the one reusable statement, finalised before the connection closes

@@ -13,10 +13,6 @@ namespace {
 
 const QString kFileName = QStringLiteral("dahdit_db.mdb");
 
-QString native(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
 bool readAll(const QString& path, QByteArray* bytes) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -25,12 +21,10 @@ bool readAll(const QString& path, QByteArray* bytes) {
     return file.error() == QFile::NoError;
 }
 
-// SQLite raises the change counter in a database's header (bytes 24 to 27) with every change it
-// commits in rollback journal mode. Dahdit's database is built in one transaction, so a copy of
-// it still at 1, and not switched to WAL mode (which leaves the counter be), was never changed.
+// Dahdit's database is built in one transaction, so a copy of it whose change counter is still at
+// 1, and not switched to WAL mode (which leaves the counter be), was never changed.
 bool unchangedSinceMade(const QString& path) {
-    QFile file(path);
-    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(28) : QByteArray();
+    const QByteArray header = SqliteHeader(path);
     return header.size() == 28 && header.startsWith("SQLite format 3") && header[18] == 1 && header[19] == 1 &&
            header.mid(24) == QByteArray("\0\0\0\1", 4);
 }
@@ -58,7 +52,7 @@ bool makeCopy(const QString& copy, const QString& installed, QString* cause) {
     QByteArray bytes;
     if (!readAll(installed, &bytes)) {
         *cause = QStringLiteral("the database that came with Dahdit, %1, cannot be read. Install Dahdit again.")
-                     .arg(native(installed));
+                     .arg(QDir::toNativeSeparators(installed));
         return false;
     }
     if (!MakeFolder(QFileInfo(copy).absolutePath(), cause))
@@ -107,7 +101,7 @@ DatabaseChoice ChooseDatabase(CopyRefresh refresh) {
         choice.whyReadOnly =
             QStringLiteral(
                 "Changes to the code tables cannot be kept: Dahdit cannot make your own copy of them, %1: %2")
-                .arg(native(copy), cause);
+                .arg(QDir::toNativeSeparators(copy), cause);
     }
     return choice;
 }

@@ -38,7 +38,7 @@ QString ReadSetting(const QString& section, const QString& key) {
 }
 
 bool WriteSetting(const QString& section, const QString& key, const QString& value, QString* error) {
-    return settingsFolderMade(error) && SettingsFile::write(SettingsPath(), section, key, value, error);
+    return settingsFolderMade(error) && SettingsFile::write(SettingsPath(), section, {{key, value}}, error);
 }
 
 bool WriteSettings(const QString& section, const SettingsFile::Values& values, QString* error) {

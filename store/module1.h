@@ -6,9 +6,8 @@
 #include <QString>
 
 // The settings of the program: settings.ini in the settings folder (the program's folder when it
-// is portable, else per user; see apppath.h). settingskeys.h names the section and every key.
-// A missing file, section or key reads as Settings::Default ("default"); every reader compares
-// with that word (exactly, case-sensitively) before it falls back to its built-in default.
+// is portable, else per user; see apppath.h). settingskeys.h names the section and every key,
+// and what a missing one reads as.
 //
 // The settings.ini of a program folder that cannot be written (a portable folder made read-only)
 // still holds what the user chose there: it is read beneath the user's own file, which holds

@@ -46,7 +46,7 @@ bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause)
     if (::fstat(fd, &status) != 0)
         return unusable(WholeFile::describe(errno));
     if (!S_ISREG(status.st_mode))
-        return unusable(WholeFile::notAFile(WholeFile::kindOfNonFile(unsigned(status.st_mode))) +
+        return unusable(WholeFile::notAFile(unsigned(status.st_mode)) +
                         QStringLiteral(" Remove it, or put a settings file of at most 1 MiB in its place."));
     if (status.st_size > MaxFileSize)
         return unusable(kTooLarge);
@@ -94,10 +94,6 @@ private:
     QString m_buffer;
 };
 
-bool isComment(QStringView trimmed) {
-    return trimmed.startsWith(u';') || trimmed.startsWith(u'#');
-}
-
 // True when the line is a section header; name is then the section's name.
 bool sectionOf(QStringView trimmed, QStringView* name) {
     if (!trimmed.startsWith(u'['))
@@ -109,9 +105,10 @@ bool sectionOf(QStringView trimmed, QStringView* name) {
     return true;
 }
 
-// Splits "key = value" into its trimmed halves; false when the line holds no key.
+// Splits "key = value" into its trimmed halves; false when the line holds no key (a comment, which
+// starts with ";" or "#", a section header, or no "=").
 bool keyValueOf(QStringView trimmed, QStringView* key, QStringView* value) {
-    if (trimmed.isEmpty() || isComment(trimmed) || trimmed.startsWith(u'['))
+    if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'#') || trimmed.startsWith(u'['))
         return false;
     const qsizetype eq = trimmed.indexOf(u'=');
     if (eq <= 0)
@@ -198,6 +195,15 @@ QString unquoted(const QString& value) {
     return value;
 }
 
+// The length of a value as the limit counts it.
+qsizetype characterCount(QStringView value) {
+    qsizetype characters = value.size();
+    for (qsizetype i = 0; i + 1 < value.size(); ++i)
+        if (value[i].isHighSurrogate() && value[i + 1].isLowSurrogate())
+            --characters;
+    return characters;
+}
+
 // The first MaxValueLength characters of value, never half of one.
 QString truncated(QString value) {
     qsizetype units = 0;
@@ -252,14 +258,6 @@ bool usable(const QString& path, QString* cause) {
     return load(path, &bytes, cause);
 }
 
-qsizetype characterCount(QStringView value) {
-    qsizetype characters = value.size();
-    for (qsizetype i = 0; i + 1 < value.size(); ++i)
-        if (value[i].isHighSurrogate() && value[i + 1].isLowSurrogate())
-            --characters;
-    return characters;
-}
-
 Refusal refusalOf(const Values& values) {
     for (const auto& [key, value] : values) {
         if (value.contains(u'\n') || value.contains(u'\r'))
@@ -302,22 +300,17 @@ bool write(const QString& path, const QString& section, const Values& values, QS
     if (old) {
         if (bytes == *old)
             return true; // every value is stored already
-        // Read or write bits all cleared mean the user wants the file left alone, also where the
-        // system would let this user replace it.
+        // Read bits all cleared mean the user wants the file left alone too, also where the system
+        // would let this user replace it.
         const QFileInfo info(path);
         if (!(info.permissions() & (QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)))
             return fail(kUnreadable);
-        const auto writeBits = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-        if (!info.isWritable() || !(info.permissions() & writeBits))
+        if (!info.isWritable() || WholeFile::writeBitsCleared(info))
             return fail(QStringLiteral("the file is read-only. Make it writable and try again."));
     }
     if (!WholeFile::replace(path, bytes, &cause))
         return fail(cause);
     return true;
-}
-
-bool write(const QString& path, const QString& section, const QString& key, const QString& value, QString* error) {
-    return write(path, section, Values{{key, value}}, error);
 }
 
 } // namespace SettingsFile

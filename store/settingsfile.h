@@ -3,7 +3,6 @@
 #include <QList>
 #include <QPair>
 #include <QString>
-#include <QStringView>
 
 // Dahdit's own reader and writer of INI files. It reads the file afresh on every call and
 // rewrites only the lines a write changes: comments, blank lines, other sections, unknown keys
@@ -34,9 +33,6 @@ namespace SettingsFile {
 constexpr int MaxValueLength = 254;
 constexpr qint64 MaxFileSize = 1024 * 1024;
 
-// The length of a value as the limit counts it.
-qsizetype characterCount(QStringView value);
-
 // The value of key in section, or fallback when the file, the section or the key is missing, or
 // the file is unusable.
 QString read(const QString& path, const QString& section, const QString& key, const QString& fallback);
@@ -66,7 +62,5 @@ Refusal refusalOf(const Values& values);
 // file is replaced whole or not at all, with all the values or none. Returns false, with a
 // message naming the file and the cause, when nothing was written.
 bool write(const QString& path, const QString& section, const Values& values, QString* error = nullptr);
-bool write(const QString& path, const QString& section, const QString& key, const QString& value,
-           QString* error = nullptr);
 
 } // namespace SettingsFile

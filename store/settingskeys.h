@@ -18,8 +18,7 @@ constexpr QLatin1String DelayTime("dt");
 constexpr QLatin1String SpaceDelayTime("sdt");
 
 // The code table database file, a full path, and the code table in use; their defaults are the
-// program's own database and International (DatabasePath() and CurrentTableName() in
-// codetablestore.h).
+// program's own database and International (databasechoice.h).
 constexpr QLatin1String DatabasePath("db_path");
 constexpr QLatin1String TableName("table_name");
 

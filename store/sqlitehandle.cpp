@@ -1,5 +1,6 @@
 #include "sqlitehandle.h"
 
+#include <QFile>
 #include <sqlite3.h>
 
 void SqliteClose::operator()(sqlite3* db) const {
@@ -22,4 +23,13 @@ int PrepareSqlite(sqlite3* db, const QByteArray& sql, SqliteStatement* statement
     const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, nullptr);
     statement->reset(raw);
     return rc;
+}
+
+QByteArray SqliteHeader(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(28) : QByteArray();
+}
+
+QByteArray QuotedIdentifier(const QString& name) {
+    return '"' + name.toUtf8().replace('"', "\"\"") + '"';
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <memory>
 
 struct sqlite3;
@@ -24,3 +25,12 @@ int OpenSqlite(const QByteArray& name, int flags, SqliteConnection* db);
 
 // Prepares one statement on db and returns SQLite's result code; statement is empty on failure.
 int PrepareSqlite(sqlite3* db, const QByteArray& sql, SqliteStatement* statement);
+
+// The first bytes of a database file's header, fewer when the file is shorter or cannot be read.
+// Bytes 18 and 19 are 2 in WAL mode and 1 in rollback journal mode; bytes 24 to 27 are a counter
+// that SQLite raises with every change it commits in rollback journal mode.
+QByteArray SqliteHeader(const QString& path);
+
+// A name as a quoted SQL identifier: whatever it holds, it names a table or an index and changes no
+// statement.
+QByteArray QuotedIdentifier(const QString& name);

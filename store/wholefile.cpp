@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -67,6 +66,50 @@ int createTemporary(const QString& target, mode_t mode, QByteArray* name) {
     return -1;
 }
 
+// Writes bytes to a new temporary file beside target, with the given permissions (the umask
+// applies), and pushes it out to the disk. A file that it is to replace (old) gives it its owner,
+// group and permissions once it is complete: until then only its owner may read it. Its name, or
+// empty with errno set.
+QByteArray writeTemporary(const QString& target, const QByteArray& bytes, mode_t mode, const struct stat* old) {
+    QByteArray name;
+    const int fd = createTemporary(target, old ? 0600 : mode, &name);
+    if (fd < 0)
+        return QByteArray();
+    int error = writeBytes(fd, bytes);
+    if (error == 0 && old) {
+        // Root saving a user's file must not make it root's. Another user may only keep the group,
+        // and only one of their own; the file is then theirs, as after any program's save.
+        if (::fchown(fd, old->st_uid, old->st_gid) != 0)
+            (void)!::fchown(fd, uid_t(-1), old->st_gid);
+        ::fchmod(fd, old->st_mode & 07777);
+    }
+    if (error == 0)
+        error = sync(fd);
+    // A network file system may report a failed write only when the file is closed. Linux closes
+    // the file whatever close() says, so it is never called twice.
+    if (::close(fd) != 0 && errno != EINTR && error == 0)
+        error = errno;
+    if (error == 0)
+        return name;
+    ::unlink(name.constData());
+    errno = error;
+    return QByteArray();
+}
+
+// Says why in cause, when the caller asked; always false.
+bool fail(QString* cause, const QString& why) {
+    if (cause)
+        *cause = why;
+    return false;
+}
+
+// Removes a temporary file that could not take its target's name, saying why; always false.
+bool dropTemporary(const QByteArray& temporary, QString* cause) {
+    const int error = errno;
+    ::unlink(temporary.constData());
+    return fail(cause, describe(error));
+}
+
 // Removes the temporary files that earlier writes of target left behind: only Dahdit's own, by
 // their name, and only when they are old enough to be no other write's.
 void removeStaleTemporaries(const QString& target) {
@@ -103,7 +146,7 @@ QString describe(int errorNumber) {
     case ENOTDIR:
         return QStringLiteral("a part of the path is not a folder.");
     case EISDIR:
-        return QStringLiteral("this is a folder, not a file.");
+        return notAFile(S_IFDIR);
     case ENAMETOOLONG:
         return QStringLiteral("the name is too long.");
     default: {
@@ -115,101 +158,41 @@ QString describe(int errorNumber) {
     }
 }
 
-QString kindOfNonFile(unsigned mode) {
-    if (S_ISREG(mode))
-        return QString();
-    if (S_ISDIR(mode))
-        return QStringLiteral("a folder");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a named pipe (FIFO)");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("a device");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    return QStringLiteral("a special file");
+QString notAFile(unsigned mode) {
+    const char* kind = S_ISREG(mode)                    ? nullptr
+                       : S_ISDIR(mode)                  ? "a folder"
+                       : S_ISFIFO(mode)                 ? "a named pipe (FIFO)"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "a special file";
+    return kind ? QStringLiteral("it is %1, not a file.").arg(QLatin1String(kind)) : QString();
 }
 
-QString kindOfNonFile(const QString& path) {
+QString notAFile(const QString& path) {
     struct stat status {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
         return QString();
-    return kindOfNonFile(unsigned(status.st_mode));
+    return notAFile(unsigned(status.st_mode));
 }
 
-QString notAFile(const QString& kind) {
-    return QStringLiteral("it is %1, not a file.").arg(kind);
-}
-
-bool writeAll(QFileDevice& device, const QByteArray& bytes, QString* cause) {
-    auto fail = [cause](int errorNumber) {
-        if (cause)
-            *cause = describe(errorNumber);
-        return false;
-    };
-    // Bytes still buffered in the device go first. Qt's own buffered writes report success
-    // while the bytes sit in memory, so the rest goes straight to the file, where every
-    // failure shows at once.
-    errno = 0;
-    if (!device.flush())
-        return fail(errno != 0 ? errno : EIO);
-    const int fd = device.handle();
-    if (fd < 0)
-        return fail(EBADF);
-    if (const int error = writeBytes(fd, bytes))
-        return fail(error);
-    if (const int error = sync(fd))
-        return fail(error);
-    return true;
+bool writeBitsCleared(const QFileInfo& file) {
+    return !(file.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
 }
 
 bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
-    auto fail = [cause](const QString& why) {
-        if (cause)
-            *cause = why;
-        return false;
-    };
     const QFileInfo given(path);
     const QString target = given.isSymLink() && given.exists() ? given.canonicalFilePath() : path;
     struct stat old {};
     const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
-        return fail(notAFile(kindOfNonFile(unsigned(old.st_mode))));
+        return fail(cause, notAFile(unsigned(old.st_mode)));
     removeStaleTemporaries(target);
-
-    // A new file gets the permissions the user's umask gives; a replaced one keeps its own, which
-    // the temporary file takes only once it is complete: until then only its owner may read it.
-    QByteArray temporary;
-    const int fd = createTemporary(target, exists ? 0600 : 0666, &temporary);
-    if (fd < 0)
-        return fail(describe(errno));
-    auto drop = [&](int errorNumber) {
-        ::close(fd);
-        ::unlink(temporary.constData());
-        return fail(describe(errorNumber));
-    };
-    if (const int error = writeBytes(fd, bytes))
-        return drop(error);
-    if (exists) {
-        // Root saving a user's file must not make it root's. Another user may only keep the group,
-        // and only one of their own; the file is then theirs, as after any program's save.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)!::fchown(fd, uid_t(-1), old.st_gid);
-        ::fchmod(fd, old.st_mode & 07777);
-    }
-    if (const int error = sync(fd))
-        return drop(error);
-    // A network file system may report a failed write only when the file is closed. Linux closes
-    // the file whatever close() says, so it is never called twice.
-    if (::close(fd) != 0 && errno != EINTR) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        return fail(describe(error));
-    }
-    if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        return fail(describe(error));
-    }
+    // A new file gets the permissions the user's umask gives; a replaced one keeps its own.
+    const QByteArray temporary = writeTemporary(target, bytes, 0666, exists ? &old : nullptr);
+    if (temporary.isEmpty())
+        return fail(cause, describe(errno));
+    if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
+        return dropTemporary(temporary, cause);
     // The new name reaches the disk with the folder; a folder that cannot be synced loses nothing
     // that a crash would not lose anyway.
     const int folder =
@@ -222,29 +205,19 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
 }
 
 bool create(const QString& path, const QByteArray& bytes, QString* cause) {
-    auto fail = [cause](const QString& why) {
-        if (cause)
-            *cause = why;
-        return false;
-    };
-    const QFileInfo target(path);
-    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
-    errno = 0;
-    if (!file.open())
-        return fail(describe(errno != 0 ? errno : EIO));
-    if (!writeAll(file, bytes, cause))
-        return false; // the temporary file goes with its object
+    const QByteArray temporary = writeTemporary(path, bytes, 0600, nullptr);
+    if (temporary.isEmpty())
+        return fail(cause, describe(errno));
     // The name is taken only where there is none. File systems that cannot rename that way
     // take a hard link, which never replaces a file either.
-    const QByteArray from = QFile::encodeName(file.fileName());
     const QByteArray to = QFile::encodeName(path);
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        file.setAutoRemove(false);
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if ((errno == EINVAL || errno == ENOSYS) && ::link(temporary.constData(), to.constData()) == 0) {
+        ::unlink(temporary.constData());
         return true;
     }
-    if (errno != EINVAL && errno != ENOSYS)
-        return fail(describe(errno));
-    return ::link(from.constData(), to.constData()) == 0 || fail(describe(errno));
+    return dropTemporary(temporary, cause);
 }
 
 } // namespace WholeFile

@@ -39,6 +39,17 @@ QByteArray ProgramFolder::readFile(const QString& name) const {
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }
 
+bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {
+    rows->clear();
+    bool done = false;
+    if (store.StartListing(table, error))
+        while (!done && store.ListMore(rows, std::chrono::hours(1), &done, error)) {
+        }
+    if (!done)
+        rows->clear();
+    return done;
+}
+
 bool ExecSql(const QString& dbPath, const QString& sql) {
     SqliteConnection db;
     return OpenSqlite(dbPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) == SQLITE_OK &&

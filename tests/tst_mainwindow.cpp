@@ -39,6 +39,7 @@ void TestMainWindow::startsUp_data() {
         125);
     // Outside 1 to 20, or not a number: the start position, and the file as it is.
     row("dt=abc, sdt=99", "[main]\ndt=abc\nsdt=99\n", true, defaults, 250);
+    row("dt=0, sdt=-1", "[main]\ndt=0\nsdt=-1\n", true, defaults, 250);
     row("another table", "[main]\ntable_name=Greek\n", true, "Ready|DT: 150 ms|SDT: 250 ms|Errors: 0|Greek", 250);
     // The rest of the start-up runs, and the user is told once the window stands.
     row("missing database", "[main]\ndt=10\ntable_name=Greek\n", false, "Ready|DT: 250 ms|SDT: 250 ms|Errors: 0|Greek",

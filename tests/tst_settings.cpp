@@ -1,7 +1,6 @@
 // The settings file: what reads back, writes that change only their lines, and refused writes.
 #include "settingsfile.h"
 #include "testsupport.h"
-#include "wholefile.h"
 
 #include <unistd.h>
 
@@ -12,7 +11,6 @@ private slots:
     void readsAndWrites();
     void refusedWrites_data();
     void refusedWrites();
-    void failingDevice();
 };
 
 void TestSettings::readsAndWrites_data() {
@@ -132,15 +130,6 @@ void TestSettings::refusedWrites() {
     QCOMPARE(Module1::ReadSetting("main", "dt"), usable ? QStringLiteral("4") : QStringLiteral("default"));
     QVERIFY(QFileInfo(path).isSymLink() == (kind == "zero") &&
             (!QFileInfo(path).isFile() || folder.readFile("settings.ini") == old));
-}
-
-void TestSettings::failingDevice() {
-    QFile full(QStringLiteral("/dev/full"));
-    QVERIFY(full.open(QIODevice::WriteOnly));
-    QString cause;
-    QVERIFY(!WholeFile::writeAll(full, QByteArray(10, 'x'), &cause) && cause == "the disk is full.");
-    // Bytes buffered before are pushed out first, and fail the same way.
-    QVERIFY(full.write("buffered") == 8 && !WholeFile::writeAll(full, QByteArray(), &cause) && cause.contains("full"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

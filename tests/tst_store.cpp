@@ -14,7 +14,7 @@ class TestStore : public QObject {
 private slots:
     void pathRules_data();
     void pathRules();
-    void findsTheDatabaseAndItsTables();
+    void listsTheTables();
     void readsAndWritesEntries();
     void unusableDatabases_data();
     void unusableDatabases();
@@ -24,47 +24,48 @@ private slots:
 void TestStore::readsAndWritesEntries() {
     ProgramFolder folder;
     const QString db = folder.file("t.mdb");
-    MakeCodeTable(db, "T", {{".", "E"}, {"-", "T"}, {".", "E2"}, {".-'", "it's"}});
+    MakeCodeTable(db, "T", {{".", "E"}, {"-", "T"}, {".-'", "it's"}});
     QVERIFY(ExecSql(db, "INSERT INTO T (MS, TS) VALUES ('...', NULL)"));
     CodeTableStore store;
     QVERIFY(store.open(db));
-    std::optional<CodeTableEntry> row;
-    auto found = [&] { return row ? row->id + ' ' + row->ms + '=' + row->ts : QStringLiteral("none"); };
-    // A duplicate code: the first row counts. NULL reads as empty; texts compare exactly.
-    QVERIFY(store.FindByCode("T", ".", &row) && found() == "1 .=E");
-    QVERIFY(store.FindByCode("T", "...", &row) && found() == "5 ...=");
-    QVERIFY(store.FindBySignal("T", "t", &row) && found() == "none");
-    QVERIFY(store.FindBySignal("T", "it's", &row) && found() == "4 .-'=it's");
-    QVERIFY(store.FindByCode("T", "' or '1'='1", &row) && found() == "none"); // a value changes no statement
-    bool used = true;
-    QVERIFY(!store.CodeUsedElsewhere("T", "-", "1 or 1=1", &used)); // an ID is a number or nothing
+    auto listed = [&store](const QString& table) { // "ID MS=TS", in ID order
+        QVector<CodeTableEntry> rows;
+        QStringList entries;
+        for (const CodeTableEntry& row : ListEntries(store, table, &rows) ? rows : QVector<CodeTableEntry>())
+            entries << row.id + ' ' + row.ms + '=' + row.ts;
+        return entries.join(", ");
+    };
+    // Another row holds the code or the signal, compared exactly (the editor's tests show the rest); a
+    // value changes no statement.
+    bool taken = true;
+    QVERIFY(store.CodeOrSignalTaken("T", ".-'", "it's", "3", &taken) && !taken); // its own row
+    QVERIFY(store.CodeOrSignalTaken("T", "' or '1'='1", "t", "", &taken) && !taken);
+    QVERIFY(!store.CodeOrSignalTaken("T", "-", "x", "1 or 1=1", &taken)); // an ID is a number or nothing
 
-    // IDs come from the store and are never reused; values are stored exactly as given.
-    QVERIFY(store.InsertEntry("T", "''", "a'b") && store.DeleteEntry("T", "6"));
-    QVERIFY(store.InsertEntry("T", "--", "M") && store.FindByCode("T", "--", &row) && found() == "7 --=M");
-    QVector<CodeTableEntry> rows;
-    QVERIFY(store.UpdateEntry("T", "1", " .", "E ") && store.ListEntries("T", &rows) && rows.size() == 6);
-    QVERIFY(rows[0].ms == " ." && rows[0].ts == "E " && rows[5].id == "7");
+    // IDs come from the store and are never reused; values are stored exactly as given; NULL reads as empty.
+    QVERIFY(store.InsertEntry("T", "''", "a'b") && store.DeleteEntry("T", "5"));
+    QVERIFY(store.InsertEntry("T", "--", "M") && store.UpdateEntry("T", "1", " .", "E "));
+    QCOMPARE(listed("T"), QStringLiteral("1  .=E , 2 -=T, 3 .-'=it's, 4 ...=, 6 --=M"));
     StoreError error; // removed by other means: the update says so instead of succeeding silently
     QVERIFY(!store.UpdateEntry("T", "99", "x", "y", &error));
     EXPECT_ERROR(EntryGone, "no longer exists");
     // A table name with quotes and blanks goes in as a quoted identifier.
     const QString odd = QStringLiteral("My \"odd\" table; drop table T");
     MakeCodeTable(db, QString(odd).replace("\"", "\"\""), {});
-    QVERIFY(store.InsertEntry(odd, "-", "t") && store.FindByCode(odd, "-", &row) && found() == "1 -=t");
+    QVERIFY(store.InsertEntry(odd, "-", "t") && listed(odd) == "1 -=t");
 
     // Two editors adding one code: the second checks after the first stored it. A rollback stores nothing.
     CodeTableStore other;
     QVERIFY(other.open(db));
     other.setBusyTimeout(0);
-    QVERIFY(store.beginWrite() && store.FindByCode("T", "....", &row) && !row);
+    QVERIFY(store.beginWrite() && store.CodeOrSignalTaken("T", "....", "H", "", &taken) && !taken);
     QVERIFY(!other.beginWrite(&error));
     EXPECT_ERROR(Locked, "locked by another program");
     QVERIFY(store.InsertEntry("T", "....", "H") && store.commitWrite());
-    QVERIFY(other.beginWrite() && other.FindByCode("T", "....", &row) && row);
+    QVERIFY(other.beginWrite() && other.CodeOrSignalTaken("T", "....", "x", "", &taken) && taken);
     QVERIFY(other.InsertEntry("T", ".....", "5"));
     other.rollbackWrite();
-    QVERIFY(store.FindByCode("T", ".....", &row) && !row);
+    QVERIFY(!listed("T").contains("....."));
 }
 
 void TestStore::pathRules_data() {
@@ -139,12 +140,11 @@ void TestStore::pathRules() {
     Module1::WriteSetting("main", "sdt", "3", &error); // the per-user folder is made at the first write
     const DatabaseChoice database = ChooseDatabase(CopyRefresh::IfUnchanged);
     CodeTableStore store;
-    std::optional<CodeTableEntry> upgrade, mine;
-    QVERIFY(store.open(database.path, nullptr, true) && store.FindByCode("International", "-.-.-.-.-.", &upgrade) &&
-            store.FindByCode("International", ".-.-.-.-", &mine));
+    DecodeResult rows; // "new" from the installed database, "mine" from a copy the user changed
+    QVERIFY(store.open(database.path, nullptr, true) &&
+            DecodeBuffer("-.-.-.-.-. .-.-.-.- ", store, "International", &rows));
     QString where = Module1::SettingsPath() + '|' + Module1::ReadSetting("main", "dt") + '|' + database.path +
-                    (database.readOnly ? "|read-only|" : "||") + SaveFolder() + '|' + (upgrade ? "new" : "") +
-                    (mine ? "mine" : "");
+                    (database.readOnly ? "|read-only|" : "||") + SaveFolder() + '|' + rows.output;
     QString heard = note + error + database.whyReadOnly;
     for (QString* text : {&where, &heard})
         text->replace(home, "H").replace(folder.path(), "P");
@@ -156,21 +156,16 @@ void TestStore::pathRules() {
              database.path == copy ? QStringList("dahdit_db.mdb") : QStringList());
 }
 
-void TestStore::findsTheDatabaseAndItsTables() {
-    ProgramFolder folder(true);
-    // The path is everything after "Data source=", blanks and semicolons included.
-    const QString odd = QStringLiteral("/a b/x; y=z.mdb");
-    QCOMPARE(PathFromConnectionString(ConnectionString(odd)), odd);
+void TestStore::listsTheTables() {
+    ProgramFolder folder;
     const QString db = folder.file("t.mdb");
     MakeCodeTable(db, "International", {{".", "E"}}); // AUTOINCREMENT adds sqlite_sequence
     MakeCodeTable(db, "Greek", {});
     QVERIFY(ExecSql(db, QStringLiteral("ANALYZE;") + kLoop)); // ANALYZE adds sqlite_stat1
     QStringList names, views;
-    StoreError error;
-    QVERIFY(ListCodeTables(db, &names, &views, &error) && names == QStringList({"International", "Greek"}) &&
+    CodeTableStore store;
+    QVERIFY(store.open(db) && store.ListTables(&names, &views) && names == QStringList({"International", "Greek"}) &&
             views == QStringList("Loop"));
-    QVERIFY(!ListCodeTables(folder.file("missing.mdb"), &names, nullptr, &error));
-    QVERIFY(error.message.contains("missing.mdb") && names.isEmpty() && !QFile::exists(folder.file("missing.mdb")));
 }
 
 void TestStore::unusableDatabases_data() {
@@ -199,8 +194,8 @@ void TestStore::unusableDatabases_data() {
     };
     table("table without MS", "NoMS", "CREATE TABLE NoMS (ID INTEGER PRIMARY KEY, TS TEXT)", "has no field MS");
     table("table without TS", "NoTS", "CREATE TABLE NoTS (ID INTEGER PRIMARY KEY, MS TEXT)", "has no field TS");
-    // The name is only ever a quoted identifier, so it names a missing table and drops nothing.
-    table("table_name=x; drop table International", "x; drop table International", "", "does not exist");
+    // Unquoted, this name would read International and make a comment of the rest of each statement.
+    table("a name that is SQL unquoted", "International --", "", "does not exist");
     // Only tables are code tables: a view may never end, whatever the case of its name.
     table("endless view named as the code table", "LOOP", kLoop, "is a view, not a code table");
     // Each row computes a megabyte, as slowly as a slow disk gives it: the list, row by row in
@@ -234,10 +229,10 @@ void TestStore::unusableDatabases() {
     CodeTableStore store;
     store.setDeadline(std::chrono::milliseconds(100));
     QVector<CodeTableEntry> rows;
-    std::optional<CodeTableEntry> row;
+    DecodeResult decoded;
     StoreError error;
-    QVERIFY(!(store.open(db, &error) && (beside.isEmpty() || plant(true)) && store.ListEntries(table, &rows, &error) &&
-              store.FindByCode(table, "-", &row, &error) && store.InsertEntry(table, "-", "T", &error)));
+    QVERIFY(!(store.open(db, &error) && (beside.isEmpty() || plant(true)) && ListEntries(store, table, &rows, &error) &&
+              DecodeBuffer("- ", store, table, &decoded, &error) && store.InsertEntry(table, "-", "T", &error)));
     QVERIFY2(error.message.contains(cause) && error.message.contains(QDir::toNativeSeparators(db)),
              qPrintable(error.message));
     QVERIFY(beside.isEmpty() || error.message.contains(QDir::toNativeSeparators(pipe) + " beside it"));
@@ -245,23 +240,26 @@ void TestStore::unusableDatabases() {
     StoreError again;
     QCOMPARE(rows.size(), error.kind == StoreError::Kind::TooSlow ? 300 : 0);
     QVERIFY(error.kind != StoreError::Kind::TooSlow ||
-            (!store.isOpen() && !store.ListEntries(table, &rows, &again) && again.message == error.message &&
+            (!store.isOpen() && !ListEntries(store, table, &rows, &again) && again.message == error.message &&
              !error.message.contains("damaged")));
     QVERIFY(bytes == "pipe" || BytesOf(db) == before);
     CodeTableStore check; // the file as it was, once the pipe is gone
     QVERIFY(beside.isEmpty() || QFile::remove(pipe));
-    QVERIFY(!bytes.isNull() || (check.open(db) && check.ListEntries("International", &rows) && rows.size() == 56));
+    QVERIFY(!bytes.isNull() || (check.open(db) && ListEntries(check, "International", &rows) && rows.size() == 56));
 }
 
 void TestStore::unwritableDatabase() {
     ProgramFolder folder;
     const QString db = folder.copyBundledDatabase();
     const QByteArray before = BytesOf(db);
-    std::optional<CodeTableEntry> row;
+    auto readsS = [](CodeTableStore& store, StoreError* error = nullptr) {
+        DecodeResult decoded;
+        return DecodeBuffer("... ", store, "International", &decoded, error) && decoded.output == "S";
+    };
     StoreError error;
     CodeTableStore store; // read-only: reading works, a change is refused in words
     QFile(db).setPermissions(QFile::ReadOwner | QFile::ReadGroup);
-    QVERIFY(store.open(db) && store.FindByCode("International", "...", &row) && row && row->ts == "S");
+    QVERIFY(store.open(db) && readsS(store));
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
     EXPECT_ERROR(ReadOnly, "is read-only");
     QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -271,17 +269,17 @@ void TestStore::unwritableDatabase() {
     QVERIFY(OpenSqlite(db.toUtf8(), SQLITE_OPEN_READWRITE, &other) == SQLITE_OK);
     QVERIFY(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK);
     store.setBusyTimeout(10);
-    QVERIFY(!store.open(db, &error) || !store.FindByCode("International", "...", &row, &error));
+    QVERIFY(!store.open(db, &error) || !readsS(store, &error));
     EXPECT_ERROR(Locked, "locked by another program");
     QVERIFY(!store.reopenIfLocked(&error) && error.kind == StoreError::Kind::Locked);
     QVERIFY(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK);
-    QVERIFY(store.reopenIfLocked() && store.FindByCode("International", "...", &row) && row);
+    QVERIFY(store.reopenIfLocked() && readsS(store));
     QCOMPARE(BytesOf(db), before);
     // Deleted while open: reading goes on from the open file; a change says what happened.
     QVERIFY(QFile::remove(db));
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
     EXPECT_ERROR(Moved, "moved, renamed or deleted");
-    QVERIFY(store.FindByCode("International", "...", &row) && row && !QFile::exists(db));
+    QVERIFY(readsS(store) && !QFile::exists(db));
     // In WAL mode on a disk mounted read-only, where nobody can change it, a database is read as it
     // is. Elsewhere, in a folder that may not be written, it is refused: run end to end.
     ProgramFolder disk;
@@ -291,7 +289,7 @@ void TestStore::unwritableDatabase() {
     const auto unmount = qScopeGuard([&] { umount2(at.constData(), MNT_DETACH); });
     QVERIFY(ExecSql(disk.copyBundledDatabase(), "PRAGMA journal_mode=WAL"));
     QVERIFY(::mount(nullptr, at.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
-    QVERIFY(store.open(disk.file("dahdit_db.mdb")) && store.FindByCode("International", "...", &row) && row);
+    QVERIFY(store.open(disk.file("dahdit_db.mdb")) && readsS(store));
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -92,7 +92,7 @@ void TestTranscript::savesWhereTyped() {
                  qPrintable(shown.join('\n')));
     }
     QCOMPARE(program.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
-    QVERIFY((name != "pipe" && name != "null") || !WholeFile::kindOfNonFile(special).isEmpty());
+    QVERIFY((name != "pipe" && name != "null") || !WholeFile::notAFile(special).isEmpty());
 }
 
 // A small tmpfs filled to the brim: a moved slider, Language Options and Save empty no file.

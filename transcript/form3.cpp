@@ -1,9 +1,10 @@
 #include "form3.h"
 
 #include "apppath.h"
+#include "layout.h"
 #include "messagebox.h"
+#include "textbox.h"
 #include "wholefile.h"
-#include "widgets.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -14,6 +15,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -29,7 +31,7 @@ QString PathProblem(const QString& path) {
                               "such characters.");
     // What stands at an existing path and is no file (a folder, a device) the writer refuses.
     if (path.endsWith(u'/') || path.endsWith(QDir::separator()))
-        return QStringLiteral("this is a folder, not a file. Type a file name.");
+        return WholeFile::describe(EISDIR) + QStringLiteral(" Type a file name.");
     const QFileInfo info(path);
     const QFileInfo folder(info.absolutePath());
     if (!folder.exists())
@@ -104,20 +106,13 @@ void Form3::Command2_Click() {
 }
 
 bool Form3::TextFileSave(const QString& FileName, const QString& Text, QString* error) {
-    auto fail = [&](const QString& cause) {
-        if (error)
-            *error = QStringLiteral("Cannot save the transcript to %1: %2\n\nNothing was written, and an earlier "
-                                    "file of that name is as it was. Put this right, or choose another folder or "
-                                    "name, then press Save again.")
-                         .arg(QDir::toNativeSeparators(FileName), cause);
-        return false;
-    };
-    const QString problem = PathProblem(FileName);
-    if (!problem.isEmpty())
-        return fail(problem);
-
-    QString cause;
-    if (!WholeFile::replace(FileName, (Text + kLineEnd).toUtf8(), &cause))
-        return fail(cause);
-    return true;
+    QString cause = PathProblem(FileName);
+    if (cause.isEmpty() && WholeFile::replace(FileName, (Text + kLineEnd).toUtf8(), &cause))
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot save the transcript to %1: %2\n\nNothing was written, and an earlier file of "
+                                "that name is as it was. Put this right, or choose another folder or name, then press "
+                                "Save again.")
+                     .arg(QDir::toNativeSeparators(FileName), cause);
+    return false;
 }

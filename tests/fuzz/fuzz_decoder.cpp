@@ -39,11 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     QString output;
     int errors = 0;
     for (const QString& token : tokens) {
-        std::optional<CodeTableEntry> row;
-        if (!store.FindByCode(kTable, token, &row))
+        std::optional<QString> signal;
+        qsizetype longBytes = 0;
+        if (!store.FindSignalOfCode(kTable, token, MaxSignalBytes, &signal, &longBytes))
             abort();
-        if (row)
-            output += row->ts;
+        if (signal)
+            output += *signal;
         else
             ++errors;
     }

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         abort();
     if (section.isEmpty())
         return 0; // "[]" is not a section a caller writes
-    const bool written = SettingsFile::write(path, section, key, value);
+    const bool written = SettingsFile::write(path, section, {{key, value}});
     if (written != (value.size() <= SettingsFile::MaxValueLength))
         abort();
     const QByteArray after = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -31,13 +31,12 @@ bool addTable(sqlite3* db, const QString& tsvPath) {
     QFile file(tsvPath);
     if (!file.open(QIODevice::ReadOnly))
         return fail(tsvPath, qPrintable(file.errorString()));
-    const QByteArray name = QFileInfo(tsvPath).completeBaseName().toUtf8();
-    auto quote = [](QByteArray identifier) { return '"' + identifier.replace('"', "\"\"") + '"'; };
-    const QByteArray quoted = quote(name);
+    const QString name = QFileInfo(tsvPath).completeBaseName();
+    const QByteArray quoted = QuotedIdentifier(name);
     const QString what = tsvPath + QStringLiteral(": cannot make its table");
     if (!exec(db, what, "CREATE TABLE " + quoted + " (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT)") ||
-        !exec(db, what, "CREATE INDEX " + quote(name + "_MS") + " ON " + quoted + " (MS)") ||
-        !exec(db, what, "CREATE INDEX " + quote(name + "_TS") + " ON " + quoted + " (TS)"))
+        !exec(db, what, "CREATE INDEX " + QuotedIdentifier(name + "_MS") + " ON " + quoted + " (MS)") ||
+        !exec(db, what, "CREATE INDEX " + QuotedIdentifier(name + "_TS") + " ON " + quoted + " (TS)"))
         return false;
     SqliteStatement insert;
     if (PrepareSqlite(db, "INSERT INTO " + quoted + " (MS, TS) VALUES (?1, ?2)", &insert) != SQLITE_OK)
