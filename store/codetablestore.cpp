@@ -221,7 +221,7 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
     }
     int rc = OpenSqlite(name, flags, &m_db);
     if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(m_db.get(), 1000);
+        sqlite3_busy_timeout(m_db.get(), m_busyTimeout);
         sqlite3_progress_handler(
             m_db.get(), kStepsBetweenChecks,
             [](void* store) -> int {
@@ -273,6 +273,7 @@ int CodeTableStore::exec(const char* sql) {
 }
 
 void CodeTableStore::setBusyTimeout(int milliseconds) {
+    m_busyTimeout = milliseconds;
     if (m_db)
         sqlite3_busy_timeout(m_db.get(), milliseconds);
 }

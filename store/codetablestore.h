@@ -63,7 +63,8 @@ public:
     void close();
     bool isOpen() const { return m_db != nullptr; }
 
-    // How long a statement waits for another program's lock before it fails.
+    // How long a statement waits for another program's lock before it fails; it holds for every
+    // later open too.
     void setBusyTimeout(int milliseconds);
     // How long one statement, or one row of a listing, may run before it is stopped.
     void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
@@ -160,5 +161,6 @@ private:
     QString m_checkedTable; // the last table found to be a real table
     bool m_listing = false; // the reusable statement is part way through a listing
     std::chrono::milliseconds m_deadline = kDeadline;
+    int m_busyTimeout = 1000;                       // how long a statement waits for another program's lock
     std::chrono::steady_clock::time_point m_stopAt; // when the running statement is stopped
 };
