@@ -1,6 +1,6 @@
 // The settings file: what reads back, writes that change only their lines, and refused writes.
 #include "settingsfile.h"
-#include "testsupport.h"
+#include "storesupport.h"
 
 #include <unistd.h>
 

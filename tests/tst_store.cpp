@@ -1,5 +1,5 @@
 // The code table store on real SQLite files, and the files it cannot use left as they were.
-#include "testsupport.h"
+#include "storesupport.h"
 
 #include <sys/mount.h>
 
@@ -51,7 +51,7 @@ void TestStore::readsAndWritesEntries() {
     EXPECT_ERROR(EntryGone, "no longer exists");
     // A table name with quotes and blanks goes in as a quoted identifier.
     const QString odd = QStringLiteral("My \"odd\" table; drop table T");
-    MakeCodeTable(db, QString(odd).replace("\"", "\"\""), {});
+    MakeCodeTable(db, odd, {});
     QVERIFY(store.InsertEntry(odd, "-", "t") && listed(odd) == "1 -=t");
 
     // Two editors adding one code: the second checks after the first stored it. A rollback stores nothing.
