@@ -12,22 +12,16 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-// Sets an environment variable until the end of the scope, then puts back what was there before,
+// Sets an environment variable for the life of the guard, then puts back what was there before,
 // whatever a test set it to meanwhile and however the test ended.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name), m_old(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() { m_wasSet ? qputenv(m_name, m_old) : qunsetenv(m_name); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name)) { qputenv(name, value); }
+    ~ScopedEnv() { m_old.isNull() ? qunsetenv(m_name) : qputenv(m_name, m_old); }
 
 private:
     const char* m_name;
-    QByteArray m_old;
-    bool m_wasSet;
+    QByteArray m_old; // null when the variable was not set
 };
 
 // A fresh portable program folder, with HOME and the per-user folders under home(): never the
@@ -54,7 +48,8 @@ private:
 
 using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order
 
-// Creates a database file holding one table of the usual layout, under any name, with the given rows.
+// Creates a database file holding one table of the usual layout, under any name, with the given rows
+// (a null text is stored as NULL).
 void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows);
 // A table's entries in ID order, listed as the editor lists them; false, with none, when it cannot be read.
 bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows,
