@@ -53,10 +53,7 @@ bool ExecSql(const QString& dbPath, const QString& sql) {
 void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows) {
     const QString name = u'"' + QString(table).replace(u'"', QLatin1String("\"\"")) + u'"';
     QString sql = QStringLiteral("CREATE TABLE %1 (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT);").arg(name);
-    auto quoted = [](const QString& text) {
-        return text.isNull() ? QStringLiteral("NULL")
-                             : u'\'' + QString(text).replace(u'\'', QLatin1String("''")) + u'\'';
-    };
+    auto quoted = [](QString text) { return text.isNull() ? "NULL" : u'\'' + text.replace(u'\'', "''") + u'\''; };
     for (const auto& [ms, ts] : rows)
         sql += QStringLiteral("INSERT INTO %1 (MS, TS) VALUES (%2, %3);").arg(name, quoted(ms), quoted(ts));
     if (!ExecSql(dbPath, sql))

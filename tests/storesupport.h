@@ -12,8 +12,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-// Sets an environment variable for the life of the guard, then puts back what was there before,
-// whatever a test set it to meanwhile and however the test ended.
+// Sets an environment variable for its life, then puts back what was there, however the test ended.
 class ScopedEnv {
 public:
     ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name)) { qputenv(name, value); }

@@ -60,7 +60,7 @@ void TestSettings::readsAndWrites() {
     ProgramFolder folder;
     const QString path = folder.file("settings.ini");
     // A write as root keeps a user's file the user's; temporary files left by a write cut off
-    // (by their age, as Dahdit names them) go, and none of the user's own.
+    // (by their age, as Dahdit names them) go, and none of the user's own, and it leaves none.
     const bool root = ::geteuid() == 0;
     const QStringList left = {"settings.ini.dahdit-Xy12Z9", "settings.ini.dahdit-Young1", "settings.ini.backup"};
     for (const QString& name : left)
@@ -78,7 +78,6 @@ void TestSettings::readsAndWrites() {
     if (!after.isNull())
         QVERIFY2(Module1::WriteSettings("main", pairs, &error), qPrintable(error));
     QCOMPARE(folder.readFile("settings.ini"), after.isNull() ? before : after);
-    // No lock or temporary file is left; the stale one goes with a write, another write's and the user's stay.
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(' '),
              "portable settings.ini " + left[2] + (after.isNull() ? ' ' + left[0] : "") + ' ' + left[1]);
     QCOMPARE(QFileInfo(path).groupId(), before.isNull() || !root ? ::getegid() : 65534);
@@ -129,14 +128,13 @@ void TestSettings::refusedWrites() {
     const bool usable = kind != "fifo" && kind != "zero" && kind != "large";
     QString error; // neither value is written, though dt=5 alone could be
     // As on a full disk, a write may not make the file larger, and fails (instead of ending the test).
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    const rlimit unlimited = limit;
-    limit.rlim_cur = kind == "limited" ? rlim_t(old.size()) : limit.rlim_cur;
+    rlimit was{};
+    getrlimit(RLIMIT_FSIZE, &was);
+    const rlimit limit = {kind == "limited" ? rlim_t(old.size()) : was.rlim_cur, was.rlim_max};
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
     const bool written = Module1::WriteSettings("main", {{"dt", "5"}, {"sdt", value}}, &error);
-    setrlimit(RLIMIT_FSIZE, &unlimited);
+    setrlimit(RLIMIT_FSIZE, &was);
     std::signal(SIGXFSZ, handler);
     QVERIFY(!written);
     QVERIFY2(error.startsWith("Cannot save the settings file " + QDir::toNativeSeparators(path) + ": " + cause),
