@@ -20,15 +20,6 @@ QString Decoded(CodeTableStore& store, const QString& buffer = "... ") {
     return DecodeBuffer(buffer, store, "International", &decoded, &error) ? decoded.output : error.message;
 }
 
-// A table's entries as "ID MS=TS", in ID order.
-QString Listed(CodeTableStore& store, const QString& table) {
-    QVector<CodeTableEntry> rows;
-    QStringList entries;
-    for (const CodeTableEntry& row : ListEntries(store, table, &rows) ? rows : QVector<CodeTableEntry>())
-        entries << row.id + ' ' + row.ms + '=' + row.ts;
-    return entries.join(", ");
-}
-
 } // namespace
 
 class TestStore : public QObject {
@@ -80,7 +71,12 @@ void TestStore::readsAndWritesEntries() {
     QCOMPARE(taken(other), "taken");
     QVERIFY(other.InsertEntry(table, ".....", "5"));
     other.rollbackWrite();
-    QCOMPARE(Listed(store, table), "1  .=E , 2 -=T, 3 .-'=it's, 4 ...=, 6 ' or '1'='1=a'b, 7 ....=H");
+    QVector<CodeTableEntry> rows;
+    QVERIFY(ListEntries(store, table, &rows));
+    QStringList entries; // "ID MS=TS", in ID order
+    for (const CodeTableEntry& row : std::as_const(rows))
+        entries << row.id + ' ' + row.ms + '=' + row.ts;
+    QCOMPARE(entries.join(", "), "1  .=E , 2 -=T, 3 .-'=it's, 4 ...=, 6 ' or '1'='1=a'b, 7 ....=H");
 }
 
 void TestStore::pathRules_data() {
