@@ -1,58 +1,20 @@
 #pragma once
 
-#include "apppath.h"
-#include "codetablestore.h"
-#include "databasechoice.h"
-#include "decoder.h"
+// The base of the tests of windows: the store-level base, and the whole program with its windows.
+#include "storesupport.h"
+
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
 #include "form4.h"
 #include "form5.h"
 #include "messagebox.h"
-#include "module1.h"
-#include "sqlitehandle.h"
 
 // Tests look at many of the program's Qt classes: the module headers name them all.
-#include <QtTest>
 #include <QtWidgets>
-#include <sqlite3.h>
-#include <sys/stat.h>
 
-// A fresh portable program folder, with HOME and the per-user folders under home(): never the
-// real ones. Both folders are made writable again at the end, whatever a test made of them.
-class ProgramFolder {
-public:
-    explicit ProgramFolder(bool withDatabase = false);
-    ~ProgramFolder();
-    QString path() const { return m_dir.path(); }
-    QString home() const { return m_home.path(); }
-    QString file(const QString& name) const { return m_dir.filePath(name); }
-    // Copies the bundled database (built from data/code-tables) into the folder.
-    QString copyBundledDatabase(const QString& name = QStringLiteral("dahdit_db.mdb")) const;
-    void writeFile(const QString& name, const QByteArray& bytes) const;
-    QByteArray readFile(const QString& name) const;
-
-private:
-    QTemporaryDir m_dir;
-    QTemporaryDir m_home;
-    QByteArray m_oldHome = qgetenv("HOME");
-};
-
-using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order
-
-// Creates a database file holding one table of the usual layout with the given rows.
-void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows);
-// A table's entries in ID order, listed as the editor lists them; false, with none, when it cannot be read.
-bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows,
-                 StoreError* error = nullptr);
-// Runs SQL statements on a database file; false when one fails.
-bool ExecSql(const QString& dbPath, const QString& sql);
-// The bundled database as built.
-QString BundledDatabase();
 // Deletes the windows that closed themselves.
 void RunDeferredDeletes();
-QByteArray BytesOf(const QString& path);
 
 template <typename T = QWidget> T* child(const QObject& window, const char* name) {
     if (T* found = window.findChild<T*>(QLatin1String(name)))

@@ -4,7 +4,7 @@
 set -euo pipefail
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-printf '.-\tA\nno tab here\n' >"$work/Broken.tsv"
+printf '.-\tA\n\tno code before the tab\n' >"$work/Broken.tsv"
 while IFS='|' read -r reason database table; do
     ! "$1" "$work/$database" "$work/$table" 2>"$work/err" </dev/null || { echo "FAIL: $database $table was built" >&2; exit 1; }
     grep -q "$reason" "$work/err" || { echo "FAIL: no \"$reason\" in: $(cat "$work/err")" >&2; exit 1; }

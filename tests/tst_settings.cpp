@@ -1,7 +1,9 @@
 // The settings file: what reads back, writes that change only their lines, and refused writes.
 #include "settingsfile.h"
-#include "testsupport.h"
+#include "storesupport.h"
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 class TestSettings : public QObject {
@@ -27,10 +29,10 @@ void TestSettings::readsAndWrites_data() {
     read("empty value, and the marker in capitals, are values",
          "[other]\r\ndt=3\r\n[main]\r\ntable_name=\r\ndb_path=Default\r\n", {"table_name", "", "db_path", "Default"});
     read("254 characters, never half of one", "[main]\nv=" + emoji.toUtf8(), {"v", emoji.left(508)});
-    // Names in any case, the first key counts; blanks and quotes around a value go, blanks inside stay.
+    // Names in any case, the first key and section count; blanks and quotes around a value go, inside stay.
     read("an edited file",
          "[ MAIN ]\n;dt=1\n# sdt=1\nDT=3\ndt=4\n Table_Name =  \"Greek\"  \ndb_path = /a b/c.mdb \n[main]\nsdt=9\n",
-         {"dt", "3", "table_name", "Greek", "db_path", "/a b/c.mdb"});
+         {"dt", "3", "table_name", "Greek", "db_path", "/a b/c.mdb", "sdt", "default"});
     read("one byte under 1 MiB", "[main]\ndt=3\n" + QByteArray(SettingsFile::MaxFileSize - 12, ';'), {"dt", "3"});
     write("keys in the order of their first write", QByteArray(), {"sdt", "\xC3\xA5", "dt", "11", "table_name", ""},
           "[main]\r\nsdt=\xC3\xA5\r\ndt=11\r\ntable_name=\r\n");
@@ -58,14 +60,14 @@ void TestSettings::readsAndWrites() {
     ProgramFolder folder;
     const QString path = folder.file("settings.ini");
     // A write as root keeps a user's file the user's; temporary files left by a write cut off
-    // (by their age, as Dahdit names them) go, and none of the user's own.
+    // (by their age, as Dahdit names them) go, and none of the user's own, and it leaves none.
     const bool root = ::geteuid() == 0;
     const QStringList left = {"settings.ini.dahdit-Xy12Z9", "settings.ini.dahdit-Young1", "settings.ini.backup"};
     for (const QString& name : left)
         folder.writeFile(name, "[main]\r\n");
     QFile stale(folder.file(left[0]));
-    QVERIFY(stale.open(QIODevice::Append) &&
-            stale.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime));
+    QVERIFY(stale.open(QIODevice::Append));
+    QVERIFY(stale.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime));
     if (!before.isNull())
         folder.writeFile("settings.ini", before);
     QVERIFY(before.isNull() || !root || ::chown(qPrintable(path), 65534, 65534) == 0);
@@ -73,11 +75,11 @@ void TestSettings::readsAndWrites() {
     for (int i = 0; i + 1 < values.size(); i += 2)
         pairs.append({values[i], values[i + 1]});
     QString error;
-    QVERIFY2((after.isNull() || Module1::WriteSettings("main", pairs, &error)) && Module1::SettingsCanBeKept(nullptr),
-             qPrintable(error));
+    if (!after.isNull())
+        QVERIFY2(Module1::WriteSettings("main", pairs, &error), qPrintable(error));
     QCOMPARE(folder.readFile("settings.ini"), after.isNull() ? before : after);
-    QCOMPARE(QFileInfo::exists(folder.file(left[0])), after.isNull());
-    QVERIFY(QFileInfo::exists(folder.file(left[1])) && QFileInfo::exists(folder.file(left[2])));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(' '),
+             "portable settings.ini " + left[2] + (after.isNull() ? ' ' + left[0] : "") + ' ' + left[1]);
     QCOMPARE(QFileInfo(path).groupId(), before.isNull() || !root ? ::getegid() : 65534);
     for (const auto& [key, value] : std::as_const(pairs))
         QCOMPARE(Module1::ReadSetting("main", key), value); // every call sees the file as the last write left it
@@ -86,18 +88,20 @@ void TestSettings::readsAndWrites() {
 void TestSettings::refusedWrites_data() {
     QTest::addColumn<QString>("kind");  // what stands at settings.ini
     QTest::addColumn<QString>("value"); // written to sdt together with dt=5
-    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("cause"); // how the cause, after the file's path, begins
     auto row = [](const char* name, const char* kind, const QString& value, const char* cause) {
         QTest::newRow(name) << QString(kind) << value << QString(cause);
     };
-    row("line break would plant a key", "file", "x\ndb_path=/evil", "cannot hold a line break");
-    row("longer than a read returns", "file", QString(255, u'x'), "at most 254 characters");
-    row("read-only file", "read-only", "3", "the file is read-only");
-    row("named pipe (would hang)", "fifo", "3", "named pipe");
-    row("link to /dev/zero (endless)", "zero", "3", "a device");
-    row("one byte over 1 MiB", "large", "3", "larger than 1 MiB");
-    row("a write past 1 MiB", "full", "3", "it would be larger than 1 MiB");
+    row("line break would plant a key", "file", "x\ndb_path=/evil", "a setting cannot hold a line break.");
+    row("longer than a read returns", "file", QString(255, u'x'), "a setting holds at most 254 characters");
+    row("read-only file", "read-only", "3", "the file is read-only.");
+    row("named pipe (would hang)", "fifo", "3", "it is a named pipe (FIFO), not a file.");
+    row("link to /dev/zero (endless)", "zero", "3", "it is a device, not a file.");
+    row("one byte over 1 MiB", "large", "3", "it is larger than 1 MiB");
+    row("a write past 1 MiB", "full", "3", "with this change it would be larger than 1 MiB");
     row("another program writing it (its lock held)", "locked", "3", "another program is saving it");
+    row("a full disk (on any machine)", "limited", "3",
+        "the file would be larger than this disk or this user may write.");
 }
 
 void TestSettings::refusedWrites() {
@@ -112,24 +116,38 @@ void TestSettings::refusedWrites() {
     else if (kind == "zero")
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
     else
-        folder.writeFile("settings.ini", old += QByteArray(kind == "large"  ? SettingsFile::MaxFileSize - 11
-                                                           : kind == "full" ? SettingsFile::MaxFileSize - 12
-                                                                            : 0,
+        folder.writeFile("settings.ini", old += QByteArray(kind == "large"     ? SettingsFile::MaxFileSize - 11
+                                                           : kind == "full"    ? SettingsFile::MaxFileSize - 12
+                                                           : kind == "limited" ? 4096 // room for the lock file
+                                                                               : 0,
                                                            ';'));
     QLockFile lock(path + ".lock");
     QVERIFY(kind != "locked" || lock.lock());
     if (kind == "read-only")
         QFile(path).setPermissions(QFile::ReadOwner | QFile::ReadGroup);
-    const bool usable = kind == "file" || kind == "read-only" || kind == "full" || kind == "locked";
+    const bool usable = kind != "fifo" && kind != "zero" && kind != "large";
     QString error; // neither value is written, though dt=5 alone could be
-    QVERIFY(!Module1::WriteSettings("main", {{"dt", "5"}, {"sdt", value}}, &error));
-    QVERIFY2(error.contains(cause) && error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+    // As on a full disk, a write may not make the file larger, and fails (instead of ending the test).
+    rlimit was{};
+    getrlimit(RLIMIT_FSIZE, &was);
+    const rlimit limit = {kind == "limited" ? rlim_t(old.size()) : was.rlim_cur, was.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const bool written = Module1::WriteSettings("main", {{"dt", "5"}, {"sdt", value}}, &error);
+    setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, handler);
+    QVERIFY(!written);
+    QVERIFY2(error.startsWith("Cannot save the settings file " + QDir::toNativeSeparators(path) + ": " + cause),
+             qPrintable(error));
     QString told; // an unusable file is told at start-up, and its settings are the built-in ones
-    QVERIFY2(Module1::SettingsCanBeKept(&told) == usable && (usable || told.contains(cause)), qPrintable(told));
+    QCOMPARE(Module1::SettingsCanBeKept(&told), usable);
+    QVERIFY2(usable ? told.isEmpty() : told.contains(cause), qPrintable(told));
     QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QCOMPARE(Module1::ReadSetting("main", "dt"), usable ? QStringLiteral("4") : QStringLiteral("default"));
-    QVERIFY(QFileInfo(path).isSymLink() == (kind == "zero") &&
-            (!QFileInfo(path).isFile() || folder.readFile("settings.ini") == old));
+    QCOMPARE(QFileInfo(path).isSymLink(), kind == "zero");
+    if (QFileInfo(path).isFile())
+        QCOMPARE(folder.readFile("settings.ini"), old);
+    QCOMPARE(QDir(folder.path()).entryList({"*.dahdit-*"}, QDir::Files | QDir::Hidden), QStringList()); // none left
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -1,0 +1,70 @@
+#include "storesupport.h"
+
+ProgramFolder::ProgramFolder(bool withDatabase) {
+    SetAppPathForTesting(m_dir.path());
+    writeFile(QStringLiteral("portable"), QByteArray());
+    if (withDatabase)
+        copyBundledDatabase();
+}
+
+ProgramFolder::~ProgramFolder() {
+    SetAppPathForTesting(QString());
+    for (const QString& folder : {path(), home()})
+        QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QString ProgramFolder::copyBundledDatabase(const QString& name) const {
+    const QString target = file(name);
+    QFile::remove(target);
+    if (!QFile::copy(BundledDatabase(), target))
+        qFatal("cannot copy the bundled database");
+    QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    return target;
+}
+
+void ProgramFolder::writeFile(const QString& name, const QByteArray& bytes) const {
+    QFile out(file(name));
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        qFatal("cannot write a test file");
+}
+
+QByteArray ProgramFolder::readFile(const QString& name) const {
+    QFile in(file(name));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {
+    rows->clear();
+    bool done = false;
+    if (store.StartListing(table, error))
+        while (!done && store.ListMore(rows, std::chrono::hours(1), &done, error)) {
+        }
+    if (!done)
+        rows->clear();
+    return done;
+}
+
+bool ExecSql(const QString& dbPath, const QString& sql) {
+    SqliteConnection db;
+    return OpenSqlite(dbPath.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) == SQLITE_OK &&
+           sqlite3_exec(db.get(), sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows) {
+    const QString name = u'"' + QString(table).replace(u'"', QLatin1String("\"\"")) + u'"';
+    QString sql = QStringLiteral("CREATE TABLE %1 (ID INTEGER PRIMARY KEY AUTOINCREMENT, MS TEXT, TS TEXT);").arg(name);
+    auto quoted = [](QString text) { return text.isNull() ? "NULL" : u'\'' + text.replace(u'\'', "''") + u'\''; };
+    for (const auto& [ms, ts] : rows)
+        sql += QStringLiteral("INSERT INTO %1 (MS, TS) VALUES (%2, %3);").arg(name, quoted(ms), quoted(ts));
+    if (!ExecSql(dbPath, sql))
+        qFatal("cannot make a code table");
+}
+
+QString BundledDatabase() {
+    return QStringLiteral(DAHDIT_BUNDLED_DB);
+}
+
+QByteArray BytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+// The base of the tests that need no window: they link the store and the decoder, and no Qt Widgets.
+#include "apppath.h"
+#include "codetablestore.h"
+#include "databasechoice.h"
+#include "decoder.h"
+#include "module1.h"
+#include "sqlitehandle.h"
+
+#include <QtTest>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+// Sets an environment variable for its life, then puts back what was there, however the test ended.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name)) { qputenv(name, value); }
+    ~ScopedEnv() { m_old.isNull() ? qunsetenv(m_name) : qputenv(m_name, m_old); }
+
+private:
+    const char* m_name;
+    QByteArray m_old; // null when the variable was not set
+};
+
+// A fresh portable program folder, with HOME and the per-user folders under home(): never the
+// real ones. Both folders are made writable again at the end, whatever a test made of them.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(bool withDatabase = false);
+    ~ProgramFolder();
+    QString path() const { return m_dir.path(); }
+    QString home() const { return m_home.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+    // Copies the bundled database (built from data/code-tables) into the folder.
+    QString copyBundledDatabase(const QString& name = QStringLiteral("dahdit_db.mdb")) const;
+    void writeFile(const QString& name, const QByteArray& bytes) const;
+    QByteArray readFile(const QString& name) const;
+
+private:
+    QTemporaryDir m_dir;
+    QTemporaryDir m_home;
+    ScopedEnv m_homeVariable{"HOME", QFile::encodeName(m_home.path())};
+    ScopedEnv m_configHome{"XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config")))};
+    ScopedEnv m_dataHome{"XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data")))};
+};
+
+using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order
+
+// Creates a database file holding one table of the usual layout, under any name, with the given rows
+// (a null text is stored as NULL).
+void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows);
+// A table's entries in ID order, listed as the editor lists them; false, with none, when it cannot be read.
+bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows,
+                 StoreError* error = nullptr);
+// Runs SQL statements on a database file; false when one fails.
+bool ExecSql(const QString& dbPath, const QString& sql);
+// The bundled database as built.
+QString BundledDatabase();
+QByteArray BytesOf(const QString& path);
