@@ -1,6 +1,8 @@
 // The Language Options window: what it shows of the stored choice, and what it stores.
 #include "testsupport.h"
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 
 struct Window : Owned<Form5> {
@@ -13,7 +15,9 @@ struct Window : Owned<Form5> {
             names.append(list()->item(i)->isSelected() ? '[' + list()->item(i)->text() + ']' : list()->item(i)->text());
         return names.join(' ');
     }
-    void select(const QString& name) const { list()->setCurrentItem(list()->findItems(name, Qt::MatchExactly)[0]); }
+    void select(const QString& name) const {
+        list()->setCurrentItem(list()->findItems(name, Qt::MatchExactly).value(0));
+    }
 };
 
 const QStringList kConfirmed = {"Settings Changed|64|The new settings will take effect next time you start Dahdit"};
@@ -23,81 +27,115 @@ const QStringList kConfirmed = {"Settings Changed|64|The new settings will take 
 class TestOptions : public WindowTest {
     Q_OBJECT
 private slots:
-    void showsAndStoresTheChoice();
+    void storesTheChoice();
+    void showsTheStoredChoice_data();
+    void showsTheStoredChoice();
+    void refusesWhatCannotBeKept_data();
+    void refusesWhatCannotBeKept();
 };
 
-void TestOptions::showsAndStoresTheChoice() {
+void TestOptions::storesTheChoice() {
     ProgramFolder folder(true);
     {
         // No settings: nothing selected. Use Default fills in the path only; Cancel stores nothing.
         Window w;
-        QVERIFY(w.path()->text() == DefaultDatabasePath() && w.listed().count(' ') == 9 && !w.listed().contains('['));
-        w.path()->setText(QStringLiteral("/typed/elsewhere.mdb"));
-        w.select(QStringLiteral("Greek"));
+        QCOMPARE(w.path()->text(), DefaultDatabasePath());
+        QCOMPARE(w.listed().count('['), 0);
+        w.path()->setText(u"/typed/elsewhere.mdb"_s);
+        w.select(u"Greek"_s); // one of the bundled tables
         w->Command3_Click();
-        QVERIFY(w.path()->text() == DefaultDatabasePath() && w.listed().contains("[Greek]"));
+        QCOMPARE(w.path()->text(), DefaultDatabasePath());
+        QVERIFY(w.listed().contains(" [Greek] "));
         QTest::mouseClick(child<QPushButton>(*w.form, "Command2"), Qt::LeftButton);
-        QVERIFY(w.closed() && !QFile::exists(folder.file("settings.ini")));
+        QVERIFY(w.closed());
+        QVERIFY(!QFile::exists(folder.file("settings.ini")));
     }
     {
         // OK stores the path typed and the table chosen, confirms, and closes.
         Window w;
-        w.path()->setText(QStringLiteral("/somewhere/else/codes.mdb"));
-        w.select(QStringLiteral("German"));
+        w.path()->setText(u"/somewhere/else/codes.mdb"_s);
+        w.select(u"German"_s);
         w->Command1_Click();
-        QVERIFY(Module1::ReadSetting("main", "db_path") == "/somewhere/else/codes.mdb" &&
-                Module1::ReadSetting("main", "table_name") == "German");
-        QVERIFY(Shown() == kConfirmed && w.closed());
+        QCOMPARE(Module1::ReadSetting("main", "db_path"), u"/somewhere/else/codes.mdb"_s);
+        QCOMPARE(Module1::ReadSetting("main", "table_name"), u"German"_s);
+        QCOMPARE(Shown(), kConfirmed);
+        QVERIFY(w.closed());
     }
-    {
-        // Nothing listed (no such database): Enter presses OK, which keeps the stored table, not an empty name.
-        Window w;
-        QTest::keyClick(w.path(), Qt::Key_Return);
-        QVERIFY(Module1::ReadSetting("main", "table_name") == "German" && Shown() == kConfirmed);
-    }
-    // Listed in the order made; only the exact name is selected; a stored view is named as such.
-    const QString other = folder.file("other codes.mdb");
-    MakeCodeTable(other, QStringLiteral("Zulu"), {});
-    MakeCodeTable(other, QStringLiteral("Alpha"), {});
-    QVERIFY(ExecSql(other, QStringLiteral("CREATE VIEW Vw AS SELECT * FROM Zulu")));
-    QVERIFY(Module1::WriteSetting("main", "db_path", other));
-    for (const QString stored : {"Alpha", "alpha", "vw"}) {
-        QVERIFY(Module1::WriteSetting("main", "table_name", stored));
-        Window w;
-        const QString note = stored == QStringLiteral("vw") ? QStringLiteral(" (a view, not a code table)") : QString();
-        QVERIFY(child<QLabel>(*w.form, "Label1")->text() == "Current: " + stored + note && w.path()->text() == other);
-        QCOMPARE(w.listed(), stored == QStringLiteral("Alpha") ? QStringLiteral("Zulu [Alpha]") : "Zulu Alpha");
-    }
+    // Nothing listed (no such database): Enter presses OK, which keeps the stored table, not an empty name.
+    Window w;
+    QTest::keyClick(w.path(), Qt::Key_Return);
+    QCOMPARE(Module1::ReadSetting("main", "table_name"), u"German"_s);
+    QCOMPARE(Shown(), kConfirmed);
+}
 
-    // Refused at OK: the bundled database again, with a table whose name holds a line break.
+void TestOptions::showsTheStoredChoice_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("listed");
+    // Listed in the order made; only the exact name is selected; a stored view is named as such.
+    QTest::newRow("a table") << u"Alpha"_s << u"Current: Alpha"_s << u"Zulu [Alpha]"_s;
+    QTest::newRow("its name in another case") << u"alpha"_s << u"Current: alpha"_s << u"Zulu Alpha"_s;
+    QTest::newRow("a view") << u"vw"_s << u"Current: vw (a view, not a code table)"_s << u"Zulu Alpha"_s;
+}
+
+void TestOptions::showsTheStoredChoice() {
+    ProgramFolder folder;
+    const QString other = folder.file("other codes.mdb");
+    MakeCodeTable(other, u"Zulu"_s, {});
+    MakeCodeTable(other, u"Alpha"_s, {});
+    QVERIFY(ExecSql(other, u"CREATE VIEW Vw AS SELECT * FROM Zulu"_s));
+    QVERIFY(Module1::WriteSetting("main", "db_path", other));
+    QFETCH(QString, stored);
+    QVERIFY(Module1::WriteSetting("main", "table_name", stored));
+    Window w;
+    QTEST(child<QLabel>(*w.form, "Label1")->text(), "current");
+    QCOMPARE(w.path()->text(), other);
+    QTEST(w.listed(), "listed");
+}
+
+void TestOptions::refusesWhatCannotBeKept_data() {
+    QTest::addColumn<bool>("writable"); // the settings file
+    QTest::addColumn<QString>("path");  // typed
+    QTest::addColumn<QString>("table"); // chosen
+    QTest::addColumn<QString>("cause"); // after "The settings were not saved."
+    QTest::newRow("settings file read-only")
+        << false << u"/typed/codes.mdb"_s << u"Russian"_s
+        << u"Cannot save the settings file P/settings.ini: the file is read-only. Make it writable and try again. "
+           u"Dahdit will start with the database and table chosen before."_s;
+    QTest::newRow("a path longer than a line holds")
+        << true << '/' + QString(252, u'x') + u"\U0001F600\U0001F600"_s << u"Russian"_s
+        << u"The database path is 255 characters long, more than the settings file holds. Type a path on one line of "
+           u"at most 254 characters."_s;
+    QTest::newRow("a table name with a line break")
+        << true << u"/typed/codes.mdb"_s << u"Line\nBreak"_s
+        << u"The table name holds a line break, which the settings file cannot hold. Choose another table, or rename "
+           u"this one in the database to a name on one line of at most 254 characters."_s;
+}
+
+void TestOptions::refusesWhatCannotBeKept() {
+    QFETCH(bool, writable);
+    QFETCH(QString, path);
+    QFETCH(QString, table);
+    // The bundled database, with a table whose name holds a line break; the window stays as it was.
+    ProgramFolder folder(true);
     QVERIFY(ExecSql(folder.file("dahdit_db.mdb"),
-                    QStringLiteral("CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);")));
+                    u"CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);"_s));
     const QByteArray before = "[main]\r\ntable_name=German\r\n";
     folder.writeFile("settings.ini", before);
-    // Settings file writable, the path typed, the table chosen, the cause told; the window stays as it was.
-    const QList<std::tuple<bool, QString, QString, QString>> cases = {
-        {false, "/typed/codes.mdb", "Russian",
-         "the file is read-only. Make it writable and try again. Dahdit will start with the database and table "
-         "chosen before."},
-        {true, '/' + QString(252, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(2), "Russian",
-         "The database path is 255 characters long, more than the settings file holds. Type a path on one line of at "
-         "most 254 characters."},
-        {true, "/typed/codes.mdb", "Line\nBreak", "The table name holds a line break"}};
-    for (const auto& [writable, path, table, cause] : cases) {
-        QFile(folder.file("settings.ini"))
-            .setPermissions(writable ? QFile::ReadOwner | QFile::WriteOwner : QFile::ReadOwner);
-        Window w;
-        w.path()->setText(path);
-        w.select(table);
-        w.form->Command1_Click();
-        const QStringList shown = Shown();
-        QVERIFY2(shown.size() == 1 && shown[0].startsWith("Settings Not Saved|48|The settings were not saved.") &&
-                     shown[0].simplified().contains(cause),
-                 qPrintable(shown.join('\n')));
-        QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-        QVERIFY(!w.closed() && w.form->isVisible() && w.path()->text() == path &&
-                w.listed().contains('[' + table + ']') && folder.readFile("settings.ini") == before);
-    }
+    QFile(folder.file("settings.ini"))
+        .setPermissions(writable ? QFile::ReadOwner | QFile::WriteOwner : QFile::ReadOwner);
+    Window w;
+    w.path()->setText(path);
+    w.select(table);
+    w.form->Command1_Click();
+    QFETCH(QString, cause);
+    QCOMPARE(Shown().join('\n').replace(folder.path(), "P").simplified(),
+             "Settings Not Saved|48|The settings were not saved. " + cause);
+    QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(w.closed() || !w.form->isVisible() ? u"closed"_s
+                                                : w.path()->text() + " | " + w.list()->currentItem()->text(),
+             path + " | " + table);
+    QCOMPARE(folder.readFile("settings.ini"), before);
 }
 
 QTEST_MAIN(TestOptions)
