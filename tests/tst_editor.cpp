@@ -1,5 +1,5 @@
-// The code table editor: adding, editing and removing entries, refusals and store failures, the
-// keyboard and the list's order.
+// The code table editor: its list, adding, editing and removing entries, refusals, store failures
+// and the keyboard.
 #include "testsupport.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -82,7 +82,6 @@ private slots:
     void storesOrRefuses_data();
     void storesOrRefuses();
     void editsAndRemovesTheRowChosen();
-    void sortsByTheColumnClicked();
 };
 
 void TestEditor::opensOrSaysWhyNot() {
@@ -120,6 +119,20 @@ void TestEditor::opensOrSaysWhyNot() {
     enter(*editor, "Q2", "-.-.-...");
     Key(main, ".");
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q2E"_s);
+    // Sorted by the column clicked, and by the same one again the other way; kept when read again.
+    QHeaderView* header = list(*editor)->header();
+    QStringList orders; // the signals in the order shown, and the header's arrow
+    for (int column : {0, 1, 1, -1}) {
+        if (column < 0)
+            editor->Command3_Click();
+        else
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {header->sectionViewportPosition(column) + 5, 5});
+        for (int i = 0; i < list(*editor)->topLevelItemCount(); ++i)
+            orders << list(*editor)->topLevelItem(i)->text(0);
+        orders << (header->sortIndicatorOrder() == Qt::AscendingOrder ? "up;" : "down;");
+    }
+    QCOMPARE(orders.join(' '),
+             u"Q2 it's E c B A down; it's A E B Q2 c down; c Q2 B E A it's up; c Q2 B E A it's up;"_s);
 
     // A long listing (each row slow to come, as from a slow disk) shows how far it has come and can
     // be stopped, which lists the entries read so far; Cancel reads the table again, to its end.
@@ -165,11 +178,10 @@ void TestEditor::storesOrRefuses_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("seen");      // see seen(); refused, the texts are kept
     QTest::addColumn<QStringList>("table"); // as stored afterwards
-    QTest::addColumn<int>("key");           // to the control named, instead of a press of Add or Edit
-    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<int>("key");           // instead of a press of Add or Edit: Return to the list, others to a box
     auto row = [](const char* name, const char* chosen, const QString& signal, const QString& code, const QString& seen,
-                  const QStringList& table = kStored, Qt::Key key = Qt::Key_unknown, const char* to = "") {
-        QTest::newRow(name) << QString(chosen) << signal << code << seen << table << int(key) << QByteArray(to);
+                  const QStringList& table = kStored, Qt::Key key = Qt::Key_unknown) {
+        QTest::newRow(name) << QString(chosen) << signal << code << seen << table << int(key);
     };
     const QString missing = u" [Error|48|Some data is missing]"_s;
     const QString taken = u" [Error|48|Code is in use for other signal, or the signal already exists]"_s;
@@ -190,12 +202,10 @@ void TestEditor::storesOrRefuses_data() {
     const QString longCode = QString(40000, u'-') + u'.';
     row("40,000 characters each", "", longSignal, longCode, kFresh, kStored + QStringList(longCode + '=' + longSignal));
     // Typed, then a key: only Add and Edit store, and Esc never drops the typing unasked.
-    row("Esc while adding", "", "X", "..-..", "Add|X|..-..", kStored, Qt::Key_Escape, "Text1");
-    row("Esc while editing cancels", "B", "X", "..-..", kFresh, kStored, Qt::Key_Escape, "Text2");
-    row("Enter on the list chooses the entry highlighted", "", "X", "..-..", "Edit 2|A|.-", kStored, Qt::Key_Return,
-        "ListView1");
-    row("Enter in a box presses Add", "", "X", "..-..", kFresh, kStored + QStringList("..-..=X"), Qt::Key_Enter,
-        "Text2");
+    row("Esc while adding", "", "X", "..-..", "Add|X|..-..", kStored, Qt::Key_Escape);
+    row("Esc while editing cancels", "B", "X", "..-..", kFresh, kStored, Qt::Key_Escape);
+    row("Enter on the list chooses the entry highlighted", "", "X", "..-..", "Edit 2|A|.-", kStored, Qt::Key_Return);
+    row("Enter in a box presses Add", "", "X", "..-..", kFresh, kStored + QStringList("..-..=X"), Qt::Key_Enter);
 }
 
 void TestEditor::storesOrRefuses() {
@@ -203,7 +213,6 @@ void TestEditor::storesOrRefuses() {
     QFETCH(QString, signal);
     QFETCH(QString, code);
     QFETCH(int, key);
-    QFETCH(QByteArray, to);
     Folder folder;
     Form4 form;
     form.show();
@@ -212,7 +221,7 @@ void TestEditor::storesOrRefuses() {
     list(form)->setCurrentItem(row(form, "A")); // highlighted, as the arrow keys do, not chosen
     enter(form, signal, code, key == Qt::Key_unknown);
     if (key != Qt::Key_unknown)
-        QTest::keyClick(child(form, to), Qt::Key(key));
+        QTest::keyClick(key == Qt::Key_Return ? list(form) : child(form, "Text2"), Qt::Key(key));
     QVERIFY(form.isVisible());
     QTEST(seen(form), "seen");
     QTEST(stored(folder.db), "table");
@@ -285,25 +294,6 @@ void TestEditor::editsAndRemovesTheRowChosen() {
                  "The entry could not be checked against the table, so nothing was saved. | \"International\" does "
                  "not exist]");
     QCOMPARE(list(form)->topLevelItemCount(), 5);
-}
-
-void TestEditor::sortsByTheColumnClicked() {
-    Folder folder;
-    Form4 form;
-    form.show();
-    QHeaderView* header = list(form)->header();
-    QStringList orders; // the signals in the order shown, and the header's arrow, after each click on a header
-    for (int column : {0, 1, 1, -1}) {
-        if (column < 0)
-            form.Command3_Click(); // read again
-        else
-            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {header->sectionViewportPosition(column) + 5, 5});
-        for (int i = 0; i < list(form)->topLevelItemCount(); ++i)
-            orders << list(form)->topLevelItem(i)->text(0);
-        orders << (header->sortIndicatorOrder() == Qt::AscendingOrder ? "up;" : "down;");
-    }
-    // At first by signal, whatever its case; the same column again the other way; read again, as chosen.
-    QCOMPARE(orders.join(' '), u"it's E c B A down; it's A E B c down; c B E A it's up; c B E A it's up;"_s);
 }
 
 QTEST_MAIN(TestEditor)

@@ -134,8 +134,7 @@ void TestKeying::editsTheBuffer() {
     const QString pasted = QStringLiteral(".-\u00A0-... .- -... ...");
     w.clipboard->setText(pasted);
     w.form.Paste_Click();
-    QCOMPARE(w.output(), u"AB"_s); // the last symbol is still open
-    QCOMPARE(w.clipboard->text(), pasted);
+    QCOMPARE(w.output() + '|' + w.clipboard->text(), "AB|" + pasted); // the last symbol is still open
     w.form.Timer2_Timer();
     w.form.CopyOutput_Click();
     QCOMPARE(w.clipboard->text(), u"ABS"_s);
@@ -153,9 +152,8 @@ void TestKeying::editsTheBuffer() {
     for (QPlainTextEdit* box : {w.text1, child<QPlainTextEdit>(w.form, "Text2")}) {
         box->setFocus();
         w.text1->setPlainText(QStringLiteral("... --- "));
-        QTextCursor cursor = box->textCursor();
-        cursor.setPosition(0);
-        cursor.setPosition(1, QTextCursor::KeepAnchor);
+        QTextCursor cursor(box->document());
+        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
         box->setTextCursor(cursor); // a selection in the box does not matter
         QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(w.clipboard->text(), QStringLiteral("... --- "));
