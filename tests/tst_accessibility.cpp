@@ -17,8 +17,8 @@ QString Accessible(QObject* object, QAccessible::Text text = QAccessible::Name) 
 
 QStringList heard; // each change of a value a screen reader is told of, as "name: value" read then
 
-// The controls of a window whose text does not fit the place it is given, or that take the focus
-// and have no name.
+// The controls of a window whose text does not fit the place it is given, that reach past the
+// edge of their window or frame, or that take the focus and have no name.
 QStringList Cut(const QWidget& window) {
     QStringList cut;
     auto check = [&](const QWidget* control, const QString& text, QSize need, QSize room) {
@@ -26,6 +26,9 @@ QStringList Cut(const QWidget& window) {
             QDebug(&cut.emplaceBack()) << window.objectName() << control->objectName() << text << need << room;
     };
     for (QWidget* control : window.findChildren<QWidget*>()) {
+        if (control->property("dahditTwips").isValid() && // placed by the window's layout
+            !control->parentWidget()->rect().contains(control->geometry()))
+            cut << control->objectName() + " reaches past its window's or frame's edge";
         // A control handing its focus on is heard as itself; a drop-down list is Qt's own window.
         if (control->focusPolicy() & Qt::TabFocus && !control->focusProxy() && !control->parentWidget()->focusProxy() &&
             control->window() == &window && Accessible(control).trimmed().isEmpty())

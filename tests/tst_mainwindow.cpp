@@ -159,8 +159,8 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     };
     // One About window, however often asked for, with the version the build gives; closed, it is gone.
     QCoreApplication::setApplicationVersion(QStringLiteral(DAHDIT_VERSION)); // as main() does
-    form.About_Click();
-    form.About_Click();
+    for (int twice = 0; twice < 2; ++twice)
+        child<QAction>(form, "About")->trigger();
     QCOMPARE(others(), u"Form2"_s);
     QCOMPARE(child<QLabel>(*about, "Label2")->text(), u"Version " DAHDIT_VERSION ""_s);
     about->close();
@@ -168,10 +168,8 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     QCOMPARE(others(), QString());
     // Every other window closes with the program, by the Exit menu item. Save is offered once there is output text.
     Decode(form, QStringLiteral(".- -... "));
-    form.Save_Click();
-    form.DBEditor_Click();
-    form.Language_Click();
-    form.About_Click();
+    for (const char* item : {"Save", "DBEditor", "Language", "About"}) // by the menus' items
+        child<QAction>(form, item)->trigger();
     QCOMPARE(others(), u"Form2 Form3 Form4 Form5"_s);
     child<QAction>(form, "Exit")->trigger();
     RunDeferredDeletes();
