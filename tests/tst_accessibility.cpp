@@ -84,7 +84,9 @@ class Listener : public QAccessibleBridge {
 class ListenerPlugin : public QAccessibleBridgePlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QAccessibleBridgeFactoryInterface_iid FILE "accessibility-listener.json")
-    QAccessibleBridge* create(const QString&) override { return new Listener; }
+    // Qt keeps the bridges it makes to the end and leaves them then: this one stays within reach.
+    QAccessibleBridge* create(const QString&) override { return made = new Listener; }
+    static inline QAccessibleBridge* made = nullptr;
 };
 Q_IMPORT_PLUGIN(ListenerPlugin)
 
