@@ -215,6 +215,7 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     // in a box, with where the readme is.
     const QString readme = QDir::toNativeSeparators(folder.file("readme.txt"));
     const QByteArray path = qgetenv("PATH");
+    const auto restorePath = qScopeGuard([&path] { qputenv("PATH", path); }); // however the test ends
     qputenv("PATH", QFile::encodeName(folder.path()));
     Readme::open(nullptr);
     QVERIFY(Shown().value(0).contains(readme + " is missing"));
@@ -226,7 +227,6 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     Readme::open(nullptr);
     QStringList shown;
     QTRY_COMPARE((shown += Shown()).size(), 1);
-    qputenv("PATH", path);
     QVERIFY(shown[0].contains("(xdg-open ended with status 3)"));
     QVERIFY(shown[0].endsWith(readme));
     QCOMPARE(folder.readFile("xdg-open.args"), QFile::encodeName(folder.file("readme.txt")) + '\n');

@@ -1,7 +1,8 @@
 // The key's tone: the samples the generator makes, the two settings, and the audio thread on
 // stand-in outputs. No sound card is needed; under the offscreen platform there is none.
 #include "sidetone.h"
-#include "testsupport.h"
+
+#include <QtTest>
 
 #include <cmath>
 
@@ -83,7 +84,7 @@ struct FakeOutput : AudioOutput {
 
 } // namespace
 
-class TestSidetone : public WindowTest {
+class TestSidetone : public QObject {
     Q_OBJECT
 private slots:
     void soundsAtTheSetPitch();
@@ -178,5 +179,5 @@ void TestSidetone::audioThreadFollowsTheKey() {
     QCOMPARE(none.writes.load(), 0);
 }
 
-QTEST_MAIN(TestSidetone)
+QTEST_GUILESS_MAIN(TestSidetone)
 #include "tst_sidetone.moc"
