@@ -186,7 +186,7 @@ void TestEditor::readsTheInstalledTablesUntilACopyCanBeMade() {
     QVERIFY(Shown().join("").contains("Dahdit cannot keep its settings"));
     auto editor = std::make_unique<Form4>(); // says why nothing can be changed, and offers nothing
     QVERIFY(child<QLabel>(*editor, "Label6")->text().contains(folder.home() + "/data/dahdit cannot be made, because"));
-    QCOMPARE(list(*editor)->topLevelItemCount(), 56);
+    QVERIFY(row(*editor, "A")); // the installed table, listed
     QVERIFY(!child(*editor, "Frame2")->isEnabled());
     // The home writable again, the next editor makes the copy, and the main window follows to it.
     QVERIFY(QFile(folder.home()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
