@@ -1,4 +1,6 @@
-// The code table editor: adding, editing and removing entries, refusals and store failures.
+// The windows of the Tools menu. The code table editor: its list, adding, editing and removing
+// entries, refusals, store failures and the keyboard. Language Options: what it shows of the
+// stored choice, and what it stores.
 #include "testsupport.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -59,12 +61,35 @@ QStringList stored(const QString& dbPath) {
     return out;
 }
 
-// One store failure, told in the editor's own title: what was not done, then why.
-void expectFailure(const QString& lead, const QString& cause) {
-    const QStringList boxes = Shown();
-    QVERIFY2(boxes.size() == 1 && boxes[0].startsWith("Dahdit Database Editor|16|" + lead) && boxes[0].contains(cause),
-             qPrintable(boxes.join('\n')));
+// What the window shows: state(), then each message box shown since the last look, as
+// "[title|style|what]", what being its first paragraph, and "| cause" where the rest names cause.
+QString seen(const Form4& form, const QString& cause = QString()) {
+    QString out = state(form);
+    for (const QString& box : Shown()) {
+        const QString why = box.section(u"\n\n"_s, 1);
+        out += " [" + box.section(u"\n\n"_s, 0, 0) +
+               (why.isEmpty() ? "" : " | " + (why.contains(cause) ? cause : why)) + ']';
+    }
+    return out;
 }
+
+// The Language Options window, shown.
+struct Options : Owned<Form5> {
+    Options() { form->show(); }
+    QLineEdit* path() const { return child<QLineEdit>(*form, "Text1"); }
+    QListWidget* list() const { return child<QListWidget>(*form, "List1"); }
+    QString listed() const { // the tables, the selected one in brackets
+        QStringList names;
+        for (int i = 0; i < list()->count(); ++i)
+            names.append(list()->item(i)->isSelected() ? '[' + list()->item(i)->text() + ']' : list()->item(i)->text());
+        return names.join(' ');
+    }
+    void select(const QString& name) const {
+        list()->setCurrentItem(list()->findItems(name, Qt::MatchExactly).value(0));
+    }
+};
+
+const QStringList kConfirmed = {"Settings Changed|64|The new settings will take effect next time you start Dahdit"};
 
 } // namespace
 
@@ -73,26 +98,33 @@ class TestEditor : public WindowTest {
 private slots:
     void opensOrSaysWhyNot();
     void readsTheInstalledTablesUntilACopyCanBeMade();
-    void refusesAddsEditsAndRemoves();
-    void worksOnTheRowChosen();
+    void storesOrRefuses_data();
+    void storesOrRefuses();
+    void editsAndRemovesTheRowChosen();
+    void optionsStoreTheChoice();
+    void optionsShowTheStoredChoice_data();
+    void optionsShowTheStoredChoice();
+    void optionsRefuseWhatCannotBeKept_data();
+    void optionsRefuseWhatCannotBeKept();
 };
 
 void TestEditor::opensOrSaysWhyNot() {
-    // The reason in the list's place, with what to do; nothing offered that would only fail.
-    auto expectUnavailable = [](const QString& cause) {
+    // The reason in the list's place, with what to do, once; nothing offered that would only fail.
+    auto unavailable = [](const QString& cause) {
         Form4 form;
-        const auto* reason = child<QLabel>(form, "Unavailable");
-        QVERIFY2(!reason->isHidden() && reason->text().contains(cause) && reason->text().count("Tools, Language") == 1,
-                 qPrintable(reason->text()));
-        QVERIFY(list(form)->isHidden() && !child(form, "Command1")->isEnabled() && !child(form, "Text1")->isEnabled());
         form.Command1_Click();
         form.Command3_Click();
+        const QString reason = child<QLabel>(form, "Unavailable")->text();
+        const bool offered =
+            !list(form)->isHidden() || child(form, "Text1")->isEnabled() || child(form, "Command1")->isEnabled();
+        return (reason.contains(cause) ? cause : reason) + QString::number(reason.count("Tools, Language")) +
+               (offered ? " offered" : "");
     };
     ProgramFolder folder;
-    expectUnavailable("the file does not exist");
+    QCOMPARE(unavailable("the file does not exist"), u"the file does not exist1"_s);
     MakeCodeTable(folder.file("dahdit_db.mdb"), "International", kRows);
     folder.writeFile("settings.ini", "[main]\ntable_name=Klingon\n"); // the table is read from here at every load
-    expectUnavailable("\"Klingon\" does not exist");
+    QCOMPARE(unavailable("\"Klingon\" does not exist"), u"\"Klingon\" does not exist1"_s);
 
     // Opened from the main window, once however often asked, its changes reach the decoding.
     QVERIFY(QFile::remove(folder.file("settings.ini")));
@@ -100,17 +132,31 @@ void TestEditor::opensOrSaysWhyNot() {
     Mark(main);
     main.DBEditor_Click();
     main.DBEditor_Click();
-    QList<Form4*> editors; // one, shown, a window of its own
-    for (QWidget* window : QApplication::topLevelWidgets())
-        editors << qobject_cast<Form4*>(window);
-    editors.removeAll(nullptr);
-    QVERIFY(editors.size() == 1 && editors[0]->isVisible() && !editors[0]->parent());
-    enter(*editors[0], "Q1", "-.-.-...");
+    QList<QWidget*> editors = QApplication::topLevelWidgets(); // one, shown, a window of its own
+    editors.removeIf(
+        [](QWidget* window) { return !qobject_cast<Form4*>(window) || !window->isVisible() || window->parent(); });
+    QCOMPARE(editors.size(), 1);
+    auto* editor = static_cast<Form4*>(editors[0]);
+    enter(*editor, "Q1", "-.-.-...");
     Key(main, "-.-.-...");
-    editors[0]->ListView1_ItemClick(row(*editors[0], "Q1")); // edited, it decodes to its new text at the next decode
-    enter(*editors[0], "Q2", "-.-.-...");
+    editor->ListView1_ItemClick(row(*editor, "Q1")); // edited, it decodes to its new text at the next decode
+    enter(*editor, "Q2", "-.-.-...");
     Key(main, ".");
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q2E"_s);
+    // Sorted by the column clicked, and by the same one again the other way; kept when read again.
+    QHeaderView* header = list(*editor)->header();
+    QStringList orders; // the signals in the order shown, and the header's arrow
+    for (int column : {0, 1, 1, -1}) {
+        if (column < 0)
+            editor->Command3_Click();
+        else
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {header->sectionViewportPosition(column) + 5, 5});
+        for (int i = 0; i < list(*editor)->topLevelItemCount(); ++i)
+            orders << list(*editor)->topLevelItem(i)->text(0);
+        orders << (header->sortIndicatorOrder() == Qt::AscendingOrder ? "up;" : "down;");
+    }
+    QCOMPARE(orders.join(' '),
+             u"Q2 it's E c B A down; it's A E B Q2 c down; c Q2 B E A it's up; c Q2 B E A it's up;"_s);
 
     // A long listing (each row slow to come, as from a slow disk) shows how far it has come and can
     // be stopped, which lists the entries read so far; Cancel reads the table again, to its end.
@@ -121,10 +167,11 @@ void TestEditor::opensOrSaysWhyNot() {
     folder.writeFile("settings.ini", "[main]\ntable_name=Slow\n");
     Form4 slow;
     auto* progress = child<QProgressDialog>(slow, "Progress");
-    QVERIFY2(progress->isVisible() && progress->labelText().contains("\"Slow\": "), qPrintable(progress->labelText()));
+    QVERIFY(progress->isVisible());
+    QCOMPARE(progress->labelText().section(':', 0, 0), u"Reading the entries of the code table \"Slow\""_s);
     progress->findChild<QPushButton*>()->click(); // Stop
     const int read = list(slow)->topLevelItemCount();
-    QVERIFY(read > 0 && read < 2000);
+    QVERIFY2(read > 0 && read < 2000, qPrintable(QString::number(read))); // part of the table
     QCOMPARE(child<QGroupBox>(slow, "Frame1")->title(), u"Current entries (first %1; stopped)"_s.arg(read));
     slow.Command3_Click();
     QTRY_COMPARE_WITH_TIMEOUT(child<QGroupBox>(slow, "Frame1")->title(), u"Current entries (2000)"_s, 60000);
@@ -139,7 +186,8 @@ void TestEditor::readsTheInstalledTablesUntilACopyCanBeMade() {
     QVERIFY(Shown().join("").contains("Dahdit cannot keep its settings"));
     auto editor = std::make_unique<Form4>(); // says why nothing can be changed, and offers nothing
     QVERIFY(child<QLabel>(*editor, "Label6")->text().contains(folder.home() + "/data/dahdit cannot be made, because"));
-    QVERIFY(list(*editor)->topLevelItemCount() == 56 && !child(*editor, "Frame2")->isEnabled());
+    QVERIFY(row(*editor, "A")); // the installed table, listed
+    QVERIFY(!child(*editor, "Frame2")->isEnabled());
     // The home writable again, the next editor makes the copy, and the main window follows to it.
     QVERIFY(QFile(folder.home()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     editor = std::make_unique<Form4>();
@@ -148,101 +196,226 @@ void TestEditor::readsTheInstalledTablesUntilACopyCanBeMade() {
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q1"_s);
 }
 
-void TestEditor::refusesAddsEditsAndRemoves() {
-    Folder folder;
-    Form4 form;
-    const QString missing = u"Error|48|Some data is missing"_s;
-    const QString taken = u"Error|48|Code is in use for other signal, or the signal already exists"_s;
-    const QString spaced = u"Error|48|A code cannot hold a space: keyed Morse splits into symbols at spaces, so this "
-                           u"code could never be decoded"_s;
-    // The entry chosen first (none for new), signal and code typed, the refusal; nothing stored, texts kept.
-    const QList<QStringList> cases = {{"", "X", "", missing},      {"", " ", "..-.", missing}, {"", "X", ".", taken},
-                                      {"", " E ", "..-.", taken},  {"", "Q", ". -", spaced},   {"B", "B", ".", taken},
-                                      {"B", "  ", "-...", missing}};
-    for (const QStringList& c : cases) {
-        if (!c[0].isEmpty())
-            form.ListView1_ItemClick(row(form, c[0]));
-        enter(form, c[1], c[2]);
-        QCOMPARE(Shown(), QStringList(c[3]));
-        QCOMPARE(state(form), (c[0].isEmpty() ? u"Add|"_s : u"Edit 1|"_s) + c[1] + '|' + c[2]);
-    }
-    QCOMPARE(stored(folder.db), kStored);
-    form.Command3_Click();
-    form.show();
-
+void TestEditor::storesOrRefuses_data() {
+    QTest::addColumn<QString>("chosen"); // the entry chosen first; none for a new one
+    QTest::addColumn<QString>("signal");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("key");       // pressed instead of Add or Edit: Return on the list, others in a box
+    QTest::addColumn<QString>("seen");  // see seen(); refused, the texts are kept
+    QTest::addColumn<QString>("added"); // to the table as stored
+    auto row = [](const char* name, const char* chosen, const QString& signal, const QString& code, const QString& seen,
+                  const QString& added = {}, Qt::Key key = Qt::Key_unknown) {
+        QTest::newRow(name) << QString(chosen) << signal << code << int(key) << seen << added;
+    };
+    const QString missing = u" [Error|48|Some data is missing]"_s;
+    const QString taken = u" [Error|48|Code is in use for other signal, or the signal already exists]"_s;
+    row("no code", "", "X", "", "Add|X|" + missing);
+    row("a signal of spaces", "", " ", "..-.", "Add| |..-." + missing);
+    row("the code taken", "", "X", ".", "Add|X|." + taken);
+    row("the signal taken, once trimmed", "", " E ", "..-.", "Add| E |..-." + taken);
+    row("a code with a space", "", "Q", ". -",
+        "Add|Q|. - [Error|48|A code cannot hold a space: keyed Morse splits into symbols at spaces, so this code "
+        "could never be decoded]");
+    row("edited to another's code", "B", "B", ".", "Edit 1|B|." + taken);
+    row("edited to spaces", "B", "  ", "-...", "Edit 1|  |-..." + missing);
     // Trimmed of spaces only; case, quotes and long texts kept; a code need not be Morse.
+    row("trimmed", "", "  Q1 ", " -.-.-... ", kFresh, "-.-.-...=Q1");
+    row("a signal differing in case only", "", "e", "..-..", kFresh, "..-..=e");
+    row("quotes", "", "o'clock", "-'-", kFresh, "-'-=o'clock");
     const QString longSignal(40000, u'w');
     const QString longCode = QString(40000, u'-') + u'.';
-    const CodeRows fine = {{"  Q1 ", " -.-.-... "}, {"e", "..-.."}, {"o'clock", "-'-"}, {longSignal, longCode}};
-    for (const auto& [signal, code] : fine) {
-        enter(form, signal, code);
-        QVERIFY(Shown().isEmpty() && state(form) == kFresh);
-    }
-    QCOMPARE(stored(folder.db),
-             kStored + QStringList({"-.-.-...=Q1", "..-..=e", "-'-=o'clock", longCode + '=' + longSignal}));
-    form.ListView1_ItemClick(row(form, longSignal));
-    QVERIFY(state(form) == "Edit 9|" + longSignal + '|' + longCode);
+    row("40,000 characters each", "", longSignal, longCode, kFresh, longCode + '=' + longSignal);
+    // Typed, then a key: only Add and Edit store, and Esc never drops the typing unasked.
+    row("Esc while adding", "", "X", "..-..", "Add|X|..-..", {}, Qt::Key_Escape);
+    row("Esc while editing cancels", "B", "X", "..-..", kFresh, {}, Qt::Key_Escape);
+    row("Enter on the list chooses the entry highlighted", "", "X", "..-..", "Edit 2|A|.-", {}, Qt::Key_Return);
+    row("Enter in a box presses Add", "", "X", "..-..", kFresh, "..-..=X", Qt::Key_Enter);
+}
 
-    // Choosing another entry drops what was typed; an entry does not clash with itself.
+void TestEditor::storesOrRefuses() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, signal);
+    QFETCH(QString, code);
+    QFETCH(int, key);
+    QFETCH(QString, added);
+    Folder folder;
+    Form4 form;
+    form.show();
+    if (!chosen.isEmpty())
+        form.ListView1_ItemClick(row(form, chosen));
+    list(form)->setCurrentItem(row(form, "A")); // highlighted, as the arrow keys do, not chosen
+    enter(form, signal, code, key == Qt::Key_unknown);
+    if (key != Qt::Key_unknown)
+        QTest::keyClick(key == Qt::Key_Return ? list(form) : child(form, "Text2"), Qt::Key(key));
+    QVERIFY(form.isVisible());
+    QTEST(seen(form), "seen");
+    QCOMPARE(stored(folder.db), added.isEmpty() ? kStored : kStored + QStringList(added));
+}
+
+void TestEditor::editsAndRemovesTheRowChosen() {
+    Folder folder;
+    Form4 form;
+    // Choosing another entry drops what was typed; Edit with nothing changed is no clash.
+    form.ListView1_ItemClick(row(form, "c"));
     enter(form, "typed", "typed", false);
     form.ListView1_ItemClick(row(form, "B"));
-    QCOMPARE(state(form), u"Edit 1|B|-..."_s);
+    QCOMPARE(seen(form), u"Edit 1|B|-..."_s);
     form.Command1_Click();
-    QVERIFY(Shown().isEmpty() && state(form) == kFresh);
-    form.ListView1_ItemClick(row(form, "B"));
-    enter(form, " b2 ", "-... ");
-    QVERIFY(Shown().isEmpty() && state(form) == kFresh && row(form, "b2") && stored(folder.db).first() == "-...=b2");
-
+    QCOMPARE(seen(form), kFresh);
     // Remove asks first: Cancel keeps the entry and what was typed, OK removes it.
-    const QStringList confirm = {u"Confirm Removal|33|Are you sure you want to remove this entry?"_s};
+    const QString confirm = u" [Confirm Removal|33|Are you sure you want to remove this entry?]"_s;
     form.ListView1_ItemClick(row(form, "c"));
     enter(form, "changed", "--", false);
     MessageBox::setNextAnswer(MessageBox::Cancel);
     form.Command2_Click();
-    QVERIFY(Shown() == confirm && state(form) == "Edit 3|changed|--" && stored(folder.db).contains("-.-.=c"));
+    QCOMPARE(seen(form), "Edit 3|changed|--" + confirm);
     form.Command2_Click();
-    QVERIFY(Shown() == confirm && state(form) == kFresh && !row(form, "c") && !stored(folder.db).contains("-.-.=c"));
-    QCOMPARE(child<QGroupBox>(form, "Frame1")->title(), u"Current entries (8)"_s);
-}
+    QCOMPARE(seen(form), kFresh + confirm);
+    const QStringList kept = {"-...=B", ".-=A", ".=E", ".----.=it's"};
+    QCOMPARE(stored(folder.db), kept);
+    QCOMPARE(child<QGroupBox>(form, "Frame1")->title(), u"Current entries (4)"_s);
 
-void TestEditor::worksOnTheRowChosen() {
     // Rows made by other means, a second B (ID 6) and one without a signal: the row chosen is used.
-    Folder folder;
     QVERIFY(ExecSql(folder.db, "INSERT INTO International (MS, TS) VALUES ('--..', 'B'), ('...', NULL)"));
-    Form4 form;
+    form.Command3_Click();
     form.ListView1_ItemClick(row(form, "--..", 1));
-    QCOMPARE(state(form), u"Edit 6|B|--.."_s);
+    QCOMPARE(seen(form), u"Edit 6|B|--.."_s);
     form.Command2_Click();
-    Shown();
     form.ListView1_ItemClick(row(form, "...", 1));
-    QCOMPARE(state(form), u"Edit 7||..."_s);
+    QCOMPARE(seen(form), "Edit 7||..." + confirm);
     enter(form, "S", "...");
-    QVERIFY(Shown().isEmpty() && stored(folder.db) == kStored + QStringList("...=S"));
+    QCOMPARE(seen(form), kFresh);
+    QCOMPARE(stored(folder.db), kept + QStringList("...=S"));
 
     // A store failure keeps what was typed. First the entry being edited removed by other means.
+    const QString failed = u" [Dahdit Database Editor|16|"_s;
     form.ListView1_ItemClick(row(form, "B"));
     QVERIFY(ExecSql(folder.db, "DELETE FROM International WHERE TS = 'B'"));
     enter(form, "B", "-...-");
-    expectFailure("The entry was not saved.", "no longer exists");
     form.ListView1_ItemClick(row(form, "B"));
-    expectFailure("The entry \"B\" is no longer in the code table \"International\"", "open it again");
-    QCOMPARE(state(form), u"Edit 1|B|-...-"_s);
+    QCOMPARE(seen(form, "no longer exists"),
+             "Edit 1|B|-...-" + failed + "The entry was not saved. | no longer exists]" + failed +
+                 "The entry \"B\" is no longer in the code table \"International\"; it was changed or removed by "
+                 "other means while the editor was open. | Close the editor and open it again to see the table as "
+                 "it is now.]");
     form.Command3_Click();
-    QVERIFY(state(form) == kFresh && !row(form, "B"));
+    QCOMPARE(seen(form), kFresh);
+    QCOMPARE(row(form, "B"), nullptr);
     // A reload that fails part way (a pipe as the journal) is told; once the cause is gone, the next one works.
     QCOMPARE(mkfifo(qPrintable(folder.db + "-journal"), 0600), 0);
     form.Command3_Click();
-    expectFailure("The list could not be reloaded.", "it is a named pipe (FIFO), not a file.");
-    QVERIFY(QFile::remove(folder.db + "-journal") &&
-            ExecSql(folder.db, "INSERT INTO International (MS, TS) VALUES ('..--..', 'Z')"));
+    QCOMPARE(seen(form, "it is a named pipe (FIFO), not a file."),
+             kFresh + failed + "The list could not be reloaded. | it is a named pipe (FIFO), not a file.]");
+    QVERIFY(QFile::remove(folder.db + "-journal"));
+    QVERIFY(ExecSql(folder.db, "INSERT INTO International (MS, TS) VALUES ('..--..', 'Z')"));
     form.Command3_Click();
     QVERIFY(row(form, "Z"));
     // The table dropped: nothing can be checked.
     form.ListView1_ItemClick(row(form, "A"));
     QVERIFY(ExecSql(folder.db, "DROP TABLE International"));
     enter(form, "A", ".-.-");
-    expectFailure("The entry could not be checked", "\"International\" does not exist");
-    QVERIFY(state(form) == "Edit 2|A|.-.-" && list(form)->topLevelItemCount() == 6);
+    QCOMPARE(seen(form, "\"International\" does not exist"),
+             "Edit 2|A|.-.-" + failed +
+                 "The entry could not be checked against the table, so nothing was saved. | \"International\" does "
+                 "not exist]");
+    QCOMPARE(list(form)->topLevelItemCount(), 5);
+}
+
+void TestEditor::optionsStoreTheChoice() {
+    ProgramFolder folder(true);
+    {
+        // No settings: nothing selected. Use Default fills in the path only; Cancel stores nothing.
+        Options w;
+        QCOMPARE(w.path()->text(), DefaultDatabasePath());
+        QCOMPARE(w.listed().count('['), 0);
+        w.path()->setText(u"/typed/elsewhere.mdb"_s);
+        w.select(u"Greek"_s); // one of the bundled tables
+        w->Command3_Click();
+        QCOMPARE(w.path()->text(), DefaultDatabasePath());
+        QVERIFY(w.listed().contains(" [Greek] "));
+        QTest::mouseClick(child<QPushButton>(*w.form, "Command2"), Qt::LeftButton);
+        QVERIFY(w.closed());
+        QVERIFY(!QFile::exists(folder.file("settings.ini")));
+    }
+    {
+        // OK stores the path typed and the table chosen, confirms, and closes.
+        Options w;
+        w.path()->setText(u"/somewhere/else/codes.mdb"_s);
+        w.select(u"German"_s);
+        w->Command1_Click();
+        QCOMPARE(folder.readFile("settings.ini"),
+                 "[main]\r\ndb_path=/somewhere/else/codes.mdb\r\ntable_name=German\r\n");
+        QCOMPARE(Shown(), kConfirmed);
+        QVERIFY(w.closed());
+    }
+    // Nothing listed (no such database): Enter presses OK, which keeps the stored table, not an empty name.
+    Options w;
+    QTest::keyClick(w.path(), Qt::Key_Return);
+    QCOMPARE(Module1::ReadSetting("main", "table_name"), u"German"_s);
+    QCOMPARE(Shown(), kConfirmed);
+}
+
+void TestEditor::optionsShowTheStoredChoice_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown"); // the path (P, the one stored), the current table, the tables listed
+    // Listed in the order made; only the exact name is selected; a stored view is named as such.
+    QTest::newRow("a table") << u"Alpha"_s << u"P|Current: Alpha|Zulu [Alpha]"_s;
+    QTest::newRow("its name in another case") << u"alpha"_s << u"P|Current: alpha|Zulu Alpha"_s;
+    QTest::newRow("a view") << u"vw"_s << u"P|Current: vw (a view, not a code table)|Zulu Alpha"_s;
+}
+
+void TestEditor::optionsShowTheStoredChoice() {
+    ProgramFolder folder;
+    const QString other = folder.file("other codes.mdb");
+    MakeCodeTable(other, u"Zulu"_s, {});
+    MakeCodeTable(other, u"Alpha"_s, {});
+    QVERIFY(ExecSql(other, u"CREATE VIEW Vw AS SELECT * FROM Zulu"_s));
+    QVERIFY(Module1::WriteSetting("main", "db_path", other));
+    QFETCH(QString, stored);
+    QVERIFY(Module1::WriteSetting("main", "table_name", stored));
+    Options w;
+    QTEST(w.path()->text().replace(other, "P") + '|' + child<QLabel>(*w.form, "Label1")->text() + '|' + w.listed(),
+          "shown");
+}
+
+void TestEditor::optionsRefuseWhatCannotBeKept_data() {
+    QTest::addColumn<bool>("writable"); // the settings file
+    QTest::addColumn<QString>("path");  // typed
+    QTest::addColumn<QString>("table"); // chosen
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("settings file read-only") << false << u"/typed/codes.mdb"_s << u"Russian"_s
+                                             << u"P/settings.ini: the file is read-only. Make it writable"_s;
+    QTest::newRow("a path longer than a line holds")
+        << true << '/' + QString(252, u'x') + u"\U0001F600\U0001F600"_s << u"Russian"_s
+        << u"The database path is 255 characters long, more than the settings file holds."_s;
+    QTest::newRow("a table name with a line break")
+        << true << u"/typed/codes.mdb"_s << u"Line\nBreak"_s << u"The table name holds a line break"_s;
+}
+
+void TestEditor::optionsRefuseWhatCannotBeKept() {
+    QFETCH(bool, writable);
+    QFETCH(QString, path);
+    QFETCH(QString, table);
+    QFETCH(QString, cause);
+    // The bundled database, with a table whose name holds a line break; the window stays as it was.
+    ProgramFolder folder(true);
+    QVERIFY(ExecSql(folder.file("dahdit_db.mdb"), u"CREATE TABLE \"Line\nBreak\" (ID INTEGER PRIMARY KEY, TS, MS);"_s));
+    const QByteArray before = "[main]\r\ntable_name=German\r\n";
+    folder.writeFile("settings.ini", before);
+    QFile(folder.file("settings.ini"))
+        .setPermissions(QFile::ReadOwner | (writable ? QFile::WriteOwner : QFile::ReadOwner));
+    Options w;
+    w.path()->setText(path);
+    w.select(table);
+    w.form->Command1_Click();
+    const QString told = Shown().join('\n').replace(folder.path(), "P").simplified(); // the box shown, and why
+    QVERIFY2(told.startsWith("Settings Not Saved|48|The settings were not saved. ") && told.contains(cause),
+             qPrintable(told));
+    QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(w.closed() || !w.form->isVisible() ? u"closed"_s
+                                                : w.path()->text() + " | " + w.list()->currentItem()->text(),
+             path + " | " + table);
+    QCOMPARE(folder.readFile("settings.ini"), before);
 }
 
 QTEST_MAIN(TestEditor)
