@@ -95,7 +95,7 @@ class TestAccessibility : public WindowTest {
 private slots:
     void showsEveryTextWholeAndNamesControls_data();
     void showsEveryTextWholeAndNamesControls();
-    void slidersTellTheirTime();
+    void namesControlsAndTellsSliderTimes();
     void warningAndTicksReadInLightAndDark();
 };
 
@@ -142,7 +142,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
 }
 
-void TestAccessibility::slidersTellTheirTime() {
+void TestAccessibility::namesControlsAndTellsSliderTimes() {
     ProgramFolder folder(true);
     Form1 form1;
     auto* slider1 = child<QSlider>(form1, "Slider1");
@@ -154,6 +154,11 @@ void TestAccessibility::slidersTellTheirTime() {
             .arg(slider->value());
     };
     QCOMPARE(reads(slider1) + ", " + reads(slider2), u"Delay time: 150 (6), Space delay time: 250 (6)"_s);
+    // The controls a reader names (the window has no labels), and the key says how it is worked.
+    QCOMPARE(Accessible(child(form1, "MK")) + ", " + Accessible(child(form1, "Text1")) + ", " +
+                 Accessible(child(form1, "Text2")),
+             u"Morse key, Morse buffer, Decoded text"_s);
+    QVERIFY(Accessible(child(form1, "MK"), QAccessible::Description).contains("left mouse button"));
     // While the thumb is dragged the time follows it, and is told, before the new position is taken.
     heard.clear();
     slider1->setSliderDown(true);

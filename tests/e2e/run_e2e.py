@@ -353,49 +353,7 @@ def installed_package(program_dir):
         check(len(icon) > 100, "the editor shows Dahdit's icon: %r" % icon[:80])
 
 
-def screen_reader_finds_the_named_controls(program_dir):
-    """The AT-SPI tree a screen reader walks (on the case's session bus) names the key, the two texts and the
-    sliders, and gives the sliders' times in milliseconds, following the slider as it moves."""
-    import pyatspi
-    from gi.repository import GLib
-
-    check("DBUS_SESSION_BUS_ADDRESS" in os.environ, "the case runs in a D-Bus session (dbus-run-session)")
-    with Dahdit(program_dir) as app:
-        app.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
-        app.start()
-        wanted = [("push button", "Morse key"), ("text", "Morse buffer"), ("text", "Decoded text"),
-                  ("slider", "Delay time"), ("slider", "Space delay time")]
-
-        def tree():
-            desktop = pyatspi.Registry.getDesktop(0)
-            stack = [a for a in map(desktop.getChildAtIndex, range(desktop.childCount))
-                     if a is not None and a.get_process_id() == app.proc.pid]
-            found = {}
-            while stack:
-                node = stack.pop()
-                found[(node.getRoleName(), node.name)] = node
-                stack.extend(map(node.getChildAtIndex, range(node.childCount)))
-            return found if all(w in found for w in wanted) else None
-
-        controls = poll("the named controls in the accessibility tree", tree)
-        check("left mouse button" in controls[("push button", "Morse key")].description, "the key says how to key")
-        delay, space = controls[("slider", "Delay time")], controls[("slider", "Space delay time")]
-        check_equal([s.queryValue().currentValue for s in (delay, space)], [150.0, 250.0], "the sliders' times")
-
-        # Tab from the Morse buffer to the delay slider and one step right: the reader is told.
-        heard = []
-        deadline = time.monotonic() + WAIT
-        pyatspi.Registry.registerEventListener(
-            lambda e: heard.append(e.source.queryValue().currentValue) if e.source == delay else None,
-            "object:property-change:accessible-value")
-        GLib.timeout_add(100, lambda: app.key("Tab", "Right") and False)
-        GLib.timeout_add(50, lambda: (175.0 not in heard and time.monotonic() < deadline) or pyatspi.Registry.stop())
-        pyatspi.Registry.start()
-        check(175.0 in heard, "the reader heard the new delay time: %r" % heard)
-
-
-CASES = {f.__name__: f for f in (keys_sos_and_saves_it, read_only_program_folder, installed_package,
-                                 screen_reader_finds_the_named_controls)}
+CASES = {f.__name__: f for f in (keys_sos_and_saves_it, read_only_program_folder, installed_package)}
 CASES["exit_ends_the_program_with_every_window_open"] = lambda folder: ends_with_every_window_open(folder, True)
 CASES["close_box_ends_the_program_with_every_window_open"] = lambda folder: ends_with_every_window_open(folder, False)
 
