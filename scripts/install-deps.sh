@@ -17,8 +17,6 @@ test)
     xvfb xauth xdotool xclip x11-utils libx11-6 python3
     # the fuzzers: clang with libFuzzer and its sanitizers
     clang libclang-rt-14-dev
-    # the screen reader case walks the AT-SPI tree
-    dbus-daemon at-spi2-core python3-pyatspi
     # bench_sidetone and an end-to-end case play to a sound server of their own
     pulseaudio pulseaudio-utils
     # every window is checked in the fonts desktops give: GNOME's Cantarell, DejaVu and Noto, and
