@@ -177,7 +177,7 @@ pa_context* pa_context_new(pa_mainloop_api* api, const char* name) {
     return context;
 }
 
-pa_stream* pa_stream_new_with_proplist(pa_context* context, const char* name, const pa_sample_spec* spec,
+pa_stream* pa_stream_new_with_proplist(pa_context* context, const char* name, const pa_sample_spec* format,
                                        const pa_channel_map* map, pa_proplist* properties) {
     using NewStream =
         pa_stream* (*)(pa_context*, const char*, const pa_sample_spec*, const pa_channel_map*, pa_proplist*);
@@ -186,7 +186,7 @@ pa_stream* pa_stream_new_with_proplist(pa_context* context, const char* name, co
         return nullptr;
     // Dahdit's one stream is the key's tone.
     const bool qts = name && std::strncmp(name, "QtmPulseStream-", 15) == 0;
-    return newStream(context, qts ? "Sidetone" : name, spec, map, properties);
+    return newStream(context, qts ? "Sidetone" : name, format, map, properties);
 }
 } // extern "C"
 
