@@ -59,12 +59,3 @@ void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& 
     if (!ExecSql(dbPath, sql))
         qFatal("cannot make a code table");
 }
-
-QString BundledDatabase() {
-    return QStringLiteral(DAHDIT_BUNDLED_DB);
-}
-
-QByteArray BytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
-}

@@ -71,5 +71,11 @@ inline auto FileSizeLimit(rlim_t bytes) {
     });
 }
 // The bundled database as built.
-QString BundledDatabase();
-QByteArray BytesOf(const QString& path);
+inline QString BundledDatabase() {
+    return QStringLiteral(DAHDIT_BUNDLED_DB);
+}
+// A file's bytes, or "missing".
+inline QByteArray BytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
+}

@@ -122,9 +122,11 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
     Form3 form3([] { return QString(); }, [] { return QString(); });
     Form2 form2;
     QStringList cut;
+    QList<QSize> sizes;
     for (QWidget* window : std::initializer_list<QWidget*>{&form1, &form4, &form5, &form3, &form2}) {
         window->show();
         cut += Cut(*window);
+        sizes << window->size();
     }
     form4.ListView1_ItemClick(child<QTreeWidget>(form4, "ListView1")->topLevelItem(0)); // in edit mode
     cut += Cut(form4);
@@ -140,6 +142,10 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         cut += Cut(*box);
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
+    // At Liberation Sans 8, as wide as the font the layouts were drawn for, the windows have their drawn sizes.
+    if (QTest::currentDataTag() == QLatin1String("Liberation Sans,8"))
+        QCOMPARE(sizes,
+                 (QList<QSize>{{633, form1.menuBar()->height() + 225}, {505, 265}, {337, 273}, {305, 97}, {249, 129}}));
 }
 
 void TestAccessibility::namesControlsAndTellsSliderTimes() {
