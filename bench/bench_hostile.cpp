@@ -1,7 +1,9 @@
-// Code tables that are hostile by their size, and a sound table on a slow disk: what keying and a
-// paste cost when one entry holds a text of 8 MiB, and how long the code table editor takes to
-// list 200,000 entries read at 2 ms per page (a network share), through a file system layer that
-// sleeps before every read.
+// Code tables that are hostile by their size, and sound tables that are large: what keying and a
+// paste cost when one entry holds a text of 8 MiB; how much memory a paste of 1, 4 and 10 MiB
+// takes when every code stands for 64 KiB of text; how many symbols of a phrase table (codes that
+// stand for 40-character texts) a paste of 100,000 of them decodes whole; and how long the code
+// table editor takes to list 200,000 entries read at 2 ms per page (a network share), through a
+// file system layer that sleeps before every read.
 //
 // Each case runs in a child process of its own with its address space capped at 3 GiB, so that a
 // case that runs out of memory ends there instead of taking the machine's memory, and a case
@@ -127,6 +129,64 @@ int PasteDots() {
     return 0;
 }
 
+// Every code of the bundled International table made to stand for 64 KiB of text, the most a
+// code may stand for, and a paste of megabytes of ". ".
+int PasteLongTexts(int mebibytes) {
+    ProgramFolder folder;
+    folder.copyBundledDatabase();
+    ExecSql(folder.file(QStringLiteral("dahdit_db.mdb")),
+            QStringLiteral("UPDATE International SET TS = hex(zeroblob(32768))"));
+    Form1 form;
+    form.show();
+    QApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    const QString output = Decode(form, QStringLiteral(". ").repeated(mebibytes << 19));
+    QApplication::processEvents();
+    Say(QStringLiteral("%1 MiB pasted: %2 ms, output %3 characters, errors %4, peak resident %5 MiB")
+            .arg(mebibytes)
+            .arg(clock.elapsed())
+            .arg(output.size())
+            .arg(child<QLabel>(form, "Panel4")->text().mid(8))
+            .arg(PeakMiB(), 0, 'f', 0));
+    return 0;
+}
+
+// A table of phrases, as Q-code tables have: every code of one to five marks standing for a text of
+// 40 characters, and a paste of 100,000 of its short codes (one to three marks).
+int PastePhrases() {
+    ProgramFolder folder;
+    CodeRows rows;
+    QStringList shortCodes;
+    for (int marks = 1; marks <= 5; ++marks) {
+        for (int bits = 0; bits < 1 << marks; ++bits) {
+            const QString code = QString::number(bits | 1 << marks, 2).mid(1).replace(u'0', u'.').replace(u'1', u'-');
+            rows.append({code, QStringLiteral("phrase %1 ").arg(code).leftJustified(40, u'x')});
+            if (marks <= 3)
+                shortCodes << code;
+        }
+    }
+    MakeCodeTable(folder.file(QStringLiteral("dahdit_db.mdb")), QStringLiteral("International"), rows);
+    QString buffer;
+    for (int i = 0; i < 100000; ++i)
+        buffer += shortCodes[i % shortCodes.size()] + u' ';
+    Form1 form;
+    form.show();
+    QApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    const QString output = Decode(form, buffer);
+    QApplication::processEvents();
+    Say(QStringLiteral("100,000 symbols pasted: %1 ms, %2 decoded whole, errors %3, output %4 characters, peak "
+                       "resident %5 MiB")
+            .arg(clock.elapsed())
+            .arg(output.size() / 40)
+            .arg(child<QLabel>(form, "Panel4")->text().mid(8))
+            .arg(output.size())
+            .arg(PeakMiB(), 0, 'f', 0));
+    return 0;
+}
+
 int SlowListing() {
     InstallSlowDisk();
     ProgramFolder folder;
@@ -173,6 +233,10 @@ const struct {
 } kCases[] = {
     {"keying five dots, \".\" standing for 8 MiB of text", KeyDots},
     {"a paste of \". \" x 400, \".\" standing for 8 MiB of text", PasteDots},
+    {"a paste of 1 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(1); }},
+    {"a paste of 4 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(4); }},
+    {"a paste of 10 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(10); }},
+    {"a paste of 100,000 symbols of a phrase table, each code standing for 40 characters", PastePhrases},
     {"the editor's list of 200,000 entries at 2 ms per page read", SlowListing},
 };
 

@@ -37,7 +37,6 @@ bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& t
     QHash<QStringView, Known> seen;
     seen.reserve(128);
     result->output.reserve(int(lastSpace / 3) + 16);
-    const qsizetype maxOutput = OutputPerBufferCharacter * buffer.size() + MaxSignalBytes;
     bool full = false;
     Known found;
     qsizetype start = 0;
@@ -66,17 +65,15 @@ bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& t
                                       QLocale::system().formattedDataSize(MaxSignalBytes, 0));
         if (!known->text) {
             ++result->errors;
-        } else if (result->output.size() + known->text->size() > maxOutput) {
+        } else if (result->output.size() + known->text->size() > MaxOutputCharacters) {
             // A row of a table made by other means may stand for far more text than any paste.
             full = true;
             ++result->errors;
             if (result->notice.isEmpty())
                 result->notice = QStringLiteral("The code table \"%1\" gives the Morse buffer so much text that the "
-                                                "decoded text would grow past %2 times the buffer's length and %3 "
-                                                "characters more, so Dahdit counts the symbols from there on as "
-                                                "unknown.")
-                                     .arg(table, QString::number(OutputPerBufferCharacter),
-                                          QLocale::system().toString(MaxSignalBytes));
+                                                "decoded text would grow past %2 characters, so Dahdit counts the "
+                                                "symbols from there on as unknown.")
+                                     .arg(table, QLocale::system().toString(MaxOutputCharacters));
         } else {
             // A row whose text is empty or NULL adds nothing but is no error.
             result->output += *known->text;

@@ -5,9 +5,11 @@
 class CodeTableStore;
 struct StoreError;
 
-// The bounds of what one decode may produce (see DecodeBuffer).
+// The bounds of what one decode may produce (see DecodeBuffer). The output's bound does not grow
+// with the buffer: a phrase table (codes that stand for 40-character texts) decodes 200,000
+// symbols whole, and a paste of any size costs at most 16 MiB of decoded text.
 constexpr qsizetype MaxSignalBytes = 64 * 1024;
-constexpr qsizetype OutputPerBufferCharacter = 4;
+constexpr qsizetype MaxOutputCharacters = 8 * 1024 * 1024;
 
 struct DecodeResult {
     QString output;  // the texts of the closed symbols, joined with nothing between them
@@ -28,9 +30,8 @@ struct DecodeResult {
 //
 // No table can make a decode grow without bound, whatever its texts: a text longer than
 // MaxSignalBytes is not read and its code counts as unknown, and the output ends where the next
-// text would take it past OutputPerBufferCharacter times the buffer's length and MaxSignalBytes
-// characters more, every symbol from there on counted as unknown. Keyed by hand, no sane table
-// comes near either bound; result.notice says which one a decode met.
+// text would take it past MaxOutputCharacters, every symbol from there on counted as unknown.
+// Keyed by hand, no sane table comes near either bound; result.notice says which one a decode met.
 //
 // False, with why in error, when the table cannot be read; result is then empty.
 bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& table, DecodeResult* result,
