@@ -305,8 +305,6 @@ bool write(const QString& path, const QString& section, const Values& values, QS
         const QFileInfo info(path);
         if (!(info.permissions() & (QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)))
             return fail(kUnreadable);
-        if (!info.isWritable() || WholeFile::writeBitsCleared(info))
-            return fail(QStringLiteral("the file is read-only. Make it writable and try again."));
     }
     if (!WholeFile::replace(path, bytes, &cause))
         return fail(cause);

@@ -1,6 +1,5 @@
 #include "wholefile.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,13 +14,10 @@
 namespace WholeFile {
 namespace {
 
-// Dahdit's temporary files beside a file being replaced are named after it, with this mark and
-// six random letters or digits, so that one left behind can be told from anything of the user's.
+// A temporary file that is given a name of its own is named after its target, with this mark and
+// six random letters or digits.
 const QLatin1String kTemporaryMark(".dahdit-");
 constexpr int kRandomLetters = 6;
-// Older than this, a temporary file is no longer any write's: one left behind by a write that
-// was cut off. A younger one may be another Dahdit's write of the same file, still going on.
-constexpr qint64 kStaleAfterSeconds = 60;
 
 // Writes every byte to fd, retrying what a signal interrupted; 0, or the error number.
 int writeBytes(int fd, const QByteArray& bytes) {
@@ -50,50 +46,142 @@ int sync(int fd) {
     return 0;
 }
 
-// Makes a new temporary file beside target, open for writing with the given mode; -1 with errno
-// set when none could be made.
-int createTemporary(const QString& target, mode_t mode, QByteArray* name) {
+// A new name beside target for a temporary file: the target's name, the mark and random letters.
+QByteArray temporaryName(const QString& target) {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray suffix(kRandomLetters, Qt::Uninitialized);
-        for (char& letter : suffix)
-            letter = letters[QRandomGenerator::global()->bounded(int(sizeof(letters) - 1))];
-        *name = QFile::encodeName(target + kTemporaryMark) + suffix;
-        const int fd = ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
+    QByteArray suffix(kRandomLetters, Qt::Uninitialized);
+    for (char& letter : suffix)
+        letter = letters[QRandomGenerator::global()->bounded(int(sizeof(letters) - 1))];
+    return QFile::encodeName(target + kTemporaryMark) + suffix;
 }
+
+// The file being written, before it takes its target's place. Where the system allows (Linux's
+// O_TMPFILE, with /proc to name it by), it has no name until it is complete: a write cut off (the
+// program killed) leaves nothing behind. Elsewhere it is made under a new name of its own, which
+// a write cut off leaves in place: only the user can tell it from a file of theirs.
+class Temporary {
+public:
+    Temporary() = default;
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+    ~Temporary() { drop(); }
+
+    // Makes the file in target's folder, open for writing with the given mode (the umask applies);
+    // false with errno set when none could be made.
+    bool open(const QString& target, mode_t mode) {
+        static const bool unnamed = ::access("/proc/self/fd", X_OK) == 0;
+        if (unnamed) {
+            const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+            m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (m_fd >= 0)
+                return true;
+        }
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            m_name = temporaryName(target);
+            m_fd = ::open(m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+            if (m_fd >= 0 || errno != EEXIST)
+                break;
+        }
+        if (m_fd < 0)
+            m_name.clear();
+        return m_fd >= 0;
+    }
+    int fd() const { return m_fd; }
+
+    // Gives the complete file the name to, which must be free, and closes it; 0, or the error
+    // number. A network file system may report a failed write only at the close. Linux closes the
+    // file whatever close() says, so it is never called twice.
+    int linkAs(const QByteArray& to) {
+        int error = 0;
+        if (m_name.isEmpty()) {
+            if (::linkat(AT_FDCWD, self().constData(), AT_FDCWD, to.constData(), AT_SYMLINK_FOLLOW) != 0)
+                error = errno;
+            else
+                m_name = to;
+        } else if (::renameat2(AT_FDCWD, m_name.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+            m_name = to;
+        } else if ((errno == EINVAL || errno == ENOSYS) && ::link(m_name.constData(), to.constData()) == 0) {
+            // A file system that cannot rename without replacing takes a hard link, which never
+            // replaces a file either.
+            ::unlink(m_name.constData());
+            m_name = to;
+        } else {
+            error = errno;
+        }
+        if (error == 0)
+            error = closeFile();
+        if (error == 0)
+            m_name.clear(); // the caller's file now, no longer a temporary one
+        return error;
+    }
+
+    // Gives the complete file a temporary name, ready to take its target's place, and closes it;
+    // its name, or empty with errno set.
+    QByteArray name(const QString& target) {
+        int error = m_name.isEmpty() ? EEXIST : 0;
+        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+            m_name = temporaryName(target);
+            if (::linkat(AT_FDCWD, self().constData(), AT_FDCWD, m_name.constData(), AT_SYMLINK_FOLLOW) == 0)
+                error = 0;
+            else
+                error = errno;
+        }
+        if (error != 0)
+            m_name.clear();
+        if (error == 0)
+            error = closeFile();
+        errno = error;
+        return error == 0 ? m_name : QByteArray();
+    }
+
+    // The file has taken its target's place: nothing is left to drop.
+    void renamed() { m_name.clear(); }
+
+    // Closes and removes the temporary file, keeping errno: only the file this very write made.
+    void drop() {
+        const int error = errno;
+        closeFile();
+        if (!m_name.isEmpty())
+            ::unlink(m_name.constData());
+        m_name.clear();
+        errno = error;
+    }
+
+private:
+    QByteArray self() const { return "/proc/self/fd/" + QByteArray::number(m_fd); }
+
+    int closeFile() {
+        if (m_fd < 0)
+            return 0;
+        const int rc = ::close(m_fd);
+        m_fd = -1;
+        return rc != 0 && errno != EINTR ? errno : 0;
+    }
+
+    int m_fd = -1;
+    QByteArray m_name; // empty while the file has no name, or once it is no longer temporary
+};
 
 // Writes bytes to a new temporary file beside target, with the given permissions (the umask
 // applies), and pushes it out to the disk. A file that it is to replace (old) gives it its owner,
-// group and permissions once it is complete: until then only its owner may read it. Its name, or
-// empty with errno set.
-QByteArray writeTemporary(const QString& target, const QByteArray& bytes, mode_t mode, const struct stat* old) {
-    QByteArray name;
-    const int fd = createTemporary(target, old ? 0600 : mode, &name);
-    if (fd < 0)
-        return QByteArray();
-    int error = writeBytes(fd, bytes);
+// group and permissions once it is complete: until then only its owner may read it. False, with
+// errno set, when any step failed.
+bool writeTemporary(Temporary* file, const QString& target, const QByteArray& bytes, mode_t mode,
+                    const struct stat* old) {
+    if (!file->open(target, old ? 0600 : mode))
+        return false;
+    int error = writeBytes(file->fd(), bytes);
     if (error == 0 && old) {
         // Root saving a user's file must not make it root's. Another user may only keep the group,
         // and only one of their own; the file is then theirs, as after any program's save.
-        if (::fchown(fd, old->st_uid, old->st_gid) != 0)
-            (void)!::fchown(fd, uid_t(-1), old->st_gid);
-        ::fchmod(fd, old->st_mode & 07777);
+        if (::fchown(file->fd(), old->st_uid, old->st_gid) != 0)
+            (void)!::fchown(file->fd(), uid_t(-1), old->st_gid);
+        ::fchmod(file->fd(), old->st_mode & 07777);
     }
     if (error == 0)
-        error = sync(fd);
-    // A network file system may report a failed write only when the file is closed. Linux closes
-    // the file whatever close() says, so it is never called twice.
-    if (::close(fd) != 0 && errno != EINTR && error == 0)
-        error = errno;
-    if (error == 0)
-        return name;
-    ::unlink(name.constData());
+        error = sync(file->fd());
     errno = error;
-    return QByteArray();
+    return error == 0;
 }
 
 // Says why in cause, when the caller asked; always false.
@@ -101,27 +189,6 @@ bool fail(QString* cause, const QString& why) {
     if (cause)
         *cause = why;
     return false;
-}
-
-// Removes a temporary file that could not take its target's name, saying why; always false.
-bool dropTemporary(const QByteArray& temporary, QString* cause) {
-    const int error = errno;
-    ::unlink(temporary.constData());
-    return fail(cause, describe(error));
-}
-
-// Removes the temporary files that earlier writes of target left behind: only Dahdit's own, by
-// their name, and only when they are old enough to be no other write's.
-void removeStaleTemporaries(const QString& target) {
-    const QFileInfo info(target);
-    const QString prefix = info.fileName() + kTemporaryMark;
-    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-kStaleAfterSeconds);
-    const QDir folder = info.absoluteDir();
-    for (const QFileInfo& file : folder.entryInfoList({prefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden)) {
-        if (file.fileName().startsWith(prefix) && file.fileName().size() == prefix.size() + kRandomLetters &&
-            !file.isSymLink() && file.lastModified() < staleBefore)
-            QFile::remove(file.filePath());
-    }
 }
 
 } // namespace
@@ -183,16 +250,23 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
     const QFileInfo given(path);
     const QString target = given.isSymLink() && given.exists() ? given.canonicalFilePath() : path;
     struct stat old {};
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
+    const QByteArray to = QFile::encodeName(target);
+    const bool exists = ::stat(to.constData(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
         return fail(cause, notAFile(unsigned(old.st_mode)));
-    removeStaleTemporaries(target);
+    // A file that may not be written, or whose write bits the user cleared (which root may write
+    // all the same), is left as it is.
+    if (exists && (::access(to.constData(), W_OK) != 0 || writeBitsCleared(QFileInfo(target))))
+        return fail(cause, QStringLiteral("the file is read-only."));
     // A new file gets the permissions the user's umask gives; a replaced one keeps its own.
-    const QByteArray temporary = writeTemporary(target, bytes, 0666, exists ? &old : nullptr);
-    if (temporary.isEmpty())
+    Temporary temporary;
+    QByteArray name;
+    if (!writeTemporary(&temporary, target, bytes, 0666, exists ? &old : nullptr) ||
+        (name = temporary.name(target)).isEmpty() || ::rename(name.constData(), to.constData()) != 0) {
+        temporary.drop();
         return fail(cause, describe(errno));
-    if (::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
-        return dropTemporary(temporary, cause);
+    }
+    temporary.renamed();
     // The new name reaches the disk with the folder; a folder that cannot be synced loses nothing
     // that a crash would not lose anyway.
     const int folder =
@@ -205,19 +279,13 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
 }
 
 bool create(const QString& path, const QByteArray& bytes, QString* cause) {
-    const QByteArray temporary = writeTemporary(path, bytes, 0600, nullptr);
-    if (temporary.isEmpty())
+    // The name is taken only where there is none.
+    Temporary temporary;
+    if (!writeTemporary(&temporary, path, bytes, 0600, nullptr))
         return fail(cause, describe(errno));
-    // The name is taken only where there is none. File systems that cannot rename that way
-    // take a hard link, which never replaces a file either.
-    const QByteArray to = QFile::encodeName(path);
-    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if ((errno == EINVAL || errno == ENOSYS) && ::link(temporary.constData(), to.constData()) == 0) {
-        ::unlink(temporary.constData());
-        return true;
-    }
-    return dropTemporary(temporary, cause);
+    if (const int error = temporary.linkAs(QFile::encodeName(path)); error != 0)
+        return fail(cause, describe(error));
+    return true;
 }
 
 } // namespace WholeFile

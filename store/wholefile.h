@@ -10,16 +10,36 @@ class QFileInfo;
 // pushed out to the disk and checked, and only then take the target's place; on any failure the
 // temporary file is dropped and the target stays byte for byte as it was.
 //
+// It stands in for QSaveFile, and keeps every promise of QSaveFile's (each shown by the test named):
+// - all or nothing: a failed write leaves the target as it was, and its temporary file is removed
+//   (tst_transcript::savesWhereTyped "no room for the file", tst_settings::refusedWrites);
+// - an existing file that this user may not write is refused, and stays as it was
+//   (tst_transcript::savesWhereTyped "a read-only transcript of that name");
+// - the replaced file keeps its permissions, and a symbolic link is followed: the file it names is
+//   replaced, the link stays (tst_transcript::writesTheTranscriptWhole).
+// And these over QSaveFile's:
+// - every byte is checked before the target is replaced: a full disk, a failed sync or close is a
+//   failure, never a success (tst_settings::refusedWrites "a full disk (on any machine)");
+// - a file whose write bits the user cleared is refused also where the system would let this user
+//   write it, as it lets root (tst_settings::refusedWrites "read-only file", tst_store::copyRefresh
+//   "read-only copy");
+// - the replaced file keeps its owner and group where the system allows: root saving a user's file
+//   leaves it the user's (tst_settings::readsAndWrites);
+// - only a regular file is replaced: a folder, a named pipe or a device is refused
+//   (tst_transcript::savesWhereTyped, tst_settings::refusedWrites);
+// - nothing is ever removed but the temporary file of the write under way: files named like one,
+//   however old, are the user's (tst_settings::readsAndWrites). Where the system allows (Linux's
+//   O_TMPFILE), that file has no name until it is complete, so a write cut off by the program's
+//   end leaves nothing behind;
+// - the folder is synced after the rename, so that the new name outlives a crash;
+// - create() makes a file only where none is, also where another program made one meanwhile.
+//
 // Causes are short phrases in words a user can act on, ending in a full stop ("the disk is
 // full."), for the caller to put after the name of the file.
 namespace WholeFile {
 
-// Replaces the file at path with bytes. False, with the cause, when the file was left as it was.
-// Only a regular file is replaced: a folder, a named pipe or a device in its place is refused, for
-// writing a file there would take the place of something that is no file (a system's device).
-// The new file keeps the old one's permissions and, where the system allows, its owner and group;
-// a link is followed, and the file it names is replaced. A temporary file that an earlier write
-// left behind when it was cut off (the program killed before the rename) is removed.
+// Replaces the file at path with bytes, or makes it. False, with the cause, when the file was left
+// as it was (above).
 bool replace(const QString& path, const QByteArray& bytes, QString* cause);
 
 // The cause in words for a system error number.

@@ -36,6 +36,14 @@ void TestTranscript::writesTheTranscriptWhole() {
     const QDateTime when(QDate(2026, 3, 14), QTime(9, 5, 7));
     QVERIFY(w->TextFileSave(folder.file("log.txt"), TranscriptText(when, " .-\n", QString::fromUtf8("ΑΒ Ä\nx"))));
     QCOMPARE(folder.readFile("log.txt"), "14.03.26 09:05:07 CET\r\n\r\n .-\n\r\n\r\nΑΒ Ä\nx\r\n");
+    // Through a link, the file it names is written, with the permissions it had; the link stays.
+    QVERIFY(QFile::link(folder.file("log.txt"), folder.file("link.txt")));
+    QVERIFY(QFile(folder.file("log.txt")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    QVERIFY(w->TextFileSave(folder.file("link.txt"), "again"));
+    QCOMPARE(folder.readFile("log.txt"), "again\r\n");
+    QVERIFY(QFileInfo(folder.file("link.txt")).isSymLink());
+    QCOMPARE(QFile(folder.file("log.txt")).permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadUser | QFile::WriteUser);
 }
 
 void TestTranscript::savesWhereTyped_data() {
@@ -59,6 +67,8 @@ void TestTranscript::savesWhereTyped_data() {
     // The earlier file may grow no more, as on a full disk: it is kept, and the window says why.
     row("no room for the file", "/", "keep", ".txt",
         "!the file would be larger than this disk or this user may write.");
+    // Made read-only by the user (also for root, who could write it): left alone.
+    row("a read-only transcript of that name", "/", "keep", ".txt", "!the file is read-only.");
 }
 
 void TestTranscript::savesWhereTyped() {
@@ -68,6 +78,9 @@ void TestTranscript::savesWhereTyped() {
     QFETCH(QString, written);
     ProgramFolder program;
     program.writeFile("keep.txt", "the earlier transcript\r\n");
+    const QString tag = QTest::currentDataTag();
+    if (tag.contains("read-only"))
+        QVERIFY(QFile(program.file("keep.txt")).setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     if (name == "pipe")
         QCOMPARE(mkfifo(qPrintable(program.file(name + extension)), 0600), 0);
     Window w;
@@ -75,7 +88,7 @@ void TestTranscript::savesWhereTyped() {
     w.box("Text2")->setText(name);
     child<QComboBox>(*w.form, "Combo1")->setEditText(extension);
     {
-        const auto full = FileSizeLimit(name == "keep" ? 24 : RLIM_INFINITY);
+        const auto full = FileSizeLimit(tag.startsWith("no room") ? 24 : RLIM_INFINITY);
         w.form->Command1_Click();
     }
     const QStringList shown = Shown();
