@@ -322,7 +322,7 @@ void Form1::Form_Load() {
     QString problem;
     if (!Module1::SettingsCanBeKept(&problem))
         tellShown(problem, MessageBox::Warning);
-    else if (QString note; Module1::SettingsKeptElsewhere(&note))
+    else if (QString note; Module1::TakeSettingsKeptElsewhereNote(&note))
         tellShown(note, MessageBox::Information);
 }
 
@@ -477,11 +477,8 @@ void Form1::DecodeInput() {
     // Until the user's own copy of the database could be made, the window reads the one that came
     // with Dahdit. Once the editor (or another Dahdit) has made it, the window reads the copy, so
     // that it decodes with the changes made there.
-    if (m_database.copyMadeSince()) {
-        m_database.path = m_database.copy;
-        m_database.readOnly = false;
+    if (m_database.followCopy())
         m_store->open(m_database.path); // a failure is told by the decode
-    }
     const QString buffer = BoxText(Text1);
     DecodeResult result;
     StoreError error;

@@ -1,6 +1,7 @@
 #include "codetablestore.h"
 
 #include "sqlitehandle.h"
+#include "usercopy.h"
 #include "wholefile.h"
 
 #include <QDir>
@@ -169,6 +170,7 @@ QString StoreError::withAdvice() const {
         " Close that program or try again in a moment.",
         " Make the file and its folder writable and try again.",
         " Put the file back, then close the editor and open it again.",
+        " Close the editor and open it again.",
         " Press Cancel to reload the list.",
     };
     static_assert(std::size(advice) == size_t(Kind::EntryGone) + 1);
@@ -366,6 +368,14 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
                                .arg(file, QString::number(double(m_deadline.count()) / 1000.0))};
         return report(error, m_closedBecause);
     }
+    if (code == SQLITE_READONLY_DBMOVED && UserCopy::MadeByDahdit(m_path))
+        return report(error, {Kind::Replaced, QStringLiteral("The code tables in %1 were replaced by another Dahdit "
+                                                             "started meanwhile, so changes cannot be saved.")
+                                                  .arg(file)});
+    if (code == SQLITE_READONLY_DBMOVED && QFileInfo::exists(m_path))
+        return report(error, {Kind::Replaced, QStringLiteral("The code table database %1 was replaced by another file "
+                                                             "while it was open, so changes cannot be saved.")
+                                                  .arg(file)});
     if (code == SQLITE_READONLY_DBMOVED)
         return report(error, {Kind::Moved, QStringLiteral("The code table database %1 was moved, renamed or deleted "
                                                           "while it was open, so changes cannot be saved.")

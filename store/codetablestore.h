@@ -18,6 +18,7 @@ struct StoreError {
         Locked,    // another program holds the file
         ReadOnly,  // the file or its folder may not be written
         Moved,     // the file was moved, renamed or deleted while it was open
+        Replaced,  // another file took its place while it was open
         EntryGone, // the entry to change was removed by other means
     };
     Kind kind = Kind::Other;

@@ -1,69 +1,26 @@
 #include "databasechoice.h"
 
 #include "apppath.h"
-#include "codetablestore.h"
 #include "module1.h"
-#include "wholefile.h"
+#include "usercopy.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
 
 const QString kFileName = QStringLiteral("dahdit_db.mdb");
 
-bool readAll(const QString& path, QByteArray* bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = file.readAll();
-    return file.error() == QFile::NoError;
-}
-
-// Dahdit's database is built in one transaction, so a copy of it whose change counter is still at
-// 1, and not switched to WAL mode (which leaves the counter be), was never changed.
-bool unchangedSinceMade(const QString& path) {
-    const QByteArray header = SqliteHeader(path);
-    return header.size() == 28 && header.startsWith("SQLite format 3") && header[18] == 1 && header[19] == 1 &&
-           header.mid(24) == QByteArray("\0\0\0\1", 4);
-}
-
-// Replaces an unchanged copy with the database that came with Dahdit, where the two differ. A
-// failure leaves the copy as it is, to be tried again at the next start.
-void refreshCopy(const QString& copy, const QString& installed) {
-    QByteArray fresh;
-    QByteArray old;
-    if (!unchangedSinceMade(copy) || !readAll(installed, &fresh) || !readAll(copy, &old) || fresh == old)
-        return;
-    // Under the copy's write lock no other Dahdit can change it between the check and the
-    // replacement; a change tried on the old file afterwards is refused as one on a moved file.
-    CodeTableStore lock;
-    if (!lock.open(copy) || !lock.beginWrite())
-        return;
-    if (unchangedSinceMade(copy))
-        WholeFile::replace(copy, fresh, nullptr);
-    lock.rollbackWrite();
-}
-
-// Makes the user's copy of the database that came with Dahdit. A copy that another Dahdit made
-// meanwhile counts as made.
-bool makeCopy(const QString& copy, const QString& installed, QString* cause) {
-    QByteArray bytes;
-    if (!readAll(installed, &bytes)) {
-        *cause = QStringLiteral("the database that came with Dahdit, %1, cannot be read. Install Dahdit again.")
-                     .arg(QDir::toNativeSeparators(installed));
-        return false;
-    }
-    if (!MakeFolder(QFileInfo(copy).absolutePath(), cause))
-        return false;
-    return WholeFile::create(copy, bytes, cause) || QFileInfo::exists(copy);
-}
-
 } // namespace
 
-bool DatabaseChoice::copyMadeSince() const {
-    return readOnly && QFileInfo::exists(copy);
+bool DatabaseChoice::followCopy() {
+    if (!readOnly || !QFileInfo::exists(copy))
+        return false;
+    QString cause;
+    UserCopy::Prepare(copy, InstalledFile(kFileName), false, &inUse, &cause);
+    path = copy;
+    readOnly = false;
+    return true;
 }
 
 QString DefaultDatabasePath() {
@@ -91,10 +48,7 @@ DatabaseChoice ChooseDatabase(CopyRefresh refresh) {
         return choice;
     const QString installed = InstalledFile(kFileName);
     QString cause;
-    if (QFileInfo::exists(copy)) {
-        if (refresh == CopyRefresh::IfUnchanged)
-            refreshCopy(copy, installed);
-    } else if (!makeCopy(copy, installed, &cause)) {
+    if (!UserCopy::Prepare(copy, installed, refresh == CopyRefresh::IfUnchanged, &choice.inUse, &cause)) {
         choice.path = installed;
         choice.readOnly = true;
         choice.copy = copy;

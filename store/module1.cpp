@@ -2,6 +2,7 @@
 
 #include "apppath.h"
 #include "settingsfile.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,13 +66,22 @@ bool SettingsCanBeKept(QString* error) {
     return false;
 }
 
-bool SettingsKeptElsewhere(QString* note) {
+bool TakeSettingsKeptElsewhereNote(QString* note) {
     const QString beneath = SettingsBeneath();
     if (beneath.isEmpty() || QFileInfo::exists(SettingsPath()))
         return false;
     *note = QStringLiteral("Dahdit's folder %1 cannot be written, so its settings.ini is read but not changed: what "
                            "you chose there still holds. Changes you make from now on are kept in %2.")
                 .arg(QDir::toNativeSeparators(AppPath()), QDir::toNativeSeparators(SettingsPath()));
+    // The user's own file, made now with a line that says where the other settings come from,
+    // tells every later start that the note was given.
+    QString cause;
+    if (MakeFolder(SettingsFolder(), &cause))
+        WholeFile::create(SettingsPath(),
+                          QStringLiteral("; Settings not held here are read from %1.\r\n")
+                              .arg(QDir::toNativeSeparators(beneath))
+                              .toUtf8(),
+                          &cause);
     return true;
 }
 

@@ -32,8 +32,9 @@ QString FileAndCause(const QString& error);
 // named pipe, a device, a huge file, no permission to read it).
 bool SettingsCanBeKept(QString* error);
 
-// Whether the settings are read from beneath and no change has been kept in the user's own file
-// yet: then note says where changes are kept from now on, for the user to read at the start.
-bool SettingsKeptElsewhere(QString* note);
+// Whether the settings are read from beneath and the user has not been told so yet: then note says
+// where changes are kept from now on, for the user to read at the start, once. The user's own
+// file is made (holding a comment that names the file beneath), so that no later start tells it again.
+bool TakeSettingsKeptElsewhereNote(QString* note);
 
 } // namespace Module1

@@ -27,7 +27,10 @@ class TestStore : public QObject {
 private slots:
     void pathRules_data();
     void pathRules();
+    void copyRefresh_data();
+    void copyRefresh();
     void readsAndWritesEntries();
+    void decodeIsBounded();
     void unusableDatabases_data();
     void unusableDatabases();
     void unwritableDatabase();
@@ -79,6 +82,26 @@ void TestStore::readsAndWritesEntries() {
     QCOMPARE(entries.join(", "), "1  .=E , 2 -=T, 3 .-'=it's, 4 ...=, 6 ' or '1'='1=a'b, 7 ....=H");
 }
 
+void TestStore::decodeIsBounded() {
+    ProgramFolder folder;
+    const QString db = folder.file("t.mdb");
+    MakeCodeTable(db, "T", {{".", QString(40, u'p')}, {"-", QString()}});
+    QVERIFY(ExecSql(db, "UPDATE T SET TS = hex(zeroblob(32768)) WHERE MS = '-'")); // 64 KiB, the most a code may give
+    CodeTableStore store;
+    QVERIFY(store.open(db));
+    DecodeResult result;
+    // A phrase table's texts decode whole, however many: the bound does not shrink with the buffer.
+    QVERIFY(DecodeBuffer(QStringLiteral(". ").repeated(200000), store, "T", &result));
+    QCOMPARE(result.output.size(), 200000 * 40);
+    QCOMPARE(result.errors, 0);
+    QCOMPARE(result.notice, QString());
+    // Nor does it grow with the buffer: 128 texts of 64 KiB fill it, the symbols after them count as unknown.
+    QVERIFY(DecodeBuffer(QStringLiteral("- ").repeated(130), store, "T", &result));
+    QCOMPARE(result.output.size(), MaxOutputCharacters);
+    QCOMPARE(result.errors, 2);
+    QVERIFY2(result.notice.contains("would grow past 8,388,608 characters"), qPrintable(result.notice));
+}
+
 void TestStore::pathRules_data() {
     QTest::addColumn<QString>("setup"); // the program folder, and the user's files and disk
     QTest::addColumn<QString>("where"); // settings.ini|dt|database|read-only|Save's folder|rows; P program, H home
@@ -89,8 +112,8 @@ void TestStore::pathRules_data() {
     row("portable", "P/settings.ini|default|P/dahdit_db.mdb||P|new");
     row("settings.ini without the marker", "P/settings.ini|8|P/dahdit_db.mdb||P|new");
     row("installed, Documents", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H/Documents|new");
-    // The user's copy is made before an upgrade brings a newer database.
-    row("installed, untouched copy", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|new");
+    // The user's copy is made before the installed database gains a row (see copyRefresh).
+    row("installed, copy of an earlier Dahdit", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|");
     row("installed, changed copy", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|mine");
     row("installed, home read-only", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
         "Changes to the code tables cannot be kept: Dahdit cannot make your own copy of them, "
@@ -146,9 +169,10 @@ void TestStore::pathRules() {
             QSKIP("mounting a file system needs root");
     }
 
-    QString note, error;
-    Module1::SettingsKeptElsewhere(&note);
-    Module1::WriteSetting("main", "sdt", "3", &error); // the per-user folder is made at the first write
+    QString note, again, error;
+    Module1::TakeSettingsKeptElsewhereNote(&note);
+    QVERIFY(!Module1::TakeSettingsKeptElsewhereNote(&again)); // told once
+    Module1::WriteSetting("main", "sdt", "3", &error);        // the per-user folder is made at the first write
     const DatabaseChoice database = ChooseDatabase(CopyRefresh::IfUnchanged);
     CodeTableStore store;
     QVERIFY(store.open(database.path, nullptr, true));
@@ -162,8 +186,77 @@ void TestStore::pathRules() {
     QVERIFY2(told.isEmpty() ? heard.isEmpty() : heard.contains(told), qPrintable(heard));
     // Nothing is written into the program folder but settings.ini, and no half copy is left.
     QCOMPARE(BytesOf(folder.file("dahdit_db.mdb")), installed);
-    QCOMPARE(QDir(home + "/data/dahdit").entryList({"*dahdit_db.mdb*"}, QDir::Files | QDir::Hidden),
-             database.path == copy ? QStringList("dahdit_db.mdb") : QStringList());
+    QStringList made = QDir(home + "/data/dahdit").entryList({"*dahdit_db.mdb*"}, QDir::Files | QDir::Hidden);
+    made.removeOne("dahdit_db.mdb.made"); // its fingerprint, or the lock of a copy not made
+    QCOMPARE(made, database.path == copy ? QStringList("dahdit_db.mdb") : QStringList());
+}
+
+void TestStore::copyRefresh_data() {
+    QTest::addColumn<bool>("replaced"); // by the newer installed database at the next start, or kept
+    for (const char* kept :
+         {"a row added", "restored from a backup", "rebuilt from a dump in one transaction", "rebuilt by VACUUM INTO",
+          "read-only copy", "a link to the user's own file", "older installed (a downgrade)", "same version installed",
+          "another Dahdit has it open", "made without a fingerprint", "data folder left alone"})
+        QTest::newRow(kept) << false;
+    QTest::newRow("untouched") << true;
+}
+
+void TestStore::copyRefresh() {
+    QFETCH(bool, replaced);
+    const QString setup = QTest::currentDataTag();
+    ProgramFolder folder(true);
+    QVERIFY(QFile::remove(folder.file("portable")));
+    const QString installed = folder.file("dahdit_db.mdb");
+    const QString copy = folder.home() + "/data/dahdit/dahdit_db.mdb";
+    const QString elsewhere = folder.home() + "/elsewhere.mdb";
+    QCOMPARE(ChooseDatabase().path, copy); // made, with the fingerprint of what was put there
+    auto fold = [&](const QString& sql) {  // the copy changed and then rebuilt outside it, as one new file
+        QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine')"));
+        QVERIFY(ExecSql(copy, sql.arg(elsewhere)));
+        QVERIFY(QFile::remove(copy) && QFile::copy(elsewhere, copy));
+    };
+    std::shared_ptr<UserCopy::InUse> other;
+    QString cause;
+    if (setup == "a row added")
+        QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine')"));
+    else if (setup.startsWith("restored")) {
+        SqliteConnection from, to;
+        QCOMPARE(OpenSqlite(copy.toUtf8(), SQLITE_OPEN_READWRITE, &from), SQLITE_OK);
+        QCOMPARE(OpenSqlite(elsewhere.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &to), SQLITE_OK);
+        QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine')"));
+        sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
+        QCOMPARE(sqlite3_backup_step(backup, -1), SQLITE_DONE);
+        QCOMPARE(sqlite3_backup_finish(backup), SQLITE_OK);
+        to.reset();
+        QVERIFY(QFile::remove(copy) && QFile::copy(elsewhere, copy));
+    } else if (setup.contains("dump")) {
+        fold("ATTACH '%1' AS b; BEGIN; CREATE TABLE b.International AS SELECT * FROM International; COMMIT");
+    } else if (setup.contains("VACUUM")) {
+        fold("VACUUM INTO '%1'");
+    } else if (setup == "read-only copy") {
+        QVERIFY(QFile(copy).setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else if (setup.contains("link")) {
+        QVERIFY(QFile::rename(copy, elsewhere) && QFile::link(elsewhere, copy));
+    } else if (setup.contains("open")) {
+        QVERIFY(UserCopy::Prepare(copy, installed, false, &other, &cause));
+    } else if (setup.contains("fingerprint")) {
+        QVERIFY(QFile::remove(copy + ".made"));
+    } else if (setup.contains("left alone")) {
+        QVERIFY(QFile(QFileInfo(copy).path()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const auto writable = qScopeGuard(
+        [&] { QFile(QFileInfo(copy).path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+    // The next Dahdit's tables: newer, but for the rows that say otherwise.
+    const int shift = setup.contains("older") ? -1 : setup.contains("same") ? 0 : 1;
+    QVERIFY(ExecSql(installed, QStringLiteral("INSERT INTO International (MS, TS) VALUES ('-.-.-.-.-.', 'new'); "
+                                              "PRAGMA user_version = %1")
+                                   .arg(UserCopy::VersionStamp(DAHDIT_VERSION) + shift)));
+    const QByteArray before = BytesOf(copy);
+    ChooseDatabase(CopyRefresh::IfUnchanged);
+    QCOMPARE(BytesOf(copy), replaced ? BytesOf(installed) : before);
+    QCOMPARE(QFileInfo(copy).isSymLink(), setup.contains("link"));
+    if (replaced) // and so the next newer Dahdit refreshes it again
+        QVERIFY(UserCopy::MadeByDahdit(copy));
 }
 
 void TestStore::unusableDatabases_data() {
@@ -288,6 +381,17 @@ void TestStore::unwritableDatabase() {
                               "changes cannot be saved. Put the file back, then close the editor and open it again.");
     QCOMPARE(Decoded(store), "S");
     QVERIFY(!QFile::exists(db));
+    // Another file in its place says so; a copy as Dahdit makes it (its fingerprint beside it) was
+    // put there by another Dahdit, one too old to wait until the file is no longer open.
+    QVERIFY(QFile::copy(BundledDatabase(), db));
+    QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
+    QCOMPARE(Said(error, db), "The code table database <db> was replaced by another file while it was open, so "
+                              "changes cannot be saved. Close the editor and open it again.");
+    folder.writeFile("dahdit_db.mdb.made",
+                     "sha256 " + QCryptographicHash::hash(BytesOf(db), QCryptographicHash::Sha256).toHex() + '\n');
+    QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
+    QCOMPARE(Said(error, db), "The code tables in <db> were replaced by another Dahdit started meanwhile, so changes "
+                              "cannot be saved. Close the editor and open it again.");
     // In WAL mode on a disk mounted read-only, where nobody can change it, a database is read as it
     // is. Elsewhere, in a folder that may not be written, it is refused: run end to end.
     ProgramFolder disk;

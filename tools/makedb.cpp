@@ -4,6 +4,7 @@
 // beside OUTPUT under a temporary name and moved into place only when it is complete. Anything
 // that fails stops the build with a message saying what, and a non-zero exit status.
 #include "sqlitehandle.h"
+#include "usercopy.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -69,14 +70,15 @@ bool addTable(sqlite3* db, const QString& tsvPath) {
     return true;
 }
 
-// Builds the whole database at path; false, with the reason printed, when any part failed. It
-// is written in one transaction, which leaves the file's change counter at 1: a user's copy still
-// at 1 is known to hold no change of the user's (databasechoice.cpp).
+// Builds the whole database at path, in one transaction; false, with the reason printed, when any
+// part failed. The database carries the version of the Dahdit that built it, so that a user's copy
+// is refreshed only by a newer one (usercopy.h).
 bool build(const QString& path, const QStringList& tables) {
     SqliteConnection db;
     if (OpenSqlite(path.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) != SQLITE_OK)
         return fail(path, db ? sqlite3_errmsg(db.get()) : "out of memory");
-    if (!exec(db.get(), path, "BEGIN"))
+    const QByteArray stamp = QByteArray::number(UserCopy::VersionStamp(QStringLiteral(DAHDIT_VERSION)));
+    if (!exec(db.get(), path, "BEGIN") || !exec(db.get(), path, "PRAGMA user_version = " + stamp))
         return false;
     for (const QString& table : tables) {
         if (!addTable(db.get(), table))

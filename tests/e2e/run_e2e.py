@@ -90,8 +90,8 @@ class Dahdit:
             found = re.search("^%s=(.*?)\r?$" % key, f.read(), re.M)
             return found and found.group(1)
 
-    def start(self):
-        command = [self.program]
+    def start(self, *args):
+        command = [self.program, *args]
         if self.user:
             command = ["setpriv", "--reuid=%d" % self.user, "--regid=%d" % self.user, "--clear-groups", "--"] + command
         self.proc = subprocess.Popen(command, cwd=self.folder, env=self.env, stdout=subprocess.DEVNULL)
@@ -258,7 +258,7 @@ def keys_sos_and_saves_it(program_dir):
     key's tone as Dahdit's stream "Sidetone"."""
     with sound_server() as (server, pactl), Dahdit(program_dir) as app:
         app.env["PULSE_SERVER"] = server
-        app.start()
+        app.start("-platform", "offscreen", "-reverse")  # Qt's options, which it must not read: the window shows on X
         names = lambda: re.findall(r'(application|media)\.name = "(.*)"', pactl("list", "sink-inputs"))
         check_equal(sorted(poll("the tone's stream", names)), [("application", "Dahdit"), ("media", "Sidetone")],
                     "the stream's names")
@@ -327,9 +327,11 @@ def installed_package(program_dir):
         app.check_copied("E")
         move_slider1(app, 12)
         app.end()
-        # The upgrade's database, built in one transaction as the build makes it, reads T2 for "-".
+        # A newer Dahdit's database, built in one transaction and stamped as the build does, reads T2 for "-".
         with contextlib.closing(sqlite3.connect(database)) as db, sqlite3.connect(database + ".new") as new:
-            new.executescript("\n".join([*db.iterdump()][:-1] + ["UPDATE International SET TS = 'T2' WHERE MS = '-';"]))
+            stamp = "PRAGMA user_version = %d;" % (db.execute("PRAGMA user_version").fetchone()[0] + 1)
+            new.executescript("\n".join([*db.iterdump()][:-1] + ["UPDATE International SET TS = 'T2' WHERE MS = '-';",
+                                                                 stamp]))
         os.chmod(database + ".new", 0o644)
         os.replace(database + ".new", database)
         app.start()
