@@ -5,7 +5,12 @@
 #include <QApplication>
 
 namespace {
-int Run(int argc, char** argv) {
+int Run(char* program) {
+    // Dahdit reads no command line, and neither does Qt: options such as -stylesheet, -reverse or
+    // -platform are not taken from it. Qt's environment variables (QT_QPA_PLATFORM and the like)
+    // still work.
+    int argc = 1;
+    char* argv[] = {program, nullptr};
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dahdit"));
     QApplication::setApplicationVersion(QStringLiteral(DAHDIT_VERSION)); // the About window shows it
@@ -24,5 +29,6 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     // Every window, file and database connection is closed when Run returns.
-    EndWithoutAudioTeardown(Run(argc, argv));
+    static char name[] = "dahdit";
+    EndWithoutAudioTeardown(Run(argc > 0 ? argv[0] : name));
 }
