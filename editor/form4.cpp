@@ -134,11 +134,9 @@ void Form4::buildControls() {
     Command2->hide();
     Command3->hide();
 
-    Label6 =
-        Place(new QLabel(QStringLiteral("Warning: changes made to the database are irreversible. We recommend that you "
-                                        "make a copy of the database before modifying or changing it in any way."),
-                         this),
-              "Label6", 120, 3240, 7335, 615);
+    m_note = QStringLiteral("Warning: changes made to the database are irreversible. We recommend that you make a "
+                            "copy of the database before modifying or changing it in any way.");
+    Label6 = Place(new QLabel(m_note, this), "Label6", 120, 3240, 7335, 615);
     Label6->setWordWrap(true);
     QPalette quiet = Label6->palette();
     quiet.setColor(QPalette::WindowText, QuietTextColor(quiet));
@@ -152,6 +150,7 @@ void Form4::buildControls() {
 
     connect(header, &QHeaderView::sectionClicked, this, &Form4::ListView1_ColumnClick);
     connect(ListView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { ListView1_ItemClick(item); });
+    connect(Text2, &QLineEdit::textChanged, this, &Form4::Text2_Change);
     connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
@@ -175,7 +174,8 @@ void Form4::Form_Load() {
     // The tables that came with Dahdit can be read but not changed: the window says why where it
     // otherwise warns about changes, and offers none.
     if (database.readOnly) {
-        Label6->setText(database.whyReadOnly);
+        m_note = database.whyReadOnly;
+        Label6->setText(m_note);
         Label6->setToolTip(database.whyReadOnly);
         Frame2->setEnabled(false);
     }
@@ -342,6 +342,17 @@ void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
     Text2->setText(row->ms);
 }
 
+// A code with a space inside is stored as it is, but what is keyed splits into symbols at every
+// space, so it can never be keyed: the note line says so while such a code stands in the box.
+void Form4::Text2_Change() {
+    if (!Frame2->isEnabled())
+        return;
+    Label6->setText(TrimSpaces(Text2->text()).contains(u' ')
+                        ? QStringLiteral("This code holds a space, so it can never be keyed: what is keyed is split "
+                                         "into symbols at spaces. It can be stored all the same.")
+                        : m_note);
+}
+
 // ---- the buttons -----------------------------------------------------------------------------
 
 void Form4::Command1_Click() {
@@ -355,14 +366,6 @@ void Form4::Command1_Click() {
     const QString code = TrimSpaces(Text2->text());
     if (signal.isEmpty() || code.isEmpty()) {
         MessageBox::show(this, QStringLiteral("Some data is missing"), QStringLiteral("Error"), MessageBox::Warning);
-        return;
-    }
-    // What is keyed splits into symbols at every space, so such a code could never be decoded.
-    if (code.contains(u' ')) {
-        MessageBox::show(this,
-                         QStringLiteral("A code cannot hold a space: keyed Morse splits into symbols at spaces, so "
-                                        "this code could never be decoded"),
-                         QStringLiteral("Error"), MessageBox::Warning);
         return;
     }
 

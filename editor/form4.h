@@ -38,6 +38,7 @@ public:
 
     void ListView1_ColumnClick(int column);
     void ListView1_ItemClick(QTreeWidgetItem* item);
+    void Text2_Change();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -80,6 +81,7 @@ private:
     QPushButton* Command3 = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* m_unavailable = nullptr; // takes the list's place when the table cannot be read
+    QString m_note;                  // what the note line (Label6) says but about a code being typed
 
     QString TableName;
     QString EntryId;        // the entry being edited; empty in new-entry mode

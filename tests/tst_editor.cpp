@@ -213,9 +213,7 @@ void TestEditor::storesOrRefuses_data() {
     row("a signal of spaces", "", " ", "..-.", "Add| |..-." + missing);
     row("the code taken", "", "X", ".", "Add|X|." + taken);
     row("the signal taken, once trimmed", "", " E ", "..-.", "Add| E |..-." + taken);
-    row("a code with a space", "", "Q", ". -",
-        "Add|Q|. - [Error|48|A code cannot hold a space: keyed Morse splits into symbols at spaces, so this code "
-        "could never be decoded]");
+    row("a code with a space, which can never be keyed", "", "Q", ". -", kFresh, ". -=Q");
     row("edited to another's code", "B", "B", ".", "Edit 1|B|." + taken);
     // Trimmed of spaces only; case and long texts kept; a code need not be Morse.
     row("trimmed", "", "  Q1 ", " -.-.-... ", kFresh, "-.-.-...=Q1");
@@ -260,6 +258,16 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     QCOMPARE(seen(form), u"Edit 1|B|-..."_s);
     form.Command1_Click();
     QCOMPARE(seen(form), kFresh);
+    // A code with a space (a row made by other means) can be edited: the note line says it cannot be keyed.
+    QVERIFY(ExecSql(folder.db, "UPDATE International SET MS = '. .' WHERE TS = 'E'"));
+    form.Command3_Click();
+    form.ListView1_ItemClick(row(form, "E"));
+    QVERIFY(child<QLabel>(form, "Label6")->text().startsWith("This code holds a space, so it can never be keyed"));
+    enter(form, "e2", ". .");
+    QCOMPARE(seen(form), kFresh);
+    QVERIFY(child<QLabel>(form, "Label6")->text().startsWith("Warning: changes made to the database"));
+    QVERIFY(ExecSql(folder.db, "UPDATE International SET MS = '.', TS = 'E' WHERE TS = 'e2'"));
+    form.Command3_Click();
     // Remove asks first: Cancel keeps the entry and what was typed, OK removes it.
     const QString confirm = u" [Confirm Removal|33|Are you sure you want to remove this entry?]"_s;
     form.ListView1_ItemClick(row(form, "c"));
@@ -368,7 +376,7 @@ void TestEditor::optionsRefuseWhatCannotBeKept_data() {
     QTest::addColumn<QString>("table"); // chosen
     QTest::addColumn<QString>("cause");
     QTest::newRow("settings file read-only")
-        << u"/typed/codes.mdb"_s << u"Russian"_s << u"P/settings.ini: the file is read-only. Make it writable"_s;
+        << u"/typed/codes.mdb"_s << u"Russian"_s << u"P/settings.ini: the file is read-only."_s;
     QTest::newRow("a path longer than a line holds")
         << '/' + QString(252, u'x') + u"\U0001F600\U0001F600"_s << u"Russian"_s
         << u"The database path is 255 characters long, more than the settings file holds."_s;
