@@ -129,13 +129,13 @@ int PasteDots() {
     return 0;
 }
 
-// Every code of the bundled International table made to stand for 64 KiB of text, the most a
-// code may stand for, and a paste of megabytes of ". ".
-int PasteLongTexts(int mebibytes) {
+// Every code of the bundled International table made to stand for the same text, of 64 KiB (the
+// most a code may stand for) or none, and a paste of megabytes of ". ".
+int PasteLongTexts(int mebibytes, int textKiB) {
     ProgramFolder folder;
     folder.copyBundledDatabase();
     ExecSql(folder.file(QStringLiteral("dahdit_db.mdb")),
-            QStringLiteral("UPDATE International SET TS = hex(zeroblob(32768))"));
+            QStringLiteral("UPDATE International SET TS = hex(zeroblob(%1))").arg(textKiB * 512));
     Form1 form;
     form.show();
     QApplication::processEvents();
@@ -233,9 +233,11 @@ const struct {
 } kCases[] = {
     {"keying five dots, \".\" standing for 8 MiB of text", KeyDots},
     {"a paste of \". \" x 400, \".\" standing for 8 MiB of text", PasteDots},
-    {"a paste of 1 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(1); }},
-    {"a paste of 4 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(4); }},
-    {"a paste of 10 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(10); }},
+    {"a paste of 1 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(1, 64); }},
+    {"a paste of 4 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(4, 64); }},
+    {"a paste of 10 MiB of \". \", every code standing for 64 KiB of text", [] { return PasteLongTexts(10, 64); }},
+    {"the same 10 MiB with every code standing for no text: the buffer's own cost",
+     [] { return PasteLongTexts(10, 0); }},
     {"a paste of 100,000 symbols of a phrase table, each code standing for 40 characters", PastePhrases},
     {"the editor's list of 200,000 entries at 2 ms per page read", SlowListing},
 };

@@ -6,10 +6,10 @@ class CodeTableStore;
 struct StoreError;
 
 // The bounds of what one decode may produce (see DecodeBuffer). The output's bound does not grow
-// with the buffer: a phrase table (codes that stand for 40-character texts) decodes 200,000
-// symbols whole, and a paste of any size costs at most 16 MiB of decoded text.
+// with the buffer: a phrase table (codes that stand for 40-character texts) decodes 100,000
+// symbols whole, and a paste of any size costs at most 8 MiB of decoded text.
 constexpr qsizetype MaxSignalBytes = 64 * 1024;
-constexpr qsizetype MaxOutputCharacters = 8 * 1024 * 1024;
+constexpr qsizetype MaxOutputCharacters = 4 * 1024 * 1024;
 
 struct DecodeResult {
     QString output;  // the texts of the closed symbols, joined with nothing between them
