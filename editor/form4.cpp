@@ -165,6 +165,7 @@ void Form4::buildControls() {
 
 void Form4::Form_Load() {
     const DatabaseChoice database = ChooseDatabase();
+    m_copyInUse = database.inUse; // held while the window's store has the user's copy open
     TableName = database.table;
     StoreError error;
     if (!m_store->open(database.path, &error, database.readOnly)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codetablestore.h"
+#include "usercopy.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -87,6 +88,7 @@ private:
     QString EntryId;        // the entry being edited; empty in new-entry mode
     bool m_editing = false; // edit mode, else new-entry mode
     std::unique_ptr<CodeTableStore> m_store;
+    std::shared_ptr<UserCopy::InUse> m_copyInUse;
     QVector<CodeTableEntry> m_rows; // read so far by the listing under way
     Failed m_listingFailed;         // set while a listing is under way
     QTimer* m_nextPart = nullptr;   // reads the next part of a listing when the event loop turns
