@@ -1,10 +1,14 @@
-// The key's tone: the samples the generator makes, the two settings, and the audio thread on
-// stand-in outputs. No sound card is needed; under the offscreen platform there is none.
+// The key's tone: the samples the generator makes, the two settings, the audio thread on
+// stand-in outputs, and the sound card on a PulseAudio server of the test's own that stops and
+// comes back (skipped without pulseaudio). No window system is needed.
 #include "sidetone.h"
 
 #include <QtTest>
 
 #include <cmath>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -51,11 +55,11 @@ int LastSound(const Samples& s) {
 
 // A stand-in sound card that takes 16 frames whenever asked; the probe, which outlives it, tells.
 struct Probe {
-    bool opens = true;
-    std::atomic<bool> opened{false}, closed{false}, fail{false}, sounding{false}, fedWhileSuspended{false};
-    std::atomic<int> writes{0}, soundingWrites{0}, suspends{0}, resumes{0};
+    std::atomic<bool> opens{true}, fail{false}, sounding{false}, fedWhileSuspended{false};
+    std::atomic<int> openings{0}, failures{0}, writes{0}, soundingWrites{0}, suspends{0}, resumes{0};
     QString state() const {
-        return QStringLiteral("%1 rests, %2 wakes, %3")
+        return QStringLiteral("%1 opened, %2 rests, %3 wakes, %4")
+            .arg(openings)
             .arg(suspends)
             .arg(resumes)
             .arg(sounding ? "sounding" : "silent");
@@ -64,13 +68,12 @@ struct Probe {
 
 struct FakeOutput : AudioOutput {
     explicit FakeOutput(Probe& probe) : m_probe(probe) {}
-    ~FakeOutput() override { m_probe.closed = true; }
-    bool open() override { return (m_probe.opened = true) && m_probe.opens; }
+    bool open() override { return ++m_probe.openings && m_probe.opens; }
     int sampleRate() const override { return 8000; }
     int bufferFrames() const override { return 80; }
     int framesFree() override {
         m_probe.fedWhileSuspended = m_probe.fedWhileSuspended || m_probe.suspends > m_probe.resumes;
-        return m_probe.fail ? -1 : 16;
+        return m_probe.fail && ++m_probe.failures ? -1 : 16;
     }
     void write(const qint16* samples, int frames) override {
         m_probe.sounding = std::any_of(samples, samples + frames, [](qint16 s) { return s != 0; });
@@ -82,6 +85,38 @@ struct FakeOutput : AudioOutput {
     Probe& m_probe;
 };
 
+QString Pactl(const QStringList& arguments) {
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), arguments);
+    pactl.waitForFinished();
+    return pactl.exitCode() == 0 ? QString::fromUtf8(pactl.readAllStandardOutput()) : QString();
+}
+
+// A PulseAudio server of the test's own, listening on socket and playing to a null sink; ready
+// once pactl reaches it through PULSE_SERVER.
+struct SoundServer {
+    explicit SoundServer(const QString& socket) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
+            env.insert(QLatin1String(name), QFileInfo(socket).path());
+        process.setProcessEnvironment(env);
+        process.setProgram(QStringLiteral("pulseaudio"));
+        process.setArguments({"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-L",
+                              "module-native-protocol-unix auth-anonymous=1 socket=" + socket, "-L",
+                              "module-null-sink"});
+    }
+    ~SoundServer() { stop(); }
+    bool start() {
+        process.start();
+        return QTest::qWaitFor([] { return !Pactl({"info"}).isEmpty(); }, 10000);
+    }
+    void stop() {
+        process.terminate();
+        process.waitForFinished();
+    }
+    QProcess process;
+};
+
 } // namespace
 
 class TestSidetone : public QObject {
@@ -90,6 +125,7 @@ private slots:
     void soundsAtTheSetPitch();
     void rampsWithoutClicks();
     void audioThreadFollowsTheKey();
+    void outlivesItsSoundServer();
 };
 
 void TestSidetone::soundsAtTheSetPitch() {
@@ -134,40 +170,97 @@ void TestSidetone::audioThreadFollowsTheKey() {
     Probe probe; // the stream rests after 20 ms of silence
     {
         Sidetone sidetone(SidetoneSettings{true, 1000}, std::make_unique<FakeOutput>(probe), 20);
-        QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 0 wakes, silent"));
+        QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 1 rests, 0 wakes, silent"));
         // A press wakes it and sounds; held for several rest times, it does not rest.
         sidetone.keyDown();
-        QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 1 wakes, sounding"));
+        QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 1 rests, 1 wakes, sounding"));
         const int writes = probe.writes;
         QTRY_VERIFY(probe.writes > writes + 40);
-        QCOMPARE(probe.state(), QStringLiteral("1 rests, 1 wakes, sounding"));
+        QCOMPARE(probe.state(), QStringLiteral("1 opened, 1 rests, 1 wakes, sounding"));
         sidetone.keyUp();
-        QTRY_COMPARE(probe.state(), QStringLiteral("2 rests, 1 wakes, silent"));
+        QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 2 rests, 1 wakes, silent"));
         // A press over before the thread wakes is still heard, and nothing fed the paused stream.
         const int sounded = probe.soundingWrites;
         sidetone.keyDown();
         sidetone.keyUp();
-        QTRY_COMPARE(probe.state(), QStringLiteral("3 rests, 2 wakes, silent"));
+        QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 3 rests, 2 wakes, silent"));
         QVERIFY(probe.soundingWrites > sounded);
         QVERIFY(!probe.fedWhileSuspended);
-        // The stream fails: the thread stops feeding it, and the key goes on working.
-        probe.fail = true;
+        // The stream fails under a held key, as when the sound server stops: the thread gives it
+        // up, and the next press sounds on a new one.
         sidetone.keyDown();
-        QTRY_VERIFY(probe.closed);
+        QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 3 rests, 3 wakes, sounding"));
+        probe.fail = true;
+        QTRY_COMPARE(probe.failures.load(), 1);
         sidetone.keyUp();
+        probe.fail = false;
+        sidetone.keyDown();
+        QTRY_COMPARE(probe.state(), QStringLiteral("2 opened, 3 rests, 3 wakes, sounding"));
     }
-    // Turned off, no stream is even opened; without a device, keying does nothing.
+    // Turned off, no stream is even opened; without a device keying is silent, and each press
+    // looks for one again.
     Probe off, none;
     none.opens = false;
     {
         Sidetone disabled(SidetoneSettings{false, 600}, std::make_unique<FakeOutput>(off)),
             noDevice(SidetoneSettings{}, std::make_unique<FakeOutput>(none));
         disabled.keyDown();
-        noDevice.keyDown();
-        QTRY_VERIFY(none.closed);
+        QTRY_VERIFY((noDevice.keyDown(), none.openings >= 3));
     }
-    QVERIFY(!off.opened);
+    QCOMPARE(off.openings.load(), 0);
     QCOMPARE(none.writes.load(), 0);
+}
+
+void TestSidetone::outlivesItsSoundServer() {
+    if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
+        QSKIP("no pulseaudio to play to");
+    QTemporaryDir dir;
+    const QString socket = dir.filePath(QStringLiteral("native"));
+    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket));
+    // Mixers list the tone as Dahdit's, with its icon, and keep its volume by those names.
+    auto listed = [] {
+        return Pactl({"list", "sink-inputs"})
+            .contains(QRegularExpression(QStringLiteral("media.name = \"Sidetone\"\n.*application.name = "
+                                                        "\"Dahdit\"\n(.*\n)*.*application.icon_name = \"dahdit\"")));
+    };
+    SoundServer server(socket);
+    {
+        // Without a server keying goes on, silently; the first press once it is there sounds, and
+        // so does the first after it stopped and came back.
+        Sidetone sidetone(SidetoneSettings{}, nullptr);
+        sidetone.keyDown();
+        sidetone.keyUp();
+        for (int run = 0; run < 2; ++run) {
+            QVERIFY(server.start());
+            sidetone.keyDown();
+            sidetone.keyUp();
+            QTRY_VERIFY(listed());
+            server.stop();
+            sidetone.keyDown();
+            sidetone.keyUp();
+        }
+    }
+    // A server that takes the connection and then says nothing holds up no more than the
+    // audio thread, which gives up at once when Dahdit ends.
+    const QByteArray mute = QFile::encodeName(dir.filePath(QStringLiteral("mute")));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, mute.constData(), sizeof address.sun_path);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener, 4) == 0);
+    qputenv("PULSE_SERVER", "unix:" + mute);
+    auto sidetone = std::make_unique<Sidetone>(SidetoneSettings{}, nullptr);
+    int client = -1;
+    QTRY_VERIFY(client >= 0 || (client = accept(listener, nullptr, nullptr)) >= 0);
+    QElapsedTimer window;
+    window.start();
+    sidetone->keyDown();
+    sidetone->keyUp();
+    sidetone.reset();
+    QVERIFY2(window.elapsed() < 100, qPrintable(QString::number(window.elapsed())));
+    ::close(client);
+    ::close(listener);
+    qunsetenv("PULSE_SERVER");
 }
 
 QTEST_GUILESS_MAIN(TestSidetone)
