@@ -1,6 +1,5 @@
 #include "appearance.h"
 #include "form1.h"
-#include "sidetone.h"
 
 #include <QApplication>
 
@@ -23,6 +22,5 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Every window, file and database connection is closed when Run returns.
-    EndWithoutAudioTeardown(Run(argc, argv));
+    return Run(argc, argv);
 }

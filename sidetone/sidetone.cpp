@@ -123,7 +123,8 @@ private:
         if (!waitUntil(deadline, [this] { return StepOf(pa_context_get_state(m_context)); }))
             return false;
 
-        // The server's own rate, so that it need not convert the tone.
+        // The stream takes the device's own rate, whatever is asked here, so that the server need
+        // not convert the tone.
         const pa_sample_spec spec{PA_SAMPLE_S16NE, kDefaultRate, 1};
         m_stream = pa_stream_new(m_context, "Sidetone", &spec, nullptr);
         if (!m_stream)
@@ -135,8 +136,7 @@ private:
         pa_buffer_attr buffer;
         buffer.maxlength = buffer.prebuf = buffer.minreq = buffer.fragsize = uint32_t(-1);
         buffer.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(m_bufferMs) * 1000, &spec));
-        const auto flags = PA_STREAM_FIX_RATE;
-        if (pa_stream_connect_playback(m_stream, nullptr, &buffer, flags, nullptr, nullptr) < 0 ||
+        if (pa_stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_FIX_RATE, nullptr, nullptr) < 0 ||
             !waitUntil(deadline, [this] { return StepOf(pa_stream_get_state(m_stream)); }))
             return false;
         m_rate = int(pa_stream_get_sample_spec(m_stream)->rate);
