@@ -1,17 +1,16 @@
 #include "appearance.h"
 #include "form1.h"
-#include "sidetone.h"
 
 #include <QApplication>
 
-namespace {
-int Run(char* program) {
+int main(int argc, char** argv) {
     // Dahdit reads no command line, and neither does Qt: options such as -stylesheet, -reverse or
     // -platform are not taken from it. Qt's environment variables (QT_QPA_PLATFORM and the like)
     // still work.
-    int argc = 1;
-    char* argv[] = {program, nullptr};
-    QApplication app(argc, argv);
+    static char name[] = "dahdit";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 ? argv[0] : name, nullptr};
+    QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Dahdit"));
     QApplication::setApplicationVersion(QStringLiteral(DAHDIT_VERSION)); // the About window shows it
     // The desktop matches the windows with the menu entry of this name, and every window, message
@@ -24,11 +23,4 @@ int Run(char* program) {
     Form1 form;
     form.show();
     return QApplication::exec();
-}
-} // namespace
-
-int main(int argc, char** argv) {
-    // Every window, file and database connection is closed when Run returns.
-    static char name[] = "dahdit";
-    EndWithoutAudioTeardown(Run(argc > 0 ? argv[0] : name));
 }

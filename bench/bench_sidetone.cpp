@@ -9,11 +9,12 @@
 // leaving it, which includes the fall of the tone.
 //
 // Two outputs are measured: a simulated sound card that plays at the sample rate from the
-// steady clock with the same buffer length as the real one, and the real stream through Qt
-// Multimedia on a PulseAudio server that this program starts for itself, in a folder of its
+// steady clock with the same buffer length as the real one, and the real stream through
+// libpulse on a PulseAudio server that this program starts for itself, in a folder of its
 // own, playing to a null sink (so no user's server or device is touched). For the real stream,
 // "leaving the buffer" means taken by the sound server, as far as the stream's fill level tells;
-// the server's and the hardware's own latency come on top and cannot be seen from here.
+// the server's and the hardware's own latency come on top: the server's reckoning of both is
+// printed as it lists the stream.
 #include "sidetone.h"
 
 #include <QCoreApplication>
@@ -227,20 +228,22 @@ public:
         return fields.size() >= 5 ? fields.at(4).trimmed() : QStringLiteral("unknown");
     }
 
-    // How the server lists the playing streams, as a mixer shows them: the application's name,
-    // then the stream's.
+    // How the server lists the playing stream, as a mixer shows it: the application's name, then
+    // the stream's; and how long its samples take to be heard, as the server reckons it: the
+    // time in the stream's buffer, then in the device's.
     QString streamNames() const {
         QProcess pactl;
         pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
         if (!pactl.waitForFinished(5000))
             return QStringLiteral("unknown");
         const QString listing = QString::fromUtf8(pactl.readAllStandardOutput());
-        auto property = [&listing](const char* name) {
-            return QRegularExpression(QStringLiteral("%1 = \"([^\"]*)\"").arg(QLatin1String(name)))
-                .match(listing)
-                .captured(1);
+        auto property = [&listing](const char* pattern) {
+            return QRegularExpression(QLatin1String(pattern)).match(listing).captured(1);
         };
-        return property("application\\.name") + QStringLiteral(" / ") + property("media\\.name");
+        return property("application\\.name = \"([^\"]*)\"") + QStringLiteral(" / ") +
+               property("media\\.name = \"([^\"]*)\"") + QStringLiteral("; latency ") +
+               property("Buffer Latency: (\\d+)") + QStringLiteral(" + ") + property("Sink Latency: (\\d+)") +
+               QStringLiteral(" us");
     }
 
 private:
@@ -355,7 +358,8 @@ bool MeasureLatency(const char* name, const MakeOutput& make, SoundServer* serve
     Summary("press after a rest to first sound", afterRest);
     if (server) {
         std::printf("  the null sink while the stream rested: %s\n", qPrintable(stateWhileResting));
-        std::printf("  the stream as a mixer lists it (application / stream): %s\n", qPrintable(streamNames));
+        std::printf("  the stream as the server lists it (application / stream; latency buffer + device): %s\n",
+                    qPrintable(streamNames));
     }
     return true;
 }
@@ -384,10 +388,13 @@ void MeasureIdle(const MakeOutput& make, SoundServer& server) {
     const Clock::time_point begin = Clock::now();
     SleepMs(20000);
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    // Before the sink's state is asked for: pactl is started from this process.
+    const double busy = CpuSeconds() - cpu;
+    const double switches = double(Wakeups() - wakeups) / seconds;
     std::printf("  idle with the key up, over %.0f s from %.1f s after the release: %.2f %% of a core, %.0f "
                 "context switches a second; the null sink %s\n",
-                seconds, (Sidetone::RestAfterMs + 1000) / 1000.0, 100.0 * (CpuSeconds() - cpu) / seconds,
-                double(Wakeups() - wakeups) / seconds, qPrintable(server.sinkState()));
+                seconds, (Sidetone::RestAfterMs + 1000) / 1000.0, 100.0 * busy / seconds, switches,
+                qPrintable(server.sinkState()));
 }
 
 // Rests and wakes the stream again and again: each cycle is a press on a resting stream, which
@@ -423,7 +430,7 @@ int main(int argc, char** argv) {
                 "after the fall began.\n\n");
     std::fflush(stdout);
     bool ok = MeasureLatency(
-        "Simulated sound card, 10 ms buffer", [] { return std::make_unique<SimulatedCard>(10); }, nullptr);
+        "Simulated sound card, 7 ms buffer", [] { return std::make_unique<SimulatedCard>(7); }, nullptr);
     std::printf("\n");
     std::fflush(stdout);
     {
@@ -432,12 +439,12 @@ int main(int argc, char** argv) {
             std::printf("No pulseaudio to start: the real stream was not measured.\n");
         } else {
             const MakeOutput card = [] { return SoundCardOutput(); };
-            ok = MeasureLatency("PulseAudio null sink (Qt Multimedia)", card, &server) && ok;
+            ok = MeasureLatency("PulseAudio null sink (libpulse)", card, &server) && ok;
             std::fflush(stdout);
             MeasureIdle(card, server);
             std::fflush(stdout);
             ok = MeasureTransitions(card, 200, server) && ok;
         }
     }
-    EndWithoutAudioTeardown(ok ? 0 : 1);
+    return ok ? 0 : 1;
 }

@@ -40,8 +40,7 @@ def one_run(app):
             raise SystemExit("the main window did not appear")
     peak = vm_hwm_kib(app.proc.pid)
     app.main = int(out[0])
-    app.close_box(app.main)
-    app.proc.wait(20)
+    app.end()
     return shown * 1000.0, peak / 1024.0
 
 

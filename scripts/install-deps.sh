@@ -7,7 +7,8 @@ packages=(
   # building; qt6-base-dev brings the X11 platform plugin Dahdit runs on
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libsqlite3-dev
-  qt6-multimedia-dev
+  # the key's tone, through the sound server's own client library
+  libpulse-dev
 )
 case "${1:-run}" in
 run) ;;

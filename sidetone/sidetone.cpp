@@ -1,194 +1,202 @@
 #include "sidetone.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
+#include <pulse/pulseaudio.h>
+
 #include <QDeadlineTimer>
-#include <QIODevice>
-#include <QMediaDevices>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <dlfcn.h>
-#include <mutex>
 
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr int kDefaultRate = 48000;
 
-// ---- keeping the sound system's start-up chatter off the console ---------------------------
+// ---- the sound card --------------------------------------------------------------------------
 //
-// Without a sound server, Qt Multimedia says so on the console when the device is looked up.
-// Dahdit treats that as "no tone" and says nothing, so the audio thread's messages are held
-// back while it opens the device; everything else passes on to whoever handled messages before.
+// The sound server through libpulse: a connection of Dahdit's own, named so that a mixer lists
+// it as "Dahdit" with the program's icon and keeps the volume given to its one stream,
+// "Sidetone", from one start to the next. libpulse runs the connection on a thread of its own;
+// the audio thread locks it for each call. Push mode: the audio thread writes whatever the
+// stream can take every few milliseconds.
 
-thread_local bool t_quiet = false;
-std::atomic<QtMessageHandler> g_previousHandler{nullptr};
+// How long the server may take to accept the connection and the stream before there is no tone.
+constexpr int kConnectMs = 2000;
+// How often a wait for the server looks whether the audio thread is asked to stop.
+constexpr pa_usec_t kWaitSliceUs = 10000;
 
-void QuietWhileOpening(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (t_quiet && type != QtFatalMsg)
-        return;
-    if (QtMessageHandler previous = g_previousHandler.load())
-        previous(type, context, message);
-    else
-        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
-}
-
-class QuietScope {
+class LoopLock {
 public:
-    QuietScope() {
-        static std::once_flag installed;
-        std::call_once(installed, [] { g_previousHandler.store(qInstallMessageHandler(QuietWhileOpening)); });
-        t_quiet = true;
-    }
-    ~QuietScope() { t_quiet = false; }
-    QuietScope(const QuietScope&) = delete;
-    QuietScope& operator=(const QuietScope&) = delete;
+    explicit LoopLock(pa_threaded_mainloop* loop) : m_loop(loop) { pa_threaded_mainloop_lock(m_loop); }
+    ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
+    LoopLock(const LoopLock&) = delete;
+    LoopLock& operator=(const LoopLock&) = delete;
+
+private:
+    pa_threaded_mainloop* m_loop;
 };
 
-// ---- the sound card ------------------------------------------------------------------------
+// Where a connection or a stream stands on its way to being ready.
+enum class Step { Waiting, Ready, Failed };
 
-// Push mode: the audio thread writes whatever the sink can take every few milliseconds. Pull
-// mode would let the sink ask for 20 ms at a time, which alone is more than the tone may lag.
-class QtSoundCard : public AudioOutput {
+Step StepOf(pa_context_state_t state) {
+    return state == PA_CONTEXT_READY ? Step::Ready : PA_CONTEXT_IS_GOOD(state) ? Step::Waiting : Step::Failed;
+}
+
+Step StepOf(pa_stream_state_t state) {
+    return state == PA_STREAM_READY ? Step::Ready : PA_STREAM_IS_GOOD(state) ? Step::Waiting : Step::Failed;
+}
+
+void Done(pa_operation* operation) {
+    if (operation)
+        pa_operation_unref(operation);
+}
+
+class PulseOutput : public AudioOutput {
 public:
-    explicit QtSoundCard(int bufferMs) : m_bufferMs(bufferMs) {}
-    ~QtSoundCard() override {
-        if (m_sink)
-            m_sink->stop();
-    }
+    explicit PulseOutput(int bufferMs) : m_bufferMs(bufferMs) {}
+    ~PulseOutput() override { close(); }
 
-    bool open() override { return openSink(); }
+    // A new connection each time: one that failed is of no more use.
+    bool open() override {
+        close();
+        m_loop = pa_threaded_mainloop_new();
+        if (!m_loop)
+            return false;
+        bool connected = false;
+        if (pa_threaded_mainloop_start(m_loop) == 0) {
+            LoopLock lock(m_loop);
+            connected = connect();
+        }
+        if (!connected)
+            close();
+        return connected;
+    }
     int sampleRate() const override { return m_rate; }
     int bufferFrames() const override { return m_bufferFrames; }
     int framesFree() override {
-        if (failed())
+        if (!m_stream)
             return -1;
-        return int(m_sink->bytesFree() / qsizetype(sizeof(qint16)));
+        LoopLock lock(m_loop);
+        if (pa_stream_get_state(m_stream) != PA_STREAM_READY)
+            return -1;
+        const size_t bytes = pa_stream_writable_size(m_stream);
+        return bytes == size_t(-1) ? -1 : int(std::min(bytes / sizeof(qint16), size_t(INT_MAX)));
     }
     void write(const qint16* samples, int frames) override {
-        m_io->write(reinterpret_cast<const char*>(samples), qint64(frames) * qint64(sizeof(qint16)));
+        LoopLock lock(m_loop);
+        pa_stream_write(m_stream, samples, size_t(frames) * sizeof(qint16), nullptr, 0, PA_SEEK_RELATIVE);
     }
-    void suspend() override { m_sink->suspend(); }
-    // Qt 6.4's PulseAudio sink also takes its state from the server's callbacks, and one that
-    // comes while the stream is paused (the end of a drain Qt starts itself after an underrun)
-    // leaves it believing the stream plays: its resume() then does nothing, and the stream stays
-    // paused and takes no more samples. Only a resume that unpauses makes the sink active, so the
-    // stream is paused and resumed until one does.
+    // What the stream holds by now is silence: it goes, so that the next tone is the first thing
+    // the server plays when the stream runs again.
+    void suspend() override {
+        LoopLock lock(m_loop);
+        Done(pa_stream_cork(m_stream, 1, nullptr, nullptr));
+        Done(pa_stream_flush(m_stream, nullptr, nullptr));
+    }
     void resume() override {
-        m_unpaused = false;
-        for (int attempt = 0; attempt < 3 && !m_unpaused; ++attempt) {
-            if (m_sink->state() != QAudio::SuspendedState)
-                m_sink->suspend();
-            m_sink->resume();
-        }
+        LoopLock lock(m_loop);
+        Done(pa_stream_cork(m_stream, 0, nullptr, nullptr));
     }
 
 private:
-    bool openSink() {
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull())
+    static void Signal(void* loop) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0); }
+
+    // With the loop locked: the connection, then the stream, each ready; false when the server
+    // refused either, did not answer in time, or the audio thread is asked to stop meanwhile.
+    bool connect() {
+        pa_proplist* properties = pa_proplist_new();
+        pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Dahdit");
+        pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "dahdit");
+        m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), "Dahdit", properties);
+        pa_proplist_free(properties);
+        if (!m_context)
             return false;
-        QAudioFormat format;
-        format.setChannelCount(1);
-        format.setSampleFormat(QAudioFormat::Int16);
-        const int preferred = device.preferredFormat().sampleRate();
-        format.setSampleRate(preferred >= 8000 && preferred <= 192000 ? preferred : kDefaultRate);
-        if (!device.isFormatSupported(format))
+        pa_context_set_state_callback(
+            m_context, [](pa_context*, void* loop) { Signal(loop); }, m_loop);
+        // Dahdit never starts a sound server of its own: without one there is no tone.
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             return false;
-        m_sink = std::make_unique<QAudioSink>(device, format);
-        // The server's callbacks only ever make the sink idle, on their own thread; active it
-        // becomes on this thread, when a write or a resume goes through.
-        QObject::connect(m_sink.get(), &QAudioSink::stateChanged, m_sink.get(), [this](QAudio::State state) {
-            if (state == QAudio::ActiveState)
-                m_unpaused = true;
-        });
-        m_sink->setBufferSize(format.bytesForDuration(qint64(m_bufferMs) * 1000));
-        m_io = m_sink->start();
-        if (!m_io || failed()) {
-            m_sink.reset();
-            m_io = nullptr;
+        const QDeadlineTimer deadline(kConnectMs);
+        if (!waitUntil(deadline, [this] { return StepOf(pa_context_get_state(m_context)); }))
             return false;
-        }
-        m_rate = format.sampleRate();
-        m_bufferFrames = format.framesForBytes(m_sink->bufferSize());
+
+        // The stream takes the device's own rate, whatever is asked here, so that the server need
+        // not convert the tone.
+        const pa_sample_spec spec{PA_SAMPLE_S16NE, kDefaultRate, 1};
+        m_stream = pa_stream_new(m_context, "Sidetone", &spec, nullptr);
+        if (!m_stream)
+            return false;
+        pa_stream_set_state_callback(
+            m_stream, [](pa_stream*, void* loop) { Signal(loop); }, m_loop);
+        // The stream's buffer as asked (in bytes, so a little longer at a lower rate); the server
+        // sizes the device's to suit.
+        pa_buffer_attr buffer;
+        buffer.maxlength = buffer.prebuf = buffer.minreq = buffer.fragsize = uint32_t(-1);
+        buffer.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(m_bufferMs) * 1000, &spec));
+        if (pa_stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_FIX_RATE, nullptr, nullptr) < 0 ||
+            !waitUntil(deadline, [this] { return StepOf(pa_stream_get_state(m_stream)); }))
+            return false;
+        m_rate = int(pa_stream_get_sample_spec(m_stream)->rate);
+        m_bufferFrames = int(pa_stream_get_buffer_attr(m_stream)->tlength / sizeof(qint16));
         return true;
     }
 
-    // An underrun is not a failure: the next write starts the stream again.
-    bool failed() const {
-        const QAudio::Error error = m_sink->error();
-        return error == QAudio::OpenError || error == QAudio::IOError || error == QAudio::FatalError;
+    // Waits with the loop locked until progress() is Ready (true) or Failed, the deadline passes
+    // or the audio thread is asked to stop (false). A timer on the loop wakes the wait now and
+    // then to look.
+    template <typename Progress> bool waitUntil(const QDeadlineTimer& deadline, Progress progress) {
+        pa_time_event* slice = pa_context_rttime_new(
+            m_context, pa_rtclock_now() + kWaitSliceUs,
+            [](pa_mainloop_api*, pa_time_event* event, const timeval*, void* output) {
+                auto* self = static_cast<PulseOutput*>(output);
+                pa_context_rttime_restart(self->m_context, event, pa_rtclock_now() + kWaitSliceUs);
+                Signal(self->m_loop);
+            },
+            this);
+        Step step;
+        while ((step = progress()) == Step::Waiting && !deadline.hasExpired() &&
+               !QThread::currentThread()->isInterruptionRequested())
+            pa_threaded_mainloop_wait(m_loop);
+        if (slice)
+            pa_threaded_mainloop_get_api(m_loop)->time_free(slice);
+        return step == Step::Ready;
+    }
+
+    void close() {
+        if (!m_loop)
+            return;
+        {
+            LoopLock lock(m_loop);
+            if (m_stream) {
+                pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+                pa_stream_disconnect(m_stream);
+                pa_stream_unref(m_stream);
+                m_stream = nullptr;
+            }
+            if (m_context) {
+                pa_context_set_state_callback(m_context, nullptr, nullptr);
+                pa_context_disconnect(m_context);
+                pa_context_unref(m_context);
+                m_context = nullptr;
+            }
+        }
+        pa_threaded_mainloop_stop(m_loop);
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
     }
 
     const int m_bufferMs;
-    std::unique_ptr<QAudioSink> m_sink;
-    QIODevice* m_io = nullptr; // owned by m_sink
-    std::atomic<bool> m_unpaused{false};
+    pa_threaded_mainloop* m_loop = nullptr;
+    pa_context* m_context = nullptr; // both used with m_loop locked
+    pa_stream* m_stream = nullptr;
     int m_rate = kDefaultRate;
     int m_bufferFrames = 0;
 };
 
 } // namespace
-
-// ---- the names a mixer shows -----------------------------------------------------------------
-//
-// Qt 6.4 connects to a PulseAudio sound server as "QtPulseAudio:" and the process id, names the
-// tone's stream "QtmPulseStream-" with the process id and an address, and offers no way to name
-// either: a mixer would list a stranger with a stream of no meaning at every start, and forget
-// the tone's volume between runs. These two definitions of the libpulse calls Qt makes are found
-// before libpulse's own, as the program's symbols come first for every library in the process
-// (the link exports them for that): they give Qt's connection and stream Dahdit's names and then
-// call libpulse. The environment is left alone, so no thread ever sees it change under it and
-// every program Dahdit starts gets it as Dahdit did. A user's PULSE_PROP_OVERRIDE still wins.
-namespace {
-template <typename Function> Function Libpulse(const char* name) {
-    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-} // namespace
-
-extern "C" {
-struct pa_context;
-struct pa_mainloop_api;
-struct pa_stream;
-struct pa_sample_spec;
-struct pa_channel_map;
-struct pa_proplist;
-
-pa_context* pa_context_new(pa_mainloop_api* api, const char* name) {
-    using NewWithProperties = pa_context* (*)(pa_mainloop_api*, const char*, const pa_proplist*);
-    static const auto newWithProperties = Libpulse<NewWithProperties>("pa_context_new_with_proplist");
-    static const auto newProperties = Libpulse<pa_proplist* (*)()>("pa_proplist_new");
-    static const auto setProperty = Libpulse<int (*)(pa_proplist*, const char*, const char*)>("pa_proplist_sets");
-    static const auto freeProperties = Libpulse<void (*)(pa_proplist*)>("pa_proplist_free");
-    if (!newWithProperties || !newProperties || !setProperty || !freeProperties)
-        return nullptr; // no libpulse after all: no tone
-    if (!name || std::strncmp(name, "QtPulseAudio:", 13) != 0)
-        return newWithProperties(api, name, nullptr);
-    pa_proplist* properties = newProperties();
-    setProperty(properties, "application.icon_name", "dahdit");
-    pa_context* context = newWithProperties(api, "Dahdit", properties);
-    freeProperties(properties);
-    return context;
-}
-
-pa_stream* pa_stream_new_with_proplist(pa_context* context, const char* name, const pa_sample_spec* format,
-                                       const pa_channel_map* map, pa_proplist* properties) {
-    using NewStream =
-        pa_stream* (*)(pa_context*, const char*, const pa_sample_spec*, const pa_channel_map*, pa_proplist*);
-    static const auto newStream = Libpulse<NewStream>("pa_stream_new_with_proplist");
-    if (!newStream)
-        return nullptr;
-    // Dahdit's one stream is the key's tone.
-    const bool qts = name && std::strncmp(name, "QtmPulseStream-", 15) == 0;
-    return newStream(context, qts ? "Sidetone" : name, format, map, properties);
-}
-} // extern "C"
 
 // ---- the generator ---------------------------------------------------------------------------
 
@@ -268,12 +276,12 @@ SidetoneSettings SidetoneSettings::fromText(const QString& sidetone, const QStri
 // ---- the audio thread ------------------------------------------------------------------------
 
 std::unique_ptr<AudioOutput> SoundCardOutput(int bufferMs) {
-    return std::make_unique<QtSoundCard>(bufferMs);
+    return std::make_unique<PulseOutput>(bufferMs);
 }
 
-// Everything that touches the output, Qt Multimedia included, runs on this thread: the stream is
-// opened, fed, paused, resumed and closed here, and the key's thread only flips the generator's
-// flags and, when the stream rests, queues a wake-up.
+// Everything that touches the output runs on this thread: the stream is opened, fed, paused,
+// resumed and closed here, and the key's thread only flips the generator's flags and, when the
+// stream rests or has failed, queues a wake-up.
 class Sidetone::AudioThread : public QThread {
 public:
     AudioThread(int hz, std::unique_ptr<AudioOutput> output, int restAfterMs)
@@ -292,36 +300,42 @@ public:
 
 protected:
     void run() override {
-        bool opened = false;
-        {
-            QuietScope quiet;
-            opened = m_output->open();
-        }
-        if (opened && !isInterruptionRequested()) {
-            generator.setSampleRate(m_output->sampleRate());
-            m_restFrames = qint64(m_restAfterMs) * m_output->sampleRate() / 1000;
-            m_buffer.resize(size_t(std::max(256, m_output->bufferFrames())));
-            QTimer timer;
-            timer.setTimerType(Qt::PreciseTimer);
-            timer.setInterval(PumpIntervalMs);
-            m_pumpTimer = &timer;
-            // The interruption check also catches a quit() that came before the loop ran.
-            QObject::connect(&timer, &QTimer::timeout, &timer, [this] {
-                if (isInterruptionRequested() || !pump())
-                    exit();
-                else if (m_silentFrames >= m_restFrames)
-                    rest();
-            });
-            if (pump()) {
-                timer.start();
-                exec();
-            }
-            m_pumpTimer = nullptr;
-        }
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(PumpIntervalMs);
+        m_pumpTimer = &timer;
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this] {
+            if (isInterruptionRequested())
+                exit();
+            else if (!pump())
+                stopFailed();
+            else if (m_silentFrames >= m_restFrames)
+                rest();
+        });
+        if (play())
+            timer.start();
+        else
+            m_resting.store(true);
+        // The interruption check catches a quit() that came while the stream opened.
+        if (!isInterruptionRequested())
+            exec();
+        m_pumpTimer = nullptr;
         m_output.reset(); // the stream closes on the thread that opened it
     }
 
 private:
+    // Opens a new stream and fills it; false when there is no sound to be had.
+    bool play() {
+        m_open = m_output->open();
+        if (!m_open || isInterruptionRequested())
+            return false;
+        generator.setSampleRate(m_output->sampleRate());
+        m_restFrames = qint64(m_restAfterMs) * m_output->sampleRate() / 1000;
+        m_buffer.resize(size_t(std::max(256, m_output->bufferFrames())));
+        m_silentFrames = 0;
+        return pump();
+    }
+
     // Tops the output buffer up; false once the stream has failed.
     bool pump() {
         int free = m_output->framesFree();
@@ -351,18 +365,30 @@ private:
         m_output->suspend();
     }
 
-    // Queued by a press while the stream rests; a press that finds the stream awake after all
-    // queues it too, and then it does nothing.
+    // The stream failed, as it does when the sound server stops: the pump stops, and the next
+    // press opens a new stream.
+    void stopFailed() {
+        m_pumpTimer->stop();
+        m_open = false;
+        m_resting.store(true);
+    }
+
+    // Queued by a press while the stream rests or has failed; a press that finds the stream
+    // awake after all queues it too, and then it does nothing. A stream that failed while it
+    // rested is replaced at once, for this press; without a sound server the press stays
+    // silent, and the next one tries again.
     void resume() {
         if (!m_resting.load() || !m_pumpTimer)
             return;
-        m_output->resume();
-        m_silentFrames = 0;
-        m_resting.store(false);
-        if (!pump()) {
-            exit();
-            return;
+        bool playing = false;
+        if (m_open) {
+            m_output->resume();
+            m_silentFrames = 0;
+            playing = pump();
         }
+        if (!playing && !play())
+            return;
+        m_resting.store(false);
         m_pumpTimer->start();
     }
 
@@ -373,6 +399,7 @@ private:
     std::vector<qint16> m_buffer;
     qint64 m_restFrames = 0;
     qint64 m_silentFrames = 0;
+    bool m_open = false; // the stream opened, and may since have failed
     std::atomic<bool> m_resting{false};
 };
 
@@ -391,8 +418,9 @@ Sidetone::~Sidetone() {
         return;
     m_thread->requestInterruption();
     m_thread->quit();
-    // A sound server that hangs must not hang Dahdit's exit: the thread is then left behind,
-    // with all it uses, rather than destroyed while it runs.
+    // A stream still being opened gives up within a few milliseconds of the request. Should the
+    // thread not stop all the same, it is left behind, with all it uses, rather than destroyed
+    // while it runs.
     if (m_thread->wait(QDeadlineTimer(2000)))
         delete m_thread;
 }
@@ -407,9 +435,4 @@ void Sidetone::keyDown() {
 void Sidetone::keyUp() {
     if (m_thread)
         m_thread->generator.keyUp();
-}
-
-void EndWithoutAudioTeardown(int status) {
-    std::fflush(nullptr);
-    std::_Exit(status);
 }

@@ -6,8 +6,8 @@
 // short output buffer topped up, so the main window only flips a flag on press and release and
 // never waits for the sound card. After a few seconds of silence the thread pauses the stream and
 // sleeps, so that a resting key costs no processor time and the sound server may let the device
-// sleep; the next press wakes it. Without a sound device, or when it fails, the tone is silent
-// and keying goes on exactly as before.
+// sleep; the next press wakes it. Without a sound server, or while it is gone, the tone is silent
+// and keying goes on exactly as before; the first press after the server is back sounds again.
 
 #include <QString>
 #include <QtGlobal>
@@ -25,7 +25,7 @@ class ToneGenerator {
 public:
     ToneGenerator(int sampleRate, double frequency, double rampSeconds = 0.005, double amplitude = 0.3);
 
-    // Only before the first fill: the output decides its rate once it is open.
+    // On the thread that fills, between fills: each stream the output opens decides its rate.
     void setSampleRate(int sampleRate);
 
     void keyDown();
@@ -72,7 +72,8 @@ class AudioOutput {
 public:
     virtual ~AudioOutput() = default;
     // Opens the stream for mono 16-bit samples; false when there is no sound to be had. The
-    // sample rate is the output's choice.
+    // sample rate is the output's choice. Called again once the stream has failed, it closes that
+    // one and opens a new stream.
     virtual bool open() = 0;
     virtual int sampleRate() const = 0;
     // The length of the output buffer in frames; a sample written now sounds at most this late.
@@ -86,8 +87,9 @@ public:
     virtual void resume() {}
 };
 
-// The default sound device through Qt Multimedia, with a buffer of about bufferMs.
-std::unique_ptr<AudioOutput> SoundCardOutput(int bufferMs = 10);
+// The sound server's default device through libpulse (PulseAudio, or PipeWire's PulseAudio
+// server), with a buffer of about bufferMs.
+std::unique_ptr<AudioOutput> SoundCardOutput(int bufferMs = 7);
 
 class Sidetone {
 public:
@@ -112,9 +114,3 @@ private:
     class AudioThread;
     AudioThread* m_thread = nullptr; // owned; left running on purpose if it will not stop
 };
-
-// Ends the process at once with status, skipping the global destructors. Qt Multimedia 6.4 closes
-// its connections to a PulseAudio server in those without the lock that guards them, while each
-// connection's own thread may still be reading from the server, and libpulse then now and then
-// aborts the process on its way out. Call it once everything the program owns is closed.
-[[noreturn]] void EndWithoutAudioTeardown(int status);
