@@ -124,6 +124,7 @@ void Form4::buildControls() {
     button(Command2, "Command2", QStringLiteral("Remove"), 1140);
     button(Command3, "Command3", QStringLiteral("Cancel"), 2040);
     Command1->setDefault(true);
+    UseDahditStyle(Command1); // its focus shows beside its default frame
     Command2->hide();
     Command3->hide();
 

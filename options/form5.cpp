@@ -1,5 +1,6 @@
 #include "form5.h"
 
+#include "appearance.h"
 #include "codetablestore.h"
 #include "databasechoice.h"
 #include "layout.h"
@@ -41,6 +42,7 @@ void Form5::buildControls() {
 
     Command1 = layout->place(new QPushButton(QStringLiteral("OK"), this), "Command1", 2400, 3600, 1215, 375);
     Command1->setDefault(true);
+    UseDahditStyle(Command1); // its focus shows beside its default frame
     Command2 = layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);

@@ -72,6 +72,20 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, data);
     }
 
+    // Many styles mark the default button and the focused one alike, so that Tab to the default
+    // button shows nothing: a focused button is also ringed inside, in the highlight colour.
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element != CE_PushButton || !(option->state & State_HasFocus) ||
+            !(option->state & State_KeyboardFocusChange))
+            return;
+        painter->save();
+        painter->setPen(option->palette.color(QPalette::Highlight));
+        painter->drawRect(subElementRect(SE_PushButtonFocusRect, option, widget).adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
+
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                             const QWidget* widget) const override {
         const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);

@@ -1,7 +1,7 @@
 // What a reader finds in every window, whatever font the desktop gives and on screens of every size
 // and scale of screens.json: every window within its screen, every text whole, a name for every
-// control that takes the focus; the sliders' times as they move; an editor warning and slider ticks
-// that can be seen.
+// control that takes the focus and a sign of which has it; the sliders' times as they move; an
+// editor warning and slider ticks that can be seen.
 #define QT_STATICPLUGIN // the listener below is built into this program
 #include "layout.h"
 #include "testsupport.h"
@@ -138,6 +138,7 @@ private slots:
     void showsEveryTextWholeAndNamesControls_data();
     void showsEveryTextWholeAndNamesControls();
     void fitsAgainWhereItStandsWhenTheDesktopChanges();
+    void showsWhichControlHasTheFocus();
     void namesControlsAndTellsSliderTimes();
     void warningAndTicksReadInLightAndDark();
 };
@@ -215,6 +216,33 @@ void TestAccessibility::fitsAgainWhereItStandsWhenTheDesktopChanges() {
     form1.windowHandle()->setScreen(Screen("1366x768 at 2"));
     QTRY_VERIFY2(area.contains(form1.frameGeometry()), qPrintable(QDebug::toString(form1.frameGeometry())));
     QVERIFY2((cut += Cut(form1)).isEmpty(), qPrintable(cut.join(u'\n')));
+}
+
+void TestAccessibility::showsWhichControlHasTheFocus() {
+    ProgramFolder folder(true);
+    Form1 form1;
+    Form4 form4;
+    form4.ListView1_ItemClick(child<QTreeWidget>(form4, "ListView1")->topLevelItem(0)); // Remove and Cancel shown
+    Form5 form5;
+    Form3 form3([] { return QString(); }, [] { return QString(); });
+    QStringList unseen;
+    for (QWidget* window : std::initializer_list<QWidget*>{&form1, &form4, &form5, &form3}) {
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->setAttribute(Qt::WA_KeyboardFocusChange); // as Tab sets it
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (control->isVisible() && control->isEnabled() && control->focusPolicy() & Qt::TabFocus &&
+                !control->focusProxy()) {
+                control->clearFocus();
+                const QImage unfocused = control->grab().toImage();
+                control->setFocus(Qt::TabFocusReason);
+                if (control->grab().toImage() == unfocused)
+                    unseen << window->objectName() + " " + control->objectName();
+            }
+        }
+    }
+    QCOMPARE(unseen, QStringList());
 }
 
 void TestAccessibility::namesControlsAndTellsSliderTimes() {

@@ -1,5 +1,6 @@
 #include "form3.h"
 
+#include "appearance.h"
 #include "apppath.h"
 #include "layout.h"
 #include "messagebox.h"
@@ -73,6 +74,7 @@ void Form3::buildControls() {
     Combo1->setAccessibleName(QStringLiteral("Extension"));
     Command1 = layout->place(new QPushButton(QStringLiteral("Save"), this), "Command1", 1920, 960, 1215, 375);
     Command1->setDefault(true);
+    UseDahditStyle(Command1); // its focus shows beside its default frame
     Command2 = layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3240, 960, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
