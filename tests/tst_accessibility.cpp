@@ -1,8 +1,9 @@
 // What a reader finds in every window, whatever font the desktop gives and on screens of every size
 // and scale of screens.json: every window within its screen, every text whole, a name for every
 // control that takes the focus and a sign of which has it; the sliders' times as they move; an
-// editor warning and slider ticks that can be seen.
+// editor warning, slider ticks and an icon that can be seen.
 #define QT_STATICPLUGIN // the listener below is built into this program
+#include "appearance.h"
 #include "layout.h"
 #include "testsupport.h"
 
@@ -298,6 +299,12 @@ void TestAccessibility::warningAndTicksReadInLightAndDark() {
     // (18.3:1 and 12.3:1); the ticks stand out at 4.0:1 and 12.3:1 (3:1 is asked of a control's parts).
     QCOMPARE(colours,
              QStringList({"warning #6b6b6b on #efefef, ticks #767676", "warning #9f9f9f on #353535, ticks #ffffff"}));
+    // The program's icon, at the sizes docks and task switchers ask for: its plate is drawn to the middle.
+    for (int size : {64, 128, 256}) {
+        const QImage icon = ProgramIcon().pixmap(QSize(size, size), 1.0).toImage();
+        QCOMPARE(QString("%1 %2").arg(icon.width()).arg(icon.pixelColor(size / 2, size / 2).alpha()),
+                 QString("%1 255").arg(size));
+    }
 }
 
 QTEST_MAIN(TestAccessibility)
