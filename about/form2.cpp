@@ -16,25 +16,27 @@ QString VersionLine() {
 Form2::Form2(QWidget* parent) : QDialog(parent) {
     SetUpWindow(this, "Form2", QStringLiteral("About"), 3735, 1935);
     buildControls();
-    FitToText(this);
     Form_Load(); // before the window is first shown, so its design caption is never seen
 }
 
 void Form2::buildControls() {
-    Label2 = Place(new QLabel(QStringLiteral("Updating version..."), this), "Label2", 720, 600, 2895, 255);
-    AlsoShows(Label2, {VersionLine()});
+    TwipsLayout* layout = TwipsLayout::of(this);
+    Label2 = layout->place(new QLabel(QStringLiteral("Updating version..."), this), "Label2", 720, 600, 2895, 255);
+    layout->alsoShows(Label2, {VersionLine()});
 
-    Image1 = Place(new QLabel(this), "Image1", 120, 120, 480, 480);
+    Image1 = layout->place(new QLabel(this), "Image1", 120, 120, 480, 480);
     Image1->setPixmap(ProgramIcon().pixmap(32));
 
-    Label1 = Place(new QLabel(QStringLiteral("Dahdit"), this), "Label1", 720, 120, 2895, 375);
-    Label1->setFont(SizedLikeDesktop(Label1->font(), 13.5, true));
+    Label1 = layout->place(new QLabel(QStringLiteral("Dahdit"), this), "Label1", 720, 120, 2895, 375);
+    layout->setFontSize(Label1, 13.5, true);
 
-    Label3 = Place(new QLabel(QStringLiteral("Written by the Dahdit developers"), this), "Label3", 720, 960, 2895, 495);
+    Label3 = layout->place(new QLabel(QStringLiteral("Written by the Dahdit developers"), this), "Label3", 720, 960,
+                           2895, 495);
     Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    Label4 = Place(new QLabel(QStringLiteral("Copyright (c) 2026 Dahdit team"), this), "Label4", 720, 1560, 2895, 255);
+    Label4 = layout->place(new QLabel(QStringLiteral("Copyright (c) 2026 Dahdit team"), this), "Label4", 720, 1560,
+                           2895, 255);
 }
 
 void Form2::Form_Load() {

@@ -109,12 +109,6 @@ int ButtonCode(Qt::MouseButton button) {
     return button == Qt::LeftButton ? 1 : button == Qt::RightButton ? 2 : button == Qt::MiddleButton ? 4 : 0;
 }
 
-QFont TextFont() {
-    QFont font = SizedLikeDesktop(QFontDatabase::systemFont(QFontDatabase::FixedFont), 8.25);
-    font.setStyleHint(QFont::Monospace);
-    return font;
-}
-
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<CodeTableStore>()) {
@@ -129,11 +123,6 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<Co
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     buildControls();
     buildMenus();
-    // The client area below the menu bar is 9495 x 3375 twips, the status bar included, grown
-    // with the rest of the layout where the desktop's font needs it.
-    const double factor = FitToText(this);
-    StatusBar1->setFixedHeight(Twips(375, factor));
-    setFixedSize(Twips(9495, factor), menuBar()->sizeHint().height() + Twips(3375, factor));
     Form_Load();
 }
 
@@ -142,9 +131,11 @@ Form1::~Form1() {
 }
 
 void Form1::buildControls() {
+    // The client area below the menu bar, the status bar along its bottom edge.
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Client"));
     setCentralWidget(client);
+    auto* layout = new TwipsLayout(client, QSize(9495, 3375));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -155,12 +146,12 @@ void Form1::buildControls() {
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
 
-    Text1 = Place(new QPlainTextEdit(client), "Text1", 120, 120, 4575, 1605);
-    Slider1 = Place(new QSlider(Qt::Horizontal, client), "Slider1", 120, 1800, 2175, 555);
-    Slider2 = Place(new QSlider(Qt::Horizontal, client), "Slider2", 2400, 1800, 2295, 555);
-    MK = Place(new QPushButton(QStringLiteral("Morse"), client), "MK", 120, 2400, 3855, 495);
-    BS = Place(new QPushButton(QStringLiteral("<<"), client), "BS", 4080, 2400, 615, 495);
-    Text2 = Place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
+    Text1 = layout->place(new QPlainTextEdit(client), "Text1", 120, 120, 4575, 1605);
+    Slider1 = layout->place(new QSlider(Qt::Horizontal, client), "Slider1", 120, 1800, 2175, 555);
+    Slider2 = layout->place(new QSlider(Qt::Horizontal, client), "Slider2", 2400, 1800, 2295, 555);
+    MK = layout->place(new QPushButton(QStringLiteral("Morse"), client), "MK", 120, 2400, 3855, 495);
+    BS = layout->place(new QPushButton(QStringLiteral("<<"), client), "BS", 4080, 2400, 615, 495);
+    Text2 = layout->place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
     // The window has no labels, so a screen reader learns from these what each control is.
     Text1->setAccessibleName(QStringLiteral("Morse buffer"));
     Text1->setAccessibleDescription(QStringLiteral("Dots and dashes as keyed; a space closes each symbol"));
@@ -178,14 +169,14 @@ void Form1::buildControls() {
     for (QPlainTextEdit* box : {Text1, Text2}) {
         // A paste of megabytes on one line, and the output text it decodes to, must stay usable.
         SetUpLongTextBox(box);
-        box->setFont(TextFont());
+        layout->setFontSize(box, 8.25, false, QFontDatabase::FixedFont);
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setUndoRedoEnabled(false);
         box->installEventFilter(this);
     }
     for (QPushButton* button : {MK, BS}) {
-        button->setFont(SizedLikeDesktop(QFont(), 12, true));
+        layout->setFontSize(button, 12, true);
         button->setAutoDefault(false);
     }
     MK->installEventFilter(this);
@@ -208,10 +199,8 @@ void Form1::buildControls() {
         UseDahditStyle(control); // ticks that show in a dark palette too
     }
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1 = layout->place(new QStatusBar(client), "StatusBar1", 0, 3000, 9495, 375);
     StatusBar1->setSizeGripEnabled(false);
-    setStatusBar(StatusBar1);
     // The panels stand side by side, 6 pixels apart, each with room for the
     // longest text it shows: the hints, the longest times, a four-digit error count and the default
     // table. Panels 2 and 3 are filled below, 5 at load.
@@ -224,9 +213,9 @@ void Form1::buildControls() {
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
     for (int i = 0, left = 30; i < 5; left += widths[i++] + 60) {
         const QByteArray name = "Panel" + QByteArray::number(i + 1);
-        m_panels[i] = Place(new QLabel(StatusBar1), name.constData(), left, 45, widths[i] - 30, 300);
+        m_panels[i] = layout->place(new QLabel(StatusBar1), name.constData(), left, 45, widths[i] - 30, 300);
         setPanel(i + 1, texts[i]);
-        AlsoShows(m_panels[i], longest[i]);
+        layout->alsoShows(m_panels[i], longest[i]);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
     }

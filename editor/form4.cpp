@@ -54,15 +54,6 @@ public:
 Form4::Form4(QWidget* parent) : QDialog(parent), m_store(std::make_unique<CodeTableStore>()) {
     SetUpWindow(this, "Form4", kTitle, 7575, 3975, WindowFrame::OwnTaskBar);
     buildControls();
-    // The columns grow with the rest, as far as their headers need.
-    QHeaderView* header = ListView1->header();
-    const int columns[2] = {1900, 1620};
-    double factor = 1;
-    for (int column = 0; column < 2; ++column)
-        factor = std::max(factor, header->sectionSizeHint(column) * 15.0 / columns[column]);
-    factor = FitToText(this, factor);
-    for (int column = 0; column < 2; ++column)
-        ListView1->setColumnWidth(column, Twips(columns[column], factor));
     Form_Load();
     ListView1->setFocus();
 }
@@ -72,12 +63,14 @@ Form4::~Form4() {
 }
 
 void Form4::buildControls() {
-    Frame1 = Place(new QGroupBox(QStringLiteral("Current entries"), this), "Frame1", 120, 120, 4095, 3015);
-    AlsoShows(Frame1, {QStringLiteral("Current entries (99999)")});
+    TwipsLayout* layout = TwipsLayout::of(this);
+    Frame1 = layout->place(new QGroupBox(QStringLiteral("Current entries"), this), "Frame1", 120, 120, 4095, 3015);
+    layout->alsoShows(Frame1, {QStringLiteral("Current entries (99999)")});
 
-    ListView1 = Place(new QTreeWidget(Frame1), "ListView1", 120, 360, 3855, 2535);
+    ListView1 = layout->place(new QTreeWidget(Frame1), "ListView1", 120, 360, 3855, 2535);
     ListView1->setColumnCount(2);
     ListView1->setHeaderLabels({QStringLiteral("Signal"), QStringLiteral("Morse Code")});
+    layout->setColumnWidths(ListView1, {1900, 1620}); // they grow with the rest, as far as their headers need
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
     ListView1->setUniformRowHeights(true);
@@ -95,27 +88,27 @@ void Form4::buildControls() {
     ListView1->installEventFilter(this);
     ListView1->setAccessibleName(QStringLiteral("Current entries"));
 
-    m_unavailable = Place(new QLabel(Frame1), "Unavailable", 120, 360, 3855, 2535);
+    m_unavailable = layout->place(new QLabel(Frame1), "Unavailable", 120, 360, 3855, 2535);
     m_unavailable->setWordWrap(true);
     m_unavailable->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_unavailable->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_unavailable->hide();
 
-    Frame2 = Place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
-    AlsoShows(Frame2, {QStringLiteral("Edit entry")});
+    Frame2 = layout->place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
+    layout->alsoShows(Frame2, {QStringLiteral("Edit entry")});
 
-    auto label = [this](QLabel*& control, const char* name, const QString& caption, int top) {
-        control = Place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
+    auto label = [this, layout](QLabel*& control, const char* name, const QString& caption, int top) {
+        control = layout->place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
         control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     };
     label(Label1, "Label1", QStringLiteral("ID:"), 435);
     label(Label2, "Label2", QStringLiteral("Signal:"), 915);
     label(Label3, "Label3", QStringLiteral("Code:"), 1395);
-    Label4 = Place(new QLabel(QStringLiteral("Automatic"), Frame2), "Label4", 1080, 435, 1815, 315);
+    Label4 = layout->place(new QLabel(QStringLiteral("Automatic"), Frame2), "Label4", 1080, 435, 1815, 315);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    Text1 = Place(new QLineEdit(Frame2), "Text1", 1080, 915, 1815, 315);
-    Text2 = Place(new QLineEdit(Frame2), "Text2", 1080, 1395, 1815, 315);
+    Text1 = layout->place(new QLineEdit(Frame2), "Text1", 1080, 915, 1815, 315);
+    Text2 = layout->place(new QLineEdit(Frame2), "Text2", 1080, 1395, 1815, 315);
     // A line edit keeps only its first 32767 characters unless told otherwise, which would
     // store a longer signal or code cut short without a word.
     for (QLineEdit* box : {Text1, Text2})
@@ -123,20 +116,21 @@ void Form4::buildControls() {
     Label2->setBuddy(Text1);
     Label3->setBuddy(Text2);
 
-    auto button = [this](QPushButton*& control, const char* name, const QString& caption, int left) {
-        control = Place(new QPushButton(caption, Frame2), name, left, 2400, 855, 375);
+    auto button = [this, layout](QPushButton*& control, const char* name, const QString& caption, int left) {
+        control = layout->place(new QPushButton(caption, Frame2), name, left, 2400, 855, 375);
     };
     button(Command1, "Command1", QStringLiteral("Add"), 240);
-    AlsoShows(Command1, {QStringLiteral("Edit")});
+    layout->alsoShows(Command1, {QStringLiteral("Edit")});
     button(Command2, "Command2", QStringLiteral("Remove"), 1140);
     button(Command3, "Command3", QStringLiteral("Cancel"), 2040);
     Command1->setDefault(true);
+    UseDahditStyle(Command1); // its focus shows beside its default frame
     Command2->hide();
     Command3->hide();
 
     m_note = QStringLiteral("Warning: changes made to the database are irreversible. We recommend that you make a "
                             "copy of the database before modifying or changing it in any way.");
-    Label6 = Place(new QLabel(m_note, this), "Label6", 120, 3240, 7335, 615);
+    Label6 = layout->place(new QLabel(m_note, this), "Label6", 120, 3240, 7335, 615);
     Label6->setWordWrap(true);
     QPalette quiet = Label6->palette();
     quiet.setColor(QPalette::WindowText, QuietTextColor(quiet));

@@ -1,5 +1,6 @@
 #include "form5.h"
 
+#include "appearance.h"
 #include "codetablestore.h"
 #include "databasechoice.h"
 #include "layout.h"
@@ -15,33 +16,34 @@
 Form5::Form5(QWidget* parent) : QDialog(parent) {
     SetUpWindow(this, "Form5", QStringLiteral("Language Options"), 5055, 4095);
     buildControls();
-    FitToText(this);
     Form_Load();
 }
 
 void Form5::buildControls() {
-    Frame1 = Place(new QGroupBox(QStringLiteral("Database"), this), "Frame1", 120, 120, 4815, 1335);
-    Text1 = Place(new QLineEdit(Frame1), "Text1", 240, 360, 4335, 285);
-    Command3 = Place(new QPushButton(QStringLiteral("Use Default"), Frame1), "Command3", 240, 720, 1695, 375);
+    TwipsLayout* layout = TwipsLayout::of(this);
+    Frame1 = layout->place(new QGroupBox(QStringLiteral("Database"), this), "Frame1", 120, 120, 4815, 1335);
+    Text1 = layout->place(new QLineEdit(Frame1), "Text1", 240, 360, 4335, 285);
+    Command3 = layout->place(new QPushButton(QStringLiteral("Use Default"), Frame1), "Command3", 240, 720, 1695, 375);
 
-    Frame2 = Place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
-    Label1 = Place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
-    List1 = Place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
+    Frame2 = layout->place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
+    Label1 = layout->place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
+    List1 = layout->place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     Text1->setAccessibleName(QStringLiteral("Database file"));
     List1->setAccessibleName(QStringLiteral("Code table"));
     // Drawn over the empty list when the database cannot be read, so the reason sits where
     // the tables would be.
-    Label2 = Place(new QLabel(Frame2), "Label2", 240, 720, 4335, 840);
+    Label2 = layout->place(new QLabel(Frame2), "Label2", 240, 720, 4335, 840);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label2->setMargin(4);
     Label2->hide();
 
-    Command1 = Place(new QPushButton(QStringLiteral("OK"), this), "Command1", 2400, 3600, 1215, 375);
+    Command1 = layout->place(new QPushButton(QStringLiteral("OK"), this), "Command1", 2400, 3600, 1215, 375);
     Command1->setDefault(true);
-    Command2 = Place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
+    UseDahditStyle(Command1); // its focus shows beside its default frame
+    Command2 = layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QFile>
 #include <QIcon>
 #include <QPainter>
 #include <QPalette>
@@ -9,6 +10,7 @@
 #include <QSlider>
 #include <QStyleFactory>
 #include <QStyleOption>
+#include <QSvgRenderer>
 #include <algorithm>
 #include <cmath>
 
@@ -20,9 +22,21 @@ QIcon ProgramIcon() {
         return true;
     }();
     Q_UNUSED(registered);
+    // A size drawn as a picture of its own is taken as it is; every other size a task switcher or
+    // a dock asks for is drawn from the icon's outlines.
     QIcon icon;
-    for (int size : {16, 32, 48, 256})
-        icon.addFile(QStringLiteral(":/icons/dahdit-%1.png").arg(size), QSize(size, size));
+    QSvgRenderer outlines(QStringLiteral(":/icons/dahdit.svg"));
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        if (const QString drawn = QStringLiteral(":/icons/dahdit-%1.png").arg(size); QFile::exists(drawn)) {
+            icon.addFile(drawn, QSize(size, size));
+            continue;
+        }
+        QPixmap picture(size, size);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        outlines.render(&painter);
+        icon.addPixmap(picture);
+    }
     return icon;
 }
 
@@ -70,6 +84,20 @@ public:
         if (hint == SH_MenuBar_AltKeyNavigation)
             return 1;
         return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+
+    // Many styles mark the default button and the focused one alike, so that Tab to the default
+    // button shows nothing: a focused button is also ringed inside, in the highlight colour.
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element != CE_PushButton || !(option->state & State_HasFocus) ||
+            !(option->state & State_KeyboardFocusChange))
+            return;
+        painter->save();
+        painter->setPen(option->palette.color(QPalette::Highlight));
+        painter->drawRect(subElementRect(SE_PushButtonFocusRect, option, widget).adjusted(0, 0, -1, -1));
+        painter->restore();
     }
 
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,

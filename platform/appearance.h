@@ -10,7 +10,8 @@ class QWidget;
 
 // Dahdit's touches on the desktop's style for one widget. A menu bar is highlighted by Alt
 // pressed and released alone, and walked with the arrow keys; a slider's tick marks are drawn
-// in a colour of the palette that stands out from the window.
+// in a colour of the palette that stands out from the window; a button with the focus shows it,
+// also where it is the default button.
 void UseDahditStyle(QWidget* widget);
 
 // The program icon, in every size it is drawn in.

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # building; qt6-base-dev brings the X11 platform plugin Dahdit runs on
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libsqlite3-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libsqlite3-dev
   # the key's tone, through the sound server's own client library
   libpulse-dev
 )

@@ -1,7 +1,10 @@
-// What a reader finds in every window, whatever font and scale the desktop gives (ctest runs this
-// program at several scale factors): every text whole, a name for every control that takes the
-// focus; the sliders' times as they move; an editor warning and slider ticks that can be seen.
+// What a reader finds in every window, whatever font the desktop gives and on screens of every size
+// and scale of screens.json: every window within its screen, every text whole, a name for every
+// control that takes the focus and a sign of which has it; the sliders' times as they move; an
+// editor warning, slider ticks and an icon that can be seen.
 #define QT_STATICPLUGIN // the listener below is built into this program
+#include "appearance.h"
+#include "layout.h"
 #include "testsupport.h"
 
 #include <QAccessibleBridgePlugin>
@@ -17,16 +20,35 @@ QString Accessible(QObject* object, QAccessible::Text text = QAccessible::Name) 
 
 QStringList heard; // each change of a value a screen reader is told of, as "name: value" read then
 
+QScreen* Screen(const QString& name) {
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen->name() == name)
+            return screen;
+    }
+    qFatal("no screen %s", qPrintable(name));
+}
+
+void ShowOn(QWidget* window, QScreen* screen) {
+    window->move(screen->availableGeometry().topLeft());
+    window->setScreen(screen);
+    window->show();
+}
+
 // The controls of a window whose text does not fit the place it is given, that reach past the
-// edge of their window or frame, or that take the focus and have no name.
+// edge of their window or frame, or that take the focus and have no name; a window grown past its
+// screen; a path broken across lines in a message box, where it fits the screen, or else not after
+// a "/".
 QStringList Cut(const QWidget& window) {
     QStringList cut;
     auto check = [&](const QWidget* control, const QString& text, QSize need, QSize room) {
         if (need.width() > room.width() || need.height() > room.height())
             QDebug(&cut.emplaceBack()) << window.objectName() << control->objectName() << text << need << room;
     };
+    const TwipsLayout* layout = TwipsLayout::of(&window);
+    if (!layout || layout->factor() > 1) // no window grows past its screen; below its drawn size none shrinks
+        check(&window, "frame", window.frameGeometry().size(), window.screen()->availableGeometry().size());
     for (QWidget* control : window.findChildren<QWidget*>()) {
-        if (control->property("dahditTwips").isValid() && // placed by the window's layout
+        if (layout && layout->twips(control).isValid() && // placed by the window's layout
             !control->parentWidget()->rect().contains(control->geometry()))
             cut << control->objectName() + " reaches past its window's or frame's edge";
         // A control handing its focus on is heard as itself; a drop-down list is Qt's own window.
@@ -35,6 +57,27 @@ QStringList Cut(const QWidget& window) {
             cut << control->objectName() + " has no name";
         const QFontMetrics metrics = control->fontMetrics();
         if (const auto* label = qobject_cast<const QLabel*>(control); label && !label->text().isEmpty()) {
+            QTextLayout lines(label->text(), label->font());
+            lines.setTextOption(QTextOption(Qt::AlignLeft));
+            lines.beginLayout();
+            for (QTextLine line = lines.createLine(); line.isValid(); line = lines.createLine())
+                line.setLineWidth(label->contentsRect().width());
+            lines.endLayout();
+            static const QRegularExpression path(R"(/\S*/\S*\w)");
+            for (auto paths = path.globalMatch(label->text()); label->wordWrap() && paths.hasNext();) {
+                const QRegularExpressionMatch found = paths.next();
+                const QStringList names = found.captured().split(u'/');
+                const bool namesFit = std::all_of(names.begin(), names.end(), [&](const QString& name) {
+                    return metrics.horizontalAdvance(name) < label->width();
+                });
+                for (int i = 0; i + 1 < lines.lineCount(); ++i) {
+                    const int end = lines.lineAt(i).textStart() + lines.lineAt(i).textLength();
+                    if (end > found.capturedStart() && end < found.capturedEnd() && namesFit &&
+                        (metrics.horizontalAdvance(found.captured()) < window.screen()->size().width() / 2 ||
+                         label->text()[end - 1] != u'/'))
+                        cut << window.objectName() + " breaks " + found.captured() + " at " + QString::number(end);
+                }
+            }
             const QSize room = label->size();
             check(label, label->text(),
                   label->wordWrap() ? QSize(room.width(), label->heightForWidth(room.width())) : label->sizeHint(),
@@ -95,21 +138,27 @@ class TestAccessibility : public WindowTest {
 private slots:
     void showsEveryTextWholeAndNamesControls_data();
     void showsEveryTextWholeAndNamesControls();
+    void fitsAgainWhereItStandsWhenTheDesktopChanges();
+    void showsWhichControlHasTheFocus();
     void namesControlsAndTellsSliderTimes();
     void warningAndTicksReadInLightAndDark();
 };
 
 void TestAccessibility::showsEveryTextWholeAndNamesControls_data() {
     QTest::addColumn<QFont>("font");
+    QTest::addColumn<QString>("screen");
     for (const char* font : {"Cantarell,11", "DejaVu Sans,9", "DejaVu Sans,10", "DejaVu Sans,12", "Noto Sans,10",
-                             "Liberation Sans,10", "DejaVu Sans,16", "Liberation Sans,8"}) {
+                             "Liberation Sans,10", "DejaVu Sans,16", "Cantarell,16", "Liberation Sans,8"}) {
         const QStringList name = QString(font).split(',');
-        QTest::newRow(font) << QFont(name[0], name[1].toInt());
+        for (const QScreen* screen : QGuiApplication::screens())
+            QTest::addRow("%s on %s", font, qPrintable(screen->name()))
+                << QFont(name[0], name[1].toInt()) << screen->name();
     }
 }
 
 void TestAccessibility::showsEveryTextWholeAndNamesControls() {
     QFETCH(QFont, font);
+    QFETCH(QString, screen);
     QVERIFY2(QFontInfo(font).family() == font.family(), qPrintable(font.family() + " is not installed"));
     QApplication::setFont(font);
     ProgramFolder folder(true);
@@ -124,28 +173,77 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
     QStringList cut;
     QList<QSize> sizes;
     for (QWidget* window : std::initializer_list<QWidget*>{&form1, &form4, &form5, &form3, &form2}) {
-        window->show();
+        ShowOn(window, Screen(screen));
         cut += Cut(*window);
         sizes << window->size();
     }
     form4.ListView1_ItemClick(child<QTreeWidget>(form4, "ListView1")->topLevelItem(0)); // in edit mode
     cut += Cut(form4);
     slider2->setSliderDown(false);
-    // The message boxes of each style, with a long text that holds a long path.
-    child<QLineEdit>(form3, "Text1")->setText(folder.file(QString(100, u'x') + "/"));
-    form3.Command1_Click();
-    const QString pathError = MessageBox::takeShown().value(0).text;
-    for (int style : {16, 33, 48, 64}) {
-        const auto box = MessageBox::make(nullptr, pathError, "Dahdit", style);
-        box->setObjectName(QStringLiteral("Box%1").arg(style));
-        box->show();
-        cut += Cut(*box);
+    // The message boxes of each style, with a long text that holds a path, and one that holds a path too
+    // long for a line.
+    for (const QString& folderName : {QStringLiteral("portable-dahdit"), QString(100, u'x')}) {
+        child<QLineEdit>(form3, "Text1")->setText(folder.file(folderName + "/"));
+        form3.Command1_Click();
+        const QString pathError = MessageBox::takeShown().value(0).text;
+        for (int style : {16, 33, 48, 64}) {
+            const auto box = MessageBox::make(nullptr, pathError, "Dahdit", style);
+            box->setObjectName(QStringLiteral("Box%1").arg(style));
+            ShowOn(box.get(), Screen(screen));
+            cut += Cut(*box);
+        }
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
     // At Liberation Sans 8, as wide as the font the layouts were drawn for, the windows have their drawn sizes.
-    if (QTest::currentDataTag() == QLatin1String("Liberation Sans,8"))
+    if (font == QFont("Liberation Sans", 8))
         QCOMPARE(sizes,
                  (QList<QSize>{{633, form1.menuBar()->height() + 225}, {505, 265}, {337, 273}, {305, 97}, {249, 129}}));
+}
+
+void TestAccessibility::fitsAgainWhereItStandsWhenTheDesktopChanges() {
+    QApplication::setFont(QFont("DejaVu Sans", 9));
+    ProgramFolder folder(true);
+    Form1 form1;
+    Form4 form4;
+    ShowOn(&form1, Screen("1366x768"));
+    ShowOn(&form4, Screen("1366x768"));
+    const QList<QRect> opened = {{form1.pos(), form1.size()}, {form4.pos(), form4.size()}};
+    QApplication::setFont(QFont("Cantarell", 16));
+    QTRY_VERIFY2(form1.width() > opened[0].width() && form4.width() > opened[1].width(), "grown with the font");
+    QCOMPARE(QList<QPoint>({form1.pos(), form4.pos()}), QList<QPoint>({opened[0].topLeft(), opened[1].topLeft()}));
+    QStringList cut = Cut(form1) + Cut(form4);
+    // Taken to a screen of twice the scale, where it would reach past the edge.
+    const QRect area = Screen("1366x768 at 2")->availableGeometry();
+    form1.windowHandle()->setScreen(Screen("1366x768 at 2"));
+    QTRY_VERIFY2(area.contains(form1.frameGeometry()), qPrintable(QDebug::toString(form1.frameGeometry())));
+    QVERIFY2((cut += Cut(form1)).isEmpty(), qPrintable(cut.join(u'\n')));
+}
+
+void TestAccessibility::showsWhichControlHasTheFocus() {
+    ProgramFolder folder(true);
+    Form1 form1;
+    Form4 form4;
+    form4.ListView1_ItemClick(child<QTreeWidget>(form4, "ListView1")->topLevelItem(0)); // Remove and Cancel shown
+    Form5 form5;
+    Form3 form3([] { return QString(); }, [] { return QString(); });
+    QStringList unseen;
+    for (QWidget* window : std::initializer_list<QWidget*>{&form1, &form4, &form5, &form3}) {
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->setAttribute(Qt::WA_KeyboardFocusChange); // as Tab sets it
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (control->isVisible() && control->isEnabled() && control->focusPolicy() & Qt::TabFocus &&
+                !control->focusProxy()) {
+                control->clearFocus();
+                const QImage unfocused = control->grab().toImage();
+                control->setFocus(Qt::TabFocusReason);
+                if (control->grab().toImage() == unfocused)
+                    unseen << window->objectName() + " " + control->objectName();
+            }
+        }
+    }
+    QCOMPARE(unseen, QStringList());
 }
 
 void TestAccessibility::namesControlsAndTellsSliderTimes() {
@@ -201,6 +299,12 @@ void TestAccessibility::warningAndTicksReadInLightAndDark() {
     // (18.3:1 and 12.3:1); the ticks stand out at 4.0:1 and 12.3:1 (3:1 is asked of a control's parts).
     QCOMPARE(colours,
              QStringList({"warning #6b6b6b on #efefef, ticks #767676", "warning #9f9f9f on #353535, ticks #ffffff"}));
+    // The program's icon, at the sizes docks and task switchers ask for: its plate is drawn to the middle.
+    for (int size : {64, 128, 256}) {
+        const QImage icon = ProgramIcon().pixmap(QSize(size, size), 1.0).toImage();
+        QCOMPARE(QString("%1 %2").arg(icon.width()).arg(icon.pixelColor(size / 2, size / 2).alpha()),
+                 QString("%1 255").arg(size));
+    }
 }
 
 QTEST_MAIN(TestAccessibility)

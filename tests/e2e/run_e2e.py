@@ -18,11 +18,13 @@ import urllib.parse
 WAIT = 20.0  # seconds: the longest any window, file or text may take to appear
 PROGRAM_FILES = ("dahdit", "dahdit_db.mdb", "portable", "readme.txt")
 NOBODY = 65534
-# The main window's client area below the menu bar and two controls in it, in twips: 15 make a pixel
-# at the font the layouts were drawn for, and the whole layout grows by one factor with a larger font.
-CLIENT = (9495, 3375)
-MK = (120, 2400, 3855, 495)
-SLIDER1 = (120, 1800, 2175, 555)
+# The main window's client area below the menu bar and two controls in it, in twips, read where the window
+# hands them to its layout: 15 make a pixel at the font the layouts were drawn for, and the whole layout grows
+# by one factor with a larger font.
+FORM1 = (pathlib.Path(__file__).resolve().parents[2] / "app" / "form1.cpp").read_text()
+CLIENT = tuple(map(int, re.search(r"TwipsLayout\(client, QSize\((\d+), (\d+)\)\)", FORM1).groups()))
+MK, SLIDER1 = (tuple(map(int, re.search(r'"%s",\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)\)' % name, FORM1).groups()))
+               for name in ("MK", "Slider1"))
 
 
 def check(condition, message):
