@@ -21,6 +21,8 @@ constexpr qsizetype kLongWord = 256;
 // megabytes is otherwise shaped afresh at every paint and every blink of the caret.
 constexpr int kLongLine = 4096;
 
+qint64 g_longLineMeasures = 0;
+
 bool HoldsLongWord(QStringView text) {
     qsizetype run = 0;
     for (const QChar c : text) {
@@ -30,26 +32,6 @@ bool HoldsLongWord(QStringView text) {
             return true;
     }
     return false;
-}
-
-// Whether a character leaves a text's direction open, as the marks and spaces of Morse do.
-bool HasNoDirection(QChar c) {
-    switch (c.direction()) {
-    case QChar::DirEN:
-    case QChar::DirES:
-    case QChar::DirET:
-    case QChar::DirAN:
-    case QChar::DirCS:
-    case QChar::DirNSM:
-    case QChar::DirBN:
-    case QChar::DirB:
-    case QChar::DirS:
-    case QChar::DirWS:
-    case QChar::DirON:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // The layout of Dahdit's multi-line boxes. It sees every change of the text, whoever made it
@@ -64,6 +46,7 @@ public:
         if (block.length() <= kLongLine)
             return QPlainTextDocumentLayout::blockBoundingRect(block);
         if (block.blockNumber() != m_measuredBlock || block.layout()->lineCount() == 0) {
+            ++g_longLineMeasures;
             m_measure = QPlainTextDocumentLayout::blockBoundingRect(block);
             m_measuredBlock = block.blockNumber();
         }
@@ -73,8 +56,7 @@ public:
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override {
         m_measuredBlock = -1;
-        if (!m_settingOptions && !keepsOptions(from, charsRemoved, charsAdded) &&
-            setOptionsFor(document()->toRawText()))
+        if (!m_settingOptions && setOptionsFor(document()->toRawText()))
             return; // the whole text was laid out anew just now, the change with it
         // Set before the lines are laid out, so that the shaping done for the layout is kept.
         const QTextBlock last = document()->findBlock(from + charsAdded);
@@ -87,24 +69,6 @@ protected:
     }
 
 private:
-    // Whether a change leaves the wrap mode and the direction as they are, found without reading
-    // the whole text: keying appends marks and spaces to a text that may hold megabytes. Text
-    // added at the end of a long text cannot shorten a run without a space, nor give a direction
-    // where it adds none; a run it lengthens began at most kLongWord characters before it, or
-    // the text would have held a long run already.
-    bool keepsOptions(int from, int charsRemoved, int charsAdded) const {
-        const QTextDocument* doc = document();
-        const int length = doc->characterCount() - 1;
-        if (charsRemoved != 0 || from + charsAdded != length || length - charsAdded <= kLongLine)
-            return false;
-        QString end;
-        for (int at = std::max(0, from - int(kLongWord)); at < length; ++at)
-            end += doc->characterAt(at);
-        if (!std::all_of(end.cend() - charsAdded, end.cend(), HasNoDirection))
-            return false;
-        return doc->defaultTextOption().wrapMode() == QTextOption::WrapAnywhere || !HoldsLongWord(end);
-    }
-
     // Gives the text the wrap mode and direction it needs, laying it all out anew when they
     // change; true when they did.
     bool setOptionsFor(const QString& text) {
@@ -147,6 +111,10 @@ QString WithoutLastCharacter(const QString& text) {
     QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
     characters.toEnd();
     return text.left(std::max<qsizetype>(characters.toPreviousBoundary(), 0));
+}
+
+qint64 LongLineMeasures() {
+    return g_longLineMeasures;
 }
 
 void SetUpLongTextBox(QPlainTextEdit* box) {

@@ -19,6 +19,8 @@ QString WithoutLastCharacter(const QString& text);
 // boundaries in such a run grows with its square. A long line is shaped once per change, not
 // at every paint and every blink of the caret.
 void SetUpLongTextBox(QPlainTextEdit* box);
+// How many times a long line has been measured line by line, for the tests of what it costs.
+qint64 LongLineMeasures();
 
 // The whole text of a box as it was put in. Unlike toPlainText(), a no-break space stays a
 // no-break space; a line break comes back as LF, whichever it was put in as.

@@ -4,6 +4,9 @@
 // events carry chosen timestamps: nothing depends on the machine's speed.
 #include "readme.h"
 #include "testsupport.h"
+#include "textbox.h"
+
+#include <dlfcn.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -440,27 +443,52 @@ void TestMainWindow::movesTheSliders() {
 // A long buffer wraps at spaces until it holds a run of marks too long for a line, then anywhere;
 // its direction is fixed. A line of thousands of characters is shaped once, not at every paint.
 void TestMainWindow::laysOutLongBuffers() {
+    const auto shaped = reinterpret_cast<long long (*)()>(dlsym(RTLD_DEFAULT, "DahditShapedCharacters"));
+    QVERIFY2(shaped, "the tests' interposer (interpose.cpp) is not preloaded");
     Window w;
-    auto layout = [&w] {
-        const QTextOption option = w.text1->document()->defaultTextOption();
-        const bool anywhere = option.wrapMode() == QTextOption::WrapAnywhere;
-        const char* direction[] = {"left to right", "right to left", "auto"};
-        const bool kept = w.text1->document()->lastBlock().layout()->cacheEnabled();
-        return QString::fromLatin1(anywhere ? "anywhere, " : "at spaces, ") + direction[option.textDirection()] +
-               (kept ? ", shaped once" : "");
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    // What a step costs on a line of 256 KiB, painted as the user sees it: how often a long line is
+    // measured line by line, how many times its length is shaped, and the thread's processor time
+    // (a slow or busy machine changes each step's time alike; their ratio stays).
+    const qsizetype line = 1 << 18;
+    double cpu = 0;
+    auto cost = [&](auto step) {
+        const qint64 measured = LongLineMeasures();
+        const long long before = shaped();
+        timespec start{}, end{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+        step();
+        for (const char* box : {"Text1", "Text2"})
+            child<QPlainTextEdit>(w.form, box)->viewport()->repaint();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+        cpu = double(end.tv_sec - start.tv_sec) + double(end.tv_nsec - start.tv_nsec) / 1e9;
+        return QStringLiteral("%1 measured, %2 shaped")
+            .arg(LongLineMeasures() - measured)
+            .arg(double(shaped() - before) / double(line), 0, 'f', 1);
     };
-    auto press = [&w](int marks) {
-        for (int i = 0; i < marks; ++i)
-            w.form.MK_MouseDown(1), w.form.MK_MouseUp(1);
-    };
-    w.clipboard->setText(u". "_s.repeated(2100));
-    w.form.Paste_Click();
-    press(256);
-    QCOMPARE(layout(), u"at spaces, left to right, shaped once"_s);
-    press(1); // a run of 257 marks
-    QCOMPARE(layout(), u"anywhere, left to right, shaped once"_s);
-    w.form.Clear_Click();
-    QCOMPARE(layout(), u"at spaces, auto"_s);
+    auto mark = [&w] { w.form.MK_MouseDown(1), w.form.MK_MouseUp(1); };
+    auto blink = [&w] { w.text1->viewport()->repaint(w.text1->cursorRect().adjusted(-2, 0, 2, 0)); };
+    // The unit: a keyed mark on a line of marks and spaces.
+    cost([&] { Decode(w.form, u". "_s.repeated(line / 2)); });
+    cost(mark);
+    const double unit = cpu;
+    // Then each of these is laid out in time that grows in step with its length, not with its
+    // square: a line of marks and spaces again, a run without a space, a run of right-to-left
+    // letters. A keyed mark lays the line out once; a blink of the caret lays out nothing and
+    // costs next to nothing beside it.
+    for (const QString& text : {u". "_s.repeated(line / 2), QString(line, u'-'), QString(line, QChar(0x627))}) {
+        cost([&] { Decode(w.form, text); });
+        QVERIFY2(cpu < 10 * unit, qPrintable(QStringLiteral("paste %1 s, unit %2 s").arg(cpu).arg(unit)));
+        QCOMPARE(cost(mark), u"1 measured, 1.0 shaped"_s);
+        QVERIFY2(cpu < 10 * unit, qPrintable(QStringLiteral("mark %1 s, unit %2 s").arg(cpu).arg(unit)));
+        double fastest = unit;
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(cost(blink), u"0 measured, 0.0 shaped"_s);
+            fastest = std::min(fastest, cpu);
+        }
+        QVERIFY2(fastest < unit / 50, qPrintable(QStringLiteral("blink %1 s, unit %2 s").arg(fastest).arg(unit)));
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,0 +1,119 @@
+// A library the tests preload (LD_PRELOAD) in front of the C library and HarfBuzz, to see what no
+// test could otherwise: a system call failing for real, and how much text Qt shapes.
+//
+// DAHDIT_FAIL="<call> <error> <part>" makes <call> fail with errno <error> (a number) whenever the
+// file it works on has <part> in its path: fsync (a file), fsyncdir (fsync of a folder), close,
+// rename (its target), pread64 and pwrite64 (SQLite's reads and writes), fdatasync (SQLite's sync).
+// The variable is read at every call, so a test sets and clears it around one step.
+// DahditShapedCharacters() counts the characters handed to HarfBuzz to be shaped.
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<long long> g_shaped{0};
+
+// The function this library stands in front of.
+#define NEXT(name, type) static const auto next = reinterpret_cast<type>(dlsym(RTLD_NEXT, name))
+
+// The error the call is to fail with for this path, or 0.
+int fault(const char* call, const char* path) {
+    const char* fail = std::getenv("DAHDIT_FAIL");
+    char name[32] = {};
+    int error = 0;
+    int used = 0;
+    if (!fail || std::sscanf(fail, "%31s %d %n", name, &error, &used) != 2 || std::strcmp(name, call) != 0)
+        return 0;
+    return path && std::strstr(path, fail + used) ? error : 0;
+}
+
+// The path of an open file, as the system names it ("/a/#123 (deleted)" for one without a name).
+const char* pathOf(int fd, char (&path)[PATH_MAX]) {
+    char link[32];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t length = readlink(link, path, sizeof path - 1);
+    path[length > 0 ? length : 0] = '\0';
+    return path;
+}
+
+int failed(int error) {
+    errno = error;
+    return -1;
+}
+
+// Children of a test (a sound server, a shell) run without it.
+[[gnu::constructor]] void leaveChildrenAlone() {
+    unsetenv("LD_PRELOAD");
+}
+
+} // namespace
+
+extern "C" {
+
+long long DahditShapedCharacters() {
+    return g_shaped.load();
+}
+
+int hb_shape_full(void* font, void* buffer, const void* features, unsigned count, const char* const* shapers) {
+    static const auto length = reinterpret_cast<unsigned (*)(void*)>(dlsym(RTLD_DEFAULT, "hb_buffer_get_length"));
+    NEXT("hb_shape_full", int (*)(void*, void*, const void*, unsigned, const char* const*));
+    g_shaped += length ? length(buffer) : 0;
+    return next(font, buffer, features, count, shapers);
+}
+
+int fsync(int fd) {
+    NEXT("fsync", int (*)(int));
+    char path[PATH_MAX];
+    struct stat status {};
+    const bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+    if (const int error = fault(folder ? "fsyncdir" : "fsync", pathOf(fd, path)))
+        return failed(error);
+    return next(fd);
+}
+
+int fdatasync(int fd) {
+    NEXT("fdatasync", int (*)(int));
+    char path[PATH_MAX];
+    if (const int error = fault("fdatasync", pathOf(fd, path)))
+        return failed(error);
+    return next(fd);
+}
+
+int close(int fd) {
+    NEXT("close", int (*)(int));
+    char path[PATH_MAX];
+    const int error = fault("close", pathOf(fd, path));
+    const int rc = next(fd); // closed whatever it says, as Linux does
+    return error ? failed(error) : rc;
+}
+
+int rename(const char* from, const char* to) {
+    NEXT("rename", int (*)(const char*, const char*));
+    if (const int error = fault("rename", to))
+        return failed(error);
+    return next(from, to);
+}
+
+ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
+    NEXT("pread64", ssize_t (*)(int, void*, size_t, off_t));
+    char path[PATH_MAX];
+    if (const int error = fault("pread64", pathOf(fd, path)))
+        return failed(error);
+    return next(fd, buffer, count, offset);
+}
+
+ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) {
+    NEXT("pwrite64", ssize_t (*)(int, const void*, size_t, off_t));
+    char path[PATH_MAX];
+    if (const int error = fault("pwrite64", pathOf(fd, path)))
+        return failed(error);
+    return next(fd, buffer, count, offset);
+}
+}
