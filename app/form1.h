@@ -88,11 +88,11 @@ private:
     struct DelaySlider {
         QSlider* control = nullptr;
         QTimer* timer = nullptr;
-        int (*time)(int position) = nullptr;     // the delay it sets, in milliseconds
-        QString (*text)(int position) = nullptr; // how the status bar shows it
-        int panel = 0;                           // the status bar panel that shows the delay
-        QString dragHint;                        // the first panel's text while the thumb is dragged
-        QString key;                             // the setting that keeps the position
+        int (*time)(int position) = nullptr;        // the delay it sets, in milliseconds
+        QString (*text)(int position) = nullptr;    // how the status bar shows it
+        int panel = 0;                              // the status bar panel that shows the delay
+        QString dragHint;                           // the first panel's text while the thumb is dragged
+        Settings::Number key = Settings::DelayTime; // the setting that keeps the position
     };
 
     void buildControls();

@@ -1,11 +1,15 @@
 #include "appearance.h"
 #include "form1.h"
 #include "sidetone.h"
+#include "sqlitehandle.h"
 
 #include <QApplication>
 
 namespace {
 int Run(char* program) {
+    // Before anything opens a database. Without the guard each open is still checked beforehand.
+    if (!GuardSqlite())
+        qWarning("Dahdit: SQLite cannot be made to refuse named pipes and devices beside a database.");
     // Dahdit reads no command line, and neither does Qt: options such as -stylesheet, -reverse or
     // -platform are not taken from it. Qt's environment variables (QT_QPA_PLATFORM and the like)
     // still work.

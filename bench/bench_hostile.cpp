@@ -327,6 +327,7 @@ const struct {
 } // namespace
 
 int main(int argc, char** argv) {
+    GuardSqlite(); // as Dahdit starts
     if (argc == 3 && qstrcmp(argv[1], "--case") == 0) {
         const rlimit limit{rlim_t(kAddressSpace), rlim_t(kAddressSpace)};
         setrlimit(RLIMIT_AS, &limit);

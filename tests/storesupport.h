@@ -14,6 +14,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+// The base of every test class: its program starts as Dahdit does, with SQLite guarded before
+// anything opens a database (QTest's main calls initMain first).
+class GuardedTest : public QObject {
+public:
+    static void initMain() { GuardSqlite(); }
+};
+
 // Sets an environment variable for its life, then puts back what was there, however the test ended.
 class ScopedEnv {
 public:

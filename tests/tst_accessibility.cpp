@@ -128,7 +128,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         cut += Cut(*window);
         sizes << window->size();
     }
-    form4.ListView1_ItemClick(child<QTreeWidget>(form4, "ListView1")->topLevelItem(0)); // in edit mode
+    form4.ListView1_ItemClick(child<QTreeView>(form4, "ListView1")->model()->index(0, 0)); // in edit mode
     cut += Cut(form4);
     slider2->setSliderDown(false);
     // The message boxes of each style, with a long text that holds a long path.
