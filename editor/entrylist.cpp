@@ -1,6 +1,7 @@
 #include "entrylist.h"
 
 #include <QElapsedTimer>
+#include <utility>
 
 namespace {
 
@@ -25,7 +26,6 @@ bool EntryList::reload(const QString& table, StoreError* error) {
     if (!read(0, error))
         return false;
     m_counted = 0;
-    m_counting = true;
     countMore();
     return true;
 }
@@ -58,7 +58,6 @@ void EntryList::countMore() {
     StoreError error;
     do {
         if (!m_store.CountEntries(m_table, m_counted, kCountPart, &part, &error)) {
-            m_counting = false;
             emit failed(error);
             return;
         }
@@ -68,20 +67,9 @@ void EntryList::countMore() {
         m_countMore.start();
         return;
     }
-    m_counting = false;
     emit counted(m_counted);
-    if (m_sortWaits && read(0, &error))
-        m_sortWaits = false;
-    else if (m_sortWaits)
+    if (std::exchange(m_sortWaits, false) && !read(0, &error))
         emit failed(error);
-}
-
-int EntryList::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-int EntryList::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
 }
 
 QVariant EntryList::data(const QModelIndex& index, int role) const {
@@ -95,10 +83,6 @@ QVariant EntryList::headerData(int section, Qt::Orientation orientation, int rol
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return QVariant();
     return section == 0 ? QStringLiteral("Signal") : QStringLiteral("Morse Code");
-}
-
-bool EntryList::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && m_more;
 }
 
 void EntryList::fetchMore(const QModelIndex& parent) {
@@ -116,7 +100,7 @@ void EntryList::sort(int column, Qt::SortOrder order) {
     // A sorted page reads the whole table. Once it has been counted, its pages are in memory; until
     // then (a slow disk) the sort waits, for the count reads them a part at a time.
     StoreError error;
-    if (m_counting)
+    if (m_countMore.isActive())
         m_sortWaits = true;
     else if (!read(0, &error))
         emit failed(error);

@@ -19,11 +19,13 @@ public:
     bool reload(const QString& table, StoreError* error);
     const CodeTableEntry& entry(int row) const { return m_rows.at(row); }
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : int(m_rows.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 2; }
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
+    bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid() && m_more; }
     void fetchMore(const QModelIndex& parent) override;
     // By the signal (column 0) or the code (1); any other column keeps the order as stored.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
@@ -44,7 +46,6 @@ private:
     QVector<CodeTableEntry> m_rows;
     bool m_more = false;      // the last page read was full
     qint64 m_counted = 0;     // so far
-    bool m_counting = false;  // the count goes on when the event loop turns
     bool m_sortWaits = false; // a sort asked for while counting
-    QTimer m_countMore;
+    QTimer m_countMore;       // goes on counting when the event loop turns
 };

@@ -5,6 +5,7 @@
 #include "module1.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace {
 
@@ -14,89 +15,67 @@ QString native(const QString& path) {
 
 const QString kLanguageMenu = QStringLiteral("Tools, Language");
 
-// What the user can do, by the kind; none where the message says it all.
-QString advice(StoreError::Kind kind) {
-    using Kind = StoreError::Kind;
-    switch (kind) {
-    case Kind::NoTable:
-    case Kind::IsView:
-        return QStringLiteral(" Choose another table with %1.").arg(kLanguageMenu);
-    case Kind::TooSlow:
-        return QStringLiteral(" Choose another database with %1.").arg(kLanguageMenu);
-    case Kind::Locked:
-        return QStringLiteral(" Close that program or try again in a moment.");
-    case Kind::ReadOnly:
-        return QStringLiteral(" Make the file and its folder writable and try again.");
-    case Kind::Moved:
-        return QStringLiteral(" Put the file back, then close the editor and open it again.");
-    case Kind::Replaced:
-    case Kind::ReplacedByDahdit:
-        return QStringLiteral(" Close the editor and open it again.");
-    case Kind::EntryGone:
-        return QStringLiteral(" Press Cancel to reload the list.");
-    default:
-        return QString();
+// In the order of StoreError::Kind: what happened, {file}, {table}, {detail} and {cause} standing
+// for the facts, and what the user can do about it, where the kind tells.
+const struct {
+    const char* what;
+    const char* todo;
+} kWords[] = {
+    {"The code table database is not open.", ""},
+    {"Cannot open the code table database {file}: {cause}", ""},
+    {"The code table \"{table}\" does not exist in {file}.", " Choose another table with Tools, Language."},
+    {"\"{table}\" in {file} is a view, not a code table: Dahdit reads codes only from tables.",
+     " Choose another table with Tools, Language."},
+    {"The code table \"{table}\" in {file} has no field {detail}.", ""},
+    {"The code table database {file} is too slow to read: one query took longer than {detail} s, so Dahdit stopped "
+     "using the file. The disk or network share it is on may be slow or not answering, or the file may be made to "
+     "keep programs busy.",
+     " Choose another database with Tools, Language."},
+    {"The code table database {file} is locked by another program.", " Close that program or try again in a moment."},
+    {"The code table database {file} is read-only, so changes cannot be saved.",
+     " Make the file and its folder writable and try again."},
+    {"The code table database {file} was moved, renamed or deleted while it was open, so changes cannot be saved.",
+     " Put the file back, then close the editor and open it again."},
+    {"The code table database {file} was replaced by another file while it was open, so changes cannot be saved.",
+     " Close the editor and open it again."},
+    {"The code tables in {file} were replaced by another Dahdit started meanwhile, so changes cannot be saved.",
+     " Close the editor and open it again."},
+    {"The entry with ID {detail} no longer exists in the code table \"{table}\"; it was removed by other means.",
+     " Press Cancel to reload the list."},
+    {"\"{detail}\" is not the ID of an entry.", ""},
+    {"Cannot {detail} in the code table database {file}: {cause}", ""},
+};
+static_assert(std::size(kWords) == size_t(StoreError::Kind::Failed) + 1);
+
+// What happened, each fact put in its place in one pass, so that no fact is taken for a place.
+QString what(const StoreError& error) {
+    static const QRegularExpression place(QStringLiteral("\\{(file|table|detail|cause)\\}"));
+    static const QStringList names = {QStringLiteral("file"), QStringLiteral("table"), QStringLiteral("detail"),
+                                      QStringLiteral("cause")};
+    const QString facts[] = {native(error.file), error.table, error.detail, error.cause};
+    const QString text = QString::fromUtf8(kWords[int(error.kind)].what);
+    QString filled;
+    qsizetype done = 0;
+    for (const QRegularExpressionMatch& match : place.globalMatch(text)) {
+        filled += text.mid(done, match.capturedStart() - done) + facts[names.indexOf(match.captured(1))];
+        done = match.capturedEnd();
     }
+    return filled + text.mid(done);
 }
 
-QString facts(const StoreError& error) {
-    using Kind = StoreError::Kind;
-    const QString file = native(error.file);
-    switch (error.kind) {
-    case Kind::NotOpen:
-        return QStringLiteral("The code table database is not open.");
-    case Kind::CannotOpen:
-        return QStringLiteral("Cannot open the code table database %1: %2").arg(file, error.cause);
-    case Kind::NoTable:
-        return QStringLiteral("The code table \"%1\" does not exist in %2.").arg(error.table, file);
-    case Kind::IsView:
-        return QStringLiteral("\"%1\" in %2 is a view, not a code table: Dahdit reads codes only from tables.")
-            .arg(error.table, file);
-    case Kind::NoField:
-        return QStringLiteral("The code table \"%1\" in %2 has no field %3.").arg(error.table, file, error.detail);
-    case Kind::TooSlow:
-        return QStringLiteral("The code table database %1 is too slow to read: one query took longer than %2 s, so "
-                              "Dahdit stopped using the file. The disk or network share it is on may be slow or not "
-                              "answering, or the file may be made to keep programs busy.")
-            .arg(file, error.detail);
-    case Kind::Locked:
-        return QStringLiteral("The code table database %1 is locked by another program.").arg(file);
-    case Kind::ReadOnly:
-        return QStringLiteral("The code table database %1 is read-only, so changes cannot be saved.").arg(file);
-    case Kind::Moved:
-        return QStringLiteral("The code table database %1 was moved, renamed or deleted while it was open, so changes "
-                              "cannot be saved.")
-            .arg(file);
-    case Kind::Replaced:
-        return QStringLiteral("The code table database %1 was replaced by another file while it was open, so changes "
-                              "cannot be saved.")
-            .arg(file);
-    case Kind::ReplacedByDahdit:
-        return QStringLiteral("The code tables in %1 were replaced by another Dahdit started meanwhile, so changes "
-                              "cannot be saved.")
-            .arg(file);
-    case Kind::EntryGone:
-        return QStringLiteral("The entry with ID %1 no longer exists in the code table \"%2\"; it was removed by other "
-                              "means.")
-            .arg(error.detail, error.table);
-    case Kind::NotAnId:
-        return QStringLiteral("\"%1\" is not the ID of an entry.").arg(error.detail);
-    case Kind::Failed:
-        break;
-    }
-    return QStringLiteral("Cannot %1 in the code table database %2: %3").arg(error.detail, file, error.cause);
+QString todo(const StoreError& error) {
+    return QLatin1String(kWords[int(error.kind)].todo);
 }
 
 } // namespace
 
 QString StoreMessage(const StoreError& error) {
-    return facts(error) + advice(error.kind);
+    return what(error) + todo(error);
 }
 
 // The text names the Language menu itself, so advice that names it too is left out.
 QString EditorUnavailable(const StoreError& error) {
-    const QString what = advice(error.kind);
-    return facts(error) + (what.contains(kLanguageMenu) ? QString() : what) +
+    return what(error) + (todo(error).contains(kLanguageMenu) ? QString() : todo(error)) +
            QStringLiteral("\n\nNo entries can be shown or changed. Put this right (%1 chooses the database and the "
                           "table), then close this window and open the editor again.")
                .arg(kLanguageMenu);

@@ -322,6 +322,10 @@ CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
         {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"},
         {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"},
         {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"},
+        {"SELECT count(*) FROM (SELECT 1 FROM ", " LIMIT ?1 OFFSET ?2)", "count the entries"},
+        {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"},
+        {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"},
+        {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"},
         {"SELECT ID, Ms, TS FROM ", " ORDER BY ID LIMIT ?1 OFFSET ?2", "list the entries"},
         {"SELECT ID, Ms, TS FROM ", " ORDER BY TS COLLATE NOCASE, TS, ID LIMIT ?1 OFFSET ?2", "list the entries"},
         {"SELECT ID, Ms, TS FROM ", " ORDER BY TS COLLATE NOCASE DESC, TS DESC, ID DESC LIMIT ?1 OFFSET ?2",
@@ -329,12 +333,8 @@ CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
         {"SELECT ID, Ms, TS FROM ", " ORDER BY Ms COLLATE NOCASE, Ms, ID LIMIT ?1 OFFSET ?2", "list the entries"},
         {"SELECT ID, Ms, TS FROM ", " ORDER BY Ms COLLATE NOCASE DESC, Ms DESC, ID DESC LIMIT ?1 OFFSET ?2",
          "list the entries"},
-        {"SELECT count(*) FROM (SELECT 1 FROM ", " LIMIT ?1 OFFSET ?2)", "count the entries"},
-        {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"},
-        {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"},
-        {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"},
     };
-    static_assert(std::size(texts) == size_t(Statement::Delete) + 1);
+    static_assert(std::size(texts) == size_t(Statement::List) + size_t(ListOrder::ByCodeDescending) + 1);
     return texts[int(kind)];
 }
 
@@ -449,7 +449,7 @@ bool CodeTableStore::CodeOrSignalTaken(const QString& table, const QString& code
 
 bool CodeTableStore::ListEntries(const QString& table, ListOrder order, qint64 skip, int limit,
                                  QVector<CodeTableEntry>* rows, StoreError* error) {
-    const Statement kind = Statement(int(Statement::ListById) + int(order));
+    const Statement kind = Statement(int(Statement::List) + int(order));
     if (!start(kind, table, error, qint64(limit), skip))
         return false;
     int rc;

@@ -135,23 +135,9 @@ private:
     int exec(const char* sql);
     // Whether table names a real table; a view or another kind of object is refused.
     bool checkIsTable(const QString& table, StoreError* error);
-    // The statements the one reusable statement is prepared for; textOf() holds their SQL. The
-    // listings come in the order of ListOrder.
-    enum class Statement {
-        None,
-        SignalByCode,
-        RowById,
-        CodeOrSignal,
-        ListById,
-        ListBySignal,
-        ListBySignalDescending,
-        ListByCode,
-        ListByCodeDescending,
-        Count,
-        Insert,
-        Update,
-        Delete
-    };
+    // The statements the one reusable statement is prepared for; textOf() holds their SQL. List
+    // lists the entries by ID; a statement for each further ListOrder follows it.
+    enum class Statement { None, SignalByCode, RowById, CodeOrSignal, Count, Insert, Update, Delete, List };
     struct StatementText {
         const char* before;  // the SQL before the table's name
         const char* after;   // and after it
