@@ -154,7 +154,8 @@ void TestEditor::opensOrSaysWhyNot() {
     // In ID order until a column is clicked; then by that column, and by the same one again the
     // other way, letters that differ only in case side by side; kept when read again.
     QHeaderView* header = list(*editor)->header();
-    QStringList orders{listed(*editor).join(' ')}; // the signals in the order shown, and the header's arrow
+    QStringList orders{header->model()->headerData(0, Qt::Horizontal).toString(),
+                       header->model()->headerData(1, Qt::Horizontal).toString() + ':', listed(*editor).join(' ')};
     for (int column : {0, 1, 1, -1}) {
         if (column < 0)
             editor->Command3_Click();
@@ -162,8 +163,8 @@ void TestEditor::opensOrSaysWhyNot() {
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {header->sectionViewportPosition(column) + 5, 5});
         orders << listed(*editor) << (header->sortIndicatorOrder() == Qt::AscendingOrder ? "up;" : "down;");
     }
-    QCOMPARE(orders.join(' '), u"B A c E it's Q2 A B c E it's Q2 up; c Q2 B E A it's up; it's A E B Q2 c down; "
-                               "it's A E B Q2 c down;"_s);
+    QCOMPARE(orders.join(' '), u"Signal Morse Code: B A c E it's Q2 A B c E it's Q2 up; c Q2 B E A it's up; it's A E B "
+                               "Q2 c down; it's A E B Q2 c down;"_s);
 
     // A table of many pages: the first rows at once, and the count; the rest as the view scrolls to
     // them, in the order of the sort, each entry once.
