@@ -8,12 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
-#include <cstring>
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace {
 

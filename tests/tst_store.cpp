@@ -12,14 +12,14 @@ const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION 
 QString Said(const StoreError& error, const QString& db) {
     QString said = QMetaEnum::fromType<StoreError::Kind>().valueToKey(int(error.kind)) + QStringLiteral(": ") +
                    (error.cause.isEmpty() ? error.detail : error.cause);
-    return said.replace(db, "<db>");
+    return db.isEmpty() ? said : said.replace(db, "<db>");
 }
 
 // What a buffer decodes to in International, or why it could not be decoded.
 QString Decoded(CodeTableStore& store, const QString& buffer = "... ") {
     DecodeResult decoded;
     StoreError error;
-    return DecodeBuffer(buffer, store, "International", &decoded, &error) ? decoded.output : Said(error, "");
+    return DecodeBuffer(buffer, store, "International", &decoded, &error) ? decoded.output : Said(error, error.file);
 }
 
 } // namespace
