@@ -173,7 +173,7 @@ void TestEditor::opensOrSaysWhyNot() {
                                                   "INSERT INTO Many (MS, TS) SELECT x, 'w' || x FROM c"));
     folder.writeFile("settings.ini", "[main]\ntable_name=Many\n");
     Form4 many;
-    many.show(); // and, closed, hidden with its pages still to read
+    many.show();
     QAbstractItemModel* model = list(many)->model();
     QCOMPARE(child<QGroupBox>(many, "Frame1")->title(), u"Current entries (5000)"_s);
     QVERIFY(model->rowCount() < 5000);
@@ -188,6 +188,7 @@ void TestEditor::opensOrSaysWhyNot() {
     QStringList shown = listed(many);
     QCOMPARE(shown.first() + ' ' + shown.last() + ' ' + QString::number(shown.removeDuplicates()), u"w999 w1 0"_s);
     QCOMPARE(shown.size(), 5000);
+    many.ListView1_ColumnClick(1); // and the window closes with pages still to read
 }
 
 void TestEditor::readsTheInstalledTablesUntilACopyCanBeMade() {
