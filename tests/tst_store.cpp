@@ -329,6 +329,7 @@ void TestStore::unusableDatabases() {
     auto plant = [&](bool late) { return beside.endsWith("late") != late || mkfifo(fifo.constData(), 0600) == 0; };
     QVERIFY(beside.isEmpty() || plant(false));
     QVERIFY(SqliteGuarded()); // else SQLite itself would open, and wait on, a pipe planted late
+    QCOMPARE(sqlite3_hard_heap_limit64(-1), SqliteMemory);
     CodeTableStore store;
     store.setDeadline(std::chrono::milliseconds(100));
     QVector<CodeTableEntry> rows;
