@@ -22,7 +22,7 @@ void tell(QWidget* parent, const QString& why) {
 } // namespace
 
 QString path() {
-    return InstalledFile(QStringLiteral("readme.txt"));
+    return AppFolders().shipped + QStringLiteral("/readme.txt");
 }
 
 void open(QWidget* parent) {

@@ -12,6 +12,7 @@
 #include "module1.h"
 #include "readme.h"
 #include "sidetone.h"
+#include "storewords.h"
 #include "textbox.h"
 #include "timing.h"
 
@@ -95,15 +96,6 @@ struct PanelSpeech {
 };
 constexpr PanelSpeech kPanelSpeech[5] = {
     {"Status", ""}, {"Delay time", "DT: "}, {"Space delay time", "SDT: "}, {"Errors", "Errors: "}, {"Code table", ""}};
-
-// A slider position from the settings file: a whole number on the sliders' scale, or nothing.
-std::optional<int> SliderPosition(const QString& text) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok || value < Timing::FirstPosition || value > Timing::LastPosition)
-        return std::nullopt;
-    return value;
-}
 
 int ButtonCode(Qt::MouseButton button) {
     return button == Qt::LeftButton ? 1 : button == Qt::RightButton ? 2 : button == Qt::MiddleButton ? 4 : 0;
@@ -209,7 +201,7 @@ void Form1::buildControls() {
                                     {Timing::DelayText(Timing::LastPosition)},
                                     {Timing::SpaceDelayText(Timing::LastPosition)},
                                     {QStringLiteral("Errors: 9999")},
-                                    {QStringLiteral("International")}};
+                                    {Settings::TableName.builtIn()}};
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
     for (int i = 0, left = 30; i < 5; left += widths[i++] + 60) {
         const QByteArray name = "Panel" + QByteArray::number(i + 1);
@@ -283,14 +275,15 @@ void Form1::buildMenus() {
 
 void Form1::Form_Load() {
     StoreError error;
-    m_database = ChooseDatabase(CopyRefresh::IfUnchanged);
+    m_database = ChooseDatabase();
+    m_database.useCopy(DatabaseChoice::Refresh::IfUnchanged);
     // Each told once, as the window stands; keying fills the buffer meanwhile.
     auto tellShown = [this](const QString& text, int style) {
         QTimer::singleShot(0, this,
                            [this, text, style] { MessageBox::show(this, text, QStringLiteral("Dahdit"), style); });
     };
     if (!m_store->open(m_database.path, &error, m_database.readOnly)) {
-        const QString cause = error.withAdvice();
+        const QString cause = StoreMessage(error);
         m_toldCauses.insert(cause);
         const QString advice = error.kind == StoreError::Kind::Locked
                                    ? QStringLiteral("Dahdit opens the file again at the next decode.")
@@ -298,21 +291,17 @@ void Form1::Form_Load() {
                                                     "Tools, Language, then restart Dahdit.");
         tellShown(cause + QStringLiteral("\n\n") + advice, MessageBox::Warning);
     }
-    // "default" or anything off the scale leaves a slider at its start position.
-    for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
-        if (const auto position = SliderPosition(Module1::ReadSetting(Settings::Section, slider->key)))
-            slider->control->setValue(*position);
-    }
+    for (const DelaySlider* slider : {&m_delay, &m_spaceDelay})
+        slider->control->setValue(Settings::Read(slider->key));
     setPanel(5, m_database.table);
     Timer2->start();
     m_sidetone = std::make_unique<Sidetone>(
-        SidetoneSettings::fromText(Module1::ReadSetting(Settings::Section, Settings::Sidetone),
-                                   Module1::ReadSetting(Settings::Section, Settings::SidetoneHz)));
-    QString problem;
-    if (!Module1::SettingsCanBeKept(&problem))
-        tellShown(problem, MessageBox::Warning);
-    else if (QString note; Module1::TakeSettingsKeptElsewhereNote(&note))
-        tellShown(note, MessageBox::Information);
+        SidetoneSettings{Settings::Read(Settings::Sidetone) != 0, Settings::Read(Settings::SidetoneHz)});
+    QString file, cause;
+    if (!Module1::SettingsCanBeKept(&file, &cause))
+        tellShown(SettingsNotKept(file, cause), MessageBox::Warning);
+    else if (Module1::TakeSettingsKeptElsewhereNote())
+        tellShown(SettingsKeptElsewhere(), MessageBox::Information);
 }
 
 void Form1::Form_Unload() {
@@ -475,13 +464,13 @@ void Form1::DecodeInput() {
     ReplaceText(Text2, result.output);
     setPanel(4, QStringLiteral("Errors: %1").arg(result.errors));
     if (!decoded) {
-        const QString cause = error.withAdvice();
+        const QString cause = StoreMessage(error);
         setPanel(1, QStringLiteral("Cannot decode: ") + cause);
         m_panels[0]->setToolTip(cause);
         m_panel1ShowsFailure = true;
         tellOnce(cause, QStringLiteral("\n\nDecoding is unavailable until this is put right."));
     } else if (m_panel1ShowsFailure) {
-        setPanel(1, QStringLiteral("Ready"));
+        setPanel(1, kReady);
         m_panels[0]->setToolTip(QString());
         m_panel1ShowsFailure = false;
     }
@@ -547,14 +536,14 @@ void Form1::changeDelay(const DelaySlider& slider) {
     // A position the settings hold already, as at start-up, is not written again: from a
     // read-only portable folder's settings.ini that would start the user's own file with it.
     const QString value = QString::number(position);
-    if (Module1::ReadSetting(Settings::Section, slider.key) == value)
+    if (Module1::ReadSetting(Settings::Section, slider.key.name) == value)
         return;
     // The position holds for this session all the same. Told once, in the status bar: keying
     // goes on undisturbed, and the file stays as it was.
-    QString error;
-    if (!Module1::WriteSetting(Settings::Section, slider.key, value, &error) && !m_toldSlidersUnkept) {
+    QString cause;
+    if (!Module1::WriteSetting(Settings::Section, slider.key.name, value, &cause) && !m_toldSlidersUnkept) {
         m_toldSlidersUnkept = true;
-        const QString note = QStringLiteral("Slider positions cannot be kept: ") + Module1::FileAndCause(error);
+        const QString note = SlidersNotKept(cause);
         setPanel(1, note);
         m_panels[0]->setToolTip(note);
     }

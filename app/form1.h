@@ -9,9 +9,12 @@
 // buffer again (Text1_Change, DecodeInput, and DecodeBuffer in morse/decoder.h) against the
 // current code table through the window's own CodeTableStore (store/), and writes Text2.
 //
-// The settings file (Module1) is read once at start-up for the slider positions and the
-// sidetone, and, through DatabaseChoice, for the database and the table; a slider writes its
-// position back each time it changes. The other windows are opened from the menu, one instance
+// Where the files are is decided once (AppFolders, store/apppath.h). The settings file is read
+// once at start-up through its table of keys (Settings::Read, store/settingskeys.h) for the slider
+// positions and the sidetone, and, through DatabaseChoice, for the database and the table, whose
+// user's copy the start-up makes or refreshes (useCopy); a slider writes its position back each
+// time it changes. The store reports failures as kinds and facts, which every window words
+// through platform/storewords.h. The other windows are opened from the menu, one instance
 // each, modeless and without an owner. The code table editor (Form4) has its own CodeTableStore
 // and resolves the database and the table (DatabaseChoice) each time it opens: on the main
 // window's file, its changes show at the next decode (and the main window follows to the user's
@@ -88,11 +91,11 @@ private:
     struct DelaySlider {
         QSlider* control = nullptr;
         QTimer* timer = nullptr;
-        int (*time)(int position) = nullptr;     // the delay it sets, in milliseconds
-        QString (*text)(int position) = nullptr; // how the status bar shows it
-        int panel = 0;                           // the status bar panel that shows the delay
-        QString dragHint;                        // the first panel's text while the thumb is dragged
-        QString key;                             // the setting that keeps the position
+        int (*time)(int position) = nullptr;        // the delay it sets, in milliseconds
+        QString (*text)(int position) = nullptr;    // how the status bar shows it
+        int panel = 0;                              // the status bar panel that shows the delay
+        QString dragHint;                           // the first panel's text while the thumb is dragged
+        Settings::Number key = Settings::DelayTime; // the setting that keeps the position
     };
 
     void buildControls();

@@ -1,9 +1,13 @@
 #include "appearance.h"
 #include "form1.h"
+#include "sqlitehandle.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Before anything opens a database. Without the guard each open is still checked beforehand.
+    if (!GuardSqlite())
+        qWarning("Dahdit: SQLite cannot be made to refuse named pipes and devices beside a database.");
     // Dahdit reads no command line, and neither does Qt: options such as -stylesheet, -reverse or
     // -platform are not taken from it. Qt's environment variables (QT_QPA_PLATFORM and the like)
     // still work.

@@ -47,6 +47,7 @@ DecodeResult DecodeWithConcatenation(const QString& buffer, sqlite3* db) {
 } // namespace
 
 int main(int argc, char** argv) {
+    GuardSqlite(); // as Dahdit starts
     QApplication app(argc, argv);
     ProgramFolder folder;
     const QString db = folder.copyBundledDatabase();

@@ -1,12 +1,14 @@
-// How long the code table editor takes to fill its list from a table of 10,000 entries.
-// Prints the median of several fills (Cancel runs exactly the fill), the fill with the repaint
-// that follows it, opening the window, and one re-sort by a column click. The budget is 300 ms.
+// How long the code table editor takes to fill its list from a table of 10,000 entries: its first
+// page and the count in its caption. Prints the median of several fills (Cancel runs exactly the
+// fill), the fill with the repaint that follows it, opening the window, a re-sort by a column
+// click, and reading the whole list as a view scrolled to its end would. The budget is 300 ms.
 #include "form4.h"
 #include "testsupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTreeWidget>
+#include <QGroupBox>
 #include <algorithm>
 #include <cstdio>
 
@@ -44,6 +46,7 @@ template <typename Work> double Milliseconds(Work work) {
 } // namespace
 
 int main(int argc, char** argv) {
+    GuardSqlite(); // as Dahdit starts
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -56,9 +59,10 @@ int main(int argc, char** argv) {
         form->show();
         QCoreApplication::processEvents();
     });
-    const auto* list = form->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
-    if (list->topLevelItemCount() != kRows) {
-        std::fprintf(stderr, "bench_editor: the list holds %d rows, not %d\n", list->topLevelItemCount(), kRows);
+    QAbstractItemModel* list = form->findChild<QAbstractItemView*>(QStringLiteral("ListView1"))->model();
+    const QString title = form->findChild<QGroupBox*>(QStringLiteral("Frame1"))->title();
+    if (title != QStringLiteral("Current entries (%1)").arg(kRows)) {
+        std::fprintf(stderr, "bench_editor: the list says \"%s\", not %d entries\n", qPrintable(title), kRows);
         return 1;
     }
 
@@ -74,11 +78,16 @@ int main(int argc, char** argv) {
     QList<double> sorts;
     for (int run = 0; run < kRuns; ++run)
         sorts << Milliseconds([&] { form->ListView1_ColumnClick(run % 2); });
+    const double whole = Milliseconds([&] {
+        while (list->canFetchMore(QModelIndex()))
+            list->fetchMore(QModelIndex());
+    });
 
     std::printf("editor list of %d entries (median of %d runs)\n", kRows, kRuns);
     std::printf("  FillEntryList:                %7.1f ms (budget 300 ms)\n", Median(fills));
     std::printf("  FillEntryList and repaint:    %7.1f ms\n", Median(painted));
     std::printf("  column click (re-sort):       %7.1f ms\n", Median(sorts));
+    std::printf("  the whole list, page by page: %7.1f ms (%d rows)\n", whole, list->rowCount());
     std::printf("  opening the window (once):    %7.1f ms\n", open);
     delete form;
     return Median(fills) <= 300.0 ? 0 : 1;

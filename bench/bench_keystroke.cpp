@@ -27,6 +27,7 @@ void Release(QPushButton* key, quint64 stamp, QEvent::Type type) {
 } // namespace
 
 int main(int argc, char** argv) {
+    GuardSqlite(); // as Dahdit starts
     QApplication app(argc, argv);
     ProgramFolder folder;
     folder.copyBundledDatabase();

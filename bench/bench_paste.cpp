@@ -143,6 +143,7 @@ int RunCase(int shape, int mebibytes) {
 } // namespace
 
 int main(int argc, char** argv) {
+    GuardSqlite(); // as Dahdit starts
     if (argc == 4 && qstrcmp(argv[1], "--case") == 0) {
         QApplication app(argc, argv);
         return RunCase(QByteArray(argv[2]).toInt(), QByteArray(argv[3]).toInt());

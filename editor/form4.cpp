@@ -3,8 +3,10 @@
 #include "appearance.h"
 #include "codetablestore.h"
 #include "databasechoice.h"
+#include "entrylist.h"
 #include "layout.h"
 #include "messagebox.h"
+#include "storewords.h"
 #include "textbox.h"
 
 #include <QGroupBox>
@@ -12,43 +14,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
-#include <QProgressDialog>
 #include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <limits>
 
 namespace {
 
 const QString kTitle = QStringLiteral("Dahdit Database Editor");
-// A list read within the first part shows at once, as the window opens; a longer listing goes
-// on in parts short enough that the window answers between them.
-constexpr std::chrono::milliseconds kFirstPart{150};
-constexpr std::chrono::milliseconds kLaterPart{50};
-
-// A row of the list, which carries the ID of its entry: signals need not be unique in a table
-// made by other means, and may be missing. Rows sort by the text shown in the sort column,
-// letters that differ only in case side by side (the case-sensitive order breaks the tie, so the
-// order is always the same).
-class EntryItem : public QTreeWidgetItem {
-public:
-    explicit EntryItem(const CodeTableEntry& entry) : QTreeWidgetItem(QStringList{entry.ts, entry.ms}, UserType) {
-        setData(0, Qt::UserRole, entry.id);
-    }
-    static QString id(const QTreeWidgetItem& item) { return item.data(0, Qt::UserRole).toString(); }
-
-    bool operator<(const QTreeWidgetItem& other) const override {
-        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        const QString mine = text(column);
-        const QString theirs = other.text(column);
-        int order = QString::compare(mine, theirs, Qt::CaseInsensitive);
-        if (order == 0)
-            order = QString::compare(mine, theirs, Qt::CaseSensitive);
-        return order < 0;
-    }
-};
-
 } // namespace
 
 Form4::Form4(QWidget* parent) : QDialog(parent), m_store(std::make_unique<CodeTableStore>()) {
@@ -67,9 +39,9 @@ void Form4::buildControls() {
     Frame1 = layout->place(new QGroupBox(QStringLiteral("Current entries"), this), "Frame1", 120, 120, 4095, 3015);
     layout->alsoShows(Frame1, {QStringLiteral("Current entries (99999)")});
 
-    ListView1 = layout->place(new QTreeWidget(Frame1), "ListView1", 120, 360, 3855, 2535);
-    ListView1->setColumnCount(2);
-    ListView1->setHeaderLabels({QStringLiteral("Signal"), QStringLiteral("Morse Code")});
+    ListView1 = layout->place(new QTreeView(Frame1), "ListView1", 120, 360, 3855, 2535);
+    m_list = new EntryList(*m_store, this);
+    ListView1->setModel(m_list);
     layout->setColumnWidths(ListView1, {1900, 1620}); // they grow with the rest, as far as their headers need
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
@@ -143,22 +115,29 @@ void Form4::buildControls() {
     setTabOrder(Command2, Command3);
 
     connect(header, &QHeaderView::sectionClicked, this, &Form4::ListView1_ColumnClick);
-    connect(ListView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { ListView1_ItemClick(item); });
+    connect(ListView1, &QTreeView::clicked, this, &Form4::ListView1_ItemClick);
+    connect(m_list, &EntryList::counted, this,
+            [this](qint64 entries) { Frame1->setTitle(QStringLiteral("Current entries (%1)").arg(entries)); });
+    // Told once the event loop turns: the view may be reading its next page.
+    connect(
+        m_list, &EntryList::failed, this,
+        [this](const StoreError& error) {
+            tellStoreFailure(QStringLiteral("Not every entry could be listed."), error);
+        },
+        Qt::QueuedConnection);
     connect(Text2, &QLineEdit::textChanged, this, &Form4::Text2_Change);
     connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
-
-    m_nextPart = new QTimer(this);
-    m_nextPart->setSingleShot(true);
-    m_nextPart->setInterval(0);
-    connect(m_nextPart, &QTimer::timeout, this, [this] { listMore(kLaterPart); });
 }
 
 // ---- loading and unloading -------------------------------------------------------------------
 
 void Form4::Form_Load() {
-    const DatabaseChoice database = ChooseDatabase();
+    // Where the main window could make no copy of the tables, the editor tries again.
+    DatabaseChoice database = ChooseDatabase();
+    if (database.readOnly)
+        database.useCopy(DatabaseChoice::Refresh::No);
     m_copyInUse = database.inUse; // held while the window's store has the user's copy open
     TableName = database.table;
     StoreError error;
@@ -169,120 +148,42 @@ void Form4::Form_Load() {
     // The tables that came with Dahdit can be read but not changed: the window says why where it
     // otherwise warns about changes, and offers none.
     if (database.readOnly) {
-        m_note = database.whyReadOnly;
+        m_note = CopyNotMade(database.copy, database.whyNoCopy);
         Label6->setText(m_note);
-        Label6->setToolTip(database.whyReadOnly);
+        Label6->setToolTip(m_note);
         Frame2->setEnabled(false);
     }
-    FillEntryList([this](const StoreError& failure) {
-        showUnavailable(failure);
+    if (!FillEntryList(&error)) {
+        showUnavailable(error);
         m_store->close();
-    });
+    }
 }
 
 void Form4::Form_Unload() {
+    // The window hides as it goes, and a view laid out again reads its next page: the store is
+    // gone by then.
+    ListView1->setModel(nullptr);
     m_store->close();
 }
 
 // The window says in the list's place why there is nothing to edit, and offers nothing that
-// would only fail. Its advice names Tools, Language already, so the store's reason goes without
-// the advice to choose another table or database.
+// would only fail.
 void Form4::showUnavailable(const StoreError& error) {
-    const bool choose = error.kind == StoreError::Kind::NoTable || error.kind == StoreError::Kind::TooSlow;
-    m_unavailable->setText((choose ? error.message : error.withAdvice()) +
-                           QStringLiteral("\n\nNo entries can be shown or changed. Put this right (Tools, Language "
-                                          "chooses the database and the table), then close this window and open the "
-                                          "editor again."));
+    m_unavailable->setText(EditorUnavailable(error));
     m_unavailable->show();
     ListView1->hide();
     Frame1->setTitle(QStringLiteral("Current entries"));
-    for (QWidget* control : std::initializer_list<QWidget*>{Text1, Text2, Command1})
+    for (QWidget* control : std::initializer_list<QWidget*>{Text1, Text2, Command1, Command2, Command3})
         control->setEnabled(false);
 }
 
 // ---- the list --------------------------------------------------------------------------------
 
-void Form4::FillEntryList(Failed failed) {
-    endListing(); // a listing under way is read again from its start
-    m_rows.clear();
-    StoreError error;
-    if (!m_store->StartListing(TableName, &error)) {
-        failed(error);
-        return;
-    }
-    m_listingFailed = std::move(failed);
-    listMore(kFirstPart);
-}
-
-void Form4::listMore(std::chrono::milliseconds slice) {
-    bool done = false;
-    StoreError error;
-    if (!m_store->ListMore(&m_rows, slice, &done, &error)) {
-        const Failed failed = m_listingFailed;
-        endListing();
-        m_rows.clear();
-        failed(error);
-        return;
-    }
-    if (done) {
-        endListing();
-        showRows(false);
-        return;
-    }
-    if (!m_progress) {
-        // Over the editor, which takes no input meanwhile; the main window goes on as before.
-        m_progress = new QProgressDialog(this);
-        m_progress->setObjectName(QStringLiteral("Progress"));
-        m_progress->setWindowTitle(kTitle);
-        m_progress->setCancelButtonText(QStringLiteral("Stop"));
-        m_progress->setRange(0, 0);
-        m_progress->setAutoReset(false);
-        m_progress->setAutoClose(false);
-        m_progress->setWindowModality(Qt::WindowModal);
-        connect(m_progress, &QProgressDialog::canceled, this, &Form4::stopListing);
-        m_progress->show();
-    }
-    m_progress->setLabelText(QStringLiteral("Reading the entries of the code table \"%1\": %2 so far.")
-                                 .arg(TableName, QLocale::system().toString(m_rows.size())));
-    m_nextPart->start();
-}
-
-// The user had enough: the entries read so far are shown, and the rest left unread.
-void Form4::stopListing() {
-    if (!m_listingFailed)
-        return;
-    m_store->StopListing();
-    endListing();
-    showRows(true);
-}
-
-void Form4::endListing() {
-    m_nextPart->stop();
-    m_listingFailed = nullptr;
-    if (m_progress) {
-        m_progress->hide();
-        m_progress->deleteLater(); // this may run inside its own signal
-        m_progress = nullptr;
-    }
-}
-
-bool Form4::busy() const {
-    return !m_store->isOpen() || m_listingFailed;
-}
-
-void Form4::showRows(bool stopped) {
-    ListView1->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(m_rows.size());
-    for (const CodeTableEntry& row : std::as_const(m_rows))
-        items.append(new EntryItem(row));
-    // One insertion and one sort are far cheaper than keeping the list sorted row by row.
-    ListView1->addTopLevelItems(items);
-    ListView1->sortItems(m_sortColumn, m_sortOrder);
+bool Form4::FillEntryList(StoreError* error) {
+    if (!m_list->reload(TableName, error))
+        return false;
     enterNewEntryMode();
-    Frame1->setTitle(stopped ? QStringLiteral("Current entries (first %1; stopped)").arg(m_rows.size())
-                             : QStringLiteral("Current entries (%1)").arg(m_rows.size()));
-    m_rows = QVector<CodeTableEntry>();
+    return true;
 }
 
 void Form4::enterNewEntryMode() {
@@ -303,17 +204,18 @@ void Form4::ListView1_ColumnClick(int column) {
     else
         m_sortColumn = column;
     // Also puts back the header's indicator, which the header flips by its own rule on a click.
-    ListView1->sortItems(m_sortColumn, m_sortOrder);
+    ListView1->header()->setSortIndicator(m_sortColumn, m_sortOrder);
+    m_list->sort(m_sortColumn, m_sortOrder);
 }
 
-void Form4::ListView1_ItemClick(QTreeWidgetItem* item) {
-    if (!item || busy())
+void Form4::ListView1_ItemClick(const QModelIndex& index) {
+    if (!index.isValid())
         return;
     // Look the entry up before changing anything, so that a failed lookup leaves the window as it was.
-    const QString signal = item->text(0);
+    const QString signal = m_list->entry(index.row()).ts;
     std::optional<CodeTableEntry> row;
     StoreError error;
-    if (!m_store->FindById(TableName, EntryItem::id(*item), &row, &error)) {
+    if (!m_store->FindById(TableName, m_list->entry(index.row()).id, &row, &error)) {
         tellStoreFailure(QStringLiteral("The entry \"%1\" could not be loaded.").arg(signal), error);
         return;
     }
@@ -351,8 +253,6 @@ void Form4::Text2_Change() {
 // ---- the buttons -----------------------------------------------------------------------------
 
 void Form4::Command1_Click() {
-    if (busy())
-        return;
     const bool adding = !m_editing;
     const QString entryId = EntryId;
     // Stored codes and signals lose the spaces around them, and the tests look for the very
@@ -400,7 +300,7 @@ void Form4::Command1_Click() {
 
 void Form4::Command2_Click() {
     // Remove belongs to edit mode, where the button is shown.
-    if (busy() || !m_editing)
+    if (!m_editing)
         return;
     if (MessageBox::show(this, QStringLiteral("Are you sure you want to remove this entry?"),
                          QStringLiteral("Confirm Removal"), MessageBox::Question) != MessageBox::Ok)
@@ -414,27 +314,24 @@ void Form4::Command2_Click() {
 }
 
 void Form4::Command3_Click() {
-    if (busy())
-        return;
-    FillEntryList([this](const StoreError& error) {
+    if (StoreError error; !FillEntryList(&error))
         tellStoreFailure(QStringLiteral("The list could not be reloaded."), error);
-    });
 }
 
 // The change is stored; if the list cannot show it, the window still leaves the entry (its texts
 // are safe in the table) and says that the list is out of date.
 void Form4::reloadAfterChange(const QString& done) {
-    FillEntryList([this, done](const StoreError& error) {
+    if (StoreError error; !FillEntryList(&error)) {
         enterNewEntryMode();
         MessageBox::show(this,
-                         done + QStringLiteral(", but the list could not be reloaded.\n\n") + error.withAdvice() +
+                         done + QStringLiteral(", but the list could not be reloaded.\n\n") + StoreMessage(error) +
                              QStringLiteral("\n\nClose the editor and open it again to see the current entries."),
                          kTitle, MessageBox::Warning);
-    });
+    }
 }
 
 void Form4::tellStoreFailure(const QString& what, const StoreError& error) {
-    MessageBox::show(this, what + QStringLiteral("\n\n") + error.withAdvice(), kTitle, MessageBox::Critical);
+    MessageBox::show(this, what + QStringLiteral("\n\n") + StoreMessage(error), kTitle, MessageBox::Critical);
     // A store that gave the file up (it was too slow to read) takes no more presses.
     if (!m_store->isOpen())
         showUnavailable(error);
@@ -461,8 +358,9 @@ bool Form4::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ListView1 && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && ListView1->currentItem()) {
-            ListView1_ItemClick(ListView1->currentItem());
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            ListView1->currentIndex().isValid()) {
+            ListView1_ItemClick(ListView1->currentIndex());
             return true;
         }
     }

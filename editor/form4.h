@@ -4,18 +4,15 @@
 #include "usercopy.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
-#include <functional>
 #include <memory>
 
+class EntryList;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressDialog;
+class QModelIndex;
 class QPushButton;
-class QTimer;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 // The code table editor: lists the entries of the current code table and adds, edits and removes
 // them through a connection of its own, so the main window sees every change at its next decode.
@@ -28,9 +25,8 @@ class QTreeWidgetItem;
 // included, unless the store has given the file up: then the window says so in the list's place
 // and takes no more changes.
 //
-// A table large enough, or on a disk slow enough, that its list takes more than a moment to read
-// is read a part at a time from the event loop, while a progress window over the editor says how
-// many entries have been read and offers to stop. Stopped, the list shows the entries read so far.
+// The list is a model over the store (EntryList), which reads the rows as the view shows them:
+// a table of any size, on any disk, opens at once.
 class Form4 : public QDialog {
     Q_OBJECT
 public:
@@ -38,7 +34,7 @@ public:
     ~Form4() override;
 
     void ListView1_ColumnClick(int column);
-    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void ListView1_ItemClick(const QModelIndex& index);
     void Text2_Change();
     void Command1_Click();
     void Command2_Click();
@@ -52,24 +48,16 @@ private:
     void buildControls();
     void Form_Load();
     void Form_Unload();
-    using Failed = std::function<void(const StoreError&)>;
-    // Reloads the list and returns to new-entry mode once it is read; when the table cannot be
-    // read, failed says why and the list and the boxes stay as they are. The listing may end
-    // after this returns (see above).
-    void FillEntryList(Failed failed);
-    void listMore(std::chrono::milliseconds slice);
-    void stopListing();
-    void endListing();
-    void showRows(bool stopped);
-    // Whether the buttons and the list may act: a store given up, or a listing under way, says no.
-    bool busy() const;
+    // Reloads the list and returns to new-entry mode; false, with why, when the table cannot be
+    // read, and the list and the boxes stay as they are.
+    bool FillEntryList(StoreError* error);
     void enterNewEntryMode();
     void showUnavailable(const StoreError& error);
     void tellStoreFailure(const QString& what, const StoreError& error);
     void reloadAfterChange(const QString& done);
 
     QGroupBox* Frame1 = nullptr;
-    QTreeWidget* ListView1 = nullptr;
+    QTreeView* ListView1 = nullptr;
     QGroupBox* Frame2 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label4 = nullptr;
@@ -89,11 +77,9 @@ private:
     bool m_editing = false; // edit mode, else new-entry mode
     std::unique_ptr<CodeTableStore> m_store;
     std::shared_ptr<UserCopy::InUse> m_copyInUse;
-    QVector<CodeTableEntry> m_rows; // read so far by the listing under way
-    Failed m_listingFailed;         // set while a listing is under way
-    QTimer* m_nextPart = nullptr;   // reads the next part of a listing when the event loop turns
-    QProgressDialog* m_progress = nullptr;
-    // The sort belongs to the list, not to its rows: it survives every refill.
-    int m_sortColumn = 0;
+    EntryList* m_list = nullptr;
+    // The sort belongs to the list, not to its rows: it survives every refill. Until the first
+    // click on a column header the list shows the entries as stored, in ID order.
+    int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

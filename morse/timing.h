@@ -9,15 +9,17 @@
 // space. The main window takes its sliders' range, their first position, its timers' first
 // intervals and its status bar's first texts from here.
 
+#include "settingskeys.h"
+
 #include <QString>
 
 namespace Timing {
 
-// A slider's positions; a stored position outside them is not used.
-constexpr int FirstPosition = 1;
-constexpr int LastPosition = 20;
-// Where both sliders stand until the user moves them: 150 ms and 250 ms.
-constexpr int StartPosition = 6;
+// A slider's positions, which the settings keep; and where both sliders stand until the user
+// moves them: 150 ms and 250 ms.
+constexpr int FirstPosition = Settings::DelayTime.low;
+constexpr int LastPosition = Settings::DelayTime.high;
+constexpr int StartPosition = Settings::DelayTime.builtIn;
 
 // Slider1 and Timer1, in milliseconds.
 constexpr int DelayTime(int position) {

@@ -6,6 +6,7 @@
 #include "layout.h"
 #include "messagebox.h"
 #include "module1.h"
+#include "storewords.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -66,8 +67,9 @@ void Form5::Form_Load() {
     QStringList views;
     StoreError error;
     CodeTableStore store;
-    if (!store.open(ChooseDatabase().path, &error) || !store.ListTables(&names, &views, &error)) {
-        const QString reason = error.withAdvice();
+    // Read-only: looking writes nothing.
+    if (!store.open(ChooseDatabase().path, &error, true) || !store.ListTables(&names, &views, &error)) {
+        const QString reason = StoreMessage(error);
         // The path may be longer than the label; the whole message is in its tooltip.
         Label2->setText(reason);
         Label2->setToolTip(reason);
@@ -76,7 +78,7 @@ void Form5::Form_Load() {
     }
     // Only a stored name is chosen in the list: with none stored, no entry is, not even
     // International.
-    const QString stored = Module1::ReadSetting(Settings::Section, Settings::TableName);
+    const QString stored = Module1::ReadSetting(Settings::Section, Settings::TableName.name);
     for (const QString& name : names) {
         auto* item = new QListWidgetItem(name, List1);
         item->setData(Qt::UserRole, name); // the table's name, whatever the row comes to show
@@ -90,10 +92,10 @@ void Form5::Form_Load() {
 
 void Form5::Command1_Click() {
     // With no table chosen the stored one stays: an empty name would name no table at all.
-    SettingsFile::Values values{{Settings::DatabasePath, Text1->text()}};
+    SettingsFile::Values values{{Settings::DatabasePath.name, Text1->text()}};
     const QList<QListWidgetItem*> selected = List1->selectedItems();
     if (!selected.isEmpty())
-        values.append({Settings::TableName, selected.first()->data(Qt::UserRole).toString()});
+        values.append({Settings::TableName.name, selected.first()->data(Qt::UserRole).toString()});
     // The window stays open with the choice in it, so the user can put the cause right and retry.
     auto refuse = [this](const QString& text) {
         MessageBox::show(this, QStringLiteral("The settings were not saved.\n\n") + text,
@@ -102,7 +104,7 @@ void Form5::Command1_Click() {
     // What the settings file cannot hold is told in words about the choice.
     if (const SettingsFile::Refusal refusal = SettingsFile::refusalOf(values);
         refusal.kind != SettingsFile::Refusal::Kind::None) {
-        const bool path = refusal.key == Settings::DatabasePath;
+        const bool path = refusal.key == Settings::DatabasePath.name;
         const QString what = path ? QStringLiteral("The database path") : QStringLiteral("The table name");
         const QString fault =
             refusal.kind == SettingsFile::Refusal::Kind::LineBreak
@@ -114,9 +116,10 @@ void Form5::Command1_Click() {
         refuse(what + fault + fix.arg(SettingsFile::MaxValueLength));
         return;
     }
-    QString error;
-    if (!Module1::WriteSettings(Settings::Section, values, &error)) {
-        refuse(error + QStringLiteral("\n\nDahdit will start with the database and table chosen before."));
+    QString cause;
+    if (!Module1::WriteSettings(Settings::Section, values, &cause)) {
+        refuse(SettingsNotSaved(cause) +
+               QStringLiteral("\n\nDahdit will start with the database and table chosen before."));
         return;
     }
     close();

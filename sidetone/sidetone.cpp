@@ -261,18 +261,6 @@ void ToneGenerator::fill(qint16* samples, int frames) {
     }
 }
 
-// ---- settings --------------------------------------------------------------------------------
-
-SidetoneSettings SidetoneSettings::fromText(const QString& sidetone, const QString& hz) {
-    SidetoneSettings settings;
-    settings.enabled = sidetone.trimmed() != QLatin1String("0");
-    bool ok = false;
-    const int value = hz.trimmed().toInt(&ok, 10);
-    if (ok && value >= 100 && value <= 2000)
-        settings.hz = value;
-    return settings;
-}
-
 // ---- the audio thread ------------------------------------------------------------------------
 
 std::unique_ptr<AudioOutput> SoundCardOutput(int bufferMs) {

@@ -57,13 +57,10 @@ private:
     double m_phase = 0.0;
 };
 
-// The two optional settings: "sidetone" ("0" turns the tone off) and "sidetone_hz" (100 to
-// 2000). Anything missing or unusable gives the defaults: on, at 600 Hz.
+// The two optional settings, "sidetone" and "sidetone_hz" (settingskeys.h says what they take).
 struct SidetoneSettings {
     bool enabled = true;
     int hz = 600;
-
-    static SidetoneSettings fromText(const QString& sidetone, const QString& hz);
 };
 
 // One audio stream, used only on the audio thread: the sound card, or a stand-in in tests and

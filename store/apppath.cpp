@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -19,36 +20,12 @@
 
 namespace {
 
-QString& overridePath() {
-    static QString path;
-    return path;
-}
-
-QString fileIn(const QString& folder, const QString& fileName) {
+QString fileIn(const QString& folder, QLatin1String fileName) {
     return folder + QLatin1Char('/') + fileName;
 }
 
 bool canWrite(const QFileInfo& folder) {
     return folder.isDir() && folder.isWritable() && !WholeFile::writeBitsCleared(folder);
-}
-
-// Whether files can be made in folder, which need not exist yet (it is made at the first write,
-// if the nearest folder that exists can be written); when not, cause says why.
-bool canMakeFilesIn(const QString& folder, QString* cause) {
-    QFileInfo existing(folder);
-    while (!existing.exists() && !existing.isRoot())
-        existing.setFile(existing.absolutePath());
-    const QString name = QDir::toNativeSeparators(existing.filePath());
-    if (!existing.isDir())
-        *cause = QStringLiteral("%1 is a file, not a folder.").arg(name);
-    else if (canWrite(existing))
-        return true;
-    else if (existing.filePath() == folder)
-        *cause = QStringLiteral("the folder %1 cannot be written.").arg(name);
-    else
-        *cause = QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.")
-                     .arg(QDir::toNativeSeparators(folder), name);
-    return false;
 }
 
 // Why a folder could not be made in parent. A disk out of inodes has room for bytes but none for
@@ -68,68 +45,62 @@ QString perUser(const char* variable, const QString& fallback) {
     return QDir::cleanPath(QDir::isAbsolutePath(base) ? base : QDir::homePath() + fallback) + QStringLiteral("/dahdit");
 }
 
-QString programSettings() {
-    return fileIn(AppPath(), QStringLiteral("settings.ini"));
+Folders decide(const QString& program) {
+    Folders folders;
+    folders.program = program;
+    const QString settings = fileIn(program, SettingsFileName);
+    folders.portable = canWrite(QFileInfo(program)) &&
+                       (QFileInfo::exists(fileIn(program, QLatin1String("portable"))) || QFileInfo::exists(settings));
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    folders.settings = folders.portable ? program : perUser("XDG_CONFIG_HOME", QStringLiteral("/.config"));
+    folders.data = folders.portable ? program : perUser("XDG_DATA_HOME", QStringLiteral("/.local/share"));
+    folders.save = folders.portable ? program : QFileInfo(documents).isDir() ? documents : QDir::homePath();
+    folders.beneath = !folders.portable && QFileInfo(settings).isFile() ? settings : QString();
+    folders.shipped = folders.portable || QFileInfo::exists(fileIn(program, DatabaseFileName))
+                          ? program
+                          : QDir::cleanPath(program + QStringLiteral("/" DAHDIT_DATA_FROM_PROGRAM));
+    return folders;
+}
+
+std::optional<Folders>& decided() {
+    static std::optional<Folders> folders;
+    return folders;
 }
 
 } // namespace
 
-QString AppPath() {
-    if (!overridePath().isEmpty())
-        return overridePath();
-    return QCoreApplication::applicationDirPath();
+const Folders& AppFolders() {
+    if (!decided())
+        decided() = decide(QCoreApplication::applicationDirPath());
+    return *decided();
 }
 
 void SetAppPathForTesting(const QString& folder) {
-    overridePath() = folder;
+    decided().reset();
+    if (!folder.isEmpty())
+        decided() = decide(folder);
 }
 
-bool IsPortable() {
-    return canWrite(QFileInfo(AppPath())) &&
-           (QFileInfo::exists(fileIn(AppPath(), QStringLiteral("portable"))) || QFileInfo::exists(programSettings()));
-}
-
-QString SettingsFolder() {
-    return IsPortable() ? AppPath() : perUser("XDG_CONFIG_HOME", QStringLiteral("/.config"));
-}
-
-QString DataFolder() {
-    return IsPortable() ? AppPath() : perUser("XDG_DATA_HOME", QStringLiteral("/.local/share"));
-}
-
-QString SaveFolder() {
-    if (IsPortable())
-        return AppPath();
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
-}
-
-QString SettingsBeneath() {
-    return !IsPortable() && QFileInfo(programSettings()).isFile() ? programSettings() : QString();
-}
-
-QString InstalledFile(const QString& fileName) {
-    const QString own = fileIn(AppPath(), fileName);
-    if (QFileInfo::exists(own) || IsPortable())
-        return own;
-    return QDir::cleanPath(fileIn(AppPath() + QStringLiteral("/" DAHDIT_DATA_FROM_PROGRAM), fileName));
-}
-
-bool SettingsFolderWritable(QString* error) {
-    QString cause;
-    if (canMakeFilesIn(SettingsFolder(), &cause))
+bool CanMakeFilesIn(const QString& folder, QString* cause) {
+    QFileInfo existing(folder);
+    while (!existing.exists() && !existing.isRoot())
+        existing.setFile(existing.absolutePath());
+    const QString name = QDir::toNativeSeparators(existing.filePath());
+    if (!existing.isDir())
+        *cause = QStringLiteral("%1 is a file, not a folder.").arg(name);
+    else if (canWrite(existing))
         return true;
-    if (error)
-        *error = QStringLiteral("Dahdit cannot keep its settings: %1\n\nChoices made now (the slider positions, the "
-                                "language) are lost when Dahdit ends. Make the folder writable, then start Dahdit "
-                                "again.")
-                     .arg(cause);
+    else if (existing.filePath() == folder)
+        *cause = QStringLiteral("the folder %1 cannot be written.").arg(name);
+    else
+        *cause = QStringLiteral("the folder %1 cannot be made, because %2 cannot be written.")
+                     .arg(QDir::toNativeSeparators(folder), name);
     return false;
 }
 
 bool MakeFolder(const QString& folder, QString* cause) {
     // One that cannot be written is left alone, also where the system would let this user write.
-    if (!canMakeFilesIn(folder, cause))
+    if (!CanMakeFilesIn(folder, cause))
         return false;
     const QFileInfo info(folder);
     if (info.isDir())

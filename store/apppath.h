@@ -18,30 +18,32 @@
 // A relative XDG_CONFIG_HOME or XDG_DATA_HOME is ignored, as the XDG rules say: ~/.config and
 // ~/.local/share stand in for them.
 //
-// A folder left alone (WholeFile::writeBitsCleared) counts as "cannot be written" here too.
+// A folder left alone (WholeFile::writeBitsCleared) counts as "cannot be written" here too. The
+// settings.ini of a portable folder that cannot be written is read beneath the user's own.
 
-QString AppPath();
-// Tests point the program folder at a temporary folder so that they never touch the real one.
+// The files Dahdit keeps and the code tables that come with it.
+constexpr QLatin1String SettingsFileName("settings.ini");
+constexpr QLatin1String DatabaseFileName("dahdit_db.mdb");
+
+// The folders, decided once, at the first use (the main window's start), into one value that
+// everything reads: the answer never changes within a session.
+struct Folders {
+    QString program;       // the executable's folder
+    bool portable = false; // the user's files are in the program folder
+    QString settings;      // holds settings.ini
+    QString data;          // holds the code table database in use by default, per user unless portable
+    QString save;          // the Save window's first folder
+    QString beneath;       // the settings.ini read beneath the user's own (see above); empty when none
+    QString shipped;       // holds the files that come with Dahdit (dahdit_db.mdb, readme.txt)
+};
+const Folders& AppFolders();
+// Tests point the program folder at a temporary folder so that they never touch the real one: the
+// folders are decided again, as at a start from there (empty: the real program folder).
 void SetAppPathForTesting(const QString& folder);
 
-bool IsPortable();
-
-// The folders the user's files go to, by the rule above.
-QString SettingsFolder();
-QString DataFolder();
-QString SaveFolder();
-
-// The settings.ini of a program folder that cannot be written, which is read beneath the user's
-// own settings file; empty when there is none.
-QString SettingsBeneath();
-
-// A file that comes with Dahdit ("dahdit_db.mdb", "readme.txt"): in the program folder, or for an
-// install in its data folder, found from the program folder.
-QString InstalledFile(const QString& fileName);
-
-// Whether the settings folder is there and writable, or can be made. When not, error says why the
-// settings cannot be kept, naming the folder, for the user to read once.
-bool SettingsFolderWritable(QString* error);
+// Whether files can be made in folder, which need not exist yet (it is made at the first write,
+// if the nearest folder that exists can be written); when not, cause says why, naming the folder.
+bool CanMakeFilesIn(const QString& folder, QString* cause);
 
 // Makes folder and any folder above it that is missing, for this user alone. False, with the
 // cause in words naming the folder, when it is not there afterwards; a folder whose write bits

@@ -8,12 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
-#include <cstring>
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace {
 
@@ -34,9 +30,6 @@ CodeTableEntry entryOf(sqlite3_stmt* stmt) {
 // How often SQLite looks at the clock while a statement runs, in steps of its virtual machine:
 // rare enough to cost nothing measurable, often enough to stop soon after the deadline.
 constexpr int kStepsBetweenChecks = 1000;
-// SQLite's own memory, its temporary data included, is capped for the whole program, so that
-// no file can make it take all the memory there is.
-constexpr qint64 kSqliteMemory = 256 * 1024 * 1024;
 
 // SQLite keeps files of its own beside a database, named after it.
 const struct {
@@ -75,14 +68,7 @@ QString whyUnusable(const QString& path) {
 }
 
 StoreError openFailure(const QString& path, const QString& cause) {
-    return {StoreError::Kind::Other,
-            QStringLiteral("Cannot open the code table database %1: %2").arg(QDir::toNativeSeparators(path), cause)};
-}
-
-StoreError lockedFailure(const QString& path) {
-    return {
-        StoreError::Kind::Locked,
-        QStringLiteral("The code table database %1 is locked by another program.").arg(QDir::toNativeSeparators(path))};
+    return {StoreError::Kind::CannotOpen, path, QString(), QString(), cause};
 }
 
 // Hands a failure to the caller, when it asked for one; always false.
@@ -111,8 +97,9 @@ QString sqliteCause(int code, const char* message) {
     case SQLITE_AUTH:
         return QStringLiteral("access to the file is denied.");
     case SQLITE_NOMEM:
-        return QStringLiteral("reading it needs more memory than Dahdit gives a database (256 MiB); the file may be "
-                              "damaged or made to exhaust memory.");
+        return QStringLiteral("reading it needs more memory than Dahdit gives a database (%1 MiB); the file may be "
+                              "damaged or made to exhaust memory.")
+            .arg(SqliteMemory >> 20);
     default:
         return QString::fromUtf8(message) + QLatin1Char('.');
     }
@@ -139,43 +126,7 @@ QString causeOf(int code, const char* message, const QString& path) {
     return sqliteCause(code, message);
 }
 
-// SQLite opens every file through this in place of open(): anything but a regular file or a
-// folder is refused, without waiting, and SQLite then fails with "unable to open". Opening a
-// named pipe would wait for a writer, and reading one, or a device, may wait for ever; the check
-// is made on the opened file itself, so nothing can be swapped in between.
-int openRegularOnly(const char* name, int flags, int mode) {
-    const int fd = ::open(name, flags | O_NONBLOCK | O_CLOEXEC, mode_t(mode));
-    if (fd < 0)
-        return fd;
-    struct stat status {};
-    const bool random = std::strcmp(name, "/dev/urandom") == 0; // the seed of SQLite's random numbers
-    if (::fstat(fd, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISDIR(status.st_mode) || random)) {
-        ::close(fd);
-        errno = ENXIO;
-        return -1;
-    }
-    if (!(flags & O_NONBLOCK))
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
-
 } // namespace
-
-QString StoreError::withAdvice() const {
-    // In the order of Kind; none where the message says it all.
-    static const char* const advice[] = {
-        nullptr,
-        " Choose another table with Tools, Language.",
-        " Choose another database with Tools, Language.",
-        " Close that program or try again in a moment.",
-        " Make the file and its folder writable and try again.",
-        " Put the file back, then close the editor and open it again.",
-        " Close the editor and open it again.",
-        " Press Cancel to reload the list.",
-    };
-    static_assert(std::size(advice) == size_t(Kind::EntryGone) + 1);
-    return advice[int(kind)] ? message + QLatin1String(advice[int(kind)]) : message;
-}
 
 bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly) {
     close();
@@ -209,13 +160,6 @@ bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly)
 }
 
 int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
-    static const bool guarded = [] {
-        sqlite3_hard_heap_limit64(kSqliteMemory);
-        sqlite3_vfs* unix = sqlite3_vfs_find("unix");
-        return unix && unix->xSetSystemCall &&
-               unix->xSetSystemCall(unix, "open", reinterpret_cast<sqlite3_syscall_ptr>(openRegularOnly)) == SQLITE_OK;
-    }();
-    Q_UNUSED(guarded);
     QByteArray name = path.toUtf8();
     if (immutable) {
         name = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
@@ -230,8 +174,12 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
                 return std::chrono::steady_clock::now() >= static_cast<CodeTableStore*>(store)->m_stopAt;
             },
             this);
-        // Sorts and other temporary data stay in (capped) memory: no file can grow without end.
+        // Sorts and other temporary data stay in (capped) memory: no file can grow without end. A
+        // table read once (the editor counts its list) stays in memory up to 16 MiB, so that it
+        // is sorted again without reading a slow disk again.
         rc = exec("PRAGMA temp_store = MEMORY");
+        if (rc == SQLITE_OK)
+            rc = exec("PRAGMA cache_size = -16384");
         // Reading the schema is what finds out whether the file is a database at all.
         if (rc == SQLITE_OK)
             rc = exec("SELECT count(*) FROM sqlite_master");
@@ -242,7 +190,7 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
     }
     const int code = m_db ? sqlite3_extended_errcode(m_db.get()) : rc;
     if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-        m_closedBecause = lockedFailure(path);
+        m_closedBecause = failure(StoreError::Kind::Locked);
     else if ((code & 0xff) == SQLITE_INTERRUPT)
         fail(&m_closedBecause, QString()); // gives the file up
     else
@@ -263,7 +211,6 @@ void CodeTableStore::close() {
     if (m_transaction == Transaction::Write)
         rollbackWrite();
     endRead();
-    m_listing = false;
     m_stmt.reset();
     m_stmtKind = Statement::None;
     m_db.reset();
@@ -293,7 +240,6 @@ bool CodeTableStore::beginRead(StoreError* error) {
 
 void CodeTableStore::endRead() {
     if (m_transaction == Transaction::Read && m_db) {
-        StopListing();
         sqlite3_reset(m_stmt.get()); // a pending statement would keep the read lock
         exec("COMMIT");
     }
@@ -316,7 +262,6 @@ bool CodeTableStore::beginWrite(StoreError* error) {
 bool CodeTableStore::commitWrite(StoreError* error) {
     if (m_transaction != Transaction::Write || !m_db)
         return fail(error, QStringLiteral("save the change"));
-    StopListing();
     sqlite3_reset(m_stmt.get());
     if (exec("COMMIT") != SQLITE_OK) {
         fail(error, QStringLiteral("save the change"));
@@ -329,7 +274,6 @@ bool CodeTableStore::commitWrite(StoreError* error) {
 
 void CodeTableStore::rollbackWrite() {
     if (m_transaction == Transaction::Write && m_db) {
-        StopListing();
         sqlite3_reset(m_stmt.get());
         if (sqlite3_get_autocommit(m_db.get()) == 0)
             exec("ROLLBACK");
@@ -340,53 +284,30 @@ void CodeTableStore::rollbackWrite() {
 
 bool CodeTableStore::fail(StoreError* error, const QString& what, const QString& table) {
     using Kind = StoreError::Kind;
-    if (!m_db) {
-        if (m_closedBecause.message.isEmpty())
-            return report(error, {Kind::Other, QStringLiteral("The code table database is not open.")});
+    if (!m_db)
         return report(error, m_closedBecause);
-    }
     const int code = sqlite3_extended_errcode(m_db.get());
     const QString message = QString::fromUtf8(sqlite3_errmsg(m_db.get()));
-    const QString file = QDir::toNativeSeparators(m_path);
     if (message.startsWith(QLatin1String("no such table")))
-        return report(error,
-                      {Kind::NoTable, QStringLiteral("The code table \"%1\" does not exist in %2.").arg(table, file)});
+        return report(error, failure(Kind::NoTable, table));
     if (message.startsWith(QLatin1String("no such column: ")))
-        return report(error,
-                      {Kind::Other, QStringLiteral("The code table \"%1\" in %2 has no field %3.")
-                                        .arg(table, file, message.mid(int(sizeof("no such column: ")) - 1).toUpper())});
+        return report(error, failure(Kind::NoField, table, message.mid(int(sizeof("no such column: ")) - 1).toUpper()));
     if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-        return report(error, lockedFailure(m_path));
+        return report(error, failure(Kind::Locked));
     if ((code & 0xff) == SQLITE_INTERRUPT) {
         // Every later query would stall the window just as long.
         close();
-        m_closedBecause = {Kind::TooSlow,
-                           QStringLiteral("The code table database %1 is too slow to read: one query took longer "
-                                          "than %2 s, so Dahdit stopped using the file. The disk or network share it "
-                                          "is on may be slow or not answering, or the file may be made to keep "
-                                          "programs busy.")
-                               .arg(file, QString::number(double(m_deadline.count()) / 1000.0))};
+        m_closedBecause = failure(Kind::TooSlow, QString(), QString::number(double(m_deadline.count()) / 1000.0));
         return report(error, m_closedBecause);
     }
-    if (code == SQLITE_READONLY_DBMOVED && UserCopy::MadeByDahdit(m_path))
-        return report(error, {Kind::Replaced, QStringLiteral("The code tables in %1 were replaced by another Dahdit "
-                                                             "started meanwhile, so changes cannot be saved.")
-                                                  .arg(file)});
-    if (code == SQLITE_READONLY_DBMOVED && QFileInfo::exists(m_path))
-        return report(error, {Kind::Replaced, QStringLiteral("The code table database %1 was replaced by another file "
-                                                             "while it was open, so changes cannot be saved.")
-                                                  .arg(file)});
     if (code == SQLITE_READONLY_DBMOVED)
-        return report(error, {Kind::Moved, QStringLiteral("The code table database %1 was moved, renamed or deleted "
-                                                          "while it was open, so changes cannot be saved.")
-                                               .arg(file)});
+        return report(error, failure(UserCopy::MadeByDahdit(m_path) ? Kind::ReplacedByDahdit
+                                     : QFileInfo::exists(m_path)    ? Kind::Replaced
+                                                                    : Kind::Moved));
     if ((code & 0xff) == SQLITE_READONLY)
-        return report(
-            error, {Kind::ReadOnly,
-                    QStringLiteral("The code table database %1 is read-only, so changes cannot be saved.").arg(file)});
-    return report(error, {Kind::Other, QStringLiteral("Cannot %1 in the code table database %2: %3")
-                                           .arg(what.isEmpty() ? QStringLiteral("read") : what, file,
-                                                causeOf(code, sqlite3_errmsg(m_db.get()), m_path))});
+        return report(error, failure(Kind::ReadOnly));
+    return report(error, failure(Kind::Failed, table, what.isEmpty() ? QStringLiteral("read") : what,
+                                 causeOf(code, sqlite3_errmsg(m_db.get()), m_path)));
 }
 
 CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
@@ -397,17 +318,23 @@ CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
         {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"},
         {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"},
         {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"},
-        {"SELECT ID, Ms, TS FROM ", " ORDER BY ID", "list the entries"},
+        {"SELECT count(*) FROM (SELECT 1 FROM ", " LIMIT ?1 OFFSET ?2)", "count the entries"},
         {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"},
         {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"},
         {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"},
+        {"SELECT ID, Ms, TS FROM ", " ORDER BY ID LIMIT ?1 OFFSET ?2", "list the entries"},
+        {"SELECT ID, Ms, TS FROM ", " ORDER BY TS COLLATE NOCASE, TS, ID LIMIT ?1 OFFSET ?2", "list the entries"},
+        {"SELECT ID, Ms, TS FROM ", " ORDER BY TS COLLATE NOCASE DESC, TS DESC, ID DESC LIMIT ?1 OFFSET ?2",
+         "list the entries"},
+        {"SELECT ID, Ms, TS FROM ", " ORDER BY Ms COLLATE NOCASE, Ms, ID LIMIT ?1 OFFSET ?2", "list the entries"},
+        {"SELECT ID, Ms, TS FROM ", " ORDER BY Ms COLLATE NOCASE DESC, Ms DESC, ID DESC LIMIT ?1 OFFSET ?2",
+         "list the entries"},
     };
-    static_assert(std::size(texts) == size_t(Statement::Delete) + 1);
+    static_assert(std::size(texts) == size_t(Statement::List) + size_t(ListOrder::ByCodeDescending) + 1);
     return texts[int(kind)];
 }
 
 bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* error) {
-    m_listing = false;
     if (!m_db)
         return fail(error, QString(), table);
     arm();
@@ -454,7 +381,7 @@ bool CodeTableStore::start(Statement kind, const QString& table, StoreError* err
 bool CodeTableStore::parseId(const QString& id, qint64* value, StoreError* error) {
     bool ok = false;
     *value = id.toLongLong(&ok);
-    return ok || report(error, {StoreError::Kind::Other, QStringLiteral("\"%1\" is not the ID of an entry.").arg(id)});
+    return ok || report(error, failure(StoreError::Kind::NotAnId, QString(), id));
 }
 
 template <typename Read, typename... Values>
@@ -516,42 +443,24 @@ bool CodeTableStore::CodeOrSignalTaken(const QString& table, const QString& code
                QStringView(signal), exceptId);
 }
 
-bool CodeTableStore::StartListing(const QString& table, StoreError* error) {
-    if (!start(Statement::AllRows, table, error))
+bool CodeTableStore::ListEntries(const QString& table, ListOrder order, qint64 skip, int limit,
+                                 QVector<CodeTableEntry>* rows, StoreError* error) {
+    const Statement kind = Statement(int(Statement::List) + int(order));
+    if (!start(kind, table, error, qint64(limit), skip))
         return false;
-    m_listing = true;
-    return true;
-}
-
-bool CodeTableStore::ListMore(QVector<CodeTableEntry>* rows, std::chrono::milliseconds slice, bool* done,
-                              StoreError* error) {
-    *done = false;
-    if (!m_listing)
-        return report(error, {StoreError::Kind::Other, QStringLiteral("The listing of the entries was ended.")});
-    const auto endAt = std::chrono::steady_clock::now() + slice;
     int rc;
-    do {
-        // Each row has the whole deadline: a large table on a slow disk is listed to its end, and
-        // only a row that never comes is stopped.
-        arm();
-        rc = sqlite3_step(m_stmt.get());
-        if (rc != SQLITE_ROW)
-            break;
+    // Each row has the whole deadline: only a row that never comes is stopped.
+    while (arm(), (rc = sqlite3_step(m_stmt.get())) == SQLITE_ROW)
         rows->append(entryOf(m_stmt.get()));
-    } while (std::chrono::steady_clock::now() < endAt);
-    if (rc == SQLITE_ROW)
-        return true;
-    StopListing();
-    if (rc != SQLITE_DONE)
-        return fail(error, QLatin1String(textOf(Statement::AllRows).purpose), m_stmtTable);
-    *done = true;
-    return true;
+    sqlite3_reset(m_stmt.get()); // lets go of the file, for other programs to write
+    return rc == SQLITE_DONE || fail(error, QLatin1String(textOf(kind).purpose), table);
 }
 
-void CodeTableStore::StopListing() {
-    if (m_listing && m_stmt)
-        sqlite3_reset(m_stmt.get()); // lets go of the file, for other programs to write
-    m_listing = false;
+bool CodeTableStore::CountEntries(const QString& table, qint64 skip, qint64 limit, qint64* count, StoreError* error) {
+    *count = 0;
+    return selectRow(
+        Statement::Count, table, [count](sqlite3_stmt* stmt) { *count = sqlite3_column_int64(stmt, 0); }, error, limit,
+        skip);
 }
 
 bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, StoreError* error) {
@@ -565,10 +474,7 @@ bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const 
         !change(Statement::Update, table, error, QStringView(code), QStringView(signal), idValue))
         return false;
     if (sqlite3_changes(m_db.get()) == 0)
-        return report(error, {StoreError::Kind::EntryGone,
-                              QStringLiteral("The entry with ID %1 no longer exists in the code table \"%2\"; it was "
-                                             "removed by other means.")
-                                  .arg(id, table)});
+        return report(error, failure(StoreError::Kind::EntryGone, table, id));
     return true;
 }
 
@@ -597,10 +503,7 @@ bool CodeTableStore::checkIsTable(const QString& table, StoreError* error) {
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         return fail(error, QStringLiteral("read the table"), table);
     if (type == QLatin1String("view"))
-        return report(error, {StoreError::Kind::NoTable,
-                              QStringLiteral("\"%1\" in %2 is a view, not a code table: Dahdit reads codes only from "
-                                             "tables.")
-                                  .arg(table, QDir::toNativeSeparators(m_path))});
+        return report(error, failure(StoreError::Kind::IsView, table));
     // A missing table is left to the statement itself, which names it.
     if (type == QLatin1String("table"))
         m_checkedTable = table;

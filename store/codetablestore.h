@@ -2,30 +2,40 @@
 
 #include "sqlitehandle.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <chrono>
 #include <optional>
 
-// Why an operation on a code table database failed. The message names the file or the table and
-// the cause; withAdvice() adds what the user can do about it, by the kind.
+// Why an operation on a code table database failed: what happened and the facts, which the windows
+// put in words (storewords.h in platform/).
 struct StoreError {
+    Q_GADGET
+public:
     enum class Kind {
-        Other,     // the message says it all
-        NoTable,   // the code table does not exist in the file, or is a view
-        TooSlow,   // a statement ran past the deadline, and the file was given up
-        Locked,    // another program holds the file
-        ReadOnly,  // the file or its folder may not be written
-        Moved,     // the file was moved, renamed or deleted while it was open
-        Replaced,  // another file took its place while it was open
-        EntryGone, // the entry to change was removed by other means
+        NotOpen,          // no file was ever opened
+        CannotOpen,       // the file cannot be opened as a database; cause says why
+        NoTable,          // the code table does not exist in the file
+        IsView,           // the code table is a view, which can run for ever
+        NoField,          // the code table has no field named detail
+        TooSlow,          // a statement ran past the deadline (detail, in seconds): the file was given up
+        Locked,           // another program holds the file
+        ReadOnly,         // the file or its folder may not be written
+        Moved,            // the file was moved, renamed or deleted while it was open
+        Replaced,         // another file took its place while it was open
+        ReplacedByDahdit, // the copy another Dahdit made took its place while it was open
+        EntryGone,        // no entry has the ID detail: it was removed by other means
+        NotAnId,          // detail is not the ID of an entry
+        Failed,           // doing detail ("look up an entry") failed; cause says why
     };
-    Kind kind = Kind::Other;
-    QString message;
-
-    // The message, and after it what the user can do about it where the kind tells.
-    QString withAdvice() const;
+    Q_ENUM(Kind)
+    Kind kind = Kind::NotOpen;
+    QString file;   // the database file
+    QString table;  // the code table, where one was named
+    QString detail; // by the kind, above
+    QString cause;  // in words, ending in a full stop ("the file is damaged (truncated or overwritten).")
 };
 
 // One row of a code table. The ID travels as text, the decimal form of the stored number.
@@ -37,9 +47,9 @@ struct CodeTableEntry {
 
 // A window's own connection to the code table database and the one statement it reuses.
 // Values are always bound, never spliced into a statement, and the table name goes in quoted
-// as an identifier. Nothing here shows a window: every operation that can fail returns false
-// and says why in the StoreError it is given, when it is given one. Without a connection, each
-// operation fails with the reason there is none: the failed open, or the file given up.
+// as an identifier. Every operation that can fail returns false and says what happened in the
+// StoreError it is given, when it is given one. Without a connection, each operation fails with
+// the reason there is none: the failed open, or the file given up.
 //
 // A database file may come from anywhere, so none may hold the program up: only real tables
 // are code tables (a view can run forever), every statement is stopped at a deadline, and
@@ -92,15 +102,18 @@ public:
     // with ID except (none when except is empty), holds code as its MS or signal as its TS.
     bool CodeOrSignalTaken(const QString& table, const QString& code, const QString& signal, const QString& except,
                            bool* taken, StoreError* error = nullptr);
-    // The entries a part at a time, for a window that shows how far a long listing (a large table
-    // on a slow disk) has come and lets the user stop it. StartListing begins; each ListMore adds
-    // the rows read within about slice (at least one) and sets done after the last. A listing may
-    // take as long as the table needs: the deadline holds for each row, not for the whole. Any
-    // other operation, and StopListing, ends a listing.
-    bool StartListing(const QString& table, StoreError* error = nullptr);
-    bool ListMore(QVector<CodeTableEntry>* rows, std::chrono::milliseconds slice, bool* done,
-                  StoreError* error = nullptr);
-    void StopListing();
+    // The orders of the editor's list: as stored (by ID), or by the signal or the code, letters that
+    // differ only in case side by side, equal texts by ID.
+    enum class ListOrder { ById, BySignal, BySignalDescending, ByCode, ByCodeDescending };
+    // A page of the list: at most limit entries in that order after the first skip, fewer where the
+    // table ends. The deadline holds for each row, so a large table on a slow disk is read a page
+    // at a time; a sorted page reads the whole table first, from the pages kept in memory where
+    // the table has been read before (16 MiB of them at the most).
+    bool ListEntries(const QString& table, ListOrder order, qint64 skip, int limit, QVector<CodeTableEntry>* rows,
+                     StoreError* error = nullptr);
+    // How many entries follow the first skip, counting at most limit: a table is counted a part
+    // at a time.
+    bool CountEntries(const QString& table, qint64 skip, qint64 limit, qint64* count, StoreError* error = nullptr);
     // Stores a new row; the store gives it its ID.
     bool InsertEntry(const QString& table, const QString& code, const QString& signal, StoreError* error = nullptr);
     // Fails when no row has that ID (it was removed by other means).
@@ -122,8 +135,9 @@ private:
     int exec(const char* sql);
     // Whether table names a real table; a view or another kind of object is refused.
     bool checkIsTable(const QString& table, StoreError* error);
-    // The statements the one reusable statement is prepared for; textOf() holds their SQL.
-    enum class Statement { None, SignalByCode, RowById, CodeOrSignal, AllRows, Insert, Update, Delete };
+    // The statements the one reusable statement is prepared for; textOf() holds their SQL. List
+    // lists the entries by ID; a statement for each further ListOrder follows it.
+    enum class Statement { None, SignalByCode, RowById, CodeOrSignal, Count, Insert, Update, Delete, List };
     struct StatementText {
         const char* before;  // the SQL before the table's name
         const char* after;   // and after it
@@ -148,6 +162,10 @@ private:
     bool change(Statement kind, const QString& table, StoreError* error, const Values&... values);
     // Says in error why the last SQLite call on the connection failed, doing what, on which table.
     bool fail(StoreError* error, const QString& what, const QString& table = QString());
+    StoreError failure(StoreError::Kind kind, const QString& table = QString(), const QString& detail = QString(),
+                       const QString& cause = QString()) const {
+        return {kind, m_path, table, detail, cause};
+    }
     bool parseId(const QString& id, qint64* value, StoreError* error);
 
     SqliteConnection m_db;
@@ -160,7 +178,6 @@ private:
     StoreError m_closedBecause; // why there is no connection: the open failed, or the file was given up
     enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
     QString m_checkedTable; // the last table found to be a real table
-    bool m_listing = false; // the reusable statement is part way through a listing
     std::chrono::milliseconds m_deadline = kDeadline;
     int m_busyTimeout = 1000;                       // how long a statement waits for another program's lock
     std::chrono::steady_clock::time_point m_stopAt; // when the running statement is stopped

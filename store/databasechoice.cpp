@@ -9,53 +9,49 @@
 
 namespace {
 
-const QString kFileName = QStringLiteral("dahdit_db.mdb");
+QString installed() {
+    return AppFolders().shipped + QLatin1Char('/') + DatabaseFileName;
+}
 
 } // namespace
+
+void DatabaseChoice::useCopy(Refresh refresh) {
+    if (copy.isEmpty())
+        return;
+    readOnly = !UserCopy::Prepare(copy, installed(), refresh == Refresh::IfUnchanged, &inUse, &whyNoCopy);
+    path = readOnly ? installed() : copy;
+}
 
 bool DatabaseChoice::followCopy() {
     if (!readOnly || !QFileInfo::exists(copy))
         return false;
-    QString cause;
-    UserCopy::Prepare(copy, InstalledFile(kFileName), false, &inUse, &cause);
-    path = copy;
-    readOnly = false;
-    return true;
+    useCopy(Refresh::No);
+    return !readOnly;
 }
 
 QString DefaultDatabasePath() {
-    return DataFolder() + QLatin1Char('/') + kFileName;
+    return AppFolders().data + QLatin1Char('/') + DatabaseFileName;
 }
 
 QString DatabasePath() {
-    const QString value = Module1::ReadSetting(Settings::Section, Settings::DatabasePath);
-    return value == Settings::Default ? DefaultDatabasePath() : value;
+    return Settings::Read(Settings::DatabasePath);
 }
 
 QString CurrentTableName() {
-    const QString value = Module1::ReadSetting(Settings::Section, Settings::TableName);
-    return value == Settings::Default ? QStringLiteral("International") : value;
+    return Settings::Read(Settings::TableName);
 }
 
-DatabaseChoice ChooseDatabase(CopyRefresh refresh) {
+DatabaseChoice ChooseDatabase() {
     DatabaseChoice choice;
     choice.path = DatabasePath();
     choice.table = CurrentTableName();
     // The Language Options window stores the default path itself when it is chosen: that is the
     // user's copy all the same.
-    const QString copy = DefaultDatabasePath();
-    if (IsPortable() || QDir::cleanPath(choice.path) != copy)
+    if (AppFolders().portable || QDir::cleanPath(choice.path) != DefaultDatabasePath())
         return choice;
-    const QString installed = InstalledFile(kFileName);
-    QString cause;
-    if (!UserCopy::Prepare(copy, installed, refresh == CopyRefresh::IfUnchanged, &choice.inUse, &cause)) {
-        choice.path = installed;
-        choice.readOnly = true;
-        choice.copy = copy;
-        choice.whyReadOnly =
-            QStringLiteral(
-                "Changes to the code tables cannot be kept: Dahdit cannot make your own copy of them, %1: %2")
-                .arg(QDir::toNativeSeparators(copy), cause);
-    }
+    choice.copy = DefaultDatabasePath();
+    choice.readOnly = !QFileInfo::exists(choice.copy);
+    if (choice.readOnly)
+        choice.path = installed();
     return choice;
 }

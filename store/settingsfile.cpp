@@ -2,7 +2,6 @@
 
 #include "wholefile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -22,8 +21,10 @@ constexpr int kLockWaitMs = 2000;
 
 const QString kUnreadable = QStringLiteral("Dahdit may not read it. Make it readable and writable for you.");
 
-const QString kTooLarge = QStringLiteral("it is larger than 1 MiB, far more than any settings need. Remove it, or cut "
-                                         "it down to the settings it should hold.");
+const QString kLargest = QStringLiteral("%1 MiB").arg(MaxFileSize >> 20);
+const QString kTooLarge = QStringLiteral("it is larger than %1, far more than any settings need. Remove it, or cut it "
+                                         "down to the settings it should hold.")
+                              .arg(kLargest);
 
 // Reads the whole file into bytes, which stay empty when there is no file. False, with why and
 // what to do in cause, when the file is unusable.
@@ -47,7 +48,7 @@ bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause)
         return unusable(WholeFile::describe(errno));
     if (!S_ISREG(status.st_mode))
         return unusable(WholeFile::notAFile(unsigned(status.st_mode)) +
-                        QStringLiteral(" Remove it, or put a settings file of at most 1 MiB in its place."));
+                        QStringLiteral(" Remove it, or put a settings file of at most %1 in its place.").arg(kLargest));
     if (status.st_size > MaxFileSize)
         return unusable(kTooLarge);
     // Read to the end, whatever the size said, but never past the limit.
@@ -268,10 +269,10 @@ Refusal refusalOf(const Values& values) {
     return {};
 }
 
-bool write(const QString& path, const QString& section, const Values& values, QString* error) {
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = QStringLiteral("Cannot save the settings file %1: %2").arg(QDir::toNativeSeparators(path), why);
+bool write(const QString& path, const QString& section, const Values& values, QString* cause) {
+    auto fail = [cause](const QString& why) {
+        if (cause)
+            *cause = why;
         return false;
     };
     const Refusal refusal = refusalOf(values);
@@ -288,15 +289,16 @@ bool write(const QString& path, const QString& section, const Values& values, QS
     if (!lock.tryLock(kLockWaitMs) && lock.error() == QLockFile::LockFailedError)
         return fail(QStringLiteral("another program is saving it at this moment. Try again in a moment."));
     std::optional<QByteArray> old;
-    QString cause;
-    if (!load(path, &old, &cause))
-        return fail(cause);
+    QString why;
+    if (!load(path, &old, &why))
+        return fail(why);
     QByteArray bytes = old.value_or(QByteArray());
     for (const auto& [key, value] : values)
         bytes = withValue(bytes, section, key, value);
     if (bytes.size() > MaxFileSize)
-        return fail(QStringLiteral("with this change it would be larger than 1 MiB, and so could not be read at "
-                                   "the next start. Cut it down to the settings it should hold."));
+        return fail(QStringLiteral("with this change it would be larger than %1, and so could not be read at the "
+                                   "next start. Cut it down to the settings it should hold.")
+                        .arg(kLargest));
     if (old) {
         if (bytes == *old)
             return true; // every value is stored already
@@ -306,9 +308,7 @@ bool write(const QString& path, const QString& section, const Values& values, QS
         if (!(info.permissions() & (QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)))
             return fail(kUnreadable);
     }
-    if (!WholeFile::replace(path, bytes, &cause))
-        return fail(cause);
-    return true;
+    return WholeFile::replace(path, bytes, &why) || fail(why);
 }
 
 } // namespace SettingsFile

@@ -59,8 +59,8 @@ struct Refusal {
 Refusal refusalOf(const Values& values);
 
 // Stores each value under its key in section, creating the file and the section as needed. The
-// file is replaced whole or not at all, with all the values or none. Returns false, with a
-// message naming the file and the cause, when nothing was written.
-bool write(const QString& path, const QString& section, const Values& values, QString* error = nullptr);
+// file is replaced whole or not at all, with all the values or none. Returns false, with the
+// cause, when nothing was written.
+bool write(const QString& path, const QString& section, const Values& values, QString* cause = nullptr);
 
 } // namespace SettingsFile

@@ -7,6 +7,17 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+// SQLite as Dahdit uses it, set up once at the program's start (and at a test program's), before any
+// database is opened: its memory is capped for the whole program, so that no file can make it take
+// all the memory there is, and every file it opens is opened without waiting and refused unless it
+// is a regular file or a folder, so that a named pipe or a device put beside a database (as its
+// journal, by anyone who may write the folder) cannot stall it. The check on the opened file
+// itself leaves nothing to be swapped in between. False when SQLite offers no way to guard its
+// opens: then only the check that each open makes beforehand protects.
+constexpr qint64 SqliteMemory = 256 * 1024 * 1024;
+bool GuardSqlite();
+bool SqliteGuarded();
+
 // SQLite's connections and prepared statements, each held by one owner that closes or finalises
 // it exactly once, on every path.
 struct SqliteClose {

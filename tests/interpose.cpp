@@ -102,7 +102,7 @@ int rename(const char* from, const char* to) {
 }
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
-    NEXT("pread64", ssize_t (*)(int, void*, size_t, off_t));
+    NEXT("pread64", ssize_t(*)(int, void*, size_t, off_t));
     char path[PATH_MAX];
     if (const int error = fault("pread64", pathOf(fd, path)))
         return failed(error);
@@ -110,7 +110,7 @@ ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
 }
 
 ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) {
-    NEXT("pwrite64", ssize_t (*)(int, const void*, size_t, off_t));
+    NEXT("pwrite64", ssize_t(*)(int, const void*, size_t, off_t));
     char path[PATH_MAX];
     if (const int error = fault("pwrite64", pathOf(fd, path)))
         return failed(error);

@@ -1,10 +1,10 @@
 #include "storesupport.h"
 
 ProgramFolder::ProgramFolder(bool withDatabase) {
-    SetAppPathForTesting(m_dir.path());
     writeFile(QStringLiteral("portable"), QByteArray());
     if (withDatabase)
         copyBundledDatabase();
+    SetAppPathForTesting(m_dir.path());
 }
 
 ProgramFolder::~ProgramFolder() {
@@ -35,13 +35,15 @@ QByteArray ProgramFolder::readFile(const QString& name) const {
 
 bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {
     rows->clear();
-    bool done = false;
-    if (store.StartListing(table, error))
-        while (!done && store.ListMore(rows, std::chrono::hours(1), &done, error)) {
+    qsizetype read = -1;
+    while (read < rows->size()) {
+        read = rows->size();
+        if (!store.ListEntries(table, CodeTableStore::ListOrder::ById, read, 1000, rows, error)) {
+            rows->clear();
+            return false;
         }
-    if (!done)
-        rows->clear();
-    return done;
+    }
+    return true;
 }
 
 bool ExecSql(const QString& dbPath, const QString& sql) {

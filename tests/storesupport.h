@@ -14,6 +14,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+// The base of every test class: its program starts as Dahdit does, with SQLite guarded before
+// anything opens a database (QTest's main calls initMain first).
+class GuardedTest : public QObject {
+public:
+    static void initMain() { GuardSqlite(); }
+};
+
 // Sets an environment variable for its life, then puts back what was there, however the test ended.
 class ScopedEnv {
 public:
@@ -45,6 +52,11 @@ private:
     ScopedEnv m_homeVariable{"HOME", QFile::encodeName(m_home.path())};
     ScopedEnv m_configHome{"XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config")))};
     ScopedEnv m_dataHome{"XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data")))};
+    // The sound client's own files (its cookie, its runtime folder) go here, not into the home: the
+    // sidetone's thread would otherwise make folders there, root's even in a home left read-only.
+    QTemporaryDir m_runtime;
+    ScopedEnv m_runtimeDir{"XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path())};
+    ScopedEnv m_cookie{"PULSE_COOKIE", QFile::encodeName(m_runtime.filePath(QStringLiteral("cookie")))};
 };
 
 using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order

@@ -44,7 +44,7 @@ template <typename T> struct Owned {
 
 // The base of every test class: message boxes are recorded; a test ends with no window left and
 // every message box looked at.
-class WindowTest : public QObject {
+class WindowTest : public GuardedTest {
     Q_OBJECT
 private slots:
     void init() { MessageBox::setTestMode(true); }

@@ -177,7 +177,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         cut += Cut(*window);
         sizes << window->size();
     }
-    form4.ListView1_ItemClick(child<QTreeWidget>(form4, "ListView1")->topLevelItem(0)); // in edit mode
+    form4.ListView1_ItemClick(child<QTreeView>(form4, "ListView1")->model()->index(0, 0)); // in edit mode
     cut += Cut(form4);
     slider2->setSliderDown(false);
     // The message boxes of each style, with a long text that holds a path, and one that holds a path too
@@ -223,7 +223,7 @@ void TestAccessibility::showsWhichControlHasTheFocus() {
     ProgramFolder folder(true);
     Form1 form1;
     Form4 form4;
-    form4.ListView1_ItemClick(child<QTreeWidget>(form4, "ListView1")->topLevelItem(0)); // Remove and Cancel shown
+    form4.ListView1_ItemClick(child<QTreeView>(form4, "ListView1")->model()->index(0, 0)); // Remove and Cancel shown
     Form5 form5;
     Form3 form3([] { return QString(); }, [] { return QString(); });
     QStringList unseen;

@@ -106,6 +106,7 @@ void TestMainWindow::startsUp() {
     if (settings.startsWith("; read-only"))
         QVERIFY(QFile(settings.contains("folder") ? folder.path() : folder.file("settings.ini"))
                     .setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    SetAppPathForTesting(folder.path());
     Form1 form;
     QTEST(Panels(form) + '|' + QString::number(child<QTimer>(form, "Timer2")->interval()), "panels");
     const QStringList shown = Shown();

@@ -101,12 +101,6 @@ private slots:
 };
 
 void TestSidetone::soundsAtTheSetPitch() {
-    // Only a zero turns the tone off; a pitch outside 100 to 2000 Hz is the usual 600 Hz.
-    auto settings = [](const char* sidetone, const char* hz) {
-        const SidetoneSettings read = SidetoneSettings::fromText(sidetone, hz);
-        return QStringLiteral("%1 %2 Hz").arg(read.enabled ? "on" : "off").arg(read.hz);
-    };
-    QCOMPARE(settings(" 0 ", "100") + ", " + settings("on", "2001"), QStringLiteral("off 100 Hz, on 600 Hz"));
     // Two zero crossings a cycle; the count may be one off at each end of the second measured.
     for (const auto& [rate, hz] : {std::pair{48000, 600}, {44100, 100}, {48000, 2000}, {8000, 2000}}) {
         ToneGenerator tone(rate, hz);

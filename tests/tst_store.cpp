@@ -8,21 +8,23 @@ namespace {
 const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
                     "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;"; // never ends
 
-// What a store tells the user, the database's path as <db>.
+// What a store reports: the kind, then the cause or the detail, the database's path as <db>.
 QString Said(const StoreError& error, const QString& db) {
-    return error.withAdvice().replace(QDir::toNativeSeparators(db), QLatin1String("<db>"));
+    QString said = QMetaEnum::fromType<StoreError::Kind>().valueToKey(int(error.kind)) + QStringLiteral(": ") +
+                   (error.cause.isEmpty() ? error.detail : error.cause);
+    return db.isEmpty() ? said : said.replace(db, "<db>");
 }
 
 // What a buffer decodes to in International, or why it could not be decoded.
 QString Decoded(CodeTableStore& store, const QString& buffer = "... ") {
     DecodeResult decoded;
     StoreError error;
-    return DecodeBuffer(buffer, store, "International", &decoded, &error) ? decoded.output : error.message;
+    return DecodeBuffer(buffer, store, "International", &decoded, &error) ? decoded.output : Said(error, error.file);
 }
 
 } // namespace
 
-class TestStore : public QObject {
+class TestStore : public GuardedTest {
     Q_OBJECT
 private slots:
     void pathRules_data();
@@ -67,7 +69,7 @@ void TestStore::readsAndWritesEntries() {
     QVERIFY(store.beginWrite());
     QCOMPARE(taken(store), "free");
     QVERIFY(!other.beginWrite(&error));
-    QCOMPARE(int(error.kind), int(StoreError::Kind::Locked)); // its words: see unwritableDatabase
+    QCOMPARE(error.kind, StoreError::Kind::Locked);
     QVERIFY(store.InsertEntry(table, "....", "H"));
     QVERIFY(store.commitWrite());
     QVERIFY(other.beginWrite());
@@ -95,9 +97,10 @@ void TestStore::decodeIsBounded() {
     QCOMPARE(result.output.size(), 100000 * 40);
     QCOMPARE(result.errors, 0);
     QCOMPARE(result.notice, QString());
-    // Nor does it grow with the buffer: 64 texts of 64 KiB fill it, the symbols after them count as unknown.
-    QVERIFY(DecodeBuffer(QStringLiteral("- ").repeated(66), store, "T", &result));
-    QCOMPARE(result.output.size(), MaxOutputCharacters);
+    // Nor does it grow with the buffer: it ends where the next text of 64 KiB would take it past the
+    // bound, and every symbol from there on counts as unknown, however short its text.
+    QVERIFY(DecodeBuffer(QStringLiteral("- ").repeated(63) + ". - . ", store, "T", &result));
+    QCOMPARE(result.output.size(), 63 * 65536 + 40);
     QCOMPARE(result.errors, 2);
     QVERIFY2(result.notice.contains("would grow past 4,194,304 characters"), qPrintable(result.notice));
 }
@@ -116,17 +119,14 @@ void TestStore::pathRules_data() {
     row("installed, copy of an earlier Dahdit", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|");
     row("installed, changed copy", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|mine");
     row("installed, home read-only", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
-        "Changes to the code tables cannot be kept: Dahdit cannot make your own copy of them, "
-        "H/data/dahdit/dahdit_db.mdb: the folder H/data/dahdit cannot be made, because H cannot be written.");
+        "the folder H/data/dahdit cannot be made, because H cannot be written.");
     row("installed, full disk", "H/data/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
-        "H/data/dahdit/dahdit_db.mdb: the disk is full.");
+        "the disk is full.");
     row("installed, no free inodes", "H/data/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
-        "settings file H/data/dahdit/settings.ini: the folder H/data/dahdit cannot be made: the disk has no free "
-        "inodes left");
+        "the folder H/data/dahdit cannot be made: the disk has no free inodes left");
     row("installed, relative XDG", "H/.config/dahdit/settings.ini|default|H/.local/share/dahdit/dahdit_db.mdb||H|new");
     row("read-only portable, settings.ini", "H/config/dahdit/settings.ini|8|H/data/dahdit/dahdit_db.mdb||H|new",
-        "Dahdit's folder P cannot be written, so its settings.ini is read but not changed: what you chose there still "
-        "holds. Changes you make from now on are kept in H/config/dahdit/settings.ini.");
+        "told once");
 }
 
 void TestStore::pathRules() {
@@ -169,17 +169,19 @@ void TestStore::pathRules() {
             QSKIP("mounting a file system needs root");
     }
 
-    QString note, again, error;
-    Module1::TakeSettingsKeptElsewhereNote(&note);
-    QVERIFY(!Module1::TakeSettingsKeptElsewhereNote(&again)); // told once
-    Module1::WriteSetting("main", "sdt", "3", &error);        // the per-user folder is made at the first write
-    const DatabaseChoice database = ChooseDatabase(CopyRefresh::IfUnchanged);
+    SetAppPathForTesting(folder.path()); // a start from there, as it is now
+    QString error;
+    const QString note = Module1::TakeSettingsKeptElsewhereNote() ? "told once" : "";
+    QVERIFY(!Module1::TakeSettingsKeptElsewhereNote());
+    Module1::WriteSetting("main", "sdt", "3", &error); // the per-user folder is made at the first write
+    DatabaseChoice database = ChooseDatabase();
+    database.useCopy(DatabaseChoice::Refresh::IfUnchanged);
     CodeTableStore store;
     QVERIFY(store.open(database.path, nullptr, true));
     QString where = Module1::SettingsPath() + '|' + Module1::ReadSetting("main", "dt") + '|' + database.path +
-                    (database.readOnly ? "|read-only|" : "||") + SaveFolder() + '|' +
+                    (database.readOnly ? "|read-only|" : "||") + AppFolders().save + '|' +
                     Decoded(store, "-.-.-.-.-. .-.-.-.- "); // "new" from the installed database, "mine" from a copy
-    QString heard = note + error + database.whyReadOnly;
+    QString heard = note + error + database.whyNoCopy;
     for (QString* text : {&where, &heard})
         text->replace(home, "H").replace(folder.path(), "P");
     QTEST(where, "where");
@@ -209,8 +211,13 @@ void TestStore::copyRefresh() {
     const QString installed = folder.file("dahdit_db.mdb");
     const QString copy = folder.home() + "/data/dahdit/dahdit_db.mdb";
     const QString elsewhere = folder.home() + "/elsewhere.mdb";
-    QCOMPARE(ChooseDatabase().path, copy); // made, with the fingerprint of what was put there
-    auto fold = [&](const QString& sql) {  // the copy changed and then rebuilt outside it, as one new file
+    SetAppPathForTesting(folder.path());
+    DatabaseChoice made = ChooseDatabase();
+    QCOMPARE(made.path, installed); // choosing makes nothing: the step does
+    made.useCopy(DatabaseChoice::Refresh::No);
+    QCOMPARE(made.path, copy); // made, with the fingerprint of what was put there
+    made.inUse.reset();
+    auto fold = [&](const QString& sql) { // the copy changed and then rebuilt outside it, as one new file
         QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine')"));
         QVERIFY(ExecSql(copy, sql.arg(elsewhere)));
         QVERIFY(QFile::remove(copy) && QFile::copy(elsewhere, copy));
@@ -252,7 +259,7 @@ void TestStore::copyRefresh() {
                                               "PRAGMA user_version = %1")
                                    .arg(UserCopy::VersionStamp(DAHDIT_VERSION) + shift)));
     const QByteArray before = BytesOf(copy);
-    ChooseDatabase(CopyRefresh::IfUnchanged);
+    ChooseDatabase().useCopy(DatabaseChoice::Refresh::IfUnchanged);
     QCOMPARE(BytesOf(copy), replaced ? BytesOf(installed) : before);
     QCOMPARE(QFileInfo(copy).isSymLink(), setup.contains("link"));
     if (replaced) // and so the next newer Dahdit refreshes it again
@@ -271,7 +278,7 @@ void TestStore::unusableDatabases_data() {
     auto file = [](const char* fault, const QByteArray& bytes, const QString& told, const char* beside = "") {
         QTest::newRow(fault) << bytes << QString() << "International" << beside << told;
     };
-    const QString open = "Cannot open the code table database <db>: ";
+    const QString open = "CannotOpen: ";
     file("missing database file", "missing", open + "the file does not exist.");
     file("empty database file", "", open + "the file is empty.");
     file("truncated database file", whole.left(whole.size() / 3), open + "the file is damaged");
@@ -283,30 +290,23 @@ void TestStore::unusableDatabases_data() {
     file("-journal", QByteArray(), open + pipe.arg("-journal", "its journal"), "-journal");
     file("-wal", QByteArray(), open + pipe.arg("-wal", "its write-ahead log"), "-wal");
     file("-shm", QByteArray(), open + pipe.arg("-shm", "its shared index"), "-shm");
-    file("-journal late", QByteArray(),
-         "Cannot read the table in the code table database <db>: " + pipe.arg("-journal", "its journal"),
-         "-journal late");
+    file("-journal late", QByteArray(), "Failed: " + pipe.arg("-journal", "its journal"), "-journal late");
     auto table = [](const char* fault, const char* name, const QString& sql, const char* told) {
         QTest::newRow(fault) << QByteArray() << sql << name << "" << QString(told);
     };
-    table("table without MS", "NoMS", "CREATE TABLE NoMS (ID INTEGER PRIMARY KEY, TS TEXT)",
-          "The code table \"NoMS\" in <db> has no field MS.");
-    table("table without TS", "NoTS", "CREATE TABLE NoTS (ID INTEGER PRIMARY KEY, MS TEXT)",
-          "The code table \"NoTS\" in <db> has no field TS.");
+    table("table without MS", "NoMS", "CREATE TABLE NoMS (ID INTEGER PRIMARY KEY, TS TEXT)", "NoField: MS");
+    table("table without TS", "NoTS", "CREATE TABLE NoTS (ID INTEGER PRIMARY KEY, MS TEXT)", "NoField: TS");
     // Unquoted, this name would read International and make a comment of the rest of each statement.
-    table("a name that is SQL unquoted", "International --", "",
-          "The code table \"International --\" does not exist in <db>. Choose another table");
+    table("a name that is SQL unquoted", "International --", "", "NoTable: ");
     // Only tables are code tables: a view may never end, whatever the case of its name.
-    table("endless view named as the code table", "LOOP", kLoop,
-          "\"LOOP\" in <db> is a view, not a code table: Dahdit reads codes only from tables. Choose another table");
+    table("endless view named as the code table", "LOOP", kLoop, "IsView: ");
     // Each row computes a megabyte, as slowly as a slow disk gives it: the list, row by row in
     // time, is read to its end; a lookup past the deadline is stopped, and the file given up.
     table("code table too slow to read", "Slow",
           "CREATE TABLE Slow (ID INTEGER PRIMARY KEY, TS TEXT); WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT "
           "x + 1 FROM c WHERE x < 150) INSERT INTO Slow (TS) SELECT 'x' FROM c; ALTER TABLE Slow ADD COLUMN MS "
           "TEXT GENERATED ALWAYS AS (length(hex(zeroblob(1000000 + ID))))",
-          "The code table database <db> is too slow to read: one query took longer than 0.1 s, so Dahdit stopped "
-          "using the file.");
+          "TooSlow: 0.1");
 }
 
 void TestStore::unusableDatabases() {
@@ -329,6 +329,8 @@ void TestStore::unusableDatabases() {
     const QByteArray fifo = QFile::encodeName(db + beside.section(u' ', 0, 0));
     auto plant = [&](bool late) { return beside.endsWith("late") != late || mkfifo(fifo.constData(), 0600) == 0; };
     QVERIFY(beside.isEmpty() || plant(false));
+    QVERIFY(SqliteGuarded()); // else SQLite itself would open, and wait on, a pipe planted late
+    QCOMPARE(sqlite3_hard_heap_limit64(-1), SqliteMemory);
     CodeTableStore store;
     store.setDeadline(std::chrono::milliseconds(100));
     QVector<CodeTableEntry> rows;
@@ -336,13 +338,14 @@ void TestStore::unusableDatabases() {
     StoreError error; // the first step that fails says why
     QVERIFY(!(store.open(db, &error) && (beside.isEmpty() || plant(true)) && ListEntries(store, table, &rows, &error) &&
               DecodeBuffer("- ", store, table, &decoded, &error) && store.InsertEntry(table, "-", "T", &error)));
-    QVERIFY2(Said(error, db).startsWith(told), qPrintable(error.message));
+    QVERIFY2(Said(error, db).startsWith(told), qPrintable(Said(error, db)));
+    QCOMPARE(error.file, db);
     QCOMPARE(rows.size(), table == "Slow" ? 150 : 0); // the slow table's list, each row in time
     // Tried again, the file fails at once in the same words (the slow one is given up); nothing is
     // stored, and no missing file made.
     StoreError again;
     QVERIFY(!ListEntries(store, table, &rows, &again));
-    QCOMPARE(again.message, error.message);
+    QCOMPARE(Said(again, db), Said(error, db));
     if (bytes != "pipe") // which would wait for a writer
         QCOMPARE(BytesOf(db), before);
 }
@@ -357,8 +360,7 @@ void TestStore::unwritableDatabase() {
     QVERIFY(store.open(db));
     QCOMPARE(Decoded(store), "S");
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
-    QCOMPARE(Said(error, db), "The code table database <db> is read-only, so changes cannot be saved. Make the file "
-                              "and its folder writable and try again.");
+    QCOMPARE(error.kind, StoreError::Kind::ReadOnly);
     QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     store.close();
     // Locked by another program from the first open on: opened again once the lock is gone.
@@ -367,9 +369,8 @@ void TestStore::unwritableDatabase() {
     QCOMPARE(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     store.setBusyTimeout(10);
     QVERIFY(!store.open(db, &error));
-    QVERIFY(!store.reopenIfLocked(&error)); // still locked: fails in the same words
-    QCOMPARE(Said(error, db), "The code table database <db> is locked by another program. Close that program or try "
-                              "again in a moment.");
+    QVERIFY(!store.reopenIfLocked(&error)); // still locked
+    QCOMPARE(error.kind, StoreError::Kind::Locked);
     QCOMPARE(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     QVERIFY(store.reopenIfLocked());
     QCOMPARE(Decoded(store), "S");
@@ -377,21 +378,18 @@ void TestStore::unwritableDatabase() {
     // Deleted while open: reading goes on from the open file; a change says what happened, and makes no file.
     QVERIFY(QFile::remove(db));
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
-    QCOMPARE(Said(error, db), "The code table database <db> was moved, renamed or deleted while it was open, so "
-                              "changes cannot be saved. Put the file back, then close the editor and open it again.");
+    QCOMPARE(error.kind, StoreError::Kind::Moved);
     QCOMPARE(Decoded(store), "S");
     QVERIFY(!QFile::exists(db));
     // Another file in its place says so; a copy as Dahdit makes it (its fingerprint beside it) was
     // put there by another Dahdit, one too old to wait until the file is no longer open.
     QVERIFY(QFile::copy(BundledDatabase(), db));
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
-    QCOMPARE(Said(error, db), "The code table database <db> was replaced by another file while it was open, so "
-                              "changes cannot be saved. Close the editor and open it again.");
+    QCOMPARE(error.kind, StoreError::Kind::Replaced);
     folder.writeFile("dahdit_db.mdb.made",
                      "sha256 " + QCryptographicHash::hash(BytesOf(db), QCryptographicHash::Sha256).toHex() + '\n');
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
-    QCOMPARE(Said(error, db), "The code tables in <db> were replaced by another Dahdit started meanwhile, so changes "
-                              "cannot be saved. Close the editor and open it again.");
+    QCOMPARE(error.kind, StoreError::Kind::ReplacedByDahdit);
     // In WAL mode on a disk mounted read-only, where nobody can change it, a database is read as it
     // is. Elsewhere, in a folder that may not be written, it is refused: run end to end.
     ProgramFolder disk;

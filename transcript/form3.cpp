@@ -88,7 +88,7 @@ void Form3::buildControls() {
 }
 
 void Form3::Form_Load() {
-    Text1->setText(QDir::toNativeSeparators(SaveFolder()) + QDir::separator());
+    Text1->setText(QDir::toNativeSeparators(AppFolders().save) + QDir::separator());
 }
 
 void Form3::Command1_Click() {

@@ -2,6 +2,7 @@
 // space closes one symbol, and the output and error count are what looking up each closed symbol gives.
 #include "codetablestore.h"
 #include "decoder.h"
+#include "sqlitehandle.h"
 
 #include <QStringList>
 #include <cstdio>
@@ -13,10 +14,11 @@ const QString kTable = QStringLiteral("International");
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    GuardSqlite(); // as Dahdit starts
     const char* path = getenv("DAHDIT_FUZZ_DB");
     StoreError error;
     if (!path || !store.open(QString::fromLocal8Bit(path), &error)) {
-        fprintf(stderr, "DAHDIT_FUZZ_DB names no copy of the bundled database: %s\n", qPrintable(error.message));
+        fprintf(stderr, "DAHDIT_FUZZ_DB names no copy of the bundled database: %s\n", qPrintable(error.cause));
         abort();
     }
     return 0;
