@@ -1,5 +1,7 @@
 # make run           builds Dahdit and starts it on its bundled database
 # make test          builds Dahdit and runs the whole test suite headless
+# make bench         runs every benchmark program in full and prints its figures
+# make bench-quick   runs every benchmark once, small and quick (CI: a benchmark that breaks fails)
 # make format        formats every tracked C++ file with the project's .clang-format
 # make check-format  fails, naming the lines, where a tracked C++ file is not formatted
 # Each first installs what it needs and the machine lacks; make test also the test tools.
@@ -7,7 +9,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps test-deps configure build run test bench clean format check-format
+.PHONY: all deps test-deps configure build run test bench bench-quick clean format check-format
 
 all: build
 
@@ -30,11 +32,18 @@ run: build
 test: test-deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The benchmarks' quick mode: small sizes, few repetitions, no goal judged (bench/benchsupport.h).
+BENCH_ENV ?=
+STARTUP_RUNS ?= 20
+
 bench: test-deps build
 	@set -e; for b in $(BUILD)/bench/bench_*; do \
-		if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b"; fi; \
+		if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; QT_QPA_PLATFORM=offscreen $(BENCH_ENV) "$$b"; fi; \
 	done
-	@echo "== bench/bench_startup.py"; python3 bench/bench_startup.py $(BUILD)/program 20
+	@echo "== bench/bench_startup.py"; $(BENCH_ENV) python3 bench/bench_startup.py $(BUILD)/program $(STARTUP_RUNS)
+
+bench-quick:
+	@$(MAKE) --no-print-directory bench BENCH_ENV=DAHDIT_BENCH_QUICK=1 STARTUP_RUNS=2
 
 # Every tracked C++ file. Outside a git checkout there is none to name, which stops both targets
 # rather than letting clang-format wait for its input.

@@ -9,6 +9,7 @@
 // case that runs out of memory ends there instead of taking the machine's memory, and a case
 // that takes far too long is stopped at a cap. The figures are wall time and resident memory.
 // Usage: bench_hostile [cap in seconds, 120 unless given]
+#include "benchsupport.h"
 #include "form1.h"
 #include "form4.h"
 #include "testsupport.h"
@@ -28,7 +29,9 @@
 namespace {
 
 constexpr qint64 kAddressSpace = qint64(3) << 30;
-constexpr int kSlowRows = 200000;
+int SlowRows() {
+    return Full(200000, 2000);
+}
 std::atomic<int> g_readDelayUs{0};
 
 // The default file system layer of SQLite, with a pause before every read while asked for.
@@ -89,7 +92,7 @@ void Say(const QString& line) {
 void HugeText(const ProgramFolder& folder) {
     folder.copyBundledDatabase();
     ExecSql(folder.file(QStringLiteral("dahdit_db.mdb")),
-            QStringLiteral("UPDATE International SET TS = hex(zeroblob(4194304)) WHERE MS = '.'"));
+            QStringLiteral("UPDATE International SET TS = hex(zeroblob(%1)) WHERE MS = '.'").arg(Full(4194304, 32768)));
 }
 
 int KeyDots() {
@@ -144,10 +147,11 @@ int PasteLongTexts(int mebibytes, int textKiB) {
     QApplication::processEvents();
     QElapsedTimer clock;
     clock.start();
-    const QString output = Decode(form, QStringLiteral(". ").repeated(mebibytes << 19));
+    const QString buffer = QStringLiteral(". ").repeated(Full(mebibytes << 19, 1 << 15));
+    const QString output = Decode(form, buffer);
     QApplication::processEvents();
     Say(QStringLiteral("%1 MiB pasted: %2 ms, output %3 characters, errors %4, peak resident %5 MiB")
-            .arg(mebibytes)
+            .arg(double(buffer.size()) / (1 << 20), 0, 'f', 2)
             .arg(clock.elapsed())
             .arg(output.size())
             .arg(child<QLabel>(form, "Panel4")->text().mid(8))
@@ -171,7 +175,7 @@ int PastePhrases() {
     }
     MakeCodeTable(folder.file(QStringLiteral("dahdit_db.mdb")), QStringLiteral("International"), rows);
     QString buffer;
-    for (int i = 0; i < 100000; ++i)
+    for (int i = 0; i < Full(100000, 2000); ++i)
         buffer += shortCodes[i % shortCodes.size()] + u' ';
     Form1 form;
     form.show();
@@ -233,7 +237,7 @@ int SlowListing() {
     MakeCodeTable(db, QStringLiteral("International"), {});
     ExecSql(db, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < %1) "
                                "INSERT INTO International (MS, TS) SELECT %2, 'W' || i FROM n")
-                    .arg(kSlowRows)
+                    .arg(SlowRows())
                     .arg(code));
     // The first three texts of each column in the list's order, ascending and descending, read
     // before the disk slows.
@@ -277,7 +281,7 @@ int SlowListing() {
             .arg(rows())
             .arg(first.longest));
     const Watch counted =
-        Watched([] {}, [&] { return frame->title().contains(QString::number(kSlowRows)) || !reason->isHidden(); });
+        Watched([] {}, [&] { return frame->title().contains(QString::number(SlowRows())) || !reason->isHidden(); });
     Say(QStringLiteral(
             "count in the caption: %1 after the first rows, \"%2\", the longest freeze %3 ms, resident %4 MiB")
             .arg(Took(counted))
@@ -339,6 +343,7 @@ int main(int argc, char** argv) {
     }
     QCoreApplication app(argc, argv);
     const int cap = argc > 1 ? QByteArray(argv[1]).toInt() : 120;
+    bool ok = true; // every case ran to its end
     for (int i = 0; i < int(std::size(kCases)); ++i) {
         std::printf("%s\n", kCases[i].name);
         std::fflush(stdout);
@@ -349,12 +354,14 @@ int main(int argc, char** argv) {
             child.kill();
             child.waitForFinished();
             std::printf("  stopped after %d s\n", cap);
+            ok = false;
         } else if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
             std::printf("  ended abnormally (%s)\n", child.exitStatus() == QProcess::CrashExit
                                                          ? "crashed or aborted"
                                                          : qPrintable(QString::number(child.exitCode())));
+            ok = false;
         }
         std::fflush(stdout);
     }
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -44,11 +44,11 @@ int main(int argc, char** argv) {
 
     std::printf("Left-button release to updated output text (median of 21 releases)\n");
     std::printf("%8s %12s %14s %14s %12s\n", "symbols", "release ms", "Text1 box ms", "Text2 box ms", "lookups ms");
-    for (int symbols : {1000, 10000, 100000}) {
+    for (int symbols : Full<std::vector<int>>({1000, 10000, 100000}, {1000})) {
         const QString buffer = MakeBuffer(rows, symbols);
         quint64 stamp = 1000000;
         std::vector<double> times;
-        for (int i = 0; i < 21; ++i) {
+        for (int i = 0; i < Full(21, 3); ++i) {
             form.Clear_Click();
             text1->setPlainText(buffer + QStringLiteral(".-")); // an open symbol being keyed
             QApplication::processEvents();
@@ -74,18 +74,18 @@ int main(int argc, char** argv) {
         }
         DecodeResult decoded;
         DecodeBuffer(buffer, store, QStringLiteral("International"), &decoded);
-        const double twoEdits = MedianMs(21, [&] {
+        const double twoEdits = MedianMs(Full(21, 3), [&] {
             ReplaceText(&twin1, buffer + QStringLiteral(".-"));
             ReplaceText(&twin1, buffer + QStringLiteral(".-."));
             QApplication::processEvents();
         });
         const double box1 = twoEdits / 2;
-        const double box2 = MedianMs(21, [&] {
+        const double box2 = MedianMs(Full(21, 3), [&] {
             twin2.clear();
             ReplaceText(&twin2, decoded.output);
             QApplication::processEvents();
         });
-        const double lookups = MedianMs(21, [&] {
+        const double lookups = MedianMs(Full(21, 3), [&] {
             DecodeResult result;
             DecodeBuffer(buffer, store, QStringLiteral("International"), &result);
         });

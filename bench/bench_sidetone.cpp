@@ -15,6 +15,7 @@
 // "leaving the buffer" means taken by the sound server, as far as the stream's fill level tells;
 // the server's and the hardware's own latency come on top: the server's reckoning of both is
 // printed as it lists the stream.
+#include "benchsupport.h"
 #include "sidetone.h"
 
 #include <QCoreApplication>
@@ -313,7 +314,7 @@ bool MeasureLatency(const char* name, const MakeOutput& make, SoundServer* serve
         }
         if (server)
             streamNames = server->streamNames();
-        for (int i = 0; i < 60; ++i) {
+        for (int i = 0; i < Full(60, 10); ++i) {
             // A person keying at about 20 words a minute: dots and dashes, pauses between.
             SleepMs(40 + 7 * (i % 5));
             session.press(i % 3 == 0 ? 180 : 60);
@@ -330,7 +331,7 @@ bool MeasureLatency(const char* name, const MakeOutput& make, SoundServer* serve
     {
         // A short rest time, then long enough for the server to let the device sleep.
         Session session(make, 200);
-        for (int i = 0; i < 10 && ok; ++i) {
+        for (int i = 0; i < Full(10, 2) && ok; ++i) {
             ok = session.waitForRest(3000);
             SleepMs(1500);
             if (server && i == 0)
@@ -386,7 +387,7 @@ void MeasureIdle(const MakeOutput& make, SoundServer& server) {
     const double cpu = CpuSeconds();
     const long wakeups = Wakeups();
     const Clock::time_point begin = Clock::now();
-    SleepMs(20000);
+    SleepMs(Full(20000, 1000));
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     // Before the sink's state is asked for: pactl is started from this process.
     const double busy = CpuSeconds() - cpu;
@@ -443,7 +444,7 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             MeasureIdle(card, server);
             std::fflush(stdout);
-            ok = MeasureTransitions(card, 200, server) && ok;
+            ok = MeasureTransitions(card, Full(200, 20), server) && ok;
         }
     }
     return ok ? 0 : 1;

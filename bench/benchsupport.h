@@ -3,12 +3,24 @@
 // Small helpers shared by the benchmark programs.
 #include "codetablestore.h"
 
+#include <QtGlobal>
+
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QStringList>
 #include <algorithm>
 #include <functional>
 #include <vector>
+
+// `make bench` runs every benchmark in full. CI runs each once quickly (`make bench-quick` sets
+// DAHDIT_BENCH_QUICK): small sizes and few repetitions, so that a benchmark that no longer builds,
+// runs or ends well fails there; its figures mean nothing and no goal is judged.
+inline bool QuickBench() {
+    return qEnvironmentVariableIsSet("DAHDIT_BENCH_QUICK");
+}
+template <typename T> T Full(T full, T quick) {
+    return QuickBench() ? quick : full;
+}
 
 // Median wall time of runs of f, in milliseconds.
 inline double MedianMs(int runs, const std::function<void()>& f) {
