@@ -50,17 +50,14 @@ void Form5::buildControls() {
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form5::Command3_Click);
 
-    setTabOrder(Text1, Command3);
-    setTabOrder(Command3, List1);
-    setTabOrder(List1, Command1);
-    setTabOrder(Command1, Command2);
+    SetTabOrder({Text1, Command3, List1, Command1, Command2});
     Text1->setFocus();
 }
 
 void Form5::Form_Load() {
-    const QString current = CurrentTableName();
+    const QString current = Settings::Read(Settings::TableName);
     Label1->setText(QStringLiteral("Current: ") + current);
-    Text1->setText(DatabasePath());
+    Text1->setText(Settings::Read(Settings::DatabasePath));
 
     // The list always shows the tables of the stored database, not of what the box holds later.
     QStringList names;

@@ -233,14 +233,6 @@ QSize TwipsLayout::sizeHint() const {
     return QSize(Twips(m_client.width(), m_factor), Twips(m_client.height(), m_factor));
 }
 
-QSize TwipsLayout::minimumSize() const {
-    return sizeHint();
-}
-
-QSize TwipsLayout::maximumSize() const {
-    return sizeHint();
-}
-
 void TwipsLayout::setGeometry(const QRect& rect) {
     QLayout::setGeometry(rect);
     fit();
@@ -320,19 +312,17 @@ void TwipsLayout::fit() const {
     const double size = pixels ? desktop.pixelSize() : desktop.pointSizeF();
     const double step = pixels ? 1 : kPointStep;
     const double smallest = std::min(size, pixels ? kSmallestPixels : kSmallestPoints);
-    double scale = 1;
-    showFonts(scale);
-    double need = neededFactor();
-    double room = std::max(1.0, roomFactor()); // below its design size no window shrinks
-    while (need > room) {
-        const double shown = size * scale;
-        const double smaller = std::min(shown - step, std::floor(shown * room / need / step) * step);
-        if (smaller < smallest)
-            break;
-        scale = smaller / size;
+    double scale = 1, need = 1, room = 1;
+    for (;;) {
         showFonts(scale);
         need = neededFactor();
-        room = std::max(1.0, roomFactor()); // a menu bar takes less room in a smaller font
+        // Below its design size no window shrinks; a menu bar takes less room in a smaller font.
+        room = std::max(1.0, roomFactor());
+        const double shown = size * scale;
+        const double smaller = std::min(shown - step, std::floor(shown * room / need / step) * step);
+        if (need <= room || smaller < smallest)
+            break;
+        scale = smaller / size;
     }
     m_factor = std::min(need, room);
 }
@@ -414,4 +404,9 @@ TwipsLayout* SetUpWindow(QWidget* window, const char* name, const QString& title
         window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                                Qt::MSWindowsFixedSizeDialogHint);
     return new TwipsLayout(window, QSize(width, height));
+}
+
+void SetTabOrder(std::initializer_list<QWidget*> controls) {
+    for (auto control = controls.begin(); control + 1 < controls.end(); ++control)
+        QWidget::setTabOrder(control[0], control[1]);
 }

@@ -80,10 +80,7 @@ void Form3::buildControls() {
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
 
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Combo1);
-    setTabOrder(Combo1, Command1);
-    setTabOrder(Command1, Command2);
+    SetTabOrder({Text1, Text2, Combo1, Command1, Command2});
     Text2->setFocus();
 }
 
