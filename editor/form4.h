@@ -51,7 +51,7 @@ private:
     // Reloads the list and returns to new-entry mode; false, with why, when the table cannot be
     // read, and the list and the boxes stay as they are.
     bool FillEntryList(StoreError* error);
-    void enterNewEntryMode();
+    void showEntry(const std::optional<CodeTableEntry>& row);
     void showUnavailable(const StoreError& error);
     void tellStoreFailure(const QString& what, const StoreError& error);
     void reloadAfterChange(const QString& done);
@@ -73,8 +73,7 @@ private:
     QString m_note;                  // what the note line (Label6) says but about a code being typed
 
     QString TableName;
-    QString EntryId;        // the entry being edited; empty in new-entry mode
-    bool m_editing = false; // edit mode, else new-entry mode
+    QString EntryId; // the entry being edited; empty in new-entry mode
     std::unique_ptr<CodeTableStore> m_store;
     std::shared_ptr<UserCopy::InUse> m_copyInUse;
     EntryList* m_list = nullptr;
