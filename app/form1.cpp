@@ -104,11 +104,7 @@ int ButtonCode(Qt::MouseButton button) {
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<CodeTableStore>()) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(TimeSliderFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    [[maybe_unused]] static const bool factoryInstalled = (QAccessible::installFactory(TimeSliderFactory), true);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dahdit"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -227,11 +223,7 @@ void Form1::buildControls() {
     // and without this the sliders could not be reached from the keyboard.
     Text1->setTabChangesFocus(true);
     Text2->setTabChangesFocus(true);
-    setTabOrder(Text1, Slider1);
-    setTabOrder(Slider1, Slider2);
-    setTabOrder(Slider2, MK);
-    setTabOrder(MK, BS);
-    setTabOrder(BS, Text2);
+    SetTabOrder({Text1, Slider1, Slider2, MK, BS, Text2});
     Text1->setFocus();
 }
 
@@ -331,20 +323,15 @@ void Form1::Exit_Click() {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == MK) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: { // a quick second press is a press like any other
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            MK_MouseDown(ButtonCode(mouse->button()), mouse->timestamp());
-            break;
-        }
-        case QEvent::MouseButtonRelease: {
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            MK_MouseUp(ButtonCode(mouse->button()), mouse->timestamp());
-            break;
-        }
-        default:
-            break;
+        // A quick second press comes as a double click: it is a press like any other.
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+            type == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<const QMouseEvent*>(event);
+            if (type == QEvent::MouseButtonRelease)
+                MK_MouseUp(ButtonCode(mouse->button()), mouse->timestamp());
+            else
+                MK_MouseDown(ButtonCode(mouse->button()), mouse->timestamp());
         }
         return false; // the button still shows itself pressed and released
     }
@@ -387,9 +374,9 @@ void Form1::catchUpSpaceTimer(quint64 pressStamp) {
         return;
     const quint64 pause = pressStamp - m_releaseStamp;
     if (pause >= quint64(Timer2->interval())) {
-        if (Timer2->isActive() && !m_spaceTickSinceRelease)
+        if (Timer2->isActive() && m_spaceTickRevision == 0)
             Timer2_Timer();
-    } else if (m_spaceTickSinceRelease && m_spaceTickRevision == m_bufferRevision) {
+    } else if (m_spaceTickRevision == m_bufferRevision) {
         if (TextEnd(Text1, 1) == QLatin1String(" "))
             ReplaceEnd(Text1, 1, QString());
     }
@@ -408,7 +395,7 @@ void Form1::MK_MouseUp(int button, quint64 stamp) {
     if (endsPress && stamp != 0 && m_pressStamp != 0 && stamp >= m_pressStamp)
         LongPress = stamp - m_pressStamp >= quint64(Timer1->interval());
     m_releaseStamp = stamp;
-    m_spaceTickSinceRelease = false;
+    m_spaceTickRevision = 0;
     ReplaceEnd(Text1, 0, LongPress ? QStringLiteral("-") : QStringLiteral("."));
 }
 
@@ -423,7 +410,6 @@ void Form1::Timer2_Timer() {
     if (last.isEmpty() || last == QLatin1String(" "))
         return;
     ReplaceEnd(Text1, 0, QStringLiteral(" "));
-    m_spaceTickSinceRelease = true;
     m_spaceTickRevision = m_bufferRevision;
 }
 

@@ -39,7 +39,6 @@ class Form4;
 class Form5;
 class QAction;
 class QLabel;
-class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
@@ -140,9 +139,8 @@ private:
     bool LongPress = false;
     quint64 m_pressStamp = 0;
     quint64 m_releaseStamp = 0;
-    quint64 m_bufferRevision = 0;    // counts changes of the buffer
-    quint64 m_spaceTickRevision = 0; // the revision a space tick produced since the last release
-    bool m_spaceTickSinceRelease = false;
+    quint64 m_bufferRevision = 0;    // counts changes of the buffer, from 1 at the first
+    quint64 m_spaceTickRevision = 0; // the revision a space tick produced since the last release, or 0
 
     QSet<QString> m_toldCauses; // decode failures and notices the user has already been told of
     bool m_panel1ShowsFailure = false;
