@@ -12,6 +12,7 @@
 #include <climits>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -151,18 +152,13 @@ struct TestState {
     bool on = false;
     QList<int> answers;
     QList<MessageBox::Shown> shown;
-};
-TestState& testState() {
-    static TestState state;
-    return state;
-}
+} g_test;
 } // namespace
 
 int MessageBox::show(QWidget* parent, const QString& text, const QString& title, int style) {
-    TestState& test = testState();
-    if (test.on) {
-        test.shown.append({text, title, style});
-        return test.answers.isEmpty() ? Ok : test.answers.takeFirst();
+    if (g_test.on) {
+        g_test.shown.append({text, title, style});
+        return g_test.answers.isEmpty() ? Ok : g_test.answers.takeFirst();
     }
     return make(parent, text, title, style)->exec() == QMessageBox::Ok ? Ok : Cancel;
 }
@@ -186,16 +182,14 @@ std::unique_ptr<QMessageBox> MessageBox::make(QWidget* parent, const QString& te
 }
 
 void MessageBox::setTestMode(bool on) {
-    testState() = TestState();
-    testState().on = on;
+    g_test = TestState();
+    g_test.on = on;
 }
 
 void MessageBox::setNextAnswer(int answer) {
-    testState().answers.append(answer);
+    g_test.answers.append(answer);
 }
 
 QList<MessageBox::Shown> MessageBox::takeShown() {
-    QList<Shown> shown;
-    shown.swap(testState().shown);
-    return shown;
+    return std::exchange(g_test.shown, {});
 }

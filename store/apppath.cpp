@@ -62,23 +62,20 @@ Folders decide(const QString& program) {
     return folders;
 }
 
-std::optional<Folders>& decided() {
-    static std::optional<Folders> folders;
-    return folders;
-}
+std::optional<Folders> g_folders;
 
 } // namespace
 
 const Folders& AppFolders() {
-    if (!decided())
-        decided() = decide(QCoreApplication::applicationDirPath());
-    return *decided();
+    if (!g_folders)
+        g_folders = decide(QCoreApplication::applicationDirPath());
+    return *g_folders;
 }
 
 void SetAppPathForTesting(const QString& folder) {
-    decided().reset();
+    g_folders.reset();
     if (!folder.isEmpty())
-        decided() = decide(folder);
+        g_folders = decide(folder);
 }
 
 bool CanMakeFilesIn(const QString& folder, QString* cause) {
