@@ -14,33 +14,6 @@
 #include <algorithm>
 #include <cmath>
 
-// One control the layout places, and what it needs to know to fit it.
-class TwipsLayout::Item : public QLayoutItem {
-public:
-    Item(QWidget* placed, const QRect& place) : control(placed), twips(place) {}
-
-    QSize sizeHint() const override { return geometry().size(); }
-    QSize minimumSize() const override { return sizeHint(); }
-    QSize maximumSize() const override { return sizeHint(); }
-    Qt::Orientations expandingDirections() const override { return {}; }
-    // A hidden control keeps its place, ready to be shown.
-    bool isEmpty() const override { return control.isNull(); }
-    void setGeometry(const QRect& rect) override {
-        if (control)
-            control->setGeometry(rect);
-    }
-    QRect geometry() const override { return control ? control->geometry() : QRect(); }
-    QWidget* widget() const override { return control; }
-
-    QPointer<QWidget> control;
-    QRect twips;          // empty for a control added by other means, which stays where it is
-    QStringList captions; // those the window makes room for
-    double points = 0;    // a size of its own for the 8-point font, or 0 for the window's font
-    bool bold = false;
-    QFontDatabase::SystemFont kind = QFontDatabase::GeneralFont;
-    QList<int> columns; // a list's column widths
-};
-
 namespace {
 
 // Fonts step down by half a point (or a pixel), and never below what can still be read.
@@ -146,6 +119,33 @@ void KeepOnScreen(QWidget* window) {
 
 } // namespace
 
+// One control the layout places, and what it needs to know to fit it.
+class TwipsLayout::Item : public QLayoutItem {
+public:
+    Item(QWidget* placed, const QRect& place) : control(placed), twips(place), captions(CaptionsOf(placed)) {}
+
+    QSize sizeHint() const override { return geometry().size(); }
+    QSize minimumSize() const override { return sizeHint(); }
+    QSize maximumSize() const override { return sizeHint(); }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    // A hidden control keeps its place, ready to be shown.
+    bool isEmpty() const override { return control.isNull(); }
+    void setGeometry(const QRect& rect) override {
+        if (control)
+            control->setGeometry(rect);
+    }
+    QRect geometry() const override { return control ? control->geometry() : QRect(); }
+    QWidget* widget() const override { return control; }
+
+    QPointer<QWidget> control;
+    QRect twips;          // empty for a control added by other means, which stays where it is
+    QStringList captions; // those the window makes room for: at first the one it shows
+    double points = 0;    // a size of its own for the 8-point font, or 0 for the window's font
+    bool bold = false;
+    QFontDatabase::SystemFont kind = QFontDatabase::GeneralFont;
+    QList<int> columns; // a list's column widths
+};
+
 TwipsLayout::TwipsLayout(QWidget* parent, QSize clientTwips) : QLayout(parent), m_client(clientTwips) {
     setContentsMargins(0, 0, 0, 0);
     QWidget* window = parent->window();
@@ -161,9 +161,7 @@ TwipsLayout::~TwipsLayout() {
 
 void TwipsLayout::placeControl(QWidget* control, const char* name, const QRect& twips) {
     control->setObjectName(QLatin1String(name));
-    auto* item = new Item(control, twips);
-    item->captions = CaptionsOf(control);
-    m_items.append(item);
+    m_items.append(new Item(control, twips));
     refit();
 }
 
@@ -204,11 +202,9 @@ TwipsLayout* TwipsLayout::of(const QWidget* window) {
 }
 
 TwipsLayout::Item* TwipsLayout::find(const QWidget* control) const {
-    for (Item* item : m_items) {
-        if (item->control == control)
-            return item;
-    }
-    return nullptr;
+    const auto item =
+        std::find_if(m_items.cbegin(), m_items.cend(), [control](Item* i) { return i->control == control; });
+    return item == m_items.cend() ? nullptr : *item;
 }
 
 void TwipsLayout::addItem(QLayoutItem* item) {
@@ -241,10 +237,9 @@ void TwipsLayout::setGeometry(const QRect& rect) {
             continue;
         // Each edge is rounded, so that controls side by side stay so, and none passes the client area.
         const QRect& twips = item->twips;
-        QRect place(
-            QPoint(Twips(twips.left(), m_factor), Twips(twips.top(), m_factor)),
-            QPoint(Twips(twips.left() + twips.width(), m_factor), Twips(twips.top() + twips.height(), m_factor)) -
-                QPoint(1, 1));
+        QRect place(QPoint(Twips(twips.left(), m_factor), Twips(twips.top(), m_factor)),
+                    QPoint(Twips(twips.left() + twips.width(), m_factor) - 1,
+                           Twips(twips.top() + twips.height(), m_factor) - 1));
         if (item->control->parentWidget() == parentWidget())
             place.translate(rect.topLeft());
         item->setGeometry(place);
