@@ -97,6 +97,11 @@ struct PanelSpeech {
 constexpr PanelSpeech kPanelSpeech[5] = {
     {"Status", ""}, {"Delay time", "DT: "}, {"Space delay time", "SDT: "}, {"Errors", "Errors: "}, {"Code table", ""}};
 
+// What a timing slider's panel shows for the time it sets: "DT: 150 ms".
+QString DelayText(int panel, int milliseconds) {
+    return QLatin1String(kPanelSpeech[panel - 1].shownPrefix) + QStringLiteral("%1 ms").arg(milliseconds);
+}
+
 int ButtonCode(Qt::MouseButton button) {
     return button == Qt::LeftButton ? 1 : button == Qt::RightButton ? 2 : button == Qt::MiddleButton ? 4 : 0;
 }
@@ -170,10 +175,8 @@ void Form1::buildControls() {
     MK->installEventFilter(this);
     BS->setEnabled(false);
 
-    m_delay = {Slider1, Timer1, Timing::DelayTime, Timing::DelayText, 2, kDelayHint, Settings::DelayTime};
-    m_spaceDelay = {
-        Slider2, Timer2, Timing::SpaceDelayTime, Timing::SpaceDelayText, 3, kSpaceDelayHint, Settings::SpaceDelayTime,
-    };
+    m_delay = {Slider1, Timer1, Timing::DelayTime, 2, kDelayHint, Settings::DelayTime};
+    m_spaceDelay = {Slider2, Timer2, Timing::SpaceDelayTime, 3, kSpaceDelayHint, Settings::SpaceDelayTime};
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
         QSlider* control = slider->control;
         control->setRange(Timing::FirstPosition, Timing::LastPosition);
@@ -187,15 +190,15 @@ void Form1::buildControls() {
         UseDahditStyle(control); // ticks that show in a dark palette too
     }
 
-    StatusBar1 = layout->place(new QStatusBar(client), "StatusBar1", 0, 3000, 9495, 375);
+    QStatusBar* StatusBar1 = layout->place(new QStatusBar(client), "StatusBar1", 0, 3000, 9495, 375);
     StatusBar1->setSizeGripEnabled(false);
     // The panels stand side by side, 6 pixels apart, each with room for the
     // longest text it shows: the hints, the longest times, a four-digit error count and the default
     // table. Panels 2 and 3 are filled below, 5 at load.
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
     const QStringList longest[5] = {{kDelayHint, kSpaceDelayHint},
-                                    {Timing::DelayText(Timing::LastPosition)},
-                                    {Timing::SpaceDelayText(Timing::LastPosition)},
+                                    {DelayText(2, Timing::DelayTime(Timing::LastPosition))},
+                                    {DelayText(3, Timing::SpaceDelayTime(Timing::LastPosition))},
                                     {QStringLiteral("Errors: 9999")},
                                     {Settings::TableName.builtIn()}};
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
@@ -208,7 +211,7 @@ void Form1::buildControls() {
         m_panels[i]->setFrameShadow(QFrame::Sunken);
     }
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay})
-        setPanel(slider->panel, slider->text(Timing::StartPosition));
+        setPanel(slider->panel, DelayText(slider->panel, slider->time(Timing::StartPosition)));
 
     connect(Text1, &QPlainTextEdit::textChanged, this, &Form1::Text1_Change);
     connect(BS, &QPushButton::clicked, this, &Form1::BS_Click);
@@ -506,7 +509,7 @@ void Form1::Slider2_Change() {
 void Form1::scrollDelay(const DelaySlider& slider) {
     setPanel(1, slider.dragHint);
     m_dragHintOf = &slider;
-    setPanel(slider.panel, slider.text(slider.control->sliderPosition()));
+    setPanel(slider.panel, DelayText(slider.panel, slider.time(slider.control->sliderPosition())));
     // The slider's value stays meanwhile, so Qt would tell a screen reader nothing.
     QAccessibleValueChangeEvent dragged(slider.control, slider.time(slider.control->sliderPosition()));
     QAccessible::updateAccessibility(&dragged);
@@ -515,7 +518,7 @@ void Form1::scrollDelay(const DelaySlider& slider) {
 void Form1::changeDelay(const DelaySlider& slider) {
     const int position = slider.control->value();
     slider.timer->setInterval(slider.time(position));
-    setPanel(slider.panel, slider.text(position));
+    setPanel(slider.panel, DelayText(slider.panel, slider.time(position)));
     setPanel(1, kReady);
     m_panels[0]->setToolTip(QString());
     m_panel1ShowsFailure = false;

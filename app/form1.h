@@ -42,7 +42,6 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
-class QStatusBar;
 class QTimer;
 class Sidetone;
 
@@ -91,7 +90,6 @@ private:
         QSlider* control = nullptr;
         QTimer* timer = nullptr;
         int (*time)(int position) = nullptr;        // the delay it sets, in milliseconds
-        QString (*text)(int position) = nullptr;    // how the status bar shows it
         int panel = 0;                              // the status bar panel that shows the delay
         QString dragHint;                           // the first panel's text while the thumb is dragged
         Settings::Number key = Settings::DelayTime; // the setting that keeps the position
@@ -118,7 +116,6 @@ private:
     QPlainTextEdit* Text1 = nullptr;
     QSlider* Slider2 = nullptr;
     QSlider* Slider1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
     QLabel* m_panels[5] = {};
     DelaySlider m_delay;
     DelaySlider m_spaceDelay;

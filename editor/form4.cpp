@@ -69,13 +69,14 @@ void Form4::buildControls() {
     Frame2 = layout->place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
     layout->alsoShows(Frame2, {QStringLiteral("Edit entry")});
 
-    auto label = [this, layout](QLabel*& control, const char* name, const QString& caption, int top) {
-        control = layout->place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
+    auto label = [this, layout](const char* name, const QString& caption, int top) {
+        QLabel* control = layout->place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
         control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        return control;
     };
-    label(Label1, "Label1", QStringLiteral("ID:"), 435);
-    label(Label2, "Label2", QStringLiteral("Signal:"), 915);
-    label(Label3, "Label3", QStringLiteral("Code:"), 1395);
+    label("Label1", QStringLiteral("ID:"), 435);
+    QLabel* Label2 = label("Label2", QStringLiteral("Signal:"), 915);
+    QLabel* Label3 = label("Label3", QStringLiteral("Code:"), 1395);
     Label4 = layout->place(new QLabel(QStringLiteral("Automatic"), Frame2), "Label4", 1080, 435, 1815, 315);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 

@@ -59,11 +59,8 @@ private:
     QGroupBox* Frame1 = nullptr;
     QTreeView* ListView1 = nullptr;
     QGroupBox* Frame2 = nullptr;
-    QLabel* Label1 = nullptr;
     QLabel* Label4 = nullptr;
-    QLabel* Label2 = nullptr;
     QLineEdit* Text1 = nullptr;
-    QLabel* Label3 = nullptr;
     QLineEdit* Text2 = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
