@@ -12,12 +12,6 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-// Where an install puts the files that come with Dahdit, relative to the program folder; the
-// build passes the layout it installs.
-#ifndef DAHDIT_DATA_FROM_PROGRAM
-#define DAHDIT_DATA_FROM_PROGRAM "../../share/dahdit"
-#endif
-
 namespace {
 
 QString fileIn(const QString& folder, QLatin1String fileName) {
@@ -56,6 +50,8 @@ Folders decide(const QString& program) {
     folders.data = folders.portable ? program : perUser("XDG_DATA_HOME", QStringLiteral("/.local/share"));
     folders.save = folders.portable ? program : QFileInfo(documents).isDir() ? documents : QDir::homePath();
     folders.beneath = !folders.portable && QFileInfo(settings).isFile() ? settings : QString();
+    // Where an install puts the files that come with Dahdit, relative to the program folder, the
+    // build says (DAHDIT_DATA_FROM_PROGRAM); a build that runs from its own folder has them there.
     folders.shipped = folders.portable || QFileInfo::exists(fileIn(program, DatabaseFileName))
                           ? program
                           : QDir::cleanPath(program + QStringLiteral("/" DAHDIT_DATA_FROM_PROGRAM));
