@@ -166,6 +166,9 @@ void Form1::buildControls() {
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setUndoRedoEnabled(false);
+        // Tab moves on to the next control: a tab character has no place in Morse or in its text,
+        // and without this the sliders could not be reached from the keyboard.
+        box->setTabChangesFocus(true);
         box->installEventFilter(this);
     }
     for (QPushButton* button : {MK, BS}) {
@@ -222,10 +225,6 @@ void Form1::buildControls() {
     connect(Slider1, &QSlider::sliderReleased, this, [this] { endDrag(m_delay); });
     connect(Slider2, &QSlider::sliderReleased, this, [this] { endDrag(m_spaceDelay); });
 
-    // Tab moves on to the next control: a tab character has no place in Morse or in its text,
-    // and without this the sliders could not be reached from the keyboard.
-    Text1->setTabChangesFocus(true);
-    Text2->setTabChangesFocus(true);
     SetTabOrder({Text1, Slider1, Slider2, MK, BS, Text2});
     Text1->setFocus();
 }

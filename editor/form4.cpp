@@ -276,12 +276,8 @@ void Form4::Command1_Click() {
     }
     const bool written = adding ? m_store->InsertEntry(TableName, code, signal, &error)
                                 : m_store->UpdateEntry(TableName, EntryId, code, signal, &error);
-    if (!written) {
-        m_store->rollbackWrite();
-        tellStoreFailure(notDone, error);
-        return;
-    }
-    if (!m_store->commitWrite(&error)) {
+    if (!written || !m_store->commitWrite(&error)) {
+        m_store->rollbackWrite(); // a failed commit has rolled back already
         tellStoreFailure(notDone, error);
         return;
     }

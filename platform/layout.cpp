@@ -71,13 +71,11 @@ QSize RoomFor(const QWidget* control, const QString& caption) {
         if (indent < 0 && label->frameWidth() > 0)
             indent = metrics.horizontalAdvance(u'x') - margin;
         const Qt::Alignment align = label->alignment();
-        const QMargins frame = label->contentsMargins();
         const QSize text = metrics.boundingRect(QRect(0, 0, 2000, 2000), int(align & ~Qt::AlignCenter), caption).size();
         indent = std::max(indent, 0);
-        return text + QSize(margin + (align.testAnyFlags(Qt::AlignLeft | Qt::AlignRight) ? indent : 0) + frame.left() +
-                                frame.right(),
-                            margin + (align.testAnyFlags(Qt::AlignTop | Qt::AlignBottom) ? indent : 0) + frame.top() +
-                                frame.bottom());
+        return text.grownBy(label->contentsMargins()) +
+               QSize(margin + (align.testAnyFlags(Qt::AlignLeft | Qt::AlignRight) ? indent : 0),
+                     margin + (align.testAnyFlags(Qt::AlignTop | Qt::AlignBottom) ? indent : 0));
     }
     if (const auto* box = qobject_cast<const QGroupBox*>(control)) {
         QStyleOptionGroupBox option;

@@ -6,11 +6,11 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QSet>
 #include <QTextLayout>
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -71,14 +71,13 @@ int WidthForPaths(const QString& text, const QFont& font, int width, int least, 
     const QFontMetrics metrics(font);
     int best = width;
     std::tuple<int, int, bool, int> fewest{INT_MAX, 0, false, 0};
-    QSet<int> tried;
+    std::set<int> tried;
     QList<int> widths{width, room, 0};
     for (int round = 0; round < 3 && !widths.isEmpty(); ++round) {
         QList<int> next;
         for (int wrap : std::as_const(widths)) {
-            if (tried.contains(wrap))
+            if (!tried.insert(wrap).second)
                 continue;
-            tried.insert(wrap);
             const std::unique_ptr<QTextLayout> layout = Wrapped(text, font, wrap);
             int amiss = 0;
             int broken = 0;
