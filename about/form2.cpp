@@ -24,19 +24,18 @@ void Form2::buildControls() {
     Label2 = layout->place(new QLabel(QStringLiteral("Updating version..."), this), "Label2", 720, 600, 2895, 255);
     layout->alsoShows(Label2, {VersionLine()});
 
-    Image1 = layout->place(new QLabel(this), "Image1", 120, 120, 480, 480);
+    QLabel* Image1 = layout->place(new QLabel(this), "Image1", 120, 120, 480, 480);
     Image1->setPixmap(ProgramIcon().pixmap(32));
 
-    Label1 = layout->place(new QLabel(QStringLiteral("Dahdit"), this), "Label1", 720, 120, 2895, 375);
+    QLabel* Label1 = layout->place(new QLabel(QStringLiteral("Dahdit"), this), "Label1", 720, 120, 2895, 375);
     layout->setFontSize(Label1, 13.5, true);
 
-    Label3 = layout->place(new QLabel(QStringLiteral("Written by the Dahdit developers"), this), "Label3", 720, 960,
-                           2895, 495);
+    QLabel* Label3 = layout->place(new QLabel(QStringLiteral("Written by the Dahdit developers"), this), "Label3", 720,
+                                   960, 2895, 495);
     Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    Label4 = layout->place(new QLabel(QStringLiteral("Copyright (c) 2026 Dahdit team"), this), "Label4", 720, 1560,
-                           2895, 255);
+    layout->place(new QLabel(QStringLiteral("Copyright (c) 2026 Dahdit team"), this), "Label4", 720, 1560, 2895, 255);
 }
 
 void Form2::Form_Load() {

@@ -16,8 +16,4 @@ private:
     void Form_Load();
 
     QLabel* Label2 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
 };

@@ -97,6 +97,11 @@ struct PanelSpeech {
 constexpr PanelSpeech kPanelSpeech[5] = {
     {"Status", ""}, {"Delay time", "DT: "}, {"Space delay time", "SDT: "}, {"Errors", "Errors: "}, {"Code table", ""}};
 
+// What a timing slider's panel shows for the time it sets: "DT: 150 ms".
+QString DelayText(int panel, int milliseconds) {
+    return QLatin1String(kPanelSpeech[panel - 1].shownPrefix) + QStringLiteral("%1 ms").arg(milliseconds);
+}
+
 int ButtonCode(Qt::MouseButton button) {
     return button == Qt::LeftButton ? 1 : button == Qt::RightButton ? 2 : button == Qt::MiddleButton ? 4 : 0;
 }
@@ -104,11 +109,7 @@ int ButtonCode(Qt::MouseButton button) {
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent), m_store(std::make_unique<CodeTableStore>()) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(TimeSliderFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    [[maybe_unused]] static const bool factoryInstalled = (QAccessible::installFactory(TimeSliderFactory), true);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dahdit"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -165,6 +166,9 @@ void Form1::buildControls() {
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setUndoRedoEnabled(false);
+        // Tab moves on to the next control: a tab character has no place in Morse or in its text,
+        // and without this the sliders could not be reached from the keyboard.
+        box->setTabChangesFocus(true);
         box->installEventFilter(this);
     }
     for (QPushButton* button : {MK, BS}) {
@@ -174,10 +178,8 @@ void Form1::buildControls() {
     MK->installEventFilter(this);
     BS->setEnabled(false);
 
-    m_delay = {Slider1, Timer1, Timing::DelayTime, Timing::DelayText, 2, kDelayHint, Settings::DelayTime};
-    m_spaceDelay = {
-        Slider2, Timer2, Timing::SpaceDelayTime, Timing::SpaceDelayText, 3, kSpaceDelayHint, Settings::SpaceDelayTime,
-    };
+    m_delay = {Slider1, Timer1, Timing::DelayTime, 2, kDelayHint, Settings::DelayTime};
+    m_spaceDelay = {Slider2, Timer2, Timing::SpaceDelayTime, 3, kSpaceDelayHint, Settings::SpaceDelayTime};
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
         QSlider* control = slider->control;
         control->setRange(Timing::FirstPosition, Timing::LastPosition);
@@ -191,15 +193,15 @@ void Form1::buildControls() {
         UseDahditStyle(control); // ticks that show in a dark palette too
     }
 
-    StatusBar1 = layout->place(new QStatusBar(client), "StatusBar1", 0, 3000, 9495, 375);
+    QStatusBar* StatusBar1 = layout->place(new QStatusBar(client), "StatusBar1", 0, 3000, 9495, 375);
     StatusBar1->setSizeGripEnabled(false);
     // The panels stand side by side, 6 pixels apart, each with room for the
     // longest text it shows: the hints, the longest times, a four-digit error count and the default
     // table. Panels 2 and 3 are filled below, 5 at load.
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
     const QStringList longest[5] = {{kDelayHint, kSpaceDelayHint},
-                                    {Timing::DelayText(Timing::LastPosition)},
-                                    {Timing::SpaceDelayText(Timing::LastPosition)},
+                                    {DelayText(2, Timing::DelayTime(Timing::LastPosition))},
+                                    {DelayText(3, Timing::SpaceDelayTime(Timing::LastPosition))},
                                     {QStringLiteral("Errors: 9999")},
                                     {Settings::TableName.builtIn()}};
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
@@ -212,7 +214,7 @@ void Form1::buildControls() {
         m_panels[i]->setFrameShadow(QFrame::Sunken);
     }
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay})
-        setPanel(slider->panel, slider->text(Timing::StartPosition));
+        setPanel(slider->panel, DelayText(slider->panel, slider->time(Timing::StartPosition)));
 
     connect(Text1, &QPlainTextEdit::textChanged, this, &Form1::Text1_Change);
     connect(BS, &QPushButton::clicked, this, &Form1::BS_Click);
@@ -223,15 +225,7 @@ void Form1::buildControls() {
     connect(Slider1, &QSlider::sliderReleased, this, [this] { endDrag(m_delay); });
     connect(Slider2, &QSlider::sliderReleased, this, [this] { endDrag(m_spaceDelay); });
 
-    // Tab moves on to the next control: a tab character has no place in Morse or in its text,
-    // and without this the sliders could not be reached from the keyboard.
-    Text1->setTabChangesFocus(true);
-    Text2->setTabChangesFocus(true);
-    setTabOrder(Text1, Slider1);
-    setTabOrder(Slider1, Slider2);
-    setTabOrder(Slider2, MK);
-    setTabOrder(MK, BS);
-    setTabOrder(BS, Text2);
+    SetTabOrder({Text1, Slider1, Slider2, MK, BS, Text2});
     Text1->setFocus();
 }
 
@@ -331,20 +325,15 @@ void Form1::Exit_Click() {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == MK) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: { // a quick second press is a press like any other
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            MK_MouseDown(ButtonCode(mouse->button()), mouse->timestamp());
-            break;
-        }
-        case QEvent::MouseButtonRelease: {
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            MK_MouseUp(ButtonCode(mouse->button()), mouse->timestamp());
-            break;
-        }
-        default:
-            break;
+        // A quick second press comes as a double click: it is a press like any other.
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+            type == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<const QMouseEvent*>(event);
+            if (type == QEvent::MouseButtonRelease)
+                MK_MouseUp(ButtonCode(mouse->button()), mouse->timestamp());
+            else
+                MK_MouseDown(ButtonCode(mouse->button()), mouse->timestamp());
         }
         return false; // the button still shows itself pressed and released
     }
@@ -387,9 +376,9 @@ void Form1::catchUpSpaceTimer(quint64 pressStamp) {
         return;
     const quint64 pause = pressStamp - m_releaseStamp;
     if (pause >= quint64(Timer2->interval())) {
-        if (Timer2->isActive() && !m_spaceTickSinceRelease)
+        if (Timer2->isActive() && m_spaceTickRevision == 0)
             Timer2_Timer();
-    } else if (m_spaceTickSinceRelease && m_spaceTickRevision == m_bufferRevision) {
+    } else if (m_spaceTickRevision == m_bufferRevision) {
         if (TextEnd(Text1, 1) == QLatin1String(" "))
             ReplaceEnd(Text1, 1, QString());
     }
@@ -408,7 +397,7 @@ void Form1::MK_MouseUp(int button, quint64 stamp) {
     if (endsPress && stamp != 0 && m_pressStamp != 0 && stamp >= m_pressStamp)
         LongPress = stamp - m_pressStamp >= quint64(Timer1->interval());
     m_releaseStamp = stamp;
-    m_spaceTickSinceRelease = false;
+    m_spaceTickRevision = 0;
     ReplaceEnd(Text1, 0, LongPress ? QStringLiteral("-") : QStringLiteral("."));
 }
 
@@ -423,7 +412,6 @@ void Form1::Timer2_Timer() {
     if (last.isEmpty() || last == QLatin1String(" "))
         return;
     ReplaceEnd(Text1, 0, QStringLiteral(" "));
-    m_spaceTickSinceRelease = true;
     m_spaceTickRevision = m_bufferRevision;
 }
 
@@ -520,7 +508,7 @@ void Form1::Slider2_Change() {
 void Form1::scrollDelay(const DelaySlider& slider) {
     setPanel(1, slider.dragHint);
     m_dragHintOf = &slider;
-    setPanel(slider.panel, slider.text(slider.control->sliderPosition()));
+    setPanel(slider.panel, DelayText(slider.panel, slider.time(slider.control->sliderPosition())));
     // The slider's value stays meanwhile, so Qt would tell a screen reader nothing.
     QAccessibleValueChangeEvent dragged(slider.control, slider.time(slider.control->sliderPosition()));
     QAccessible::updateAccessibility(&dragged);
@@ -529,7 +517,7 @@ void Form1::scrollDelay(const DelaySlider& slider) {
 void Form1::changeDelay(const DelaySlider& slider) {
     const int position = slider.control->value();
     slider.timer->setInterval(slider.time(position));
-    setPanel(slider.panel, slider.text(position));
+    setPanel(slider.panel, DelayText(slider.panel, slider.time(position)));
     setPanel(1, kReady);
     m_panels[0]->setToolTip(QString());
     m_panel1ShowsFailure = false;

@@ -39,11 +39,9 @@ class Form4;
 class Form5;
 class QAction;
 class QLabel;
-class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
-class QStatusBar;
 class QTimer;
 class Sidetone;
 
@@ -92,7 +90,6 @@ private:
         QSlider* control = nullptr;
         QTimer* timer = nullptr;
         int (*time)(int position) = nullptr;        // the delay it sets, in milliseconds
-        QString (*text)(int position) = nullptr;    // how the status bar shows it
         int panel = 0;                              // the status bar panel that shows the delay
         QString dragHint;                           // the first panel's text while the thumb is dragged
         Settings::Number key = Settings::DelayTime; // the setting that keeps the position
@@ -119,7 +116,6 @@ private:
     QPlainTextEdit* Text1 = nullptr;
     QSlider* Slider2 = nullptr;
     QSlider* Slider1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
     QLabel* m_panels[5] = {};
     DelaySlider m_delay;
     DelaySlider m_spaceDelay;
@@ -140,9 +136,8 @@ private:
     bool LongPress = false;
     quint64 m_pressStamp = 0;
     quint64 m_releaseStamp = 0;
-    quint64 m_bufferRevision = 0;    // counts changes of the buffer
-    quint64 m_spaceTickRevision = 0; // the revision a space tick produced since the last release
-    bool m_spaceTickSinceRelease = false;
+    quint64 m_bufferRevision = 0;    // counts changes of the buffer, from 1 at the first
+    quint64 m_spaceTickRevision = 0; // the revision a space tick produced since the last release, or 0
 
     QSet<QString> m_toldCauses; // decode failures and notices the user has already been told of
     bool m_panel1ShowsFailure = false;

@@ -69,13 +69,14 @@ void Form4::buildControls() {
     Frame2 = layout->place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
     layout->alsoShows(Frame2, {QStringLiteral("Edit entry")});
 
-    auto label = [this, layout](QLabel*& control, const char* name, const QString& caption, int top) {
-        control = layout->place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
+    auto label = [this, layout](const char* name, const QString& caption, int top) {
+        QLabel* control = layout->place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
         control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        return control;
     };
-    label(Label1, "Label1", QStringLiteral("ID:"), 435);
-    label(Label2, "Label2", QStringLiteral("Signal:"), 915);
-    label(Label3, "Label3", QStringLiteral("Code:"), 1395);
+    label("Label1", QStringLiteral("ID:"), 435);
+    QLabel* Label2 = label("Label2", QStringLiteral("Signal:"), 915);
+    QLabel* Label3 = label("Label3", QStringLiteral("Code:"), 1395);
     Label4 = layout->place(new QLabel(QStringLiteral("Automatic"), Frame2), "Label4", 1080, 435, 1815, 315);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -88,13 +89,10 @@ void Form4::buildControls() {
     Label2->setBuddy(Text1);
     Label3->setBuddy(Text2);
 
-    auto button = [this, layout](QPushButton*& control, const char* name, const QString& caption, int left) {
-        control = layout->place(new QPushButton(caption, Frame2), name, left, 2400, 855, 375);
-    };
-    button(Command1, "Command1", QStringLiteral("Add"), 240);
+    Command1 = layout->place(new QPushButton(QStringLiteral("Add"), Frame2), "Command1", 240, 2400, 855, 375);
     layout->alsoShows(Command1, {QStringLiteral("Edit")});
-    button(Command2, "Command2", QStringLiteral("Remove"), 1140);
-    button(Command3, "Command3", QStringLiteral("Cancel"), 2040);
+    Command2 = layout->place(new QPushButton(QStringLiteral("Remove"), Frame2), "Command2", 1140, 2400, 855, 375);
+    Command3 = layout->place(new QPushButton(QStringLiteral("Cancel"), Frame2), "Command3", 2040, 2400, 855, 375);
     Command1->setDefault(true);
     UseDahditStyle(Command1); // its focus shows beside its default frame
     Command2->hide();
@@ -108,11 +106,7 @@ void Form4::buildControls() {
     quiet.setColor(QPalette::WindowText, QuietTextColor(quiet));
     Label6->setPalette(quiet);
 
-    setTabOrder(ListView1, Text1);
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Command1);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
+    SetTabOrder({ListView1, Text1, Text2, Command1, Command2, Command3});
 
     connect(header, &QHeaderView::sectionClicked, this, &Form4::ListView1_ColumnClick);
     connect(ListView1, &QTreeView::clicked, this, &Form4::ListView1_ItemClick);
@@ -182,20 +176,25 @@ void Form4::showUnavailable(const StoreError& error) {
 bool Form4::FillEntryList(StoreError* error) {
     if (!m_list->reload(TableName, error))
         return false;
-    enterNewEntryMode();
+    showEntry(std::nullopt);
     return true;
 }
 
-void Form4::enterNewEntryMode() {
-    m_editing = false;
-    EntryId.clear();
-    Command2->hide();
-    Command3->hide();
-    Frame2->setTitle(QStringLiteral("New entry"));
-    Command1->setText(QStringLiteral("Add"));
-    Label4->setText(QStringLiteral("Automatic"));
-    Text1->clear();
-    Text2->clear();
+// New-entry mode without a row, edit mode with the row chosen from the list.
+void Form4::showEntry(const std::optional<CodeTableEntry>& row) {
+    EntryId = row ? row->id : QString();
+    Command2->setVisible(row.has_value());
+    Command3->setVisible(row.has_value());
+    Frame2->setTitle(row ? QStringLiteral("Edit entry") : QStringLiteral("New entry"));
+    Command1->setText(row ? QStringLiteral("Edit") : QStringLiteral("Add"));
+    Label4->setText(row ? row->id : QStringLiteral("Automatic"));
+    if (row) {
+        Text1->setText(row->ts);
+        Text2->setText(row->ms);
+    } else {
+        Text1->clear();
+        Text2->clear();
+    }
 }
 
 void Form4::ListView1_ColumnClick(int column) {
@@ -228,15 +227,7 @@ void Form4::ListView1_ItemClick(const QModelIndex& index) {
                          kTitle, MessageBox::Critical);
         return;
     }
-    m_editing = true;
-    EntryId = row->id;
-    Command2->show();
-    Command3->show();
-    Frame2->setTitle(QStringLiteral("Edit entry"));
-    Command1->setText(QStringLiteral("Edit"));
-    Label4->setText(EntryId);
-    Text1->setText(row->ts);
-    Text2->setText(row->ms);
+    showEntry(row);
 }
 
 // A code with a space inside is stored as it is, but what is keyed splits into symbols at every
@@ -253,8 +244,7 @@ void Form4::Text2_Change() {
 // ---- the buttons -----------------------------------------------------------------------------
 
 void Form4::Command1_Click() {
-    const bool adding = !m_editing;
-    const QString entryId = EntryId;
+    const bool adding = EntryId.isEmpty();
     // Stored codes and signals lose the spaces around them, and the tests look for the very
     // texts that will be stored, so " E" counts as a duplicate of E.
     const QString signal = TrimSpaces(Text1->text());
@@ -274,7 +264,7 @@ void Form4::Command1_Click() {
         return;
     }
     bool taken = false;
-    if (!m_store->CodeOrSignalTaken(TableName, code, signal, adding ? QString() : entryId, &taken, &error) || taken) {
+    if (!m_store->CodeOrSignalTaken(TableName, code, signal, EntryId, &taken, &error) || taken) {
         m_store->rollbackWrite();
         if (!taken)
             tellStoreFailure(QStringLiteral("The entry could not be checked against the table, so nothing was saved."),
@@ -285,13 +275,9 @@ void Form4::Command1_Click() {
         return;
     }
     const bool written = adding ? m_store->InsertEntry(TableName, code, signal, &error)
-                                : m_store->UpdateEntry(TableName, entryId, code, signal, &error);
-    if (!written) {
-        m_store->rollbackWrite();
-        tellStoreFailure(notDone, error);
-        return;
-    }
-    if (!m_store->commitWrite(&error)) {
+                                : m_store->UpdateEntry(TableName, EntryId, code, signal, &error);
+    if (!written || !m_store->commitWrite(&error)) {
+        m_store->rollbackWrite(); // a failed commit has rolled back already
         tellStoreFailure(notDone, error);
         return;
     }
@@ -300,7 +286,7 @@ void Form4::Command1_Click() {
 
 void Form4::Command2_Click() {
     // Remove belongs to edit mode, where the button is shown.
-    if (!m_editing)
+    if (EntryId.isEmpty())
         return;
     if (MessageBox::show(this, QStringLiteral("Are you sure you want to remove this entry?"),
                          QStringLiteral("Confirm Removal"), MessageBox::Question) != MessageBox::Ok)
@@ -322,7 +308,7 @@ void Form4::Command3_Click() {
 // are safe in the table) and says that the list is out of date.
 void Form4::reloadAfterChange(const QString& done) {
     if (StoreError error; !FillEntryList(&error)) {
-        enterNewEntryMode();
+        showEntry(std::nullopt);
         MessageBox::show(this,
                          done + QStringLiteral(", but the list could not be reloaded.\n\n") + StoreMessage(error) +
                              QStringLiteral("\n\nClose the editor and open it again to see the current entries."),
@@ -343,7 +329,7 @@ void Form4::tellStoreFailure(const QString& what, const StoreError& error) {
 // close the window either: that would drop a new entry being typed without a word.
 void Form4::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        if (m_editing && Command3->isEnabled())
+        if (!EntryId.isEmpty() && Command3->isEnabled())
             Command3->click();
         event->accept();
         return;

@@ -51,7 +51,7 @@ private:
     // Reloads the list and returns to new-entry mode; false, with why, when the table cannot be
     // read, and the list and the boxes stay as they are.
     bool FillEntryList(StoreError* error);
-    void enterNewEntryMode();
+    void showEntry(const std::optional<CodeTableEntry>& row);
     void showUnavailable(const StoreError& error);
     void tellStoreFailure(const QString& what, const StoreError& error);
     void reloadAfterChange(const QString& done);
@@ -59,11 +59,8 @@ private:
     QGroupBox* Frame1 = nullptr;
     QTreeView* ListView1 = nullptr;
     QGroupBox* Frame2 = nullptr;
-    QLabel* Label1 = nullptr;
     QLabel* Label4 = nullptr;
-    QLabel* Label2 = nullptr;
     QLineEdit* Text1 = nullptr;
-    QLabel* Label3 = nullptr;
     QLineEdit* Text2 = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
@@ -73,8 +70,7 @@ private:
     QString m_note;                  // what the note line (Label6) says but about a code being typed
 
     QString TableName;
-    QString EntryId;        // the entry being edited; empty in new-entry mode
-    bool m_editing = false; // edit mode, else new-entry mode
+    QString EntryId; // the entry being edited; empty in new-entry mode
     std::unique_ptr<CodeTableStore> m_store;
     std::shared_ptr<UserCopy::InUse> m_copyInUse;
     EntryList* m_list = nullptr;

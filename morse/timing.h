@@ -6,12 +6,10 @@
 // a shorter one a dot: Timer1 runs for that long from the press, and Form1::MK_MouseUp weighs
 // the event times against the same interval when the tick came late or early. The key up for
 // SpaceDelayTime closes the symbol: Timer2 runs for that long from the release and appends the
-// space. The main window takes its sliders' range, their first position, its timers' first
-// intervals and its status bar's first texts from here.
+// space. The main window takes its sliders' range, their first position and its timers' first
+// intervals from here.
 
 #include "settingskeys.h"
-
-#include <QString>
 
 namespace Timing {
 
@@ -28,14 +26,6 @@ constexpr int DelayTime(int position) {
 // Slider2 and Timer2, in milliseconds.
 constexpr int SpaceDelayTime(int position) {
     return 25 * position + 100;
-}
-
-// How the status bar shows them.
-inline QString DelayText(int position) {
-    return QStringLiteral("DT: %1 ms").arg(DelayTime(position));
-}
-inline QString SpaceDelayText(int position) {
-    return QStringLiteral("SDT: %1 ms").arg(SpaceDelayTime(position));
 }
 
 } // namespace Timing

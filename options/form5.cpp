@@ -22,11 +22,12 @@ Form5::Form5(QWidget* parent) : QDialog(parent) {
 
 void Form5::buildControls() {
     TwipsLayout* layout = TwipsLayout::of(this);
-    Frame1 = layout->place(new QGroupBox(QStringLiteral("Database"), this), "Frame1", 120, 120, 4815, 1335);
+    QGroupBox* Frame1 = layout->place(new QGroupBox(QStringLiteral("Database"), this), "Frame1", 120, 120, 4815, 1335);
     Text1 = layout->place(new QLineEdit(Frame1), "Text1", 240, 360, 4335, 285);
-    Command3 = layout->place(new QPushButton(QStringLiteral("Use Default"), Frame1), "Command3", 240, 720, 1695, 375);
+    QPushButton* Command3 =
+        layout->place(new QPushButton(QStringLiteral("Use Default"), Frame1), "Command3", 240, 720, 1695, 375);
 
-    Frame2 = layout->place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
+    QGroupBox* Frame2 = layout->place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
     Label1 = layout->place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
     List1 = layout->place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -41,26 +42,25 @@ void Form5::buildControls() {
     Label2->setMargin(4);
     Label2->hide();
 
-    Command1 = layout->place(new QPushButton(QStringLiteral("OK"), this), "Command1", 2400, 3600, 1215, 375);
+    QPushButton* Command1 =
+        layout->place(new QPushButton(QStringLiteral("OK"), this), "Command1", 2400, 3600, 1215, 375);
     Command1->setDefault(true);
     UseDahditStyle(Command1); // its focus shows beside its default frame
-    Command2 = layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
+    QPushButton* Command2 =
+        layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form5::Command3_Click);
 
-    setTabOrder(Text1, Command3);
-    setTabOrder(Command3, List1);
-    setTabOrder(List1, Command1);
-    setTabOrder(Command1, Command2);
+    SetTabOrder({Text1, Command3, List1, Command1, Command2});
     Text1->setFocus();
 }
 
 void Form5::Form_Load() {
-    const QString current = CurrentTableName();
+    const QString current = Settings::Read(Settings::TableName);
     Label1->setText(QStringLiteral("Current: ") + current);
-    Text1->setText(DatabasePath());
+    Text1->setText(Settings::Read(Settings::DatabasePath));
 
     // The list always shows the tables of the stored database, not of what the box holds later.
     QStringList names;

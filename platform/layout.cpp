@@ -14,33 +14,6 @@
 #include <algorithm>
 #include <cmath>
 
-// One control the layout places, and what it needs to know to fit it.
-class TwipsLayout::Item : public QLayoutItem {
-public:
-    Item(QWidget* placed, const QRect& place) : control(placed), twips(place) {}
-
-    QSize sizeHint() const override { return geometry().size(); }
-    QSize minimumSize() const override { return sizeHint(); }
-    QSize maximumSize() const override { return sizeHint(); }
-    Qt::Orientations expandingDirections() const override { return {}; }
-    // A hidden control keeps its place, ready to be shown.
-    bool isEmpty() const override { return control.isNull(); }
-    void setGeometry(const QRect& rect) override {
-        if (control)
-            control->setGeometry(rect);
-    }
-    QRect geometry() const override { return control ? control->geometry() : QRect(); }
-    QWidget* widget() const override { return control; }
-
-    QPointer<QWidget> control;
-    QRect twips;          // empty for a control added by other means, which stays where it is
-    QStringList captions; // those the window makes room for
-    double points = 0;    // a size of its own for the 8-point font, or 0 for the window's font
-    bool bold = false;
-    QFontDatabase::SystemFont kind = QFontDatabase::GeneralFont;
-    QList<int> columns; // a list's column widths
-};
-
 namespace {
 
 // Fonts step down by half a point (or a pixel), and never below what can still be read.
@@ -98,13 +71,11 @@ QSize RoomFor(const QWidget* control, const QString& caption) {
         if (indent < 0 && label->frameWidth() > 0)
             indent = metrics.horizontalAdvance(u'x') - margin;
         const Qt::Alignment align = label->alignment();
-        const QMargins frame = label->contentsMargins();
         const QSize text = metrics.boundingRect(QRect(0, 0, 2000, 2000), int(align & ~Qt::AlignCenter), caption).size();
         indent = std::max(indent, 0);
-        return text + QSize(margin + (align.testAnyFlags(Qt::AlignLeft | Qt::AlignRight) ? indent : 0) + frame.left() +
-                                frame.right(),
-                            margin + (align.testAnyFlags(Qt::AlignTop | Qt::AlignBottom) ? indent : 0) + frame.top() +
-                                frame.bottom());
+        return text.grownBy(label->contentsMargins()) +
+               QSize(margin + (align.testAnyFlags(Qt::AlignLeft | Qt::AlignRight) ? indent : 0),
+                     margin + (align.testAnyFlags(Qt::AlignTop | Qt::AlignBottom) ? indent : 0));
     }
     if (const auto* box = qobject_cast<const QGroupBox*>(control)) {
         QStyleOptionGroupBox option;
@@ -146,6 +117,33 @@ void KeepOnScreen(QWidget* window) {
 
 } // namespace
 
+// One control the layout places, and what it needs to know to fit it.
+class TwipsLayout::Item : public QLayoutItem {
+public:
+    Item(QWidget* placed, const QRect& place) : control(placed), twips(place), captions(CaptionsOf(placed)) {}
+
+    QSize sizeHint() const override { return geometry().size(); }
+    QSize minimumSize() const override { return sizeHint(); }
+    QSize maximumSize() const override { return sizeHint(); }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    // A hidden control keeps its place, ready to be shown.
+    bool isEmpty() const override { return control.isNull(); }
+    void setGeometry(const QRect& rect) override {
+        if (control)
+            control->setGeometry(rect);
+    }
+    QRect geometry() const override { return control ? control->geometry() : QRect(); }
+    QWidget* widget() const override { return control; }
+
+    QPointer<QWidget> control;
+    QRect twips;          // empty for a control added by other means, which stays where it is
+    QStringList captions; // those the window makes room for: at first the one it shows
+    double points = 0;    // a size of its own for the 8-point font, or 0 for the window's font
+    bool bold = false;
+    QFontDatabase::SystemFont kind = QFontDatabase::GeneralFont;
+    QList<int> columns; // a list's column widths
+};
+
 TwipsLayout::TwipsLayout(QWidget* parent, QSize clientTwips) : QLayout(parent), m_client(clientTwips) {
     setContentsMargins(0, 0, 0, 0);
     QWidget* window = parent->window();
@@ -161,9 +159,7 @@ TwipsLayout::~TwipsLayout() {
 
 void TwipsLayout::placeControl(QWidget* control, const char* name, const QRect& twips) {
     control->setObjectName(QLatin1String(name));
-    auto* item = new Item(control, twips);
-    item->captions = CaptionsOf(control);
-    m_items.append(item);
+    m_items.append(new Item(control, twips));
     refit();
 }
 
@@ -204,11 +200,9 @@ TwipsLayout* TwipsLayout::of(const QWidget* window) {
 }
 
 TwipsLayout::Item* TwipsLayout::find(const QWidget* control) const {
-    for (Item* item : m_items) {
-        if (item->control == control)
-            return item;
-    }
-    return nullptr;
+    const auto item =
+        std::find_if(m_items.cbegin(), m_items.cend(), [control](Item* i) { return i->control == control; });
+    return item == m_items.cend() ? nullptr : *item;
 }
 
 void TwipsLayout::addItem(QLayoutItem* item) {
@@ -233,14 +227,6 @@ QSize TwipsLayout::sizeHint() const {
     return QSize(Twips(m_client.width(), m_factor), Twips(m_client.height(), m_factor));
 }
 
-QSize TwipsLayout::minimumSize() const {
-    return sizeHint();
-}
-
-QSize TwipsLayout::maximumSize() const {
-    return sizeHint();
-}
-
 void TwipsLayout::setGeometry(const QRect& rect) {
     QLayout::setGeometry(rect);
     fit();
@@ -249,10 +235,9 @@ void TwipsLayout::setGeometry(const QRect& rect) {
             continue;
         // Each edge is rounded, so that controls side by side stay so, and none passes the client area.
         const QRect& twips = item->twips;
-        QRect place(
-            QPoint(Twips(twips.left(), m_factor), Twips(twips.top(), m_factor)),
-            QPoint(Twips(twips.left() + twips.width(), m_factor), Twips(twips.top() + twips.height(), m_factor)) -
-                QPoint(1, 1));
+        QRect place(QPoint(Twips(twips.left(), m_factor), Twips(twips.top(), m_factor)),
+                    QPoint(Twips(twips.left() + twips.width(), m_factor) - 1,
+                           Twips(twips.top() + twips.height(), m_factor) - 1));
         if (item->control->parentWidget() == parentWidget())
             place.translate(rect.topLeft());
         item->setGeometry(place);
@@ -320,19 +305,17 @@ void TwipsLayout::fit() const {
     const double size = pixels ? desktop.pixelSize() : desktop.pointSizeF();
     const double step = pixels ? 1 : kPointStep;
     const double smallest = std::min(size, pixels ? kSmallestPixels : kSmallestPoints);
-    double scale = 1;
-    showFonts(scale);
-    double need = neededFactor();
-    double room = std::max(1.0, roomFactor()); // below its design size no window shrinks
-    while (need > room) {
-        const double shown = size * scale;
-        const double smaller = std::min(shown - step, std::floor(shown * room / need / step) * step);
-        if (smaller < smallest)
-            break;
-        scale = smaller / size;
+    double scale = 1, need = 1, room = 1;
+    for (;;) {
         showFonts(scale);
         need = neededFactor();
-        room = std::max(1.0, roomFactor()); // a menu bar takes less room in a smaller font
+        // Below its design size no window shrinks; a menu bar takes less room in a smaller font.
+        room = std::max(1.0, roomFactor());
+        const double shown = size * scale;
+        const double smaller = std::min(shown - step, std::floor(shown * room / need / step) * step);
+        if (need <= room || smaller < smallest)
+            break;
+        scale = smaller / size;
     }
     m_factor = std::min(need, room);
 }
@@ -414,4 +397,9 @@ TwipsLayout* SetUpWindow(QWidget* window, const char* name, const QString& title
         window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                                Qt::MSWindowsFixedSizeDialogHint);
     return new TwipsLayout(window, QSize(width, height));
+}
+
+void SetTabOrder(std::initializer_list<QWidget*> controls) {
+    for (auto control = controls.begin(); control + 1 < controls.end(); ++control)
+        QWidget::setTabOrder(control[0], control[1]);
 }

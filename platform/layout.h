@@ -53,7 +53,6 @@ public:
 
     // A control's place in twips, or an empty rectangle for one the layout does not place.
     QRect twips(const QWidget* control) const;
-    QSize clientTwips() const { return m_client; }
     // How much the layout has grown past its twips.
     double factor() const;
     // The layout of a window (a dialog's own, or its central widget's).
@@ -64,8 +63,6 @@ public:
     QLayoutItem* itemAt(int index) const override;
     QLayoutItem* takeAt(int index) override;
     QSize sizeHint() const override;
-    QSize minimumSize() const override;
-    QSize maximumSize() const override;
     void setGeometry(const QRect& rect) override;
 
 protected:
@@ -101,3 +98,6 @@ enum class WindowFrame {
 // handlers and tests know it, titled, framed, and laid out on a client area given in twips.
 TwipsLayout* SetUpWindow(QWidget* window, const char* name, const QString& title, int width, int height,
                          WindowFrame frame = WindowFrame::Tool);
+
+// Tab goes from one control to the next in this order.
+void SetTabOrder(std::initializer_list<QWidget*> controls);

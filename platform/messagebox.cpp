@@ -6,12 +6,13 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QSet>
 #include <QTextLayout>
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <set>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -70,14 +71,13 @@ int WidthForPaths(const QString& text, const QFont& font, int width, int least, 
     const QFontMetrics metrics(font);
     int best = width;
     std::tuple<int, int, bool, int> fewest{INT_MAX, 0, false, 0};
-    QSet<int> tried;
+    std::set<int> tried;
     QList<int> widths{width, room, 0};
     for (int round = 0; round < 3 && !widths.isEmpty(); ++round) {
         QList<int> next;
         for (int wrap : std::as_const(widths)) {
-            if (tried.contains(wrap))
+            if (!tried.insert(wrap).second)
                 continue;
-            tried.insert(wrap);
             const std::unique_ptr<QTextLayout> layout = Wrapped(text, font, wrap);
             int amiss = 0;
             int broken = 0;
@@ -151,18 +151,13 @@ struct TestState {
     bool on = false;
     QList<int> answers;
     QList<MessageBox::Shown> shown;
-};
-TestState& testState() {
-    static TestState state;
-    return state;
-}
+} g_test;
 } // namespace
 
 int MessageBox::show(QWidget* parent, const QString& text, const QString& title, int style) {
-    TestState& test = testState();
-    if (test.on) {
-        test.shown.append({text, title, style});
-        return test.answers.isEmpty() ? Ok : test.answers.takeFirst();
+    if (g_test.on) {
+        g_test.shown.append({text, title, style});
+        return g_test.answers.isEmpty() ? Ok : g_test.answers.takeFirst();
     }
     return make(parent, text, title, style)->exec() == QMessageBox::Ok ? Ok : Cancel;
 }
@@ -186,16 +181,14 @@ std::unique_ptr<QMessageBox> MessageBox::make(QWidget* parent, const QString& te
 }
 
 void MessageBox::setTestMode(bool on) {
-    testState() = TestState();
-    testState().on = on;
+    g_test = TestState();
+    g_test.on = on;
 }
 
 void MessageBox::setNextAnswer(int answer) {
-    testState().answers.append(answer);
+    g_test.answers.append(answer);
 }
 
 QList<MessageBox::Shown> MessageBox::takeShown() {
-    QList<Shown> shown;
-    shown.swap(testState().shown);
-    return shown;
+    return std::exchange(g_test.shown, {});
 }

@@ -27,16 +27,11 @@ constexpr int kConnectMs = 2000;
 // How often a wait for the server looks whether the audio thread is asked to stop.
 constexpr pa_usec_t kWaitSliceUs = 10000;
 
-class LoopLock {
-public:
-    explicit LoopLock(pa_threaded_mainloop* loop) : m_loop(loop) { pa_threaded_mainloop_lock(m_loop); }
-    ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
-    LoopLock(const LoopLock&) = delete;
-    LoopLock& operator=(const LoopLock&) = delete;
-
-private:
-    pa_threaded_mainloop* m_loop;
-};
+// Holds the loop locked for as long as it lives.
+std::unique_ptr<pa_threaded_mainloop, void (*)(pa_threaded_mainloop*)> Locked(pa_threaded_mainloop* loop) {
+    pa_threaded_mainloop_lock(loop);
+    return {loop, pa_threaded_mainloop_unlock};
+}
 
 // Where a connection or a stream stands on its way to being ready.
 enum class Step { Waiting, Ready, Failed };
@@ -67,7 +62,7 @@ public:
             return false;
         bool connected = false;
         if (pa_threaded_mainloop_start(m_loop) == 0) {
-            LoopLock lock(m_loop);
+            const auto lock = Locked(m_loop);
             connected = connect();
         }
         if (!connected)
@@ -79,25 +74,25 @@ public:
     int framesFree() override {
         if (!m_stream)
             return -1;
-        LoopLock lock(m_loop);
+        const auto lock = Locked(m_loop);
         if (pa_stream_get_state(m_stream) != PA_STREAM_READY)
             return -1;
         const size_t bytes = pa_stream_writable_size(m_stream);
         return bytes == size_t(-1) ? -1 : int(std::min(bytes / sizeof(qint16), size_t(INT_MAX)));
     }
     void write(const qint16* samples, int frames) override {
-        LoopLock lock(m_loop);
+        const auto lock = Locked(m_loop);
         pa_stream_write(m_stream, samples, size_t(frames) * sizeof(qint16), nullptr, 0, PA_SEEK_RELATIVE);
     }
     // What the stream holds by now is silence: it goes, so that the next tone is the first thing
     // the server plays when the stream runs again.
     void suspend() override {
-        LoopLock lock(m_loop);
+        const auto lock = Locked(m_loop);
         Done(pa_stream_cork(m_stream, 1, nullptr, nullptr));
         Done(pa_stream_flush(m_stream, nullptr, nullptr));
     }
     void resume() override {
-        LoopLock lock(m_loop);
+        const auto lock = Locked(m_loop);
         Done(pa_stream_cork(m_stream, 0, nullptr, nullptr));
     }
 
@@ -169,7 +164,7 @@ private:
         if (!m_loop)
             return;
         {
-            LoopLock lock(m_loop);
+            const auto lock = Locked(m_loop);
             if (m_stream) {
                 pa_stream_set_state_callback(m_stream, nullptr, nullptr);
                 pa_stream_disconnect(m_stream);

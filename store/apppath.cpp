@@ -12,12 +12,6 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-// Where an install puts the files that come with Dahdit, relative to the program folder; the
-// build passes the layout it installs.
-#ifndef DAHDIT_DATA_FROM_PROGRAM
-#define DAHDIT_DATA_FROM_PROGRAM "../../share/dahdit"
-#endif
-
 namespace {
 
 QString fileIn(const QString& folder, QLatin1String fileName) {
@@ -56,29 +50,28 @@ Folders decide(const QString& program) {
     folders.data = folders.portable ? program : perUser("XDG_DATA_HOME", QStringLiteral("/.local/share"));
     folders.save = folders.portable ? program : QFileInfo(documents).isDir() ? documents : QDir::homePath();
     folders.beneath = !folders.portable && QFileInfo(settings).isFile() ? settings : QString();
+    // Where an install puts the files that come with Dahdit, relative to the program folder, the
+    // build says (DAHDIT_DATA_FROM_PROGRAM); a build that runs from its own folder has them there.
     folders.shipped = folders.portable || QFileInfo::exists(fileIn(program, DatabaseFileName))
                           ? program
                           : QDir::cleanPath(program + QStringLiteral("/" DAHDIT_DATA_FROM_PROGRAM));
     return folders;
 }
 
-std::optional<Folders>& decided() {
-    static std::optional<Folders> folders;
-    return folders;
-}
+std::optional<Folders> g_folders;
 
 } // namespace
 
 const Folders& AppFolders() {
-    if (!decided())
-        decided() = decide(QCoreApplication::applicationDirPath());
-    return *decided();
+    if (!g_folders)
+        g_folders = decide(QCoreApplication::applicationDirPath());
+    return *g_folders;
 }
 
 void SetAppPathForTesting(const QString& folder) {
-    decided().reset();
+    g_folders.reset();
     if (!folder.isEmpty())
-        decided() = decide(folder);
+        g_folders = decide(folder);
 }
 
 bool CanMakeFilesIn(const QString& folder, QString* cause) {

@@ -33,18 +33,10 @@ QString DefaultDatabasePath() {
     return AppFolders().data + QLatin1Char('/') + DatabaseFileName;
 }
 
-QString DatabasePath() {
-    return Settings::Read(Settings::DatabasePath);
-}
-
-QString CurrentTableName() {
-    return Settings::Read(Settings::TableName);
-}
-
 DatabaseChoice ChooseDatabase() {
     DatabaseChoice choice;
-    choice.path = DatabasePath();
-    choice.table = CurrentTableName();
+    choice.path = Settings::Read(Settings::DatabasePath);
+    choice.table = Settings::Read(Settings::TableName);
     // The Language Options window stores the default path itself when it is chosen: that is the
     // user's copy all the same.
     if (AppFolders().portable || QDir::cleanPath(choice.path) != DefaultDatabasePath())

@@ -37,8 +37,5 @@ struct DatabaseChoice {
 // The choice for a window that loads now.
 DatabaseChoice ChooseDatabase();
 
-// The settings as the Language Options window shows them: the stored db_path, or for "default"
-// DefaultDatabasePath(); the stored table_name, or for "default" International.
-QString DatabasePath();
-QString CurrentTableName();
+// The user's own database, where "default" in db_path points.
 QString DefaultDatabasePath();

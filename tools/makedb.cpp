@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
 
@@ -80,11 +81,9 @@ bool build(const QString& path, const QStringList& tables) {
     const QByteArray stamp = QByteArray::number(UserCopy::VersionStamp(QStringLiteral(DAHDIT_VERSION)));
     if (!exec(db.get(), path, "BEGIN") || !exec(db.get(), path, "PRAGMA user_version = " + stamp))
         return false;
-    for (const QString& table : tables) {
-        if (!addTable(db.get(), table))
-            return false;
-    }
-    return exec(db.get(), path, "COMMIT");
+    return std::all_of(tables.cbegin(), tables.cend(),
+                       [&db](const QString& table) { return addTable(db.get(), table); }) &&
+           exec(db.get(), path, "COMMIT");
 }
 
 } // namespace

@@ -60,9 +60,9 @@ Form3::Form3(TextSource morseText, TextSource outputText, QWidget* parent)
 
 void Form3::buildControls() {
     TwipsLayout* layout = TwipsLayout::of(this);
-    Label1 = layout->place(new QLabel(QStringLiteral("Save in:"), this), "Label1", 120, 120, 855, 255);
+    QLabel* Label1 = layout->place(new QLabel(QStringLiteral("Save in:"), this), "Label1", 120, 120, 855, 255);
     Text1 = layout->place(new QLineEdit(this), "Text1", 1080, 120, 3375, 285);
-    Label2 = layout->place(new QLabel(QStringLiteral("File name:"), this), "Label2", 120, 480, 855, 255);
+    QLabel* Label2 = layout->place(new QLabel(QStringLiteral("File name:"), this), "Label2", 120, 480, 855, 255);
     Text2 = layout->place(new QLineEdit(this), "Text2", 1080, 480, 2295, 285);
     Combo1 = layout->place(new QComboBox(this), "Combo1", 3480, 480, 975, 315);
     Combo1->setEditable(true);
@@ -72,18 +72,17 @@ void Form3::buildControls() {
     Label1->setBuddy(Text1);
     Label2->setBuddy(Text2);
     Combo1->setAccessibleName(QStringLiteral("Extension"));
-    Command1 = layout->place(new QPushButton(QStringLiteral("Save"), this), "Command1", 1920, 960, 1215, 375);
+    QPushButton* Command1 =
+        layout->place(new QPushButton(QStringLiteral("Save"), this), "Command1", 1920, 960, 1215, 375);
     Command1->setDefault(true);
     UseDahditStyle(Command1); // its focus shows beside its default frame
-    Command2 = layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3240, 960, 1215, 375);
+    QPushButton* Command2 =
+        layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3240, 960, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
 
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Combo1);
-    setTabOrder(Combo1, Command1);
-    setTabOrder(Command1, Command2);
+    SetTabOrder({Text1, Text2, Combo1, Command1, Command2});
     Text2->setFocus();
 }
 

@@ -5,9 +5,7 @@
 
 class QComboBox;
 class QDateTime;
-class QLabel;
 class QLineEdit;
-class QPushButton;
 
 // The text of a transcript without its final line end: the date and time, an empty line, the
 // Morse buffer, an empty line, the output text. Lines end in CR LF.
@@ -33,13 +31,9 @@ private:
     void buildControls();
     void Form_Load();
 
-    QLabel* Label1 = nullptr;
     QLineEdit* Text1 = nullptr;
-    QLabel* Label2 = nullptr;
     QLineEdit* Text2 = nullptr;
     QComboBox* Combo1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
 
     TextSource m_morseText;
     TextSource m_outputText;
