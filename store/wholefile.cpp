@@ -55,6 +55,19 @@ QByteArray temporaryName(const QString& target) {
     return QFile::encodeName(target + kTemporaryMark) + suffix;
 }
 
+// Gives the file at from (through a link, with AT_SYMLINK_FOLLOW) a new temporary name beside
+// target; the name, or empty with errno set.
+QByteArray linkBeside(const QString& target, const QByteArray& from, int flags) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = temporaryName(target);
+        if (::linkat(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), flags) == 0)
+            return name;
+        if (errno != EEXIST)
+            break;
+    }
+    return QByteArray();
+}
+
 // The file being written, before it takes its target's place. Where the system allows (Linux's
 // O_TMPFILE, with /proc to name it by), it has no name until it is complete: a write cut off (the
 // program killed) leaves nothing behind. Elsewhere it is made under a new name of its own, which
@@ -118,18 +131,9 @@ public:
     // Gives the complete file a temporary name, ready to take its target's place, and closes it;
     // its name, or empty with errno set.
     QByteArray name(const QString& target) {
-        int error = m_name.isEmpty() ? EEXIST : 0;
-        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-            m_name = temporaryName(target);
-            if (::linkat(AT_FDCWD, self().constData(), AT_FDCWD, m_name.constData(), AT_SYMLINK_FOLLOW) == 0)
-                error = 0;
-            else
-                error = errno;
-        }
-        if (error != 0)
-            m_name.clear();
-        if (error == 0)
-            error = closeFile();
+        if (m_name.isEmpty())
+            m_name = linkBeside(target, self(), AT_SYMLINK_FOLLOW);
+        const int error = m_name.isEmpty() ? errno : closeFile();
         errno = error;
         return error == 0 ? m_name : QByteArray();
     }
@@ -184,6 +188,24 @@ bool writeTemporary(Temporary* file, const QString& target, const QByteArray& by
     return error == 0;
 }
 
+// Syncs target's folder, so that the names in it reach the disk; 0, or the error number. A folder
+// that cannot be opened to be synced (one this user may not read) is not at fault.
+int syncFolder(const QString& target) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    const int error = sync(fd);
+    ::close(fd);
+    return error;
+}
+
+// Whether path names the very file whose status is given.
+bool isFile(const QByteArray& path, const struct stat& file) {
+    struct stat named {};
+    return ::lstat(path.constData(), &named) == 0 && named.st_dev == file.st_dev && named.st_ino == file.st_ino;
+}
+
 // Says why in cause, when the caller asked; always false.
 bool fail(QString* cause, const QString& why) {
     if (cause)
@@ -216,6 +238,8 @@ QString describe(int errorNumber) {
         return notAFile(S_IFDIR);
     case ENAMETOOLONG:
         return QStringLiteral("the name is too long.");
+    case EXDEV:
+        return QStringLiteral("it is a mount point of its own, so it cannot be replaced.");
     default: {
         QString text = QString::fromLocal8Bit(std::strerror(errorNumber));
         if (!text.isEmpty())
@@ -261,21 +285,33 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
     // A new file gets the permissions the user's umask gives; a replaced one keeps its own.
     Temporary temporary;
     QByteArray name;
+    struct stat made {};
     if (!writeTemporary(&temporary, target, bytes, 0666, exists ? &old : nullptr) ||
-        (name = temporary.name(target)).isEmpty() || ::rename(name.constData(), to.constData()) != 0) {
+        ::fstat(temporary.fd(), &made) != 0 || (name = temporary.name(target)).isEmpty()) {
         temporary.drop();
         return fail(cause, describe(errno));
     }
-    temporary.renamed();
-    // The new name reaches the disk with the folder; a folder that cannot be synced loses nothing
-    // that a crash would not lose anyway.
-    const int folder =
-        ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        sync(folder);
-        ::close(folder);
+    // The new name reaches the disk with the folder. Until the folder is synced, the old file keeps
+    // a second name, under which it is put back should the sync fail; where the file system gives
+    // no second name, the failure is told all the same.
+    const QByteArray kept = exists ? linkBeside(target, to, 0) : QByteArray();
+    int error = 0;
+    if (::rename(name.constData(), to.constData()) != 0) {
+        error = errno;
+        temporary.drop();
+    } else {
+        temporary.renamed();
+        error = syncFolder(target);
+        if (error != 0 && isFile(to, made)) {
+            if (!kept.isEmpty())
+                ::rename(kept.constData(), to.constData());
+            else if (!exists)
+                ::unlink(to.constData());
+        }
     }
-    return true;
+    if (!kept.isEmpty())
+        ::unlink(kept.constData());
+    return error == 0 || fail(cause, describe(error));
 }
 
 bool create(const QString& path, const QByteArray& bytes, QString* cause) {

@@ -12,14 +12,16 @@ class QFileInfo;
 //
 // It stands in for QSaveFile, and keeps every promise of QSaveFile's (each shown by the test named):
 // - all or nothing: a failed write leaves the target as it was, and its temporary file is removed
-//   (tst_transcript::savesWhereTyped "no room for the file", tst_settings::refusedWrites);
+//   (tst_transcript::savesWhereTyped "no room for the file", tst_settings::refusedWrites, where a
+//   sync, close or rename fails for real);
 // - an existing file that this user may not write is refused, and stays as it was
 //   (tst_transcript::savesWhereTyped "a read-only transcript of that name");
 // - the replaced file keeps its permissions, and a symbolic link is followed: the file it names is
 //   replaced, the link stays (tst_transcript::writesTheTranscriptWhole).
 // And these over QSaveFile's:
 // - every byte is checked before the target is replaced: a full disk, a failed sync or close is a
-//   failure, never a success (tst_settings::refusedWrites "a full disk (on any machine)");
+//   failure, never a success (tst_settings::refusedWrites "a full disk (on any machine)", "the
+//   file's sync: EIO");
 // - a file whose write bits the user cleared is refused also where the system would let this user
 //   write it, as it lets root (tst_settings::refusedWrites "read-only file", tst_store::copyRefresh
 //   "read-only copy");
@@ -31,7 +33,9 @@ class QFileInfo;
 //   however old, are the user's (tst_settings::readsAndWrites). Where the system allows (Linux's
 //   O_TMPFILE), that file has no name until it is complete, so a write cut off by the program's
 //   end leaves nothing behind;
-// - the folder is synced after the rename, so that the new name outlives a crash;
+// - the folder is synced after the rename, so that the new name outlives a crash; where that sync
+//   fails, the old file (or none) is put back and the failure told (tst_settings::refusedWrites
+//   "the folder's sync: EIO");
 // - create() makes a file only where none is, also where another program made one meanwhile.
 //
 // Causes are short phrases in words a user can act on, ending in a full stop ("the disk is
