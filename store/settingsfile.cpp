@@ -2,11 +2,13 @@
 
 #include "wholefile.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QScopeGuard>
 #include <QStringDecoder>
+#include <QThread>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
@@ -18,6 +20,23 @@ namespace {
 
 // How long a write waits for another program's write of the same file, which takes milliseconds.
 constexpr int kLockWaitMs = 2000;
+
+// Takes the lock, waiting for another program's write to end; false when that program held it
+// all along. The lock is looked at every millisecond, as the other write takes a few: QLockFile's
+// own wait looks again only after 100 ms, then ever more rarely. Where no lock can be made at all
+// (a folder that may not be written), the write goes on without, and fails or not for reasons of
+// its own.
+bool lockSoon(QLockFile* lock) {
+    const QDeadlineTimer deadline(kLockWaitMs);
+    while (!lock->tryLock(0)) {
+        if (lock->error() != QLockFile::LockFailedError)
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(1);
+    }
+    return true;
+}
 
 const QString kUnreadable = QStringLiteral("Dahdit may not read it. Make it readable and writable for you.");
 
@@ -283,10 +302,9 @@ bool write(const QString& path, const QString& section, const Values& values, QS
                         .arg(MaxValueLength)
                         .arg(refusal.key)
                         .arg(refusal.characters));
-    // Held from the read to the replacement. Where no lock can be made (a folder that may not be
-    // written), the write goes on and fails, or not, for reasons of its own.
+    // Held from the read to the replacement.
     QLockFile lock(path + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs) && lock.error() == QLockFile::LockFailedError)
+    if (!lockSoon(&lock))
         return fail(QStringLiteral("another program is saving it at this moment. Try again in a moment."));
     std::optional<QByteArray> old;
     QString why;
