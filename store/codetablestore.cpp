@@ -171,7 +171,8 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
         sqlite3_progress_handler(
             m_db.get(), kStepsBetweenChecks,
             [](void* store) -> int {
-                return std::chrono::steady_clock::now() >= static_cast<CodeTableStore*>(store)->m_stopAt;
+                const auto* self = static_cast<CodeTableStore*>(store);
+                return self->m_clock() >= self->m_stopAt;
             },
             this);
         // Sorts and other temporary data stay in (capped) memory: no file can grow without end. A

@@ -80,6 +80,9 @@ public:
     // How long one statement, or one row of a listing, may run before it is stopped.
     void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
     static constexpr std::chrono::milliseconds kDeadline{2000};
+    // The clock the deadline goes by: the system's, unless a test counts time its own way.
+    using Clock = std::chrono::steady_clock::time_point (*)();
+    void setClock(Clock clock) { m_clock = clock; }
 
     // A read transaction: every lookup between the two sees one state of the file.
     bool beginRead(StoreError* error = nullptr);
@@ -130,7 +133,7 @@ private:
     // extended code with m_closedBecause set and no connection left open.
     int openWith(const QString& path, int flags, bool immutable);
     // Starts the deadline of the next statement.
-    void arm() { m_stopAt = std::chrono::steady_clock::now() + m_deadline; }
+    void arm() { m_stopAt = m_clock() + m_deadline; }
     // Runs a whole SQL text under the deadline.
     int exec(const char* sql);
     // Whether table names a real table; a view or another kind of object is refused.
@@ -179,6 +182,7 @@ private:
     enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
     QString m_checkedTable; // the last table found to be a real table
     std::chrono::milliseconds m_deadline = kDeadline;
-    int m_busyTimeout = 1000;                       // how long a statement waits for another program's lock
+    int m_busyTimeout = 1000; // how long a statement waits for another program's lock
+    Clock m_clock = [] { return std::chrono::steady_clock::now(); };
     std::chrono::steady_clock::time_point m_stopAt; // when the running statement is stopped
 };
