@@ -1,4 +1,7 @@
 #include "storesupport.h"
+#include "settingsfile.h"
+
+#include <cstdio>
 
 ProgramFolder::ProgramFolder(bool withDatabase) {
     writeFile(QStringLiteral("portable"), QByteArray());
@@ -60,4 +63,33 @@ void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& 
         sql += QStringLiteral("INSERT INTO %1 (MS, TS) VALUES (%2, %3);").arg(name, quoted(ms), quoted(ts));
     if (!ExecSql(dbPath, sql))
         qFatal("cannot make a code table");
+}
+
+QStringList RunTwins(const QStringList& roles) {
+    std::vector<std::unique_ptr<QProcess>> twins;
+    for (const QString& role : roles) {
+        const ScopedEnv given("DAHDIT_TWIN", role.toUtf8()); // read by the copy as it starts
+        twins.emplace_back(new QProcess)->start(QCoreApplication::applicationFilePath(), {});
+    }
+    QStringList said;
+    for (const auto& twin : twins)
+        said << (twin->waitForFinished() ? QString::fromLocal8Bit(twin->readAllStandardOutput()).trimmed() : "no end");
+    return said;
+}
+
+void ServeAsTwin() {
+    const QStringList role = qEnvironmentVariable("DAHDIT_TWIN").split(u'|');
+    QString cause;
+    if (role[0] == "start") {
+        SetAppPathForTesting(role[1]);
+        ChooseDatabase().useCopy(DatabaseChoice::Refresh::IfUnchanged);
+    } else if (role[0] == "write") {
+        for (int round = 0; round < TwinRounds; ++round)
+            if (const QString key = role[2] + QString::number(round);
+                !SettingsFile::write(role[1], "main", {{key, key}}, &cause))
+                std::puts(qPrintable(cause));
+    } else {
+        return;
+    }
+    std::exit(0);
 }

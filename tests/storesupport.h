@@ -14,11 +14,18 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+// In a copy of the test's program that RunTwins started, does what its role says, then ends the
+// program; elsewhere returns at once.
+void ServeAsTwin();
+
 // The base of every test class: its program starts as Dahdit does, with SQLite guarded before
 // anything opens a database (QTest's main calls initMain first).
 class GuardedTest : public QObject {
 public:
-    static void initMain() { GuardSqlite(); }
+    static void initMain() {
+        GuardSqlite();
+        ServeAsTwin();
+    }
 };
 
 // Sets an environment variable for its life, then puts back what was there, however the test ended.
@@ -58,6 +65,13 @@ private:
     ScopedEnv m_runtimeDir{"XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path())};
     ScopedEnv m_cookie{"PULSE_COOKIE", QFile::encodeName(m_runtime.filePath(QStringLiteral("cookie")))};
 };
+
+// Runs the test's program again once for each role, all at the same moment, as other programs
+// would be; what each printed, once all have ended. A role's parts are joined by '|':
+// "start|<program folder>" starts Dahdit from that folder, over the user's copy of the tables;
+// "write|<settings file>|<prefix>" writes TwinRounds keys, each its own value, one at a time.
+QStringList RunTwins(const QStringList& roles);
+constexpr int TwinRounds = 300;
 
 using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order
 

@@ -12,6 +12,7 @@ private slots:
     void readsThroughTheTable();
     void refusedWrites_data();
     void refusedWrites();
+    void writesAtTheSameMoment();
 };
 
 void TestSettings::readsAndWrites_data() {
@@ -114,6 +115,15 @@ void TestSettings::refusedWrites_data() {
     row("another program writing it (its lock held)", "locked", "3", "another program is saving it");
     row("a full disk (on any machine)", "limited", "3",
         "the file would be larger than this disk or this user may write.");
+    // A call that the disk fails for real ("<call> <error number>"; "new": no file before).
+    const char* io = "the disk reported an input/output error.";
+    row("the file's sync: EIO", "fsync 5", "3", io);
+    row("the file's sync: ENOSPC", "fsync 28", "3", "the disk is full.");
+    row("close: EIO", "close 5", "3", io);
+    row("rename: EXDEV", "rename 18", "3", "it is a mount point of its own, so it cannot be replaced.");
+    row("rename: EACCES", "rename 13", "3", "permission denied.");
+    row("the folder's sync: EIO", "fsyncdir 5", "3", io);
+    row("the folder's sync of a new file: EIO", "fsyncdir 5 new", "3", io);
 }
 
 void TestSettings::refusedWrites() {
@@ -127,7 +137,7 @@ void TestSettings::refusedWrites() {
         QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else if (kind == "zero")
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
-    else
+    else if (!kind.endsWith("new"))
         folder.writeFile("settings.ini", old += QByteArray(kind == "large"     ? SettingsFile::MaxFileSize - 11
                                                            : kind == "full"    ? SettingsFile::MaxFileSize - 12
                                                            : kind == "limited" ? 4096 // room for the lock file
@@ -141,6 +151,8 @@ void TestSettings::refusedWrites() {
     QString error; // neither value is written, though dt=5 alone could be
     {
         const auto full = FileSizeLimit(kind == "limited" ? rlim_t(old.size()) : RLIM_INFINITY);
+        const ScopedEnv failing("DAHDIT_FAIL",
+                                kind.section(' ', 0, 1).toUtf8() + ' ' + QFile::encodeName(folder.path()));
         QVERIFY(!Module1::WriteSettings("main", {{"dt", "5"}, {"sdt", value}}, &error));
     }
     QVERIFY2(error.startsWith(cause), qPrintable(error));
@@ -149,11 +161,26 @@ void TestSettings::refusedWrites() {
     QCOMPARE(file, usable ? QString() : path);
     QVERIFY2(usable ? told.isEmpty() : told.startsWith(cause), qPrintable(told));
     QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(Module1::ReadSetting("main", "dt"), usable ? QStringLiteral("4") : QStringLiteral("default"));
+    QCOMPARE(Module1::ReadSetting("main", "dt"), usable && !kind.endsWith("new") ? "4" : "default");
     QCOMPARE(QFileInfo(path).isSymLink(), kind == "zero");
     if (QFileInfo(path).isFile())
         QCOMPARE(folder.readFile("settings.ini"), old);
     QCOMPARE(QDir(folder.path()).entryList({"*.dahdit-*"}, QDir::Files | QDir::Hidden), QStringList()); // none left
+}
+
+// Two programs writing the file at the same moment, round after round, each its own keys: each
+// write waits for the other's, and neither loses a key.
+void TestSettings::writesAtTheSameMoment() {
+    const QString shm = "/dev/shm"; // a disk in memory, where the syncs take no time
+    QTemporaryDir memory((QFileInfo(shm).isWritable() ? shm : QDir::tempPath()) + "/dahdit-XXXXXX");
+    const QString path = memory.filePath("settings.ini");
+    QCOMPARE(RunTwins({"write|" + path + "|one", "write|" + path + "|other"}), QStringList({"", ""})); // none refused
+    QStringList lost;
+    for (int round = 0; round < TwinRounds; ++round)
+        for (const QString& key : {"one" + QString::number(round), "other" + QString::number(round)})
+            if (SettingsFile::read(path, "main", key, "lost") != key)
+                lost << key;
+    QCOMPARE(lost, QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -8,6 +8,8 @@ namespace {
 const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
                     "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;"; // never ends
 
+std::chrono::steady_clock::time_point StepClock; // see unusableDatabases
+
 // What a store reports: the kind, then the cause or the detail, the database's path as <db>.
 QString Said(const StoreError& error, const QString& db) {
     QString said = QMetaEnum::fromType<StoreError::Kind>().valueToKey(int(error.kind)) + QStringLiteral(": ") +
@@ -36,6 +38,7 @@ private slots:
     void unusableDatabases_data();
     void unusableDatabases();
     void unwritableDatabase();
+    void startsAtOnce();
 };
 
 void TestStore::readsAndWritesEntries() {
@@ -196,8 +199,8 @@ void TestStore::pathRules() {
 void TestStore::copyRefresh_data() {
     QTest::addColumn<bool>("replaced"); // by the newer installed database at the next start, or kept
     for (const char* kept :
-         {"a row added", "restored from a backup", "rebuilt from a dump in one transaction", "rebuilt by VACUUM INTO",
-          "read-only copy", "a link to the user's own file", "older installed (a downgrade)", "same version installed",
+         {"a row added", "rebuilt from a dump in one transaction", "rebuilt by VACUUM INTO", "read-only copy",
+          "a link to the user's own file", "older installed (a downgrade)", "same version installed",
           "another Dahdit has it open", "made without a fingerprint", "data folder left alone"})
         QTest::newRow(kept) << false;
     QTest::newRow("untouched") << true;
@@ -224,18 +227,8 @@ void TestStore::copyRefresh() {
     };
     std::shared_ptr<UserCopy::InUse> other;
     QString cause;
-    if (setup == "a row added")
+    if (setup == "a row added") {
         QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine')"));
-    else if (setup.startsWith("restored")) {
-        SqliteConnection from, to;
-        QCOMPARE(OpenSqlite(copy.toUtf8(), SQLITE_OPEN_READWRITE, &from), SQLITE_OK);
-        QCOMPARE(OpenSqlite(elsewhere.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &to), SQLITE_OK);
-        QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine')"));
-        sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
-        QCOMPARE(sqlite3_backup_step(backup, -1), SQLITE_DONE);
-        QCOMPARE(sqlite3_backup_finish(backup), SQLITE_OK);
-        to.reset();
-        QVERIFY(QFile::remove(copy) && QFile::copy(elsewhere, copy));
     } else if (setup.contains("dump")) {
         fold("ATTACH '%1' AS b; BEGIN; CREATE TABLE b.International AS SELECT * FROM International; COMMIT");
     } else if (setup.contains("VACUUM")) {
@@ -300,12 +293,14 @@ void TestStore::unusableDatabases_data() {
     table("a name that is SQL unquoted", "International --", "", "NoTable: ");
     // Only tables are code tables: a view may never end, whatever the case of its name.
     table("endless view named as the code table", "LOOP", kLoop, "IsView: ");
-    // Each row computes a megabyte, as slowly as a slow disk gives it: the list, row by row in
-    // time, is read to its end; a lookup past the deadline is stopped, and the file given up.
+    // Each row's code is computed in some hundred steps, the time of a slow disk on the test's clock
+    // (below): the list, row by row in time, is read to its end; a lookup past the deadline is
+    // stopped, and the file given up.
     table("code table too slow to read", "Slow",
           "CREATE TABLE Slow (ID INTEGER PRIMARY KEY, TS TEXT); WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT "
-          "x + 1 FROM c WHERE x < 150) INSERT INTO Slow (TS) SELECT 'x' FROM c; ALTER TABLE Slow ADD COLUMN MS "
-          "TEXT GENERATED ALWAYS AS (length(hex(zeroblob(1000000 + ID))))",
+          "x + 1 FROM c WHERE x < 500) INSERT INTO Slow (TS) SELECT 'x' FROM c; ALTER TABLE Slow ADD COLUMN MS "
+          "TEXT GENERATED ALWAYS AS (max(" +
+              QStringList(120, "ID").join(',') + "))",
           "TooSlow: 0.1");
 }
 
@@ -333,6 +328,9 @@ void TestStore::unusableDatabases() {
     QCOMPARE(sqlite3_hard_heap_limit64(-1), SqliteMemory);
     CodeTableStore store;
     store.setDeadline(std::chrono::milliseconds(100));
+    // Each look at the clock is 10 ms later: the store looks every thousand steps of SQLite's
+    // machine, so the deadline is 10,000 steps of it, whatever the speed of the machine.
+    store.setClock([] { return StepClock += std::chrono::milliseconds(10); });
     QVector<CodeTableEntry> rows;
     DecodeResult decoded;
     StoreError error; // the first step that fails says why
@@ -340,7 +338,7 @@ void TestStore::unusableDatabases() {
               DecodeBuffer("- ", store, table, &decoded, &error) && store.InsertEntry(table, "-", "T", &error)));
     QVERIFY2(Said(error, db).startsWith(told), qPrintable(Said(error, db)));
     QCOMPARE(error.file, db);
-    QCOMPARE(rows.size(), table == "Slow" ? 150 : 0); // the slow table's list, each row in time
+    QCOMPARE(rows.size(), table == "Slow" ? 500 : 0); // the slow table's list, each row in time
     // Tried again, the file fails at once in the same words (the slow one is given up); nothing is
     // stored, and no missing file made.
     StoreError again;
@@ -374,6 +372,20 @@ void TestStore::unwritableDatabase() {
     QCOMPARE(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     QVERIFY(store.reopenIfLocked());
     QCOMPARE(Decoded(store), "S");
+    // A disk that fails a read or a write, for real: told, nothing half saved, and reading goes on.
+    QStringList failed;
+    for (const char* fault : {"pread64 5", "pwrite64 28", "fdatasync 5"}) {
+        const ScopedEnv failing("DAHDIT_FAIL", fault + QByteArray(" dahdit_db.mdb"));
+        failed << Decoded(store, "-.-.-.-. ");
+        if (!store.beginWrite(&error) || !store.InsertEntry("International", "-.-.-.-.", "Zz", &error) ||
+            !store.commitWrite(&error))
+            failed << Said(error, db);
+        store.rollbackWrite();
+    }
+    const QString damaged = "Failed: the file is damaged (truncated or overwritten).";
+    QCOMPARE(failed,
+             QStringList({damaged, damaged, "", "Failed: database or disk is full.", "", "Failed: disk I/O error."}));
+    QCOMPARE(Decoded(store), "S");
     QCOMPARE(BytesOf(db), before);
     // Deleted while open: reading goes on from the open file; a change says what happened, and makes no file.
     QVERIFY(QFile::remove(db));
@@ -401,6 +413,32 @@ void TestStore::unwritableDatabase() {
     QCOMPARE(::mount(nullptr, at.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
     QVERIFY(store.open(disk.file("dahdit_db.mdb")));
     QCOMPARE(Decoded(store), "S");
+}
+
+// Two newer Dahdits started at once over the copy an older one made: it ends as the tables of
+// one of them, whole; a row added in the editor of one survives the start of another.
+void TestStore::startsAtOnce() {
+    ProgramFolder first(true);
+    QVERIFY(QFile::remove(first.file("portable")));
+    ChooseDatabase().useCopy(DatabaseChoice::Refresh::No);
+    const QString copy = first.home() + "/data/dahdit/dahdit_db.mdb";
+    QTemporaryDir second;
+    const QString installed[] = {first.file("dahdit_db.mdb"), second.filePath("dahdit_db.mdb")};
+    QVERIFY(QFile::copy(BundledDatabase(), installed[1]));
+    for (const QString& db : installed)
+        QVERIFY(ExecSql(db, QStringLiteral("INSERT INTO International (MS, TS) VALUES ('-.-.-.-.-.', '%1'); "
+                                           "PRAGMA user_version = %2")
+                                .arg(db)
+                                .arg(UserCopy::VersionStamp(DAHDIT_VERSION) + 1)));
+    QCOMPARE(RunTwins({"start|" + first.path(), "start|" + second.path()}), QStringList({"", ""}));
+    QVERIFY(BytesOf(copy) == BytesOf(installed[0]) || BytesOf(copy) == BytesOf(installed[1]));
+    QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('-.-.-.-.', 'mine')"));
+    QVERIFY(ExecSql(installed[1], "PRAGMA user_version = 99999999"));
+    SetAppPathForTesting(second.path());
+    ChooseDatabase().useCopy(DatabaseChoice::Refresh::IfUnchanged);
+    CodeTableStore store;
+    QVERIFY(store.open(copy));
+    QCOMPARE(Decoded(store, "-.-.-.-. "), "mine");
 }
 
 QTEST_GUILESS_MAIN(TestStore)
