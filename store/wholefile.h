@@ -20,8 +20,8 @@ class QFileInfo;
 //   replaced, the link stays (tst_transcript::writesTheTranscriptWhole).
 // And these over QSaveFile's:
 // - every byte is checked before the target is replaced: a full disk, a failed sync or close is a
-//   failure, never a success (tst_settings::refusedWrites "a full disk (on any machine)", "the
-//   file's sync: EIO");
+//   failure, never a success (tst_transcript::savesWhereTyped "no room for the file",
+//   tst_settings::refusedWrites "the file's sync: ENOSPC", "close: EIO");
 // - a file whose write bits the user cleared is refused also where the system would let this user
 //   write it, as it lets root (tst_settings::refusedWrites "read-only file", tst_store::copyRefresh
 //   "read-only copy");

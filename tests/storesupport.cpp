@@ -77,7 +77,8 @@ QStringList RunTwins(const QStringList& roles) {
     return said;
 }
 
-void ServeAsTwin() {
+void GuardedTest::initMain() {
+    GuardSqlite();
     const QStringList role = qEnvironmentVariable("DAHDIT_TWIN").split(u'|');
     QString cause;
     if (role[0] == "start") {

@@ -14,18 +14,11 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-// In a copy of the test's program that RunTwins started, does what its role says, then ends the
-// program; elsewhere returns at once.
-void ServeAsTwin();
-
 // The base of every test class: its program starts as Dahdit does, with SQLite guarded before
 // anything opens a database (QTest's main calls initMain first).
 class GuardedTest : public QObject {
 public:
-    static void initMain() {
-        GuardSqlite();
-        ServeAsTwin();
-    }
+    static void initMain(); // and in a copy that RunTwins started, what its role says
 };
 
 // Sets an environment variable for its life, then puts back what was there, however the test ended.
