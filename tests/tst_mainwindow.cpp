@@ -135,7 +135,7 @@ void TestMainWindow::startsUp() {
     if (settings.contains("sidetone=0"))
         QCOMPARE(begun({}), 0);
     else
-        QTRY_COMPARE(begun("Sidetone"), 1);
+        QTRY_VERIFY(begun("Sidetone") > 0); // the sound client's own threads may take its name too
     // Nothing is written until a slider moves, and a missing database is not made.
     const QByteArray file = folder.readFile("settings.ini");
     QCOMPARE(file, settings == "folder" ? QByteArray() : settings);
