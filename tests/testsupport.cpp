@@ -34,10 +34,6 @@ void WindowTest::cleanup() {
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u'\n')));
 }
 
-namespace {
-// What a control shows: its caption or contents; a slider its position, range, steps and ticks; a
-// menu its items; a list its entries, the selected one starred; a tree its headers; a box its text
-// and items.
 QString Shows(const QWidget* c) {
     QStringList items;
     if (const auto* s = qobject_cast<const QSlider*>(c))
@@ -67,7 +63,6 @@ QString Shows(const QWidget* c) {
     }
     return items.join(u'|');
 }
-} // namespace
 
 QStringList Looks(const QWidget& window) {
     const Qt::WindowFlags flags = window.windowFlags();

@@ -88,12 +88,7 @@ struct Options : Owned<Form5> {
     Options() { form->show(); }
     QLineEdit* path() const { return child<QLineEdit>(*form, "Text1"); }
     QListWidget* list() const { return child<QListWidget>(*form, "List1"); }
-    QString listed() const { // the tables, the selected one in brackets
-        QStringList names;
-        for (int i = 0; i < list()->count(); ++i)
-            names.append(list()->item(i)->isSelected() ? '[' + list()->item(i)->text() + ']' : list()->item(i)->text());
-        return names.join(' ');
-    }
+    QString listed() const { return Shows(list()); } // the tables, the selected one starred
     void select(const QString& name) const {
         list()->setCurrentItem(list()->findItems(name, Qt::MatchExactly).value(0));
     }
@@ -345,7 +340,7 @@ void TestEditor::optionsStoreTheChoice() {
         w.select(u"Greek"_s); // one of the installed tables
         w->Command3_Click();
         QCOMPARE(w.path()->text(), DefaultDatabasePath());
-        QVERIFY(w.listed().contains(" [Greek] "));
+        QVERIFY(w.listed().contains("|Greek*|"));
         QTest::mouseClick(child<QPushButton>(*w.form, "Command2"), Qt::LeftButton);
         QVERIFY(w.closed());
         QCOMPARE(QDir(folder.home()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
@@ -372,9 +367,9 @@ void TestEditor::optionsShowTheStoredChoice_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown"); // the path (P, the one stored), the current table, the tables listed
     // Listed in the order made; only the exact name is selected; a stored view is named as such.
-    QTest::newRow("a table") << u"Alpha"_s << u"P|Current: Alpha|Zulu [Alpha]"_s;
-    QTest::newRow("its name in another case") << u"alpha"_s << u"P|Current: alpha|Zulu Alpha"_s;
-    QTest::newRow("a view") << u"vw"_s << u"P|Current: vw (a view, not a code table)|Zulu Alpha"_s;
+    QTest::newRow("a table") << u"Alpha"_s << u"P|Current: Alpha|Zulu|Alpha*"_s;
+    QTest::newRow("its name in another case") << u"alpha"_s << u"P|Current: alpha|Zulu|Alpha"_s;
+    QTest::newRow("a view") << u"vw"_s << u"P|Current: vw (a view, not a code table)|Zulu|Alpha"_s;
 }
 
 void TestEditor::optionsShowTheStoredChoice() {
