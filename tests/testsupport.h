@@ -51,7 +51,7 @@ private slots:
     void cleanup();
 };
 
-// What a control shows: its caption or contents; a slider its position, range, steps and ticks; a
+// What a control shows: its caption or contents; a slider its position, range and steps; a
 // menu its items; a list its entries, the selected one starred; a tree its headers; a box its text
 // and items.
 QString Shows(const QWidget* control);

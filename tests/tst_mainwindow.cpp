@@ -202,13 +202,13 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     // then each other one as its menu item opens it; the focus in the first box, Remove and Cancel
     // hidden until an entry is chosen, no table chosen before one is stored.
     QCOMPARE(Looks(form),
-             QStringList(
-                 {"[Dahdit] minimize", "Text1 [] focus", "Slider1 [6 of 1 to 20, steps 1 and 1, a tick every 1 below]",
-                  "Slider2 [6 of 1 to 20, steps 1 and 1, a tick every 1 below]", "MK [Morse]", "BS [<<] disabled",
-                  "Text2 []", "StatusBar1 []", "Panel1 [Ready]", "Panel2 [DT: 150 ms]", "Panel3 [SDT: 250 ms]",
-                  "Panel4 [Errors: 0]", "Panel5 [International]", "File [Save Ctrl+S disabled|Exit]",
-                  "Edit [Copy Ctrl+C|Copy Output|Paste Ctrl+V|Clear Del]", "Tools [DB Editor Ctrl+D|Language Ctrl+L]",
-                  "Help [Dahdit Readme|About...]", "Timer1 every 150 ms, stopped", "Timer2 every 250 ms, running"}));
+             QStringList({"[Dahdit] minimize", "Text1 [] focus", "Slider1 [6 of 1 to 20, steps 1 and 1]",
+                          "Slider2 [6 of 1 to 20, steps 1 and 1]", "MK [Morse]", "BS [<<] disabled", "Text2 []",
+                          "StatusBar1 []", "Panel1 [Ready]", "Panel2 [DT: 150 ms]", "Panel3 [SDT: 250 ms]",
+                          "Panel4 [Errors: 0]", "Panel5 [International]", "File [Save Ctrl+S disabled|Exit]",
+                          "Edit [Copy Ctrl+C|Copy Output|Paste Ctrl+V|Clear Del]",
+                          "Tools [DB Editor Ctrl+D|Language Ctrl+L]", "Help [Dahdit Readme|About...]",
+                          "Timer1 every 150 ms, stopped", "Timer2 every 250 ms, running"}));
     auto others = [&form] { // the top-level windows other than the main window and its menus
         QStringList windows;
         for (QWidget* window : QApplication::topLevelWidgets()) {
