@@ -33,3 +33,60 @@ void WindowTest::cleanup() {
     const QStringList left = Shown();
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u'\n')));
 }
+
+QString Shows(const QWidget* c) {
+    QStringList items;
+    if (const auto* s = qobject_cast<const QSlider*>(c))
+        return QString::asprintf("%d of %d to %d, steps %d and %d", s->value(), s->minimum(), s->maximum(),
+                                 s->singleStep(), s->pageStep());
+    if (const auto* menu = qobject_cast<const QMenu*>(c)) {
+        for (const QAction* a : menu->actions())
+            items << a->text() + (a->shortcut().isEmpty() ? "" : ' ' + a->shortcut().toString()) +
+                         (a->isEnabled() ? "" : " disabled");
+    } else if (const auto* list = qobject_cast<const QListWidget*>(c)) {
+        for (const QListWidgetItem* item : list->findItems(QString(), Qt::MatchContains))
+            items << item->text() + (item->isSelected() ? "*" : "");
+    } else if (const auto* tree = qobject_cast<const QTreeView*>(c)) {
+        for (int i = 0; i < tree->model()->columnCount(); ++i)
+            items << tree->model()->headerData(i, Qt::Horizontal).toString();
+    } else if (const auto* combo = qobject_cast<const QComboBox*>(c)) {
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+        return combo->currentText() + " of " + items.join(u'/');
+    } else if (const auto* label = qobject_cast<const QLabel*>(c); label && !label->pixmap().isNull()) {
+        return QStringLiteral("a picture");
+    } else {
+        for (const char* property : {"text", "title", "plainText"})
+            items << c->property(property).toString();
+        return items.join(QString());
+    }
+    return items.join(u'|');
+}
+
+QStringList Looks(const QWidget& window) {
+    const Qt::WindowFlags flags = window.windowFlags();
+    QStringList looks{'[' + window.windowTitle() + ']' + (window.windowType() == Qt::Tool ? " tool" : "") +
+                      (flags & Qt::WindowMinimizeButtonHint ? " minimize" : "") +
+                      (flags & Qt::WindowMaximizeButtonHint ? " maximize" : "")};
+    QWidgetList controls; // those that take the focus in their tab order, then the others
+    auto named = [](const QObject* c) { return !c->objectName().isEmpty() && !c->objectName().startsWith("qt_"); };
+    for (QWidget* next = window.nextInFocusChain(); next != &window; next = next->nextInFocusChain()) {
+        if (next->focusPolicy() & Qt::TabFocus && named(next))
+            controls << next;
+    }
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+        if (!controls.contains(control) && named(control) && control->metaObject() != &QWidget::staticMetaObject)
+            controls << control;
+    }
+    for (const QWidget* c : std::as_const(controls)) {
+        const auto* button = qobject_cast<const QPushButton*>(c);
+        looks << c->objectName() + " [" + Shows(c) + ']' +
+                     (c->isHidden() && !qobject_cast<const QMenu*>(c) ? " hidden" : "") +
+                     (c->isEnabled() ? "" : " disabled") + (window.focusWidget() == c ? " focus" : "") +
+                     (button && button->isDefault() ? " default" : "");
+    }
+    for (const QTimer* timer : window.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+        looks << timer->objectName() + QStringLiteral(" every %1 ms, ").arg(timer->interval()) +
+                     (timer->isActive() ? "running" : "stopped");
+    return looks;
+}

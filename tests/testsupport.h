@@ -50,3 +50,12 @@ private slots:
     void init() { MessageBox::setTestMode(true); }
     void cleanup();
 };
+
+// What a control shows: its caption or contents; a slider its position, range and steps; a
+// menu its items; a list its entries, the selected one starred; a tree its headers; a box its text
+// and items.
+QString Shows(const QWidget* control);
+// What the user finds in a window, a line for each named control in the order the window holds
+// them: its caption or contents, and whether it is hidden, disabled, has the focus or is the
+// default button. The controls that take the focus are listed first, in their tab order.
+QStringList Looks(const QWidget& window);
