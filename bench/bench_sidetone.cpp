@@ -20,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -32,7 +33,10 @@
 #include <functional>
 #include <mutex>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -425,6 +429,35 @@ bool MeasureTransitions(const MakeOutput& make, int cycles, SoundServer& server)
 
 } // namespace
 
+// A server that takes the connection and then says nothing: how long a press, a release and the
+// end of the tone hold up the window (the goal: no more than 100 ms, once).
+bool MeasureSilentServer() {
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("mute")));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 4) != 0) {
+        std::printf("A silent server: could not listen on %s\n", path.constData());
+        return false;
+    }
+    qputenv("PULSE_SERVER", "unix:" + path);
+    auto sidetone = std::make_unique<Sidetone>(SidetoneSettings{}, nullptr);
+    int client = -1;
+    WaitFor([&] { return (client = accept(listener, nullptr, nullptr)) >= 0; }, 10000);
+    const auto start = Clock::now();
+    sidetone->keyDown();
+    sidetone->keyUp();
+    sidetone.reset();
+    const double held = Ms(Clock::now() - start);
+    std::printf("A server that never answers: press, release and end hold the window %.1f ms (goal: 100 ms)\n", held);
+    ::close(client);
+    ::close(listener);
+    qunsetenv("PULSE_SERVER");
+    return client >= 0;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::printf("Sidetone latency; the tone rises and falls over 5 ms, so the last sound leaves about 5 ms\n"
@@ -447,5 +480,7 @@ int main(int argc, char** argv) {
             ok = MeasureTransitions(card, Full(200, 20), server) && ok;
         }
     }
+    std::printf("\n");
+    ok = MeasureSilentServer() && ok;
     return ok ? 0 : 1;
 }
