@@ -96,6 +96,11 @@ void TestSettings::readsThroughTheTable() {
              QList<int>({0, 600, 20, 6}));
     QCOMPARE(Read(Settings::TableName) + '|' + Read(Settings::DatabasePath),
              "International|" + folder.file("dahdit_db.mdb"));
+    // A pitch at either end of its range is taken; one past either end gives the built-in pitch.
+    for (const auto& [hz, read] : {std::pair{"99", 600}, {"100", 100}, {"2000", 2000}, {"2001", 600}}) {
+        folder.writeFile("settings.ini", QByteArray("[main]\nsidetone_hz=") + hz + '\n');
+        QCOMPARE(Read(Settings::SidetoneHz), read);
+    }
 }
 
 void TestSettings::refusedWrites_data() {
