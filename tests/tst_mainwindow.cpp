@@ -340,6 +340,15 @@ void TestMainWindow::keysMarksAndSpaces() {
     w.mouse(QEvent::MouseButtonRelease, 11460);
     w.form.Timer2_Timer();
     QCOMPARE(w.output(), u"SOS KNIT"_s);
+    // Left to run, the timers key by themselves: a press held until Timer1 ticks is a dash, and
+    // Timer2's tick after the release closes the symbol.
+    w.form.Clear_Click();
+    for (QTimer* timer : {w.timer1, w.timer2}) {
+        QSignalSpy ticked(timer, &QTimer::timeout);
+        timer == w.timer1 ? w.form.MK_MouseDown(1) : w.form.MK_MouseUp(1);
+        QVERIFY(ticked.wait());
+    }
+    QCOMPARE(w.keyed(), u"- |T|pause"_s);
 }
 
 void TestMainWindow::editsTheBuffer() {
