@@ -356,8 +356,10 @@ void TestEditor::optionsStoreTheChoice() {
         QCOMPARE(Shown(), kConfirmed);
         QVERIFY(w.closed());
     }
-    // Nothing listed (no such database): Enter presses OK, which keeps the stored table, not an empty name.
+    // Nothing listed (no such database), and the window says why: Enter presses OK, which keeps the
+    // stored table, not an empty name.
     Options w;
+    QVERIFY(child<QLabel>(*w.form, "Label2")->text().contains("/somewhere/else/codes.mdb: the file does not exist"));
     QTest::keyClick(w.path(), Qt::Key_Return);
     QCOMPARE(Module1::ReadSetting("main", "table_name"), u"German"_s);
     QCOMPARE(Shown(), kConfirmed);
