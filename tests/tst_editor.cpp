@@ -363,6 +363,10 @@ void TestEditor::optionsStoreTheChoice() {
     QTest::keyClick(w.path(), Qt::Key_Return);
     QCOMPARE(Module1::ReadSetting("main", "table_name"), u"German"_s);
     QCOMPARE(Shown(), kConfirmed);
+    // It is the start of the program that makes the user's copy of the tables.
+    QVERIFY(Module1::WriteSetting("main", "db_path", DefaultDatabasePath()));
+    Form1 main;
+    QCOMPARE(BytesOf(DefaultDatabasePath()), BytesOf(folder.file("dahdit_db.mdb")));
 }
 
 void TestEditor::optionsShowTheStoredChoice_data() {
