@@ -120,8 +120,8 @@ private:
 
         // The stream takes the device's own rate, whatever is asked here, so that the server need
         // not convert the tone.
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, kDefaultRate, 1};
-        m_stream = pa_stream_new(m_context, "Sidetone", &spec, nullptr);
+        const pa_sample_spec format{PA_SAMPLE_S16NE, kDefaultRate, 1};
+        m_stream = pa_stream_new(m_context, "Sidetone", &format, nullptr);
         if (!m_stream)
             return false;
         pa_stream_set_state_callback(
@@ -130,7 +130,7 @@ private:
         // sizes the device's to suit.
         pa_buffer_attr buffer;
         buffer.maxlength = buffer.prebuf = buffer.minreq = buffer.fragsize = uint32_t(-1);
-        buffer.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(m_bufferMs) * 1000, &spec));
+        buffer.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(m_bufferMs) * 1000, &format));
         if (pa_stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_FIX_RATE, nullptr, nullptr) < 0 ||
             !waitUntil(deadline, [this] { return StepOf(pa_stream_get_state(m_stream)); }))
             return false;

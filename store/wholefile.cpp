@@ -55,6 +55,12 @@ QByteArray temporaryName(const QString& target) {
     return QFile::encodeName(target + kTemporaryMark) + suffix;
 }
 
+// Whether path names the very file whose status is given.
+bool isFile(const QByteArray& path, const struct stat& file) {
+    struct stat named {};
+    return ::lstat(path.constData(), &named) == 0 && named.st_dev == file.st_dev && named.st_ino == file.st_ino;
+}
+
 // Gives the file at from (through a link, with AT_SYMLINK_FOLLOW) a new temporary name beside
 // target; the name, or empty with errno set.
 QByteArray linkBeside(const QString& target, const QByteArray& from, int flags) {
@@ -86,20 +92,23 @@ public:
         if (unnamed) {
             const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
             m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-            if (m_fd >= 0)
-                return true;
         }
-        for (int attempt = 0; attempt < 100; ++attempt) {
+        for (int attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
             m_name = temporaryName(target);
             m_fd = ::open(m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
             if (m_fd >= 0 || errno != EEXIST)
                 break;
         }
-        if (m_fd < 0)
+        // Without its status no name is ever removed: a leftover is the safe side.
+        if (m_fd >= 0)
+            ::fstat(m_fd, &m_made);
+        else
             m_name.clear();
         return m_fd >= 0;
     }
     int fd() const { return m_fd; }
+    // The file this write made: a name is removed only while it still names this file.
+    const struct stat& made() const { return m_made; }
 
     // Gives the complete file the name to, which must be free, and closes it; 0, or the error
     // number. A network file system may report a failed write only at the close. Linux closes the
@@ -116,7 +125,8 @@ public:
         } else if ((errno == EINVAL || errno == ENOSYS) && ::link(m_name.constData(), to.constData()) == 0) {
             // A file system that cannot rename without replacing takes a hard link, which never
             // replaces a file either.
-            ::unlink(m_name.constData());
+            if (isFile(m_name, m_made))
+                ::unlink(m_name.constData());
             m_name = to;
         } else {
             error = errno;
@@ -145,7 +155,7 @@ public:
     void drop() {
         const int error = errno;
         closeFile();
-        if (!m_name.isEmpty())
+        if (!m_name.isEmpty() && isFile(m_name, m_made))
             ::unlink(m_name.constData());
         m_name.clear();
         errno = error;
@@ -164,6 +174,7 @@ private:
 
     int m_fd = -1;
     QByteArray m_name; // empty while the file has no name, or once it is no longer temporary
+    struct stat m_made {};
 };
 
 // Writes bytes to a new temporary file beside target, with the given permissions (the umask
@@ -198,12 +209,6 @@ int syncFolder(const QString& target) {
     const int error = sync(fd);
     ::close(fd);
     return error;
-}
-
-// Whether path names the very file whose status is given.
-bool isFile(const QByteArray& path, const struct stat& file) {
-    struct stat named {};
-    return ::lstat(path.constData(), &named) == 0 && named.st_dev == file.st_dev && named.st_ino == file.st_ino;
 }
 
 // Says why in cause, when the caller asked; always false.
@@ -285,31 +290,40 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
     // A new file gets the permissions the user's umask gives; a replaced one keeps its own.
     Temporary temporary;
     QByteArray name;
-    struct stat made {};
     if (!writeTemporary(&temporary, target, bytes, 0666, exists ? &old : nullptr) ||
-        ::fstat(temporary.fd(), &made) != 0 || (name = temporary.name(target)).isEmpty()) {
+        (name = temporary.name(target)).isEmpty()) {
         temporary.drop();
         return fail(cause, describe(errno));
     }
     // The new name reaches the disk with the folder. Until the folder is synced, the old file keeps
     // a second name, under which it is put back should the sync fail; where the file system gives
     // no second name, the failure is told all the same.
-    const QByteArray kept = exists ? linkBeside(target, to, 0) : QByteArray();
-    int error = 0;
-    if (::rename(name.constData(), to.constData()) != 0) {
+    // Every name below is moved or removed only while it still names the file it was made for:
+    // name the file this write made, kept the old file this write linked.
+    const struct stat& made = temporary.made();
+    QByteArray kept = exists ? linkBeside(target, to, 0) : QByteArray();
+    if (!kept.isEmpty() && !isFile(kept, old)) {
+        ::unlink(kept.constData()); // the file that took the old one's place meanwhile keeps its name
+        kept.clear();
+    }
+    int error = isFile(name, made) ? 0 : ENOENT; // another program took the temporary name meanwhile
+    if (error == 0 && ::rename(name.constData(), to.constData()) != 0)
         error = errno;
+    if (error != 0) {
         temporary.drop();
     } else {
         temporary.renamed();
         error = syncFolder(target);
         if (error != 0 && isFile(to, made)) {
-            if (!kept.isEmpty())
-                ::rename(kept.constData(), to.constData());
+            if (!kept.isEmpty() && isFile(kept, old) && ::rename(kept.constData(), to.constData()) == 0)
+                kept.clear();
             else if (!exists)
                 ::unlink(to.constData());
         }
     }
-    if (!kept.isEmpty())
+    // The old file's second name goes where the old file is replaced, or still has its own name;
+    // where putting it back failed, it is the old file's only name, and stays.
+    if (!kept.isEmpty() && isFile(kept, old) && (error == 0 || isFile(to, old)))
         ::unlink(kept.constData());
     return error == 0 || fail(cause, describe(error));
 }
