@@ -69,10 +69,8 @@ bool readFile(const QString& path, QByteArray* bytes) {
 }
 
 bool sameFile(int fd, const QString& path) {
-    struct stat open {
-    }, named{};
-    return ::fstat(fd, &open) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
-           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    struct stat open {};
+    return ::fstat(fd, &open) == 0 && WholeFile::isFile(QFile::encodeName(path), open);
 }
 
 QString recordOf(const QString& copy) {

@@ -55,12 +55,6 @@ QByteArray temporaryName(const QString& target) {
     return QFile::encodeName(target + kTemporaryMark) + suffix;
 }
 
-// Whether path names the very file whose status is given.
-bool isFile(const QByteArray& path, const struct stat& file) {
-    struct stat named {};
-    return ::lstat(path.constData(), &named) == 0 && named.st_dev == file.st_dev && named.st_ino == file.st_ino;
-}
-
 // Gives the file at from (through a link, with AT_SYMLINK_FOLLOW) a new temporary name beside
 // target; the name, or empty with errno set.
 QByteArray linkBeside(const QString& target, const QByteArray& from, int flags) {
@@ -220,6 +214,11 @@ bool fail(QString* cause, const QString& why) {
 
 } // namespace
 
+bool isFile(const QByteArray& path, const struct stat& file) {
+    struct stat named {};
+    return ::lstat(path.constData(), &named) == 0 && named.st_dev == file.st_dev && named.st_ino == file.st_ino;
+}
+
 QString describe(int errorNumber) {
     switch (errorNumber) {
     case ENOSPC:
@@ -297,15 +296,13 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
     }
     // The new name reaches the disk with the folder. Until the folder is synced, the old file keeps
     // a second name, under which it is put back should the sync fail; where the file system gives
-    // no second name, the failure is told all the same.
-    // Every name below is moved or removed only while it still names the file it was made for:
-    // name the file this write made, kept the old file this write linked.
+    // no second name, the failure is told all the same. Every name is moved or removed only while
+    // it still names the file it was made for: name the file this write made, kept the old file
+    // this write linked. A name that no longer does is left as it is.
     const struct stat& made = temporary.made();
     QByteArray kept = exists ? linkBeside(target, to, 0) : QByteArray();
-    if (!kept.isEmpty() && !isFile(kept, old)) {
-        ::unlink(kept.constData()); // the file that took the old one's place meanwhile keeps its name
+    if (!kept.isEmpty() && !isFile(kept, old))
         kept.clear();
-    }
     int error = isFile(name, made) ? 0 : ENOENT; // another program took the temporary name meanwhile
     if (error == 0 && ::rename(name.constData(), to.constData()) != 0)
         error = errno;

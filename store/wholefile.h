@@ -4,6 +4,7 @@
 #include <QString>
 
 class QFileInfo;
+struct stat;
 
 // Writing a file whole or not at all, for every file Dahdit writes (the settings file, transcripts
 // and the user's copy of the database). The bytes go to a temporary file beside the target, are
@@ -48,6 +49,9 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause);
 
 // The cause in words for a system error number.
 QString describe(int errorNumber);
+
+// Whether path, itself and not a link's target, names the very file whose status is given.
+bool isFile(const QByteArray& path, const struct stat& file);
 
 // Makes a new file at path holding bytes, readable by its owner alone, whole or not at all, and
 // never over a file that is there already, also one that another program made meanwhile: that
