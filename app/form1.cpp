@@ -139,12 +139,12 @@ void Form1::buildControls() {
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
 
-    Text1 = layout->place(new QPlainTextEdit(client), "Text1", 120, 120, 4575, 1605);
-    Slider1 = layout->place(new QSlider(Qt::Horizontal, client), "Slider1", 120, 1800, 2175, 555);
-    Slider2 = layout->place(new QSlider(Qt::Horizontal, client), "Slider2", 2400, 1800, 2295, 555);
-    MK = layout->place(new QPushButton(QStringLiteral("Morse"), client), "MK", 120, 2400, 3855, 495);
-    BS = layout->place(new QPushButton(QStringLiteral("<<"), client), "BS", 4080, 2400, 615, 495);
-    Text2 = layout->place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
+    Text1 = layout->Place(new QPlainTextEdit(client), "Text1", 120, 120, 4575, 1605);
+    Slider1 = layout->Place(new QSlider(Qt::Horizontal, client), "Slider1", 120, 1800, 2175, 555);
+    Slider2 = layout->Place(new QSlider(Qt::Horizontal, client), "Slider2", 2400, 1800, 2295, 555);
+    MK = layout->Place(new QPushButton(QStringLiteral("Morse"), client), "MK", 120, 2400, 3855, 495);
+    BS = layout->Place(new QPushButton(QStringLiteral("<<"), client), "BS", 4080, 2400, 615, 495);
+    Text2 = layout->Place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);
     // The window has no labels, so a screen reader learns from these what each control is.
     Text1->setAccessibleName(QStringLiteral("Morse buffer"));
     Text1->setAccessibleDescription(QStringLiteral("Dots and dashes as keyed; a space closes each symbol"));
@@ -193,7 +193,7 @@ void Form1::buildControls() {
         UseDahditStyle(control); // ticks that show in a dark palette too
     }
 
-    QStatusBar* StatusBar1 = layout->place(new QStatusBar(client), "StatusBar1", 0, 3000, 9495, 375);
+    QStatusBar* StatusBar1 = layout->Place(new QStatusBar(client), "StatusBar1", 0, 3000, 9495, 375);
     StatusBar1->setSizeGripEnabled(false);
     // The panels stand side by side, 6 pixels apart, each with room for the
     // longest text it shows: the hints, the longest times, a four-digit error count and the default
@@ -207,7 +207,7 @@ void Form1::buildControls() {
     const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
     for (int i = 0, left = 30; i < 5; left += widths[i++] + 60) {
         const QByteArray name = "Panel" + QByteArray::number(i + 1);
-        m_panels[i] = layout->place(new QLabel(StatusBar1), name.constData(), left, 45, widths[i] - 30, 300);
+        m_panels[i] = layout->Place(new QLabel(StatusBar1), name.constData(), left, 45, widths[i] - 30, 300);
         setPanel(i + 1, texts[i]);
         layout->alsoShows(m_panels[i], longest[i]);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);

@@ -36,10 +36,10 @@ Form4::~Form4() {
 
 void Form4::buildControls() {
     TwipsLayout* layout = TwipsLayout::of(this);
-    Frame1 = layout->place(new QGroupBox(QStringLiteral("Current entries"), this), "Frame1", 120, 120, 4095, 3015);
+    Frame1 = layout->Place(new QGroupBox(QStringLiteral("Current entries"), this), "Frame1", 120, 120, 4095, 3015);
     layout->alsoShows(Frame1, {QStringLiteral("Current entries (99999)")});
 
-    ListView1 = layout->place(new QTreeView(Frame1), "ListView1", 120, 360, 3855, 2535);
+    ListView1 = layout->Place(new QTreeView(Frame1), "ListView1", 120, 360, 3855, 2535);
     m_list = new EntryList(*m_store, this);
     ListView1->setModel(m_list);
     layout->setColumnWidths(ListView1, {1900, 1620}); // they grow with the rest, as far as their headers need
@@ -60,28 +60,28 @@ void Form4::buildControls() {
     ListView1->installEventFilter(this);
     ListView1->setAccessibleName(QStringLiteral("Current entries"));
 
-    m_unavailable = layout->place(new QLabel(Frame1), "Unavailable", 120, 360, 3855, 2535);
+    m_unavailable = layout->Place(new QLabel(Frame1), "Unavailable", 120, 360, 3855, 2535);
     m_unavailable->setWordWrap(true);
     m_unavailable->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_unavailable->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_unavailable->hide();
 
-    Frame2 = layout->place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
+    Frame2 = layout->Place(new QGroupBox(QStringLiteral("New entry"), this), "Frame2", 4335, 120, 3120, 3015);
     layout->alsoShows(Frame2, {QStringLiteral("Edit entry")});
 
     auto label = [this, layout](const char* name, const QString& caption, int top) {
-        QLabel* control = layout->place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
+        QLabel* control = layout->Place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
         control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         return control;
     };
     label("Label1", QStringLiteral("ID:"), 435);
     QLabel* Label2 = label("Label2", QStringLiteral("Signal:"), 915);
     QLabel* Label3 = label("Label3", QStringLiteral("Code:"), 1395);
-    Label4 = layout->place(new QLabel(QStringLiteral("Automatic"), Frame2), "Label4", 1080, 435, 1815, 315);
+    Label4 = layout->Place(new QLabel(QStringLiteral("Automatic"), Frame2), "Label4", 1080, 435, 1815, 315);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    Text1 = layout->place(new QLineEdit(Frame2), "Text1", 1080, 915, 1815, 315);
-    Text2 = layout->place(new QLineEdit(Frame2), "Text2", 1080, 1395, 1815, 315);
+    Text1 = layout->Place(new QLineEdit(Frame2), "Text1", 1080, 915, 1815, 315);
+    Text2 = layout->Place(new QLineEdit(Frame2), "Text2", 1080, 1395, 1815, 315);
     // A line edit keeps only its first 32767 characters unless told otherwise, which would
     // store a longer signal or code cut short without a word.
     for (QLineEdit* box : {Text1, Text2})
@@ -89,10 +89,10 @@ void Form4::buildControls() {
     Label2->setBuddy(Text1);
     Label3->setBuddy(Text2);
 
-    Command1 = layout->place(new QPushButton(QStringLiteral("Add"), Frame2), "Command1", 240, 2400, 855, 375);
+    Command1 = layout->Place(new QPushButton(QStringLiteral("Add"), Frame2), "Command1", 240, 2400, 855, 375);
     layout->alsoShows(Command1, {QStringLiteral("Edit")});
-    Command2 = layout->place(new QPushButton(QStringLiteral("Remove"), Frame2), "Command2", 1140, 2400, 855, 375);
-    Command3 = layout->place(new QPushButton(QStringLiteral("Cancel"), Frame2), "Command3", 2040, 2400, 855, 375);
+    Command2 = layout->Place(new QPushButton(QStringLiteral("Remove"), Frame2), "Command2", 1140, 2400, 855, 375);
+    Command3 = layout->Place(new QPushButton(QStringLiteral("Cancel"), Frame2), "Command3", 2040, 2400, 855, 375);
     Command1->setDefault(true);
     UseDahditStyle(Command1); // its focus shows beside its default frame
     Command2->hide();
@@ -100,7 +100,7 @@ void Form4::buildControls() {
 
     m_note = QStringLiteral("Warning: changes made to the database are irreversible. We recommend that you make a "
                             "copy of the database before modifying or changing it in any way.");
-    Label6 = layout->place(new QLabel(m_note, this), "Label6", 120, 3240, 7335, 615);
+    Label6 = layout->Place(new QLabel(m_note, this), "Label6", 120, 3240, 7335, 615);
     Label6->setWordWrap(true);
     QPalette quiet = Label6->palette();
     quiet.setColor(QPalette::WindowText, QuietTextColor(quiet));

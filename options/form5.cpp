@@ -22,20 +22,20 @@ Form5::Form5(QWidget* parent) : QDialog(parent) {
 
 void Form5::buildControls() {
     TwipsLayout* layout = TwipsLayout::of(this);
-    QGroupBox* Frame1 = layout->place(new QGroupBox(QStringLiteral("Database"), this), "Frame1", 120, 120, 4815, 1335);
-    Text1 = layout->place(new QLineEdit(Frame1), "Text1", 240, 360, 4335, 285);
+    QGroupBox* Frame1 = layout->Place(new QGroupBox(QStringLiteral("Database"), this), "Frame1", 120, 120, 4815, 1335);
+    Text1 = layout->Place(new QLineEdit(Frame1), "Text1", 240, 360, 4335, 285);
     QPushButton* Command3 =
-        layout->place(new QPushButton(QStringLiteral("Use Default"), Frame1), "Command3", 240, 720, 1695, 375);
+        layout->Place(new QPushButton(QStringLiteral("Use Default"), Frame1), "Command3", 240, 720, 1695, 375);
 
-    QGroupBox* Frame2 = layout->place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
-    Label1 = layout->place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
-    List1 = layout->place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
+    QGroupBox* Frame2 = layout->Place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
+    Label1 = layout->Place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
+    List1 = layout->Place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     Text1->setAccessibleName(QStringLiteral("Database file"));
     List1->setAccessibleName(QStringLiteral("Code table"));
     // Drawn over the empty list when the database cannot be read, so the reason sits where
     // the tables would be.
-    Label2 = layout->place(new QLabel(Frame2), "Label2", 240, 720, 4335, 840);
+    Label2 = layout->Place(new QLabel(Frame2), "Label2", 240, 720, 4335, 840);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -43,11 +43,11 @@ void Form5::buildControls() {
     Label2->hide();
 
     QPushButton* Command1 =
-        layout->place(new QPushButton(QStringLiteral("OK"), this), "Command1", 2400, 3600, 1215, 375);
+        layout->Place(new QPushButton(QStringLiteral("OK"), this), "Command1", 2400, 3600, 1215, 375);
     Command1->setDefault(true);
     UseDahditStyle(Command1); // its focus shows beside its default frame
     QPushButton* Command2 =
-        layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
+        layout->Place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3720, 3600, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);

@@ -37,7 +37,7 @@ public:
     // Gives a control the name its handlers are written against and its place, in twips, within
     // its parent; the window makes room for the caption it shows now.
     template <typename Control>
-    Control* place(Control* control, const char* name, int left, int top, int width, int height) {
+    Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
         placeControl(control, name, QRect(left, top, width, height));
         return control;
     }

@@ -60,11 +60,11 @@ Form3::Form3(TextSource morseText, TextSource outputText, QWidget* parent)
 
 void Form3::buildControls() {
     TwipsLayout* layout = TwipsLayout::of(this);
-    QLabel* Label1 = layout->place(new QLabel(QStringLiteral("Save in:"), this), "Label1", 120, 120, 855, 255);
-    Text1 = layout->place(new QLineEdit(this), "Text1", 1080, 120, 3375, 285);
-    QLabel* Label2 = layout->place(new QLabel(QStringLiteral("File name:"), this), "Label2", 120, 480, 855, 255);
-    Text2 = layout->place(new QLineEdit(this), "Text2", 1080, 480, 2295, 285);
-    Combo1 = layout->place(new QComboBox(this), "Combo1", 3480, 480, 975, 315);
+    QLabel* Label1 = layout->Place(new QLabel(QStringLiteral("Save in:"), this), "Label1", 120, 120, 855, 255);
+    Text1 = layout->Place(new QLineEdit(this), "Text1", 1080, 120, 3375, 285);
+    QLabel* Label2 = layout->Place(new QLabel(QStringLiteral("File name:"), this), "Label2", 120, 480, 855, 255);
+    Text2 = layout->Place(new QLineEdit(this), "Text2", 1080, 480, 2295, 285);
+    Combo1 = layout->Place(new QComboBox(this), "Combo1", 3480, 480, 975, 315);
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // the list only offers choices
     Combo1->addItems({QStringLiteral(".txt"), QStringLiteral(".mrs")});
@@ -73,11 +73,11 @@ void Form3::buildControls() {
     Label2->setBuddy(Text2);
     Combo1->setAccessibleName(QStringLiteral("Extension"));
     QPushButton* Command1 =
-        layout->place(new QPushButton(QStringLiteral("Save"), this), "Command1", 1920, 960, 1215, 375);
+        layout->Place(new QPushButton(QStringLiteral("Save"), this), "Command1", 1920, 960, 1215, 375);
     Command1->setDefault(true);
     UseDahditStyle(Command1); // its focus shows beside its default frame
     QPushButton* Command2 =
-        layout->place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3240, 960, 1215, 375);
+        layout->Place(new QPushButton(QStringLiteral("Cancel"), this), "Command2", 3240, 960, 1215, 375);
 
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
