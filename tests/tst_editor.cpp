@@ -1,6 +1,4 @@
-// The windows of the Tools menu. The code table editor: its list, adding, editing and removing
-// entries, refusals, store failures and the keyboard. Language Options: what it shows of the
-// stored choice, and what it stores.
+// The windows of the Tools menu: the code table editor and Language Options.
 #include "testsupport.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -42,8 +40,7 @@ QString state(const Form4& form) {
     return mode + '|' + child<QLineEdit>(form, "Text1")->text() + '|' + child<QLineEdit>(form, "Text2")->text();
 }
 
-// A mnemonic in every caption of the window's buttons and menus, as KDE's accelerator manager puts
-// there in programs that set none, and again after every change the program makes.
+// A mnemonic in every caption, as KDE's accelerator manager puts there.
 void Mark(QWidget& window) {
     for (auto* button : window.findChildren<QAbstractButton*>())
         button->setText(button->text().contains('&') ? button->text() : '&' + button->text());
@@ -71,8 +68,7 @@ QStringList stored(const QString& dbPath) {
     return out;
 }
 
-// What the window shows: state(), then each message box shown since the last look, as
-// "[title|style|what]", what being its first paragraph, and "| cause" where the rest names cause.
+// state(), then each message box shown as "[title|style|first paragraph | cause]".
 QString seen(const Form4& form, const QString& cause = QString()) {
     QString out = state(form);
     for (const QString& box : Shown()) {
@@ -102,13 +98,10 @@ class TestEditor : public WindowTest {
     Q_OBJECT
 private slots:
     void opensOrSaysWhyNot();
-    void readsTheInstalledTablesUntilACopyCanBeMade();
     void storesOrRefuses_data();
     void storesOrRefuses();
     void editsAndRemovesTheRowChosen();
     void optionsStoreTheChoice();
-    void optionsShowTheStoredChoice_data();
-    void optionsShowTheStoredChoice();
     void optionsRefuseWhatCannotBeKept_data();
     void optionsRefuseWhatCannotBeKept();
 };
@@ -146,8 +139,7 @@ void TestEditor::opensOrSaysWhyNot() {
     enter(*editor, "Q2", "-.-.-...");
     Key(main, ".");
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q2E"_s);
-    // In ID order until a column is clicked; then by that column, and by the same one again the
-    // other way, letters that differ only in case side by side; kept when read again.
+    // In ID order until a column is clicked, then by it, case-blind; again the other way; kept when read again.
     QHeaderView* header = list(*editor)->header();
     QStringList orders{listed(*editor).join(' '), header->sortIndicatorSection() < 0 ? "unsorted;" : "sorted;"};
     for (int column : {0, 1, 1, -1}) {
@@ -160,8 +152,7 @@ void TestEditor::opensOrSaysWhyNot() {
     QCOMPARE(orders.join(' '), u"B A c E it's Q2 unsorted; A B c E it's Q2 up; c Q2 B E A it's up; "
                                "it's A E B Q2 c down; it's A E B Q2 c down;"_s);
 
-    // A table of many pages: the first rows at once, and the count; the rest as the view scrolls to
-    // them, in the order of the sort, each entry once.
+    // A table of many pages: the first rows and the count at once, the rest as the view scrolls.
     QVERIFY(ExecSql(folder.file("dahdit_db.mdb"), "CREATE TABLE Many (ID INTEGER PRIMARY KEY, MS, TS); WITH RECURSIVE "
                                                   "c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 5000) "
                                                   "INSERT INTO Many (MS, TS) SELECT x, 'w' || x FROM c"));
@@ -186,27 +177,6 @@ void TestEditor::opensOrSaysWhyNot() {
     QCOMPARE(shown.first() + ' ' + shown.last() + ' ' + QString::number(shown.removeDuplicates()), u"w999 w1 0"_s);
     QCOMPARE(shown.size(), 5000);
     many.ListView1_ColumnClick(1); // and the window closes with pages still to read
-}
-
-void TestEditor::readsTheInstalledTablesUntilACopyCanBeMade() {
-    ProgramFolder folder(true); // installed, and a home that cannot be written
-    QVERIFY(QFile::remove(folder.file("portable")));
-    for (const QString& path : {folder.path(), folder.home()})
-        QVERIFY(QFile(path).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-    SetAppPathForTesting(folder.path());
-    Form1 main;
-    QVERIFY(Shown().join("").contains("Dahdit cannot keep its settings"));
-    QCOMPARE(Decode(main, u". "_s), u"E"_s); // from the installed tables meanwhile
-    auto editor = std::make_unique<Form4>(); // says why nothing can be changed, and offers nothing
-    QVERIFY(child<QLabel>(*editor, "Label6")->text().contains(folder.home() + "/data/dahdit cannot be made, because"));
-    QVERIFY(row(*editor, "A").isValid()); // the installed table, listed
-    QVERIFY(!child(*editor, "Frame2")->isEnabled());
-    // The home writable again, the next editor makes the copy, and the main window follows to it.
-    QVERIFY(QFile(folder.home()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    editor = std::make_unique<Form4>();
-    enter(*editor, "Q1", "-.-.-...");
-    Key(main, "-.-.-...");
-    QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"EQ1"_s);
 }
 
 void TestEditor::storesOrRefuses_data() {
@@ -332,8 +302,7 @@ void TestEditor::optionsStoreTheChoice() {
     QVERIFY(QFile::remove(folder.file("portable")));
     SetAppPathForTesting(folder.path());
     {
-        // Use Default fills in the path only; Cancel stores nothing, and looking makes no copy: the
-        // user's folders stay as they were.
+        // Use Default fills in the path only; Cancel stores nothing, and looking makes no copy.
         Options w;
         QCOMPARE(w.path()->text(), DefaultDatabasePath());
         w.path()->setText(u"/typed/elsewhere.mdb"_s);
@@ -356,8 +325,7 @@ void TestEditor::optionsStoreTheChoice() {
         QCOMPARE(Shown(), kConfirmed);
         QVERIFY(w.closed());
     }
-    // Nothing listed (no such database), and the window says why: Enter presses OK, which keeps the
-    // stored table, not an empty name.
+    // Nothing listed, and the window says why; Enter presses OK, which keeps the stored table.
     Options w;
     QVERIFY(child<QLabel>(*w.form, "Label2")->text().contains("/somewhere/else/codes.mdb: the file does not exist"));
     QTest::keyClick(w.path(), Qt::Key_Return);
@@ -367,29 +335,6 @@ void TestEditor::optionsStoreTheChoice() {
     QVERIFY(Module1::WriteSetting("main", "db_path", DefaultDatabasePath()));
     Form1 main;
     QCOMPARE(BytesOf(DefaultDatabasePath()), BytesOf(folder.file("dahdit_db.mdb")));
-}
-
-void TestEditor::optionsShowTheStoredChoice_data() {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("shown"); // the path (P, the one stored), the current table, the tables listed
-    // Listed in the order made; only the exact name is selected; a stored view is named as such.
-    QTest::newRow("a table") << u"Alpha"_s << u"P|Current: Alpha|Zulu|Alpha*"_s;
-    QTest::newRow("its name in another case") << u"alpha"_s << u"P|Current: alpha|Zulu|Alpha"_s;
-    QTest::newRow("a view") << u"vw"_s << u"P|Current: vw (a view, not a code table)|Zulu|Alpha"_s;
-}
-
-void TestEditor::optionsShowTheStoredChoice() {
-    ProgramFolder folder;
-    const QString other = folder.file("other codes.mdb");
-    MakeCodeTable(other, u"Zulu"_s, {});
-    MakeCodeTable(other, u"Alpha"_s, {});
-    QVERIFY(ExecSql(other, u"CREATE VIEW Vw AS SELECT * FROM Zulu"_s));
-    QVERIFY(Module1::WriteSetting("main", "db_path", other));
-    QFETCH(QString, stored);
-    QVERIFY(Module1::WriteSetting("main", "table_name", stored));
-    Options w;
-    QTEST(w.path()->text().replace(other, "P") + '|' + child<QLabel>(*w.form, "Label1")->text() + '|' + w.listed(),
-          "shown");
 }
 
 void TestEditor::optionsRefuseWhatCannotBeKept_data() {

@@ -1,8 +1,6 @@
 // The code table store on real SQLite files, and the files it cannot use left as they were.
 #include "storesupport.h"
 
-#include <sys/mount.h>
-
 namespace {
 
 const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
@@ -52,8 +50,7 @@ void TestStore::readsAndWritesEntries() {
     QStringList names, views; // SQLite's own tables left out, in the order they were made
     QVERIFY(store.ListTables(&names, &views));
     QCOMPARE(names + views, QStringList({table, "Greek", "Loop"}));
-    // IDs come from the store and are never reused; values are stored exactly as given, and change
-    // no statement; NULL reads as empty.
+    // IDs are never reused; values are stored exactly as given; NULL reads as empty.
     QVERIFY(store.InsertEntry(table, "--", "M"));
     QVERIFY(store.DeleteEntry(table, "5"));
     QVERIFY(store.InsertEntry(table, "' or '1'='1", "a'b"));
@@ -98,8 +95,7 @@ void TestStore::decodeIsBounded() {
     QCOMPARE(result.output.size(), 100000 * 40);
     QCOMPARE(result.errors, 0);
     QCOMPARE(result.notice, QString());
-    // Nor does it grow with the buffer: 64 texts of 64 KiB fill it to the character, and every
-    // symbol from there on counts as unknown, however short its text.
+    // Nor does it grow: 64 texts of 64 KiB fill it, and every symbol after counts as unknown.
     QVERIFY(DecodeBuffer(QStringLiteral("- ").repeated(64) + ". - . ", store, "T", &result));
     QCOMPARE(result.output.size(), 64 * 65536);
     QCOMPARE(result.errors, 3);
@@ -121,10 +117,6 @@ void TestStore::pathRules_data() {
     row("installed, changed copy", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|mine");
     row("installed, home read-only", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
         "the folder H/data/dahdit cannot be made, because H cannot be written.");
-    row("installed, full disk", "H/data/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
-        "the disk is full.");
-    row("installed, no free inodes", "H/data/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
-        "the folder H/data/dahdit cannot be made: the disk has no free inodes left");
     row("installed, relative XDG", "H/.config/dahdit/settings.ini|default|H/.local/share/dahdit/dahdit_db.mdb||H|new");
     row("read-only portable, settings.ini", "H/config/dahdit/settings.ini|8|H/data/dahdit/dahdit_db.mdb||H|new",
         "told once");
@@ -137,8 +129,6 @@ void TestStore::pathRules() {
     const QString home = folder.home();
     const QString copy = home + "/data/dahdit/dahdit_db.mdb";
     const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
-    bool mounted = false;
-    auto unmount = qScopeGuard([&] { mounted&& QProcess::execute("umount", {home + "/data"}); });
     if (setup.contains("copy")) {
         QVERIFY(QDir(home).mkpath("data/dahdit"));
         QVERIFY(QFile::copy(BundledDatabase(), copy));
@@ -161,15 +151,6 @@ void TestStore::pathRules() {
         qputenv("XDG_CONFIG_HOME", "config");
         qputenv("XDG_DATA_HOME", "data");
     }
-    if (setup.contains("full") || setup.contains("inodes")) { // a small file system of its own
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + "/data"));
-        mounted = QDir(home).mkdir("data") &&
-                  QProcess::execute("mount", {"-t", "tmpfs", "-o", setup.contains("full") ? "size=64k" : "nr_inodes=1",
-                                              "tmpfs", home + "/data"}) == 0;
-        if (!mounted)
-            QSKIP("mounting a file system needs root");
-    }
-
     SetAppPathForTesting(folder.path()); // a start from there, as it is now
     QString error;
     const QString note = Module1::TakeSettingsKeptElsewhereNote() ? "told once" : "";
@@ -291,9 +272,8 @@ void TestStore::unusableDatabases_data() {
     table("a name that is SQL unquoted", "International --", "", "NoTable: ");
     // Only tables are code tables: a view may never end, whatever the case of its name.
     table("endless view named as the code table", "LOOP", kLoop, "IsView: ");
-    // Each row's code is computed in some hundred steps, the time of a slow disk on the test's clock
-    // (below): the list, row by row in time, is read to its end; a lookup past the deadline is
-    // stopped, and the file given up.
+    // Each code takes some hundred steps, a slow disk on the test's clock: listed row by row in time,
+    // while a lookup past the deadline is stopped and the file given up.
     table("code table too slow to read", "Slow",
           "CREATE TABLE Slow (ID INTEGER PRIMARY KEY, TS TEXT); WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT "
           "x + 1 FROM c WHERE x < 500) INSERT INTO Slow (TS) SELECT 'x' FROM c; ALTER TABLE Slow ADD COLUMN MS "
@@ -326,8 +306,7 @@ void TestStore::unusableDatabases() {
     QCOMPARE(sqlite3_hard_heap_limit64(-1), SqliteMemory);
     CodeTableStore store;
     store.setDeadline(std::chrono::milliseconds(100));
-    // Each look at the clock is 10 ms later: the store looks every thousand steps of SQLite's
-    // machine, so the deadline is 10,000 steps of it, whatever the speed of the machine.
+    // Each look at the clock (every thousand of SQLite's steps) is 10 ms later, whatever the machine.
     store.setClock([] {
         static std::chrono::steady_clock::time_point now;
         return now += std::chrono::milliseconds(10);
@@ -340,8 +319,7 @@ void TestStore::unusableDatabases() {
     QVERIFY2(Said(error, db).startsWith(told), qPrintable(Said(error, db)));
     QCOMPARE(error.file, db);
     QCOMPARE(rows.size(), table == "Slow" ? 500 : 0); // the slow table's list, each row in time
-    // Tried again, the file fails at once in the same words (the slow one is given up); nothing is
-    // stored, and no missing file made.
+    // Tried again, it fails at once in the same words; nothing is stored, no missing file made.
     StoreError again;
     QVERIFY(!ListEntries(store, table, &rows, &again));
     QCOMPARE(Said(again, db), Said(error, db));
@@ -391,8 +369,7 @@ void TestStore::unwritableDatabase() {
     QCOMPARE(error.kind, StoreError::Kind::Moved);
     QCOMPARE(Decoded(store), "S");
     QVERIFY(!QFile::exists(db));
-    // Another file in its place says so; a copy as Dahdit makes it (its fingerprint beside it) was
-    // put there by another Dahdit, one too old to wait until the file is no longer open.
+    // Another file in its place says so; one with Dahdit's fingerprint was put there by another Dahdit.
     QVERIFY(QFile::copy(BundledDatabase(), db));
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
     QCOMPARE(error.kind, StoreError::Kind::Replaced);
@@ -400,21 +377,9 @@ void TestStore::unwritableDatabase() {
                      "sha256 " + QCryptographicHash::hash(BytesOf(db), QCryptographicHash::Sha256).toHex() + '\n');
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
     QCOMPARE(error.kind, StoreError::Kind::ReplacedByDahdit);
-    // In WAL mode on a disk mounted read-only, where nobody can change it, a database is read as it
-    // is. Elsewhere, in a folder that may not be written, it is refused: run end to end.
-    ProgramFolder disk;
-    const QByteArray at = QFile::encodeName(disk.path());
-    if (::mount("tmpfs", at.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m") != 0)
-        QSKIP("mounting a small tmpfs needs root (or CAP_SYS_ADMIN) on a system that allows it");
-    const auto unmount = qScopeGuard([&] { umount2(at.constData(), MNT_DETACH); });
-    QVERIFY(ExecSql(disk.copyBundledDatabase(), "PRAGMA journal_mode=WAL"));
-    QCOMPARE(::mount(nullptr, at.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    QVERIFY(store.open(disk.file("dahdit_db.mdb")));
-    QCOMPARE(Decoded(store), "S");
 }
 
-// Two newer Dahdits started at once over the copy an older one made: it ends as the tables of
-// one of them, whole. (A row added survives a start: copyRefresh.)
+// Two newer Dahdits started at once over an older copy: it ends as one of their tables, whole.
 void TestStore::startsAtOnce() {
     ProgramFolder first(true);
     QVERIFY(QFile::remove(first.file("portable")));

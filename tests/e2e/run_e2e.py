@@ -45,8 +45,7 @@ def poll(what, probe):
 
 
 class Dahdit:
-    """The program in an Xvfb on a free display, from a fresh copy of program_dir (or in place when it holds
-    no database: installed or unpacked). Run as user, it keeps its files under a fresh home folder."""
+    """The program in an Xvfb, from a fresh copy of program_dir (in place when installed or unpacked)."""
 
     def __init__(self, program_dir, user=None):
         self.folder = tempfile.mkdtemp(prefix="dahdit-e2e-")
@@ -186,8 +185,7 @@ class Dahdit:
                               errors="replace").stdout
 
     def check_copied(self, expect, buffer=False):
-        """Copies the Morse buffer (ctrl+c) or the output text (Edit, Copy Output) until the clipboard holds
-        expect: the copy may lag, or a closing space may still come. Each expect differs from the last."""
+        """Copies the Morse buffer (ctrl+c) or the output text (Edit, Copy Output) until the clipboard holds expect."""
         deadline = time.monotonic() + WAIT
         while True:
             self.key("ctrl+c") if buffer else self.menu(1, 1, alt=True)
@@ -243,10 +241,8 @@ def ends_with_every_window_open(program_dir, by_menu):
 
 
 def read_only_program_folder(program_dir):
-    """An unprivileged user's portable folder it may not write stays as it was: SOS, keyed with real press lengths and
-    read back through Copy, Copy Output and a saved transcript, and the slider position go to the user's folders. A
-    database in WAL mode there, named by db_path, is not read, for its owner may change it at any moment under a reader
-    that cannot keep files beside it: the user is told why."""
+    """A portable folder the user may not write stays as it was: what is keyed, saved and set goes to the user's
+    folders. A database in WAL mode there is not read (its owner may change it under a reader), and the user is told."""
     with Dahdit(program_dir, user=NOBODY) as app:
         with contextlib.closing(sqlite3.connect(app.path("dahdit_db.mdb"))) as db:
             check_equal(db.execute("PRAGMA journal_mode=WAL").fetchall(), [("wal",)], "the database in WAL mode")
@@ -274,9 +270,7 @@ def read_only_program_folder(program_dir):
 
 
 def installed_package(program_dir):
-    """The installed package (tests/tst_deb.sh --install), by an unprivileged user: it keys, remembers a slider
-    over a restart, decodes with the tables of an upgrade it never changed, and adds an entry to the user's own copy
-    of the database."""
+    """The installed package (tests/tst_deb.sh --install), by an unprivileged user, across an upgrade."""
     program_folder = os.path.dirname(os.path.realpath(os.path.join(program_dir, "dahdit")))
     database = os.path.join(program_folder, "..", "..", "share", "dahdit", "dahdit_db.mdb")
     with Dahdit(program_dir, user=NOBODY) as app:
