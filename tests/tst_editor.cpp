@@ -331,10 +331,22 @@ void TestEditor::optionsStoreTheChoice() {
     QTest::keyClick(w.path(), Qt::Key_Return);
     QCOMPARE(Module1::ReadSetting("main", "table_name"), u"German"_s);
     QCOMPARE(Shown(), kConfirmed);
-    // It is the start of the program that makes the user's copy of the tables.
+    // Where no copy of the tables can be made, the editor lists the installed ones and offers no change;
+    // where it can, the editor makes it, as the program's start does.
     QVERIFY(Module1::WriteSetting("main", "db_path", DefaultDatabasePath()));
-    Form1 main;
-    QCOMPARE(BytesOf(DefaultDatabasePath()), BytesOf(folder.file("dahdit_db.mdb")));
+    QVERIFY(QFile(folder.home()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    {
+        Form4 editor;
+        QVERIFY(child<QLabel>(editor, "Label6")->text().contains("data/dahdit cannot be made, because"));
+        QVERIFY(row(editor, "A").isValid());
+        QVERIFY(!child(editor, "Frame2")->isEnabled());
+    }
+    QVERIFY(QFile(folder.home()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    for (int start = 0; start < 2; ++start) {
+        start ? (void)Form1() : (void)Form4();
+        QCOMPARE(BytesOf(DefaultDatabasePath()), BytesOf(folder.file("dahdit_db.mdb")));
+        QVERIFY(QFile::remove(DefaultDatabasePath()) && QFile::remove(DefaultDatabasePath() + ".made"));
+    }
 }
 
 void TestEditor::optionsRefuseWhatCannotBeKept_data() {

@@ -1,7 +1,6 @@
 // The main window: start-up, what it tells when decoding cannot work, the other windows, the key,
 // timers, decoder, sliders, shortcuts and clipboard. Timers are ticked by hand and mouse events
 // carry chosen timestamps: nothing depends on the machine's speed.
-#include "readme.h"
 #include "testsupport.h"
 #include "textbox.h"
 
@@ -253,11 +252,6 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     RunDeferredDeletes();
     QCOMPARE(others(), QString());
     QVERIFY(!form.isVisible());
-
-    // Installed, the readme is in the data folder, which minimal systems keep.
-    QVERIFY(QDir(folder.path()).mkpath("lib/dahdit"));
-    SetAppPathForTesting(folder.file("lib/dahdit"));
-    QCOMPARE(Readme::path(), folder.file("share/dahdit/readme.txt"));
 }
 
 void TestMainWindow::keysMarksAndSpaces() {
@@ -401,7 +395,6 @@ void TestMainWindow::decodesTheBuffer_data() {
     QTest::newRow("leading space") << u" .- "_s << u"A"_s << 1;
     QTest::newRow("a line break does not split") << u".-\n-... "_s << QString() << 1;
     QTest::newRow("a no-break space does not split") << u".-\u00A0-... .- "_s << u"A"_s << 1;
-    QTest::newRow("a quote is a token like any other") << u".----. it's ' "_s << u"'"_s << 2;
 }
 
 void TestMainWindow::decodesTheBuffer() {
