@@ -56,6 +56,6 @@ private slots:
 // and items.
 QString Shows(const QWidget* control);
 // What the user finds in a window, a line for each named control in the order the window holds
-// them: its caption or contents, and whether it is hidden, disabled, has the focus or is the
-// default button. The controls that take the focus are listed first, in their tab order.
+// them: its caption or contents, and whether it is hidden, disabled, has the focus, is the
+// default button or shows a size grip. The controls that take the focus are listed first, in their tab order.
 QStringList Looks(const QWidget& window);
