@@ -63,6 +63,41 @@ QString Shows(const QWidget* c) {
     return items.join(u'|');
 }
 
+// A new control of the Qt class that c is, of those the windows hold.
+template <typename... T> QWidget* Fresh(const QWidget* c) {
+    QWidget* fresh = nullptr;
+    ((fresh = fresh ? fresh : qobject_cast<const T*>(c) ? new T : nullptr), ...);
+    return fresh;
+}
+
+// The properties in which a control differs from a new one, but for what Shows() tells: how it
+// wraps, aligns, steps, selects, scrolls and undoes; and the control a label's key focuses.
+static QString SetUp(const QWidget* c) {
+    const QScopedPointer<QWidget> fresh(
+        Fresh<QLabel, QPushButton, QSlider, QTreeView, QListWidget, QLineEdit, QComboBox, QPlainTextEdit, QStatusBar>(
+            c));
+    static const QRegularExpression shown("^(text|value|slider.*|minimum|maximum|.*Step|plainText|pixmap|icon|"
+                                          "frameRect|current.*|cursorPosition)$");
+    QStringList set;
+    const auto* tree = qobject_cast<const QTreeView*>(c);
+    const QList<std::pair<const QObject*, const QObject*>> pairs = {
+        {c, fresh.get()},
+        {tree ? tree->header() : nullptr, tree ? static_cast<QTreeView*>(fresh.get())->header() : nullptr}};
+    for (const auto& [now, was] : pairs) {
+        for (int i = QWidget::staticMetaObject.propertyCount(); was && i < was->metaObject()->propertyCount(); ++i) {
+            const QMetaProperty p = was->metaObject()->property(i);
+            if (p.isWritable() && !shown.match(p.name()).hasMatch() && p.read(now) != p.read(was))
+                set << (p.typeId() == QMetaType::Bool ? QString(p.read(now).toBool() ? "" : "!") + p.name()
+                                                      : p.name() + ('=' + p.read(now).toString()));
+        }
+    }
+    if (tree && !tree->header()->sectionsMovable())
+        set << "!sectionsMovable";
+    if (const auto* label = qobject_cast<const QLabel*>(c); label && label->buddy())
+        set << "buddy=" + label->buddy()->objectName();
+    return set.isEmpty() ? QString() : " {" + set.join(u',') + '}';
+}
+
 QStringList Looks(const QWidget& window) {
     const Qt::WindowFlags flags = window.windowFlags();
     QStringList looks{'[' + window.windowTitle() + ']' + (window.windowType() == Qt::Tool ? " tool" : "") +
@@ -79,12 +114,9 @@ QStringList Looks(const QWidget& window) {
             controls << control;
     }
     for (const QWidget* c : std::as_const(controls)) {
-        const auto* button = qobject_cast<const QPushButton*>(c);
         looks << c->objectName() + " [" + Shows(c) + ']' +
                      (c->isHidden() && !qobject_cast<const QMenu*>(c) ? " hidden" : "") +
-                     (c->isEnabled() ? "" : " disabled") + (window.focusWidget() == c ? " focus" : "") +
-                     (button && button->isDefault() ? " default" : "") +
-                     (qobject_cast<const QStatusBar*>(c) && c->findChild<QSizeGrip*>() ? " grip" : "");
+                     (c->isEnabled() ? "" : " disabled") + (window.focusWidget() == c ? " focus" : "") + SetUp(c);
     }
     for (const QTimer* timer : window.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
         looks << timer->objectName() + QStringLiteral(" every %1 ms, ").arg(timer->interval()) +

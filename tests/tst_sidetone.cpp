@@ -45,6 +45,21 @@ bool Smooth(const ToneGenerator& tone, double hz, const Samples& s) {
     return std::adjacent_find(s.begin(), s.end(), jump) == s.end();
 }
 
+int Crossings(const Samples& s) {
+    int crossings = 0;
+    for (size_t i = 1; i < s.size(); ++i)
+        crossings += (s[i - 1] < 0) != (s[i] < 0);
+    return crossings;
+}
+
+// What parec has recorded by now, from the first loud sample on; how many samples that is.
+size_t Heard(QProcess& parec, Samples& heard) {
+    const QByteArray more = parec.readAllStandardOutput();
+    heard.insert(heard.end(), (const qint16*)more.data(), (const qint16*)more.data() + more.size() / 2);
+    heard.erase(heard.begin(), std::find_if(heard.begin(), heard.end(), [](qint16 v) { return std::abs(v) > 8000; }));
+    return heard.size();
+}
+
 // Index of the last sample that is not silence, or -1.
 int LastSound(const Samples& s) {
     return int(std::find_if(s.rbegin(), s.rend(), [](qint16 v) { return v != 0; }).base() - s.begin()) - 1;
@@ -101,9 +116,7 @@ void TestSidetone::soundsAtTheSetPitch() {
         ToneGenerator tone(rate, hz);
         Play(tone, {{'D', tone.rampFrames() + 1}});
         const Samples second = Play(tone, {{' ', rate}});
-        int crossings = 0;
-        for (size_t i = 1; i < second.size(); ++i)
-            crossings += (second[i - 1] < 0) != (second[i] < 0);
+        const int crossings = Crossings(second);
         QVERIFY2(std::abs(crossings - 2 * hz) <= 2, qPrintable(QStringLiteral("%1 Hz: %2").arg(hz).arg(crossings)));
         QVERIFY2(Level(tone, second) >= 0.95 && Level(tone, second) <= 1 + 1 / tone.peak(),
                  qPrintable(QString::number(Level(tone, second))));
@@ -179,6 +192,15 @@ void TestSidetone::outlivesItsSoundServer() {
         for (int run = 0; run < 2; ++run) {
             server.start();
             QVERIFY(QTest::qWaitFor([] { return !Pactl({"info"}).isEmpty(); }, 10000));
+            QProcess parec; // the tone the server plays while the key is held: 600 Hz over a tenth of a second
+            parec.start("parec", {"-d", "null.monitor", "--raw", "--format=s16ne", "--rate=48000", "--channels=1"});
+            Samples heard;
+            sidetone.keyDown();
+            QTRY_VERIFY_WITH_TIMEOUT(Heard(parec, heard) >= 5040, 10000);
+            sidetone.keyUp();
+            parec.kill(), parec.waitForFinished();
+            const int crossings = Crossings(Samples(heard.begin() + 240, heard.begin() + 5040));
+            QVERIFY2(std::abs(crossings - 120) <= 2, qPrintable(QString::number(crossings)));
             press();
             QTRY_VERIFY(Pactl({"list", "sink-inputs"}).contains(names));
             server.terminate();
