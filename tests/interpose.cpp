@@ -1,11 +1,8 @@
-// A library the tests preload (LD_PRELOAD) in front of the C library and HarfBuzz, to see what no
-// test could otherwise: a system call failing for real, and how much text Qt shapes.
-//
-// DAHDIT_FAIL="<call> <error> <part>" makes <call> fail with errno <error> (a number) whenever the
-// file it works on has <part> in its path: fsync (a file), fsyncdir (fsync of a folder), close,
-// rename (its target), pread64 and pwrite64 (SQLite's reads and writes), fdatasync (SQLite's sync).
-// The variable is read at every call, so a test sets and clears it around one step.
-// DahditShapedCharacters() counts the characters handed to HarfBuzz to be shaped.
+// Preloaded by the tests in front of the C library and HarfBuzz: a system call failing for real, and how much
+// text Qt shapes. DAHDIT_FAIL="<call> <error> <part>" makes <call> fail with errno <error> (a number) whenever
+// the file it works on has <part> in its path: fsync (a file), fsyncdir (fsync of a folder), close, rename (its
+// target), pread64 and pwrite64 (SQLite's reads and writes), fdatasync (SQLite's sync). It is read at every call,
+// so a test sets and clears it around one step. DahditShapedCharacters() counts the characters shaped.
 #include <atomic>
 #include <cerrno>
 #include <climits>

@@ -59,8 +59,7 @@ private:
     ScopedEnv m_cookie{"PULSE_COOKIE", QFile::encodeName(m_runtime.filePath(QStringLiteral("cookie")))};
 };
 
-// Runs the test's program again once for each role, all at the same moment, as other programs
-// would be; what each printed, once all have ended. A role's parts are joined by '|':
+// Runs the test's program once for each role, all at once, and returns what each printed. Roles:
 // "start|<program folder>" starts Dahdit from that folder, over the user's copy of the tables;
 // "write|<settings file>|<prefix>" writes TwinRounds keys, each its own value, one at a time.
 QStringList RunTwins(const QStringList& roles);

@@ -63,39 +63,26 @@ QString Shows(const QWidget* c) {
     return items.join(u'|');
 }
 
-// A new control of the Qt class that c is, of those the windows hold.
-template <typename... T> QWidget* Fresh(const QWidget* c) {
-    QWidget* fresh = nullptr;
-    ((fresh = fresh ? fresh : qobject_cast<const T*>(c) ? new T : nullptr), ...);
-    return fresh;
-}
-
-// The properties in which a control differs from a new one, but for what Shows() tells: how it
-// wraps, aligns, steps, selects, scrolls and undoes; and the control a label's key focuses.
-static QString SetUp(const QWidget* c) {
-    const QScopedPointer<QWidget> fresh(
-        Fresh<QLabel, QPushButton, QSlider, QTreeView, QListWidget, QLineEdit, QComboBox, QPlainTextEdit, QStatusBar>(
-            c));
-    static const QRegularExpression shown("^(text|value|slider.*|minimum|maximum|.*Step|plainText|pixmap|icon|"
-                                          "frameRect|current.*|cursorPosition)$");
-    QStringList set;
-    const auto* tree = qobject_cast<const QTreeView*>(c);
-    const QList<std::pair<const QObject*, const QObject*>> pairs = {
-        {c, fresh.get()},
-        {tree ? tree->header() : nullptr, tree ? static_cast<QTreeView*>(fresh.get())->header() : nullptr}};
-    for (const auto& [now, was] : pairs) {
-        for (int i = QWidget::staticMetaObject.propertyCount(); was && i < was->metaObject()->propertyCount(); ++i) {
-            const QMetaProperty p = was->metaObject()->property(i);
-            if (p.isWritable() && !shown.match(p.name()).hasMatch() && p.read(now) != p.read(was))
-                set << (p.typeId() == QMetaType::Bool ? QString(p.read(now).toBool() ? "" : "!") + p.name()
-                                                      : p.name() + ('=' + p.read(now).toString()));
-        }
-    }
-    if (tree && !tree->header()->sectionsMovable())
-        set << "!sectionsMovable";
-    if (const auto* label = qobject_cast<const QLabel*>(c); label && label->buddy())
-        set << "buddy=" + label->buddy()->objectName();
-    return set.isEmpty() ? QString() : " {" + set.join(u',') + '}';
+// How a control is set up, where users meet it and Qt's own setup would differ.
+static QString Traits(const QWidget* c) {
+    QString t;
+    if (const auto* l = qobject_cast<const QLabel*>(c))
+        t += QString(l->wordWrap() ? " wraps" : "") + (l->alignment() & Qt::AlignTop ? " top" : "") +
+             (l->textInteractionFlags() & Qt::TextSelectableByMouse ? " selectable" : "") +
+             (l->frameShadow() == QFrame::Sunken ? " sunken" : "") +
+             (l->buddy() ? " for " + l->buddy()->objectName() : "");
+    if (const auto* e = qobject_cast<const QPlainTextEdit*>(c))
+        t += QString(e->isUndoRedoEnabled() ? "" : " no undo") + (e->tabChangesFocus() ? " tab moves on" : "");
+    if (const auto* s = qobject_cast<const QSlider*>(c); s && s->tickPosition() == QSlider::TicksBelow)
+        t += QStringLiteral(" ticks below, each %1").arg(s->tickInterval()) +
+             (s->hasTracking() ? "" : " takes on release");
+    if (const auto* v = qobject_cast<const QTreeView*>(c))
+        t += QString(v->allColumnsShowFocus() ? " whole-row focus" : "") + (v->rootIsDecorated() ? "" : " flat") +
+             (v->editTriggers() ? "" : " no editing in place") +
+             (v->header()->sectionsMovable() ? "" : " fixed columns");
+    if (const auto* b = qobject_cast<const QComboBox*>(c); b && b->isEditable())
+        t += b->insertPolicy() == QComboBox::NoInsert ? " editable, adds nothing" : " editable";
+    return t;
 }
 
 QStringList Looks(const QWidget& window) {
@@ -114,9 +101,12 @@ QStringList Looks(const QWidget& window) {
             controls << control;
     }
     for (const QWidget* c : std::as_const(controls)) {
+        const auto* button = qobject_cast<const QPushButton*>(c);
         looks << c->objectName() + " [" + Shows(c) + ']' +
                      (c->isHidden() && !qobject_cast<const QMenu*>(c) ? " hidden" : "") +
-                     (c->isEnabled() ? "" : " disabled") + (window.focusWidget() == c ? " focus" : "") + SetUp(c);
+                     (c->isEnabled() ? "" : " disabled") + (window.focusWidget() == c ? " focus" : "") +
+                     (button && button->isDefault() ? " default" : "") +
+                     (qobject_cast<const QStatusBar*>(c) && c->findChild<QSizeGrip*>() ? " grip" : "") + Traits(c);
     }
     for (const QTimer* timer : window.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
         looks << timer->objectName() + QStringLiteral(" every %1 ms, ").arg(timer->interval()) +

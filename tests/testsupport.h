@@ -51,11 +51,10 @@ private slots:
     void cleanup();
 };
 
-// What a control shows: its caption or contents; a slider its position, range and steps; a
-// menu its items; a list its entries, the selected one starred; a tree its headers; a box its text
-// and items.
+// What a control shows: its caption or contents; a slider its position, range and steps; a menu
+// its items; a list its entries, the selected one starred; a tree its headers; a box its items.
 QString Shows(const QWidget* control);
-// What the user finds in a window, a line for each named control in the order the window holds
-// them: its caption or contents, and whether it is hidden, disabled, has the focus, is the
-// default button or shows a size grip. The controls that take the focus are listed first, in their tab order.
+// What the user finds in a window, a line for each named control, those that take the focus first
+// in their tab order: what it shows, whether it is hidden, disabled, has the focus, is the default
+// button or shows a size grip, and how it is set up (Traits() in testsupport.cpp).
 QStringList Looks(const QWidget& window);

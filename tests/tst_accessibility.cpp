@@ -1,7 +1,5 @@
-// What a reader finds in every window, whatever font the desktop gives and on screens of every size
-// and scale of screens.json: every window within its screen, every text whole, a name for every
-// control that takes the focus; the sliders' times as they move; an editor warning, slider ticks
-// and an icon that can be seen.
+// Every window within its screen and every text whole, whatever the font and on the screens of
+// screens.json; names for readers; a warning, ticks and an icon that can be seen.
 #define QT_STATICPLUGIN // the listener below is built into this program
 #include "appearance.h"
 #include "layout.h"

@@ -1,6 +1,5 @@
-// The main window: start-up, what it tells when decoding cannot work, the other windows, the key,
-// timers, decoder, sliders, shortcuts and clipboard. Timers are ticked by hand and mouse events
-// carry chosen timestamps: nothing depends on the machine's speed.
+// The main window and what it opens. Timers are ticked by hand and mouse events carry chosen
+// timestamps: nothing depends on the machine's speed.
 #include "testsupport.h"
 #include "textbox.h"
 
@@ -138,8 +137,7 @@ void TestMainWindow::startsUp() {
         const QString sos = Panels(form).endsWith("Greek") ? u"ΣΟΣ"_s : u"SOS"_s;
         QCOMPARE(Decode(form, QStringLiteral("... --- ... ")), sos);
     } else { // keying still fills the buffer; the user is not told again, but the status bar says why
-        Key(form, ".");
-        Key(form, ".");
+        Key(form, "."), Key(form, ".");
         QCOMPARE(child<QPlainTextEdit>(form, "Text1")->toPlainText(), u". . "_s);
         QVERIFY(Panels(form).contains("does not exist"));
     }
@@ -195,34 +193,21 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     Form1 form;
     form.show();
     // Every window opens as drawn (testsupport.h says how a line reads), as its menu item opens it.
-    QCOMPARE(
-        Looks(form),
-        QStringList({"[Dahdit] minimize",
-                     "Text1 [] focus "
-                     "{verticalScrollBarPolicy=ScrollBarAlwaysOn,horizontalScrollBarPolicy=ScrollBarAlwaysOff,"
-                     "tabChangesFocus,!undoRedoEnabled}",
-                     "Slider1 [6 of 1 to 20, steps 1 and 1] "
-                     "{!tracking,orientation=Horizontal,tickPosition=TicksBelow,tickInterval=1}",
-                     "Slider2 [6 of 1 to 20, steps 1 and 1] "
-                     "{!tracking,orientation=Horizontal,tickPosition=TicksBelow,tickInterval=1}",
-                     "MK [Morse]", "BS [<<] disabled",
-                     "Text2 [] "
-                     "{verticalScrollBarPolicy=ScrollBarAlwaysOn,horizontalScrollBarPolicy=ScrollBarAlwaysOff,"
-                     "tabChangesFocus,!undoRedoEnabled}",
-                     "StatusBar1 [] {!sizeGripEnabled}", "Panel1 [Ready] {frameShape=StyledPanel,frameShadow=Sunken}",
-                     "Panel2 [DT: 150 ms] {frameShape=StyledPanel,frameShadow=Sunken}",
-                     "Panel3 [SDT: 250 ms] {frameShape=StyledPanel,frameShadow=Sunken}",
-                     "Panel4 [Errors: 0] {frameShape=StyledPanel,frameShadow=Sunken}",
-                     "Panel5 [International] {frameShape=StyledPanel,frameShadow=Sunken}",
-                     "File [Save Ctrl+S disabled|Exit]", "Edit [Copy Ctrl+C|Copy Output|Paste Ctrl+V|Clear Del]",
-                     "Tools [DB Editor Ctrl+D|Language Ctrl+L]", "Help [Dahdit Readme|About...]",
-                     "Timer1 every 150 ms, stopped", "Timer2 every 250 ms, running"}));
+    QCOMPARE(Looks(form),
+             QStringList({"[Dahdit] minimize", "Text1 [] focus no undo tab moves on",
+                          "Slider1 [6 of 1 to 20, steps 1 and 1] ticks below, each 1 takes on release",
+                          "Slider2 [6 of 1 to 20, steps 1 and 1] ticks below, each 1 takes on release", "MK [Morse]",
+                          "BS [<<] disabled", "Text2 [] no undo tab moves on", "StatusBar1 []", "Panel1 [Ready] sunken",
+                          "Panel2 [DT: 150 ms] sunken", "Panel3 [SDT: 250 ms] sunken", "Panel4 [Errors: 0] sunken",
+                          "Panel5 [International] sunken", "File [Save Ctrl+S disabled|Exit]",
+                          "Edit [Copy Ctrl+C|Copy Output|Paste Ctrl+V|Clear Del]",
+                          "Tools [DB Editor Ctrl+D|Language Ctrl+L]", "Help [Dahdit Readme|About...]",
+                          "Timer1 every 150 ms, stopped", "Timer2 every 250 ms, running"}));
     auto others = [&form] { // the top-level windows other than the main window and its menus
         QStringList windows;
-        for (QWidget* window : QApplication::topLevelWidgets()) {
+        for (QWidget* window : QApplication::topLevelWidgets())
             if (window != &form && window->windowType() != Qt::Popup)
                 windows << window->objectName() + QString(window->isVisible() ? "" : " hidden");
-        }
         windows.sort();
         return windows.join(' ');
     };
@@ -237,45 +222,35 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     for (const char* item : {"About", "About", "Save"})
         child<QAction>(form, item)->trigger();
     QCOMPARE(others(), u"Form2"_s);
-    QCOMPARE(
-        looks("Form2"),
-        QStringList({"[About] tool", "Label2 [Version " DAHDIT_VERSION "]", "Image1 [a picture]", "Label1 [Dahdit]",
-                     "Label3 [Written by the Dahdit developers] {alignment=AlignLeading|AlignTop,wordWrap}",
-                     "Label4 [Copyright (c) 2026 Dahdit team]"}));
+    QCOMPARE(looks("Form2"), QStringList({"[About] tool", "Label2 [Version " DAHDIT_VERSION "]", "Image1 [a picture]",
+                                          "Label1 [Dahdit]", "Label3 [Written by the Dahdit developers] wraps top",
+                                          "Label4 [Copyright (c) 2026 Dahdit team]"}));
     window("Form2")->close();
     RunDeferredDeletes();
     QCOMPARE(others(), QString());
     // Every other window closes with the program, by the Exit menu item.
     Decode(form, QStringLiteral(".- -... "));
-    for (const char* item : {"Save", "DBEditor", "Language", "About"}) // by the menus' items
+    for (const char* item : {"Save", "DBEditor", "DBEditor", "Language", "About"}) // once each, however often asked
         child<QAction>(form, item)->trigger();
     QCOMPARE(others(), u"Form2 Form3 Form4 Form5"_s);
-    QCOMPARE(looks("Form3"), QStringList({"[Save File] tool", "Text1 [P/]", "Text2 [] focus",
-                                          "Combo1 [.txt of .txt/.mrs] {editable,insertPolicy=NoInsert}",
-                                          "Command1 [Save] {autoDefault,default}", "Command2 [Cancel] {autoDefault}",
-                                          "Label1 [Save in:] {buddy=Text1}", "Label2 [File name:] {buddy=Text2}"}));
+    QCOMPARE(looks("Form3"),
+             QStringList({"[Save File] tool", "Text1 [P/]", "Text2 [] focus",
+                          "Combo1 [.txt of .txt/.mrs] editable, adds nothing", "Command1 [Save] default",
+                          "Command2 [Cancel]", "Label1 [Save in:] for Text1", "Label2 [File name:] for Text2"}));
     QCOMPARE(looks("Form4"),
              QStringList({"[Dahdit Database Editor]",
-                          "ListView1 [Signal|Morse Code] focus "
-                          "{editTriggers=NoEditTriggers,!rootIsDecorated,uniformRowHeights,!itemsExpandable,"
-                          "allColumnsShowFocus,showSortIndicator,!sectionsMovable}",
-                          "Text1 [] {maxLength=2147483647}", "Text2 [] {maxLength=2147483647}",
-                          "Command1 [Add] {autoDefault,default}", "Command2 [Remove] hidden {autoDefault}",
-                          "Command3 [Cancel] hidden {autoDefault}", "Frame1 [Current entries (2)]",
-                          "Unavailable [] hidden "
-                          "{alignment=AlignLeading|AlignTop,wordWrap,textInteractionFlags=TextSelectableByMouse}",
-                          "Frame2 [New entry]", "Label1 [ID:]", "Label2 [Signal:] {buddy=Text1}",
-                          "Label3 [Code:] {buddy=Text2}", "Label4 [Automatic]",
+                          "ListView1 [Signal|Morse Code] focus whole-row focus flat no editing in place fixed columns",
+                          "Text1 []", "Text2 []", "Command1 [Add] default", "Command2 [Remove] hidden",
+                          "Command3 [Cancel] hidden", "Frame1 [Current entries (2)]",
+                          "Unavailable [] hidden wraps top selectable", "Frame2 [New entry]", "Label1 [ID:]",
+                          "Label2 [Signal:] for Text1", "Label3 [Code:] for Text2", "Label4 [Automatic]",
                           "Label6 [Warning: changes made to the database are irreversible. We recommend that you make "
-                          "a copy of the database before modifying or changing it in any way.] {wordWrap}"}));
+                          "a copy of the database before modifying or changing it in any way.] wraps"}));
     QCOMPARE(
         looks("Form5"),
-        QStringList(
-            {"[Language Options] tool", "Text1 [P/dahdit_db.mdb] focus", "Command3 [Use Default] {autoDefault}",
-             "List1 [International|Greek]", "Command1 [OK] {autoDefault,default}", "Command2 [Cancel] {autoDefault}",
-             "Frame1 [Database]", "Frame2 [Table]", "Label1 [Current: International]",
-             "Label2 [] hidden "
-             "{alignment=AlignLeading|AlignTop,wordWrap,margin=4,textInteractionFlags=TextSelectableByMouse}"}));
+        QStringList({"[Language Options] tool", "Text1 [P/dahdit_db.mdb] focus", "Command3 [Use Default]",
+                     "List1 [International|Greek]", "Command1 [OK] default", "Command2 [Cancel]", "Frame1 [Database]",
+                     "Frame2 [Table]", "Label1 [Current: International]", "Label2 [] hidden wraps top selectable"}));
     child<QAction>(form, "Exit")->trigger();
     RunDeferredDeletes();
     QCOMPARE(others(), QString());
@@ -420,9 +395,7 @@ void TestMainWindow::decodesTheBuffer_data() {
     QTest::newRow("the last symbol still keyed") << u".- -... -.-."_s << u"AB"_s << 0;
     QTest::newRow("unknown symbol") << u"........ "_s << QString() << 1;
     QTest::newRow("two spaces make an empty symbol") << u".-  -... "_s << u"AB"_s << 1;
-    QTest::newRow("leading space") << u" .- "_s << u"A"_s << 1;
     QTest::newRow("a line break does not split") << u".-\n-... "_s << QString() << 1;
-    QTest::newRow("a no-break space does not split") << u".-\u00A0-... .- "_s << u"A"_s << 1;
 }
 
 void TestMainWindow::decodesTheBuffer() {
@@ -494,42 +467,24 @@ void TestMainWindow::laysOutLongBuffers() {
     Window w;
     w.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.form));
-    // What a step costs on a line of 256 KiB, painted: how often it is measured and shaped, and the
-    // thread's processor time (a busy machine changes each step alike; their ratio stays).
+    // How often a step measures and shapes a line of 256 KiB, painted. (How long it takes is bench_paste's.)
     const qsizetype line = 1 << 18;
-    double cpu = 0;
     auto cost = [&](auto step) {
         const qint64 measured = LongLineMeasures();
         const long long before = shaped();
-        timespec start{}, end{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
         step();
         for (const char* box : {"Text1", "Text2"})
             child<QPlainTextEdit>(w.form, box)->viewport()->repaint();
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
-        cpu = double(end.tv_sec - start.tv_sec) + double(end.tv_nsec - start.tv_nsec) / 1e9;
         return QStringLiteral("%1 measured, %2 shaped")
             .arg(LongLineMeasures() - measured)
             .arg(double(shaped() - before) / double(line), 0, 'f', 1);
     };
     auto mark = [&w] { w.form.MK_MouseDown(1), w.form.MK_MouseUp(1); };
     auto blink = [&w] { w.text1->viewport()->repaint(w.text1->cursorRect().adjusted(-2, 0, 2, 0)); };
-    // The unit: a keyed mark on a line of marks and spaces.
-    cost([&] { Decode(w.form, u". "_s.repeated(line / 2)); });
-    cost(mark);
-    const double unit = cpu;
-    // Each is laid out in time linear in its length; a keyed mark lays it out once, a caret blink never.
+    // A keyed mark lays the line out once, a caret blink never.
     for (const QString& text : {u". "_s.repeated(line / 2), QString(line, u'-'), QString(line, QChar(0x627))}) {
-        cost([&] { Decode(w.form, text); });
-        QVERIFY2(cpu < 10 * unit, qPrintable(QStringLiteral("paste %1 s, unit %2 s").arg(cpu).arg(unit)));
-        QCOMPARE(cost(mark), u"1 measured, 1.0 shaped"_s);
-        QVERIFY2(cpu < 10 * unit, qPrintable(QStringLiteral("mark %1 s, unit %2 s").arg(cpu).arg(unit)));
-        double fastest = unit;
-        for (int i = 0; i < 3; ++i) {
-            QCOMPARE(cost(blink), u"0 measured, 0.0 shaped"_s);
-            fastest = std::min(fastest, cpu);
-        }
-        QVERIFY2(fastest < unit / 50, qPrintable(QStringLiteral("blink %1 s, unit %2 s").arg(fastest).arg(unit)));
+        Decode(w.form, text);
+        QCOMPARE(cost(mark) + ", " + cost(blink), u"1 measured, 1.0 shaped, 0 measured, 0.0 shaped"_s);
     }
 }
 
