@@ -85,7 +85,7 @@ void TestStore::readsAndWritesEntries() {
 void TestStore::decodeIsBounded() {
     ProgramFolder folder;
     const QString db = folder.file("t.mdb");
-    MakeCodeTable(db, "T", {{".", QString(40, u'p')}, {"-", QString()}});
+    MakeCodeTable(db, "T", {{".", QString(40, u'p')}, {"-", QString()}, {"..", ""}});
     QVERIFY(ExecSql(db, "UPDATE T SET TS = hex(zeroblob(32768)) WHERE MS = '-'")); // 64 KiB, the most a code may give
     CodeTableStore store;
     QVERIFY(store.open(db));
@@ -95,8 +95,8 @@ void TestStore::decodeIsBounded() {
     QCOMPARE(result.output.size(), 100000 * 40);
     QCOMPARE(result.errors, 0);
     QCOMPARE(result.notice, QString());
-    // Nor does it grow: 64 texts of 64 KiB fill it, and every symbol after counts as unknown.
-    QVERIFY(DecodeBuffer(QStringLiteral("- ").repeated(64) + ". - . ", store, "T", &result));
+    // Nor does it grow: 64 texts of 64 KiB fill it; every symbol after counts as unknown, even an empty one.
+    QVERIFY(DecodeBuffer(QStringLiteral("- ").repeated(64) + ". - .. ", store, "T", &result));
     QCOMPARE(result.output.size(), 64 * 65536);
     QCOMPARE(result.errors, 3);
     QVERIFY2(result.notice.contains("would grow past 4,194,304 characters"), qPrintable(result.notice));
