@@ -107,14 +107,14 @@ private slots:
 };
 
 void TestEditor::opensOrSaysWhyNot() {
-    // The reason in the list's place, with what to do, once; nothing offered that would only fail.
+    // The reason shown in the list's place, with what to do, once; nothing offered that would only fail.
     auto unavailable = [](const QString& cause) {
         Form4 form;
         const QString reason = child<QLabel>(form, "Unavailable")->text();
-        const bool offered =
-            !list(form)->isHidden() || child(form, "Text1")->isEnabled() || child(form, "Command1")->isEnabled();
+        const bool amiss = !list(form)->isHidden() || child(form, "Text1")->isEnabled() ||
+                           child(form, "Command1")->isEnabled() || child(form, "Unavailable")->isHidden();
         return (reason.contains(cause) ? cause : reason) + QString::number(reason.count("Tools, Language")) +
-               (offered ? " offered" : "");
+               (amiss ? " amiss" : "");
     };
     ProgramFolder folder;
     QCOMPARE(unavailable("the file does not exist"), u"the file does not exist1"_s);
