@@ -44,11 +44,14 @@ bool Smooth(const ToneGenerator& tone, double hz, const Samples& s) {
     return std::adjacent_find(s.begin(), s.end(), jump) == s.end();
 }
 
-int Crossings(const Samples& s) { // two a cycle
-    int crossings = 0;
-    for (size_t i = 1; i < s.size(); ++i)
-        crossings += (s[i - 1] < 0) != (s[i] < 0);
-    return crossings;
+// The median length of a cycle, from one rising zero crossing to the next: the pitch, whatever gaps.
+int Cycle(const Samples& s) {
+    std::vector<int> cycles; // the first one, where the first cycle begins, the median passes by
+    for (size_t i = 1, rise = 0; i < s.size(); ++i)
+        if (s[i - 1] < 0 && s[i] >= 0)
+            cycles.push_back(int(i - std::exchange(rise, i)));
+    std::nth_element(cycles.begin(), cycles.begin() + cycles.size() / 2, cycles.end());
+    return cycles.empty() ? 0 : cycles[cycles.size() / 2];
 }
 
 // What parec has recorded by now, from the first loud sample on; how many samples that is.
@@ -59,8 +62,7 @@ size_t Heard(QProcess& parec, Samples& heard) {
     return heard.size();
 }
 
-// Index of the last sample that is not silence, or -1.
-int LastSound(const Samples& s) {
+int LastSound(const Samples& s) { // the index of the last sample that is not silence, or -1
     return int(std::find_if(s.rbegin(), s.rend(), [](qint16 v) { return v != 0; }).base() - s.begin()) - 1;
 }
 
@@ -109,12 +111,11 @@ private slots:
 };
 
 void TestSidetone::soundsAtThePitchWithoutClicks() {
-    // Two zero crossings a cycle; the count may be one off at each end of the second measured.
     for (const auto& [rate, hz] : {std::pair{48000, 600}, {44100, 100}, {48000, 2000}, {8000, 2000}}) {
         ToneGenerator tone(rate, hz);
         Play(tone, {{'D', tone.rampFrames() + 1}});
         const Samples second = Play(tone, {{' ', rate}});
-        QVERIFY2(std::abs(Crossings(second) - 2 * hz) <= 2, qPrintable(QString::number(hz)));
+        QCOMPARE(Cycle(second), rate / hz);
         QVERIFY2(Level(tone, second) >= 0.95 && Level(tone, second) <= 1 + 1 / tone.peak(),
                  qPrintable(QString::number(Level(tone, second))));
     }
@@ -189,8 +190,7 @@ void TestSidetone::outlivesItsSoundServer() {
             QTRY_VERIFY_WITH_TIMEOUT(Heard(parec, heard) >= 5040, 10000);
             sidetone.keyUp();
             parec.kill(), parec.waitForFinished();
-            const int crossings = Crossings(Samples(heard.begin() + 240, heard.begin() + 5040));
-            QVERIFY2(std::abs(crossings - 120) <= 2, qPrintable(QString::number(crossings)));
+            QCOMPARE(Cycle(heard), 80); // the server may leave gaps on a busy machine
             QTRY_VERIFY(Pactl({"list", "sink-inputs"}).contains(names));
             server.terminate();
             server.waitForFinished();
