@@ -4,6 +4,13 @@ void RunDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+QWidget* TopWindow(const char* name) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String(name))
+            return window;
+    qFatal("no window %s", name);
+}
+
 QStringList Shown() {
     QCoreApplication::processEvents();
     QStringList texts;

@@ -21,6 +21,7 @@ template <typename T = QWidget> T* child(const QObject& window, const char* name
         return found;
     qFatal("no control %s", name);
 }
+QWidget* TopWindow(const char* name);
 
 // The message boxes shown since the last call, as "title|style|text", once events have run.
 QStringList Shown();

@@ -127,9 +127,7 @@ void TestEditor::opensOrSaysWhyNot() {
     Form1 main;
     Mark(main);
     main.DBEditor_Click(); // asked twice, it stays one window (tst_mainwindow)
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    auto* editor = static_cast<Form4*>(
-        *std::find_if(windows.begin(), windows.end(), [](QWidget* w) { return qobject_cast<Form4*>(w); }));
+    auto* editor = static_cast<Form4*>(TopWindow("Form4"));
     enter(*editor, "Q1", "-.-.-...");
     Key(main, "-.-.-...");
     editor->ListView1_ItemClick(row(*editor, "Q1")); // edited, it decodes to its new text at the next decode

@@ -46,7 +46,7 @@ bool Smooth(const ToneGenerator& tone, double hz, const Samples& s) {
 
 // The median length of a cycle, from one rising zero crossing to the next: the pitch, whatever gaps.
 int Cycle(const Samples& s) {
-    std::vector<int> cycles; // the first one, where the first cycle begins, the median passes by
+    std::vector<int> cycles; // the first holds where the first cycle begins: one value the median ignores
     for (size_t i = 1, rise = 0; i < s.size(); ++i)
         if (s[i - 1] < 0 && s[i] >= 0)
             cycles.push_back(int(i - std::exchange(rise, i)));
@@ -54,12 +54,11 @@ int Cycle(const Samples& s) {
     return cycles.empty() ? 0 : cycles[cycles.size() / 2];
 }
 
-// What parec has recorded by now, from the first loud sample on; how many samples that is.
-size_t Heard(QProcess& parec, Samples& heard) {
+// Adds what parec has recorded by now to heard; how many of its samples are loud.
+qsizetype Heard(QProcess& parec, Samples& heard) {
     const QByteArray more = parec.readAllStandardOutput();
     heard.insert(heard.end(), (const qint16*)more.data(), (const qint16*)more.data() + more.size() / 2);
-    heard.erase(heard.begin(), std::find_if(heard.begin(), heard.end(), [](qint16 v) { return std::abs(v) > 8000; }));
-    return heard.size();
+    return std::count_if(heard.begin(), heard.end(), [](qint16 v) { return std::abs(v) > 8000; });
 }
 
 int LastSound(const Samples& s) { // the index of the last sample that is not silence, or -1
@@ -187,7 +186,7 @@ void TestSidetone::outlivesItsSoundServer() {
             parec.start("parec", {"-d", "null.monitor", "--raw", "--format=s16ne", "--rate=48000", "--channels=1"});
             Samples heard;
             sidetone.keyDown();
-            QTRY_VERIFY_WITH_TIMEOUT(Heard(parec, heard) >= 5040, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(Heard(parec, heard) >= 4800, 10000);
             sidetone.keyUp();
             parec.kill(), parec.waitForFinished();
             QCOMPARE(Cycle(heard), 80); // the server may leave gaps on a busy machine
