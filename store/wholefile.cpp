@@ -77,7 +77,13 @@ public:
     Temporary() = default;
     Temporary(const Temporary&) = delete;
     Temporary& operator=(const Temporary&) = delete;
-    ~Temporary() { drop(); }
+    // Closes and removes the temporary file: only the file this very write made, where a name
+    // still names it.
+    ~Temporary() {
+        closeFile();
+        if (!m_name.isEmpty() && isFile(m_name, m_made))
+            ::unlink(m_name.constData());
+    }
 
     // Makes the file in target's folder, open for writing with the given mode (the umask applies);
     // false with errno set when none could be made.
@@ -140,19 +146,6 @@ public:
         const int error = m_name.isEmpty() ? errno : closeFile();
         errno = error;
         return error == 0 ? m_name : QByteArray();
-    }
-
-    // The file has taken its target's place: nothing is left to drop.
-    void renamed() { m_name.clear(); }
-
-    // Closes and removes the temporary file, keeping errno: only the file this very write made.
-    void drop() {
-        const int error = errno;
-        closeFile();
-        if (!m_name.isEmpty() && isFile(m_name, m_made))
-            ::unlink(m_name.constData());
-        m_name.clear();
-        errno = error;
     }
 
 private:
@@ -290,33 +283,23 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
     Temporary temporary;
     QByteArray name;
     if (!writeTemporary(&temporary, target, bytes, 0666, exists ? &old : nullptr) ||
-        (name = temporary.name(target)).isEmpty()) {
-        temporary.drop();
+        (name = temporary.name(target)).isEmpty())
         return fail(cause, describe(errno));
-    }
     // The new name reaches the disk with the folder. Until the folder is synced, the old file keeps
     // a second name, under which it is put back should the sync fail; where the file system gives
     // no second name, the failure is told all the same. Every name is moved or removed only while
     // it still names the file it was made for: name the file this write made, kept the old file
     // this write linked. A name that no longer does is left as it is.
     const struct stat& made = temporary.made();
-    QByteArray kept = exists ? linkBeside(target, to, 0) : QByteArray();
-    if (!kept.isEmpty() && !isFile(kept, old))
-        kept.clear();
+    const QByteArray kept = exists ? linkBeside(target, to, 0) : QByteArray();
     int error = isFile(name, made) ? 0 : ENOENT; // another program took the temporary name meanwhile
     if (error == 0 && ::rename(name.constData(), to.constData()) != 0)
         error = errno;
-    if (error != 0) {
-        temporary.drop();
-    } else {
-        temporary.renamed();
-        error = syncFolder(target);
-        if (error != 0 && isFile(to, made)) {
-            if (!kept.isEmpty() && isFile(kept, old) && ::rename(kept.constData(), to.constData()) == 0)
-                kept.clear();
-            else if (!exists)
-                ::unlink(to.constData());
-        }
+    if (error == 0 && (error = syncFolder(target)) != 0 && isFile(to, made)) {
+        if (!kept.isEmpty() && isFile(kept, old))
+            ::rename(kept.constData(), to.constData());
+        else if (!exists)
+            ::unlink(to.constData());
     }
     // The old file's second name goes where the old file is replaced, or still has its own name;
     // where putting it back failed, it is the old file's only name, and stays.
