@@ -16,12 +16,8 @@
 
 QIcon ProgramIcon() {
     // The pictures are compiled into this static library and nothing refers to them by symbol,
-    // so they are registered by name or the linker leaves them out.
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(resources);
-        return true;
-    }();
-    Q_UNUSED(registered);
+    // so they are registered by name or the linker leaves them out. Qt registers them once.
+    Q_INIT_RESOURCE(resources);
     // A size drawn as a picture of its own is taken as it is; every other size a task switcher or
     // a dock asks for is drawn from the icon's outlines.
     QIcon icon;

@@ -332,10 +332,8 @@ void TwipsLayout::showFonts(double scale) const {
 
 double TwipsLayout::neededFactor() const {
     double factor = 1;
-    auto need = [&factor](int pixels, int twips) {
-        if (pixels > 0 && twips > 0)
-            factor = std::max(factor, pixels * 15.0 / twips);
-    };
+    // Every place and column has a width and height; a control that asks nothing asks -1.
+    auto need = [&factor](int pixels, int twips) { factor = std::max(factor, pixels * 15.0 / twips); };
     for (const Item* item : m_items) {
         const QWidget* control = item->control;
         if (!control || item->twips.isEmpty() || WrapsText(control))
