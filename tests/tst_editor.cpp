@@ -53,7 +53,7 @@ void enter(Form4& form, const QString& signal, const QString& code, bool press =
     child<QLineEdit>(form, "Text2")->setText(code);
     Mark(form); // the window goes by its mode, whatever its captions say
     if (press)
-        form.Command1_Click();
+        QTest::mouseClick(child<QPushButton>(form, "Command1"), Qt::LeftButton);
 }
 
 // The table as stored: "MS=TS" in ID order.
@@ -139,7 +139,7 @@ void TestEditor::opensOrSaysWhyNot() {
     QStringList orders{listed(*editor).join(' '), header->sortIndicatorSection() < 0 ? "unsorted;" : "sorted;"};
     for (int column : {0, 1, 1, -1}) {
         if (column < 0)
-            editor->Command3_Click();
+            QTest::mouseClick(child<QPushButton>(*editor, "Command3"), Qt::LeftButton);
         else
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {header->sectionViewportPosition(column) + 5, 5});
         orders << listed(*editor) << (header->sortIndicatorOrder() == Qt::AscendingOrder ? "up;" : "down;");
@@ -253,7 +253,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     MessageBox::setNextAnswer(MessageBox::Cancel);
     form.Command2_Click();
     QCOMPARE(seen(form), "Edit 3|changed|--" + confirm);
-    form.Command2_Click();
+    QTest::mouseClick(child<QPushButton>(form, "Command2"), Qt::LeftButton);
     QCOMPARE(seen(form), kFresh + confirm);
     QCOMPARE(stored(folder.db), QStringList({"-...=B", ".-=A", ".=E", ".----.=it's"}));
     QCOMPARE(child<QGroupBox>(form, "Frame1")->title(), u"Current entries (4)"_s);
