@@ -260,7 +260,6 @@ void TestStore::unusableDatabases_data() {
     const QString pipe = "the file <db>%1 beside it, in which SQLite keeps %2, cannot be used: it is a named pipe";
     file("-journal", QByteArray(), open + pipe.arg("-journal", "its journal"), "-journal");
     file("-wal", QByteArray(), open + pipe.arg("-wal", "its write-ahead log"), "-wal");
-    file("-shm", QByteArray(), open + pipe.arg("-shm", "its shared index"), "-shm");
     file("-journal late", QByteArray(), "Failed: " + pipe.arg("-journal", "its journal"), "-journal late");
     auto table = [](const char* fault, const char* name, const QString& sql, const char* told) {
         QTest::newRow(fault) << QByteArray() << sql << name << "" << QString(told);
