@@ -94,7 +94,7 @@ struct PanelSpeech {
     const char* what;
     const char* shownPrefix;
 };
-constexpr PanelSpeech kPanelSpeech[5] = {
+constexpr PanelSpeech kPanelSpeech[] = {
     {"Status", ""}, {"Delay time", "DT: "}, {"Space delay time", "SDT: "}, {"Errors", "Errors: "}, {"Code table", ""}};
 
 // What a timing slider's panel shows for the time it sets: "DT: 150 ms".

@@ -70,15 +70,12 @@ void Form4::buildControls() {
     layout->alsoShows(Frame2, {QStringLiteral("Edit entry")});
 
     auto label = [this, layout](const char* name, const QString& caption, int top) {
-        QLabel* control = layout->Place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
-        control->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        return control;
+        return layout->Place(new QLabel(caption, Frame2), name, 240, top, 795, 315);
     };
     label("Label1", QStringLiteral("ID:"), 435);
     QLabel* Label2 = label("Label2", QStringLiteral("Signal:"), 915);
     QLabel* Label3 = label("Label3", QStringLiteral("Code:"), 1395);
     Label4 = layout->Place(new QLabel(QStringLiteral("Automatic"), Frame2), "Label4", 1080, 435, 1815, 315);
-    Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     Text1 = layout->Place(new QLineEdit(Frame2), "Text1", 1080, 915, 1815, 315);
     Text2 = layout->Place(new QLineEdit(Frame2), "Text2", 1080, 1395, 1815, 315);

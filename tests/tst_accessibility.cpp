@@ -19,10 +19,9 @@ QString Accessible(QObject* object, QAccessible::Text text = QAccessible::Name) 
 QStringList heard; // each change of a value a screen reader is told of, as "name: value" read then
 
 QScreen* Screen(const QString& name) {
-    for (QScreen* screen : QGuiApplication::screens()) {
+    for (QScreen* screen : QGuiApplication::screens())
         if (screen->name() == name)
             return screen;
-    }
     qFatal("no screen %s", qPrintable(name));
 }
 

@@ -37,10 +37,9 @@ struct Window {
 // The ids of this process's threads, or of those that carry the name.
 QSet<QString> Threads(const QByteArray& name = {}) {
     QSet<QString> found;
-    for (const QString& task : QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString& task : QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         if (name.isNull() || BytesOf("/proc/self/task/" + task + "/comm") == name + '\n')
             found << task;
-    }
     return found;
 }
 
