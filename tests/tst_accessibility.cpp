@@ -31,9 +31,8 @@ void ShowOn(QWidget* window, QScreen* screen) {
     window->show();
 }
 
-// The controls of a window whose text does not fit the place it is given, that reach past the
-// edge of their window or frame, or that take the focus and have no name; a window grown past its
-// screen.
+// The controls of a window whose text does not fit the place it is given, that reach past the edge of their window or
+// frame, or that take the focus and have no name; a window grown past its screen.
 QStringList Cut(const QWidget& window) {
     QStringList cut;
     auto check = [&](const QWidget* control, const QString& text, QSize need, QSize room) {

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The Debian package from cpack: lintian-clean and hardened, its files, size, dependencies, menu
-# entry and AppStream metadata checked. With --install (as root, on a machine it may change: CI)
-# it is installed with apt-get, worked by an unprivileged user under Xvfb across a simulated
-# upgrade, and removed; a Dahdit installed by anyone else is never touched.
-#   tests/tst_deb.sh BUILD_DIR [--install]
+# The Debian package from cpack: lintian-clean and hardened, its files, size, dependencies, menu entry and AppStream
+# metadata checked. With --install (as root, on a machine it may change: CI) it is installed with apt-get, worked by an
+# unprivileged user under Xvfb across a simulated upgrade, and removed; a Dahdit installed by anyone else is never
+# touched.   tests/tst_deb.sh BUILD_DIR [--install]
 set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -49,9 +48,8 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.dahdit.Dahdit
 [ "$(id -u)" -eq 0 ] || fail "--install needs root"
 status=$(dpkg-query -W -f='${db:Status-Status}' dahdit 2>/dev/null || true)
 case "$status" in "" | not-installed | config-files) ;; *) fail "dahdit is $status already; this check leaves it alone" ;; esac
-# As a user would: the dependencies and recommendations come from the archive. --no-upgrade
-# leaves a Dahdit that another install put in place meanwhile as it is, and the package is ours
-# to remove only where dpkg found it absent.
+# As a user would: the dependencies and recommendations come from the archive. --no-upgrade leaves a Dahdit that another
+# install put in place meanwhile as it is, and the package is ours to remove only where dpkg found it absent.
 apt-get update -qq
 LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get install -y --no-upgrade "$deb" >"$work/apt.log" 2>&1 ||
     { cat "$work/apt.log"; fail "apt-get could not install the package"; }
