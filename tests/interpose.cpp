@@ -1,8 +1,8 @@
 // Preloaded by the tests in front of the C library and HarfBuzz: a system call failing for real, and how much
 // text Qt shapes. DAHDIT_FAIL="<call> <error> <part>" makes <call> fail with errno <error> (a number) whenever
 // the file it works on has <part> in its path: fsync (a file), fsyncdir (fsync of a folder), close, rename (its
-// target), pread64 and pwrite64 (SQLite's reads and writes), fdatasync (SQLite's sync), access. It is read at
-// every call, so a test sets and clears it around one step. DahditShapedCharacters() counts the characters shaped.
+// target), pread64 and pwrite64 (SQLite's reads and writes), fdatasync (SQLite's sync), access, write. It is read
+// at every call, so a test sets and clears it around one step. DahditShapedCharacters() counts the characters shaped.
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -80,6 +80,14 @@ int access(const char* path, int mode) {
     if (const int error = fault("access", path))
         return failed(error);
     return next(path, mode);
+}
+
+ssize_t write(int fd, const void* buffer, size_t count) {
+    NEXT("write", ssize_t(*)(int, const void*, size_t));
+    char path[PATH_MAX];
+    if (const int error = std::getenv("DAHDIT_FAIL") ? fault("write", pathOf(fd, path)) : 0)
+        return failed(error);
+    return next(fd, buffer, count);
 }
 
 int fdatasync(int fd) {

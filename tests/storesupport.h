@@ -9,9 +9,7 @@
 #include "sqlitehandle.h"
 
 #include <QtTest>
-#include <csignal>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 // The base of every test class: its program starts as Dahdit does, with SQLite guarded before
@@ -75,19 +73,6 @@ bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableE
                  StoreError* error = nullptr);
 // Runs SQL statements on a database file; false when one fails.
 bool ExecSql(const QString& dbPath, const QString& sql);
-// Until the guard it returns ends, no file may grow past the given size, as on a full disk; a write
-// past it fails (its signal ignored) instead of ending the test.
-inline auto FileSizeLimit(rlim_t bytes) {
-    rlimit was{};
-    getrlimit(RLIMIT_FSIZE, &was);
-    const rlimit limit = {std::min(bytes, was.rlim_max), was.rlim_max};
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    return qScopeGuard([was, handler] {
-        setrlimit(RLIMIT_FSIZE, &was);
-        std::signal(SIGXFSZ, handler);
-    });
-}
 // The bundled database as built.
 inline QString BundledDatabase() {
     return QStringLiteral(DAHDIT_BUNDLED_DB);

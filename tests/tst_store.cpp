@@ -55,6 +55,7 @@ void TestStore::readsAndWritesEntries() {
     QVERIFY(store.DeleteEntry(table, "5"));
     QVERIFY(store.InsertEntry(table, "' or '1'='1", "a'b"));
     QVERIFY(store.UpdateEntry(table, "1", " .", "E "));
+    QVERIFY(!store.InsertEntry("Missing", "-", "T")); // a table that is not there takes nothing, and says so
 
     // Two editors adding one code: the second checks after the first stored it. A rollback stores nothing.
     auto taken = [&](CodeTableStore& by) {
