@@ -547,16 +547,13 @@ void Form1::endDrag(const DelaySlider& slider) {
 
 // ---- menu commands ---------------------------------------------------------------------------
 
+// The text replaces whatever the clipboard held, in every format.
 void Form1::Copy_Click() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(BoxText(Text1));
+    QGuiApplication::clipboard()->setText(BoxText(Text1));
 }
 
 void Form1::CopyOutput_Click() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(BoxText(Text2));
+    QGuiApplication::clipboard()->setText(BoxText(Text2));
 }
 
 void Form1::Paste_Click() {
