@@ -232,10 +232,8 @@ void TestStore::copyRefresh() {
                                               "PRAGMA user_version = %1")
                                    .arg(UserCopy::VersionStamp(DAHDIT_VERSION) + shift)));
     const QByteArray before = BytesOf(copy);
-    DatabaseChoice read = ChooseDatabase();
-    read.useCopy(DatabaseChoice::Refresh::IfUnchanged);
+    ChooseDatabase().useCopy(DatabaseChoice::Refresh::IfUnchanged);
     QCOMPARE(BytesOf(copy), replaced ? BytesOf(installed) : before);
-    QCOMPARE(read.path + (read.whyNoCopy.isEmpty() ? "" : " told"), copy + (setup.contains("left") ? " told" : ""));
     QCOMPARE(QFileInfo(copy).isSymLink(), setup.contains("link"));
     if (replaced) // and so the next newer Dahdit refreshes it again
         QVERIFY(UserCopy::MadeByDahdit(copy));
@@ -262,6 +260,7 @@ void TestStore::unusableDatabases_data() {
     // SQLite's own files beside it: refused before they are opened, or where one appears later, by SQLite.
     const QString pipe = "the file <db>%1 beside it, in which SQLite keeps %2, cannot be used: it is a named pipe";
     file("-journal", QByteArray(), open + pipe.arg("-journal", "its journal"), "-journal");
+    file("-wal", QByteArray(), open + pipe.arg("-wal", "its write-ahead log"), "-wal");
     file("-journal late", QByteArray(), "Failed: " + pipe.arg("-journal", "its journal"), "-journal late");
     auto table = [](const char* fault, const char* name, const QString& sql, const char* told) {
         QTest::newRow(fault) << QByteArray() << sql << name << "" << QString(told);
