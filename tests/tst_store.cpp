@@ -118,6 +118,8 @@ void TestStore::pathRules_data() {
     row("installed, changed copy", "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|mine");
     row("installed, home read-only", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
         "the folder H/data/dahdit cannot be made, because H cannot be written.");
+    row("installed, data folder read-only", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
+        "the folder H/data/dahdit cannot be written.");
     row("installed, relative XDG", "H/.config/dahdit/settings.ini|default|H/.local/share/dahdit/dahdit_db.mdb||H|new");
     row("read-only portable, settings.ini", "H/config/dahdit/settings.ini|8|H/data/dahdit/dahdit_db.mdb||H|new",
         "told once");
@@ -144,6 +146,8 @@ void TestStore::pathRules() {
         folder.writeFile("settings.ini", "[main]\r\ndt=8\r\n");
     if (setup.startsWith("installed") || setup.startsWith("read-only"))
         QVERIFY(QFile(folder.path()).setPermissions(readOnly));
+    if (setup.contains("data folder read-only"))
+        QVERIFY(QDir(home).mkpath("data/dahdit") && QFile(home + "/data/dahdit").setPermissions(readOnly));
     if (setup.contains("home read-only"))
         QVERIFY(QFile(home).setPermissions(readOnly));
     if (setup.contains("Documents"))
