@@ -295,11 +295,14 @@ bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
     int error = isFile(name, made) ? 0 : ENOENT; // another program took the temporary name meanwhile
     if (error == 0 && ::rename(name.constData(), to.constData()) != 0)
         error = errno;
-    if (error == 0 && (error = syncFolder(target)) != 0 && isFile(to, made)) {
-        if (!kept.isEmpty() && isFile(kept, old))
-            ::rename(kept.constData(), to.constData());
-        else if (!exists)
-            ::unlink(to.constData());
+    if (error == 0) {
+        error = syncFolder(target);
+        if (error != 0 && isFile(to, made)) {
+            if (!kept.isEmpty() && isFile(kept, old))
+                ::rename(kept.constData(), to.constData());
+            else if (!exists)
+                ::unlink(to.constData());
+        }
     }
     // The old file's second name goes where the old file is replaced, or still has its own name;
     // where putting it back failed, it is the old file's only name, and stays.
