@@ -31,13 +31,17 @@ int fault(const char* call, const char* path) {
     return path && std::strstr(path, fail + used) ? error : 0;
 }
 
-// The path of an open file, as the system names it ("/a/#123 (deleted)" for one without a name).
-const char* pathOf(int fd, char (&path)[PATH_MAX]) {
-    char link[32];
+// The same for an open file, by the path the system gives it ("/a/#123 (deleted)" for one without a name),
+// looked up only where DAHDIT_FAIL may name this call.
+int fault(const char* call, int fd) {
+    const char* fail = std::getenv("DAHDIT_FAIL");
+    if (!fail || std::strncmp(fail, call, std::strlen(call)) != 0)
+        return 0;
+    char link[32], path[PATH_MAX];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     const ssize_t length = readlink(link, path, sizeof path - 1);
     path[length > 0 ? length : 0] = '\0';
-    return path;
+    return fault(call, path);
 }
 
 int failed(int error) {
@@ -67,10 +71,9 @@ int hb_shape_full(void* font, void* buffer, const void* features, unsigned count
 
 int fsync(int fd) {
     NEXT("fsync", int (*)(int));
-    char path[PATH_MAX];
     struct stat status {};
     const bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-    if (const int error = fault(folder ? "fsyncdir" : "fsync", pathOf(fd, path)))
+    if (const int error = fault(folder ? "fsyncdir" : "fsync", fd))
         return failed(error);
     return next(fd);
 }
@@ -84,24 +87,21 @@ int access(const char* path, int mode) {
 
 ssize_t write(int fd, const void* buffer, size_t count) {
     NEXT("write", ssize_t(*)(int, const void*, size_t));
-    char path[PATH_MAX];
-    if (const int error = std::getenv("DAHDIT_FAIL") ? fault("write", pathOf(fd, path)) : 0)
+    if (const int error = fault("write", fd))
         return failed(error);
     return next(fd, buffer, count);
 }
 
 int fdatasync(int fd) {
     NEXT("fdatasync", int (*)(int));
-    char path[PATH_MAX];
-    if (const int error = fault("fdatasync", pathOf(fd, path)))
+    if (const int error = fault("fdatasync", fd))
         return failed(error);
     return next(fd);
 }
 
 int close(int fd) {
     NEXT("close", int (*)(int));
-    char path[PATH_MAX];
-    const int error = fault("close", pathOf(fd, path));
+    const int error = fault("close", fd);
     const int rc = next(fd); // closed whatever it says, as Linux does
     return error ? failed(error) : rc;
 }
@@ -115,16 +115,14 @@ int rename(const char* from, const char* to) {
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
     NEXT("pread64", ssize_t(*)(int, void*, size_t, off_t));
-    char path[PATH_MAX];
-    if (const int error = fault("pread64", pathOf(fd, path)))
+    if (const int error = fault("pread64", fd))
         return failed(error);
     return next(fd, buffer, count, offset);
 }
 
 ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) {
     NEXT("pwrite64", ssize_t(*)(int, const void*, size_t, off_t));
-    char path[PATH_MAX];
-    if (const int error = fault("pwrite64", pathOf(fd, path)))
+    if (const int error = fault("pwrite64", fd))
         return failed(error);
     return next(fd, buffer, count, offset);
 }
