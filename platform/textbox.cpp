@@ -149,7 +149,6 @@ void ReplaceFrom(QPlainTextEdit* box, qsizetype from, const QString& added) {
         }
         cursor.movePosition(QTextCursor::End);
         box->setTextCursor(cursor);
-        box->ensureCursorVisible();
     }
     emit box->textChanged();
 }
