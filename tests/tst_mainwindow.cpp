@@ -274,8 +274,7 @@ void TestMainWindow::keysMarksAndSpaces() {
 
     // The event times decide, not the ticks: a press of 150 ms untimed is a dash; one of 148 ms ticked is a dot.
     w.form.MK_MouseDown(1), w.form.MK_MouseUp(1); // untimed, so no pause is measured from it: no space
-    w.mouse(QEvent::MouseButtonPress, 10000);
-    w.mouse(QEvent::MouseButtonRelease, 10150);
+    w.mouse(QEvent::MouseButtonPress, 10000), w.mouse(QEvent::MouseButtonRelease, 10150);
     w.mouse(QEvent::MouseButtonPress, 10200);
     w.form.Timer1_Timer();
     w.mouse(QEvent::MouseButtonRelease, 10348);
@@ -287,8 +286,7 @@ void TestMainWindow::keysMarksAndSpaces() {
     // A late tick's space goes again when the next press came before the space delay time, even at once.
     w.form.Timer2_Timer();
     QCOMPARE(w.buffer().right(5), u"-. . "_s);
-    w.mouse(QEvent::MouseButtonPress, 10650);
-    w.mouse(QEvent::MouseButtonRelease, 10700);
+    w.mouse(QEvent::MouseButtonPress, 10650), w.mouse(QEvent::MouseButtonRelease, 10700);
     w.form.Timer2_Timer();
     QCOMPARE(w.keyed(), u"... --- ... ..-- -.- .-. .. |SOS KRI|pause"_s);
     // A second press while the key is held starts nothing: from the first one it is held 160 ms.
