@@ -99,7 +99,7 @@ void TestTranscript::savesWhereTyped() {
         QCOMPARE(shown, QStringList());
         return;
     }
-    QCOMPARE(state, "keep.txt|open " + name); // and told once why, and that nothing was lost (the path as P)
+    QCOMPARE(state, "keep.txt|open " + name); // and told, once, why and that nothing was lost (the path as P)
     QCOMPARE(shown.join("\n--\n").replace(QRegularExpression("(?s) to .*?: "), " to P: "),
              "Save File|48|Cannot save the transcript to P: " + written.mid(1).replace("<folder>", program.path()) +
                  "\n\nNothing was written, and an earlier file of that name is as it was. Put this right, or choose "
