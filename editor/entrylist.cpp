@@ -1,16 +1,14 @@
 #include "entrylist.h"
 
-#include <QElapsedTimer>
 #include <utility>
 
 namespace {
 
 // A page: many more rows than the view shows, few enough to read at once from a slow disk.
 constexpr int kPage = 256;
-// A part of the count, which a disk that takes 2 ms a page reads in well under 100 ms; parts are
-// counted for at most kCountSliceMs before the event loop turns.
+// A part of the count, which a disk that takes 2 ms a page reads in well under 100 ms; the event
+// loop turns between parts.
 constexpr qint64 kCountPart = 4096;
-constexpr qint64 kCountSliceMs = 50;
 
 } // namespace
 
@@ -52,17 +50,13 @@ bool EntryList::read(qint64 skip, StoreError* error) {
 // The store counts a part of the table at a time, so that a large table on a slow disk holds the
 // window up for a moment only; a count under way goes on when the event loop turns.
 void EntryList::countMore() {
-    QElapsedTimer slice;
-    slice.start();
     qint64 part = 0;
     StoreError error;
-    do {
-        if (!m_store.CountEntries(m_table, m_counted, kCountPart, &part, &error)) {
-            emit failed(error);
-            return;
-        }
-        m_counted += part;
-    } while (part == kCountPart && slice.elapsed() < kCountSliceMs);
+    if (!m_store.CountEntries(m_table, m_counted, kCountPart, &part, &error)) {
+        emit failed(error);
+        return;
+    }
+    m_counted += part;
     if (part == kCountPart) {
         m_countMore.start();
         return;

@@ -142,7 +142,9 @@ void TestEditor::opensOrSaysWhyNot() {
             QTest::mouseClick(child<QPushButton>(*editor, "Command3"), Qt::LeftButton);
         else
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, {header->sectionViewportPosition(column) + 5, 5});
-        orders << listed(*editor) << (header->sortIndicatorOrder() == Qt::AscendingOrder ? "up;" : "down;");
+        orders << listed(*editor) // the arrow shown as it sorts
+               << (header->isSortIndicatorShown() && header->sortIndicatorOrder() == Qt::AscendingOrder ? "up;"
+                                                                                                        : "down;");
     }
     QCOMPARE(orders.join(' '), u"B A c E it's Q2 unsorted; A B c E it's Q2 up; c Q2 B E A it's up; "
                                "it's A E B Q2 c down; it's A E B Q2 c down;"_s);
@@ -154,8 +156,11 @@ void TestEditor::opensOrSaysWhyNot() {
     folder.writeFile("settings.ini", "[main]\ntable_name=Many\n");
     Form4 many;
     many.show();
+    many.ListView1_ColumnClick(0); // by signal, then the other way: asked while the count goes on, it waits for it
+    many.ListView1_ColumnClick(0);
     QAbstractItemModel* model = list(many)->model();
-    QCOMPARE(child<QGroupBox>(many, "Frame1")->title(), u"Current entries (5000)"_s);
+    QTRY_COMPARE(child<QGroupBox>(many, "Frame1")->title(), u"Current entries (5000)"_s);
+    QCOMPARE(listed(many).first(), u"w999"_s);
     QSignalSpy resets(model, &QAbstractItemModel::modelReset); // once a reload: the view keeps its place as counted
     many.Command3_Click();
     QCOMPARE(resets.count(), 1);
@@ -164,8 +169,7 @@ void TestEditor::opensOrSaysWhyNot() {
     model->fetchMore(QModelIndex());
     QVERIFY(Shown().value(0).startsWith("Dahdit Database Editor|16|Not every entry could be listed.\n\nCannot"));
     QVERIFY(QFile::remove(folder.file("dahdit_db.mdb-journal")));
-    many.ListView1_ColumnClick(0);
-    many.ListView1_ColumnClick(0);
+    many.Command3_Click();
     while (model->canFetchMore(QModelIndex()))
         model->fetchMore(QModelIndex());
     QStringList shown = listed(many);
