@@ -93,13 +93,10 @@ void TestStore::decodeIsBounded() {
     DecodeResult result;
     // A phrase table's texts decode whole, however many: the bound does not shrink with the buffer.
     QVERIFY(DecodeBuffer(QStringLiteral(". ").repeated(100000), store, "T", &result));
-    QCOMPARE(result.output.size(), 100000 * 40);
-    QCOMPARE(result.errors, 0);
-    QCOMPARE(result.notice, QString());
+    QCOMPARE(std::tuple(result.output.size(), result.errors, result.notice), std::tuple(100000 * 40, 0, QString()));
     // Nor does it grow: 64 texts of 64 KiB fill it; every symbol after counts as unknown, even an empty one.
     QVERIFY(DecodeBuffer(QStringLiteral("- ").repeated(64) + ". - .. ", store, "T", &result));
-    QCOMPARE(result.output.size(), 64 * 65536);
-    QCOMPARE(result.errors, 3);
+    QCOMPARE(std::tuple(result.output.size(), result.errors), std::tuple(64 * 65536, 3));
     QVERIFY2(result.notice.contains("would grow past 4,194,304 characters"), qPrintable(result.notice));
 }
 
@@ -322,8 +319,7 @@ void TestStore::unusableDatabases() {
     QVERIFY(!(store.open(db, &error) && (beside.isEmpty() || plant(true)) && ListEntries(store, table, &rows, &error) &&
               DecodeBuffer("- ", store, table, &decoded, &error) && store.InsertEntry(table, "-", "T", &error)));
     QVERIFY2(Said(error, db).startsWith(told), qPrintable(Said(error, db)));
-    QCOMPARE(error.file, db);
-    QCOMPARE(rows.size(), table == "Slow" ? 500 : 0); // the slow table's list, each row in time
+    QCOMPARE(std::tuple(error.file, rows.size()), std::tuple(db, table == "Slow" ? 500 : 0));
     // Tried again, it fails at once in the same words; nothing is stored, no missing file made.
     StoreError again;
     QVERIFY(!ListEntries(store, table, &rows, &again));
@@ -366,13 +362,11 @@ void TestStore::unwritableDatabase() {
     const QString damaged = "the file is damaged (truncated or overwritten).";
     QCOMPARE(failed, QStringList({"Failed: " + damaged + " / CannotOpen: " + damaged + " / Failed: " + damaged,
                                   "S /  / Failed: database or disk is full.", "S /  / Failed: disk I/O error."}));
-    QCOMPARE(Decoded(store), "S");
-    QCOMPARE(BytesOf(db), before);
+    QCOMPARE(std::tuple(Decoded(store), BytesOf(db)), std::tuple(QString("S"), before));
     // Deleted while open: reading goes on from the open file; a change says what happened, and makes no file.
     QVERIFY(QFile::remove(db));
     QVERIFY(!store.InsertEntry("International", "-.-.-.-.", "Zz", &error));
-    QCOMPARE(error.kind, StoreError::Kind::Moved);
-    QCOMPARE(Decoded(store), "S");
+    QCOMPARE(std::tuple(error.kind, Decoded(store)), std::tuple(StoreError::Kind::Moved, QString("S")));
     QVERIFY(!QFile::exists(db));
     // Another file in its place says so; one with Dahdit's fingerprint was put there by another Dahdit.
     QVERIFY(QFile::copy(BundledDatabase(), db));
