@@ -151,8 +151,7 @@ void TestSidetone::audioThreadFollowsTheKey() {
     const int sounded = probe.soundingWrites;
     sidetone.keyDown(), sidetone.keyUp();
     QTRY_COMPARE(probe.state(), QStringLiteral("3 rests, 2 wakes, 0"));
-    QVERIFY(probe.soundingWrites > sounded);
-    QVERIFY(!probe.fedWhileSuspended);
+    QCOMPARE(std::tuple(probe.soundingWrites > sounded, probe.fedWhileSuspended.load()), std::tuple(true, false));
 }
 
 void TestSidetone::outlivesItsSoundServer() {
