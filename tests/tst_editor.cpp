@@ -163,8 +163,7 @@ void TestEditor::opensOrSaysWhyNot() {
                  u"Current entries (5000) w999"_s);
     QSignalSpy resets(model, &QAbstractItemModel::modelReset); // once a reload: the view keeps its place as counted
     many.Command3_Click();
-    QCOMPARE(resets.count(), 1);
-    QVERIFY(model->rowCount() < 5000);
+    QCOMPARE(std::tuple(resets.count(), model->rowCount() < 5000), std::tuple(1, true));
     QCOMPARE(mkfifo(qPrintable(folder.file("dahdit_db.mdb-journal")), 0600), 0); // a page that cannot be read
     model->fetchMore(QModelIndex());
     QVERIFY(Shown().value(0).startsWith("Dahdit Database Editor|16|Not every entry could be listed.\n\nCannot"));
@@ -333,6 +332,7 @@ void TestEditor::optionsStoreTheChoice() {
     // where it can, the editor makes it, as the program's start does.
     QVERIFY(Module1::WriteSetting("main", "db_path", DefaultDatabasePath()));
     QVERIFY(QFile(folder.home()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    Form1 main; // it reads the installed tables until a copy is made, then the copy, with the changes made there
     {
         Form4 editor;
         QVERIFY(child<QLabel>(editor, "Label6")->text().contains("data/dahdit cannot be made, because"));
@@ -342,6 +342,8 @@ void TestEditor::optionsStoreTheChoice() {
     for (int start = 0; start < 2; ++start) {
         start ? (void)Form1() : (void)Form4();
         QCOMPARE(BytesOf(DefaultDatabasePath()), BytesOf(folder.file("dahdit_db.mdb")));
+        QVERIFY(start || ExecSql(DefaultDatabasePath(), "INSERT INTO German (MS, TS) VALUES ('.-.-.-.-', 'Q9')"));
+        QCOMPARE(Decode(main, u".-.-.-.- "_s), u"Q9"_s);
         QVERIFY(QFile::remove(DefaultDatabasePath()) && QFile::remove(DefaultDatabasePath() + ".made"));
     }
 }

@@ -188,8 +188,7 @@ void TestSidetone::outlivesItsSoundServer() {
             Samples heard;
             sidetone.keyDown();
             QTRY_VERIFY_WITH_TIMEOUT(Heard(parec, heard) >= 4800, 10000);
-            sidetone.keyUp();
-            parec.kill(), parec.waitForFinished();
+            sidetone.keyUp(), parec.kill(), parec.waitForFinished();
             QCOMPARE(Cycle(heard), 80); // the server may leave gaps on a busy machine
             QTRY_VERIFY(Pactl({"list", "sink-inputs"}).contains(names));
             if (run % 2)
