@@ -171,10 +171,10 @@ void TestEditor::opensOrSaysWhyNot() {
     many.Command3_Click();
     while (model->canFetchMore(QModelIndex()))
         model->fetchMore(QModelIndex());
-    QStringList shown = listed(many);
-    QCOMPARE(std::tuple(shown.first(), shown.last(), shown.size(), shown.removeDuplicates()),
-             std::tuple("w999", "w1", 5000, 0));
-    many.ListView1_ColumnClick(1); // and the window closes with pages still to read
+    const QStringList shown = listed(many);
+    QCOMPARE(std::tuple(shown.first(), shown.last(), shown.size(), QSet(shown.begin(), shown.end()).size()),
+             std::tuple("w999", "w1", 5000, 5000)); // every entry once
+    many.ListView1_ColumnClick(1);                  // and the window closes with pages still to read
 }
 
 void TestEditor::storesOrRefuses_data() {
