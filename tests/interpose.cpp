@@ -78,27 +78,6 @@ int fsync(int fd) {
     return next(fd);
 }
 
-int access(const char* path, int mode) {
-    NEXT("access", int (*)(const char*, int));
-    if (const int error = fault("access", path))
-        return failed(error);
-    return next(path, mode);
-}
-
-ssize_t write(int fd, const void* buffer, size_t count) {
-    NEXT("write", ssize_t(*)(int, const void*, size_t));
-    if (const int error = fault("write", fd))
-        return failed(error);
-    return next(fd, buffer, count);
-}
-
-int fdatasync(int fd) {
-    NEXT("fdatasync", int (*)(int));
-    if (const int error = fault("fdatasync", fd))
-        return failed(error);
-    return next(fd);
-}
-
 int close(int fd) {
     NEXT("close", int (*)(int));
     const int error = fault("close", fd);
@@ -106,24 +85,18 @@ int close(int fd) {
     return error ? failed(error) : rc;
 }
 
-int rename(const char* from, const char* to) {
-    NEXT("rename", int (*)(const char*, const char*));
-    if (const int error = fault("rename", to))
-        return failed(error);
-    return next(from, to);
-}
-
-ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
-    NEXT("pread64", ssize_t(*)(int, void*, size_t, off_t));
-    if (const int error = fault("pread64", fd))
-        return failed(error);
-    return next(fd, buffer, count, offset);
-}
-
-ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) {
-    NEXT("pwrite64", ssize_t(*)(int, const void*, size_t, off_t));
-    if (const int error = fault("pwrite64", fd))
-        return failed(error);
-    return next(fd, buffer, count, offset);
-}
+// A call that fails where DAHDIT_FAIL names it for the file it works on (key: its path or its file), else works.
+#define FAILING(type, name, parameters, key, arguments)                                                                \
+    type name parameters {                                                                                             \
+        NEXT(#name, type(*) parameters);                                                                               \
+        if (const int error = fault(#name, key))                                                                       \
+            return failed(error);                                                                                      \
+        return next arguments;                                                                                         \
+    }
+FAILING(int, access, (const char* path, int mode), path, (path, mode))
+FAILING(ssize_t, write, (int fd, const void* buffer, size_t count), fd, (fd, buffer, count))
+FAILING(int, fdatasync, (int fd), fd, (fd))
+FAILING(int, rename, (const char* from, const char* to), to, (from, to))
+FAILING(ssize_t, pread64, (int fd, void* buffer, size_t count, off_t offset), fd, (fd, buffer, count, offset))
+FAILING(ssize_t, pwrite64, (int fd, const void* buffer, size_t count, off_t offset), fd, (fd, buffer, count, offset))
 }
