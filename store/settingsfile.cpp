@@ -68,17 +68,10 @@ bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause)
     if (!S_ISREG(status.st_mode))
         return unusable(WholeFile::notAFile(unsigned(status.st_mode)) +
                         QStringLiteral(" Remove it, or put a settings file of at most %1 in its place.").arg(kLargest));
-    if (status.st_size > MaxFileSize)
-        return unusable(kTooLarge);
-    // Read to the end, whatever the size said, but never past the limit.
-    QByteArray data(qsizetype(status.st_size) + 1, Qt::Uninitialized);
+    // Read to the end, whatever the size said, but never more than one byte past the limit.
+    QByteArray data(MaxFileSize + 1, Qt::Uninitialized);
     qsizetype size = 0;
-    for (;;) {
-        if (size == data.size()) {
-            if (size > MaxFileSize)
-                return unusable(kTooLarge);
-            data.resize(qMin<qsizetype>(size * 2, MaxFileSize + 1));
-        }
+    while (size != data.size()) {
         const ssize_t got = ::read(fd, data.data() + size, size_t(data.size() - size));
         if (got < 0 && errno == EINTR)
             continue;
@@ -88,6 +81,8 @@ bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause)
             break;
         size += got;
     }
+    if (size > MaxFileSize)
+        return unusable(kTooLarge);
     data.truncate(size);
     *bytes = data;
     return true;
@@ -224,11 +219,11 @@ qsizetype characterCount(QStringView value) {
     return characters;
 }
 
-// The first MaxValueLength characters of value, never half of one.
+// The first MaxValueLength characters of value, never half of one (a cut past the end keeps all).
 QString truncated(QString value) {
     qsizetype units = 0;
     for (int characters = 0; units < value.size() && characters < MaxValueLength; ++characters)
-        units += value.at(units).isHighSurrogate() && units + 1 < value.size() ? 2 : 1;
+        units += value.at(units).isHighSurrogate() ? 2 : 1;
     value.truncate(units);
     return value;
 }
