@@ -29,7 +29,7 @@ bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& t
     if (lastSpace < 0)
         return true; // no closed symbol
     // Another program's lock at start-up is a passing state: each decode tries the file again.
-    if (!store.isOpen() && !store.reopenIfLocked(error))
+    if (!store.reopenIfLocked(error))
         return false;
     if (!store.beginRead(error))
         return false;

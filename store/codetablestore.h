@@ -68,8 +68,8 @@ public:
     // all cleared. It never makes one: which file a window opens is decided above the store
     // (databasechoice.h).
     bool open(const QString& path, StoreError* error = nullptr, bool readOnly = false);
-    // When the last open failed only because another program held the file locked, tries
-    // that file again; otherwise fails at once, for the same reason as before.
+    // True while the store is open. When the last open failed only because another program held
+    // the file locked, tries that file again; otherwise fails at once, for the same reason as before.
     bool reopenIfLocked(StoreError* error = nullptr);
     void close();
     bool isOpen() const { return m_db != nullptr; }
