@@ -20,7 +20,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
@@ -312,9 +311,8 @@ void Form1::Form_Unload() {
     QCoreApplication::quit();
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
-    Form_Unload();
-    event->accept();
+void Form1::closeEvent(QCloseEvent*) {
+    Form_Unload(); // a close event comes accepted
 }
 
 void Form1::Exit_Click() {

@@ -44,7 +44,6 @@ void Form4::buildControls() {
     ListView1->setModel(m_list);
     layout->setColumnWidths(ListView1, {1900, 1620}); // they grow with the rest, as far as their headers need
     ListView1->setRootIsDecorated(false);
-    ListView1->setItemsExpandable(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);

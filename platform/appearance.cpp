@@ -123,8 +123,6 @@ public:
                 painter->drawLine(x, rect.top() + start, x, rect.top() + reach);
             if (slider->tickPosition & QSlider::TicksBelow)
                 painter->drawLine(x, rect.bottom() - start, x, rect.bottom() - reach);
-            if (value > slider->maximum - step)
-                break;
         }
         painter->restore();
     }
