@@ -168,7 +168,7 @@ int VersionStamp(const QString& version) {
     const QStringList parts = version.split(u'.');
     int stamp = 0;
     for (int i = 0; i < 3; ++i)
-        stamp = stamp * 1000 + (i < parts.size() ? parts[i].toInt() % 1000 : 0);
+        stamp = stamp * 1000 + parts.value(i).toInt() % 1000; // a part not given counts as 0
     return stamp;
 }
 

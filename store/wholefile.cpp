@@ -48,10 +48,10 @@ int sync(int fd) {
 
 // A new name beside target for a temporary file: the target's name, the mark and random letters.
 QByteArray temporaryName(const QString& target) {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static const QByteArray letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QByteArray suffix(kRandomLetters, Qt::Uninitialized);
     for (char& letter : suffix)
-        letter = letters[QRandomGenerator::global()->bounded(int(sizeof(letters) - 1))];
+        letter = letters[QRandomGenerator::global()->bounded(letters.size())];
     return QFile::encodeName(target + kTemporaryMark) + suffix;
 }
 
