@@ -49,8 +49,7 @@ void Mark(QWidget& window) {
 }
 
 void enter(Form4& form, const QString& signal, const QString& code, bool press = true) {
-    child<QLineEdit>(form, "Text1")->setText(signal);
-    child<QLineEdit>(form, "Text2")->setText(code);
+    child<QLineEdit>(form, "Text1")->setText(signal), child<QLineEdit>(form, "Text2")->setText(code);
     Mark(form); // the window goes by its mode, whatever its captions say
     if (press)
         QTest::mouseClick(child<QPushButton>(form, "Command1"), Qt::LeftButton);
@@ -315,8 +314,7 @@ void TestEditor::optionsStoreTheChoice() {
     {
         // OK stores the path typed and the table chosen, confirms, and closes.
         Options w;
-        w.path()->setText(u"/somewhere/else/codes.mdb"_s);
-        w.select(u"German"_s);
+        w.path()->setText(u"/somewhere/else/codes.mdb"_s), w.select(u"German"_s);
         w->Command1_Click();
         QCOMPARE(BytesOf(Module1::SettingsPath()),
                  "[main]\r\ndb_path=/somewhere/else/codes.mdb\r\ntable_name=German\r\n");
@@ -373,8 +371,7 @@ void TestEditor::optionsRefuseWhatCannotBeKept() {
     if (cause.contains("read-only"))
         QFile(folder.file("settings.ini")).setPermissions(QFile::ReadOwner);
     Options w;
-    w.path()->setText(path);
-    w.select(table);
+    w.path()->setText(path), w.select(table);
     w.form->Command1_Click();
     const QString told = Shown().join('\n').replace(folder.path(), "P").simplified(); // the box shown, and why
     QVERIFY2(told.startsWith("Settings Not Saved|48|The settings were not saved. ") && told.contains(cause),

@@ -150,8 +150,7 @@ void TestStore::pathRules() {
     if (setup.contains("Documents"))
         QVERIFY(QDir(home).mkdir("Documents"));
     if (setup.contains("relative")) {
-        qputenv("XDG_CONFIG_HOME", "config");
-        qputenv("XDG_DATA_HOME", "data");
+        qputenv("XDG_CONFIG_HOME", "config"), qputenv("XDG_DATA_HOME", "data");
     }
     SetAppPathForTesting(folder.path()); // a start from there, as it is now
     QString error;

@@ -84,8 +84,7 @@ void TestTranscript::savesWhereTyped() {
     if (name == "pipe")
         QCOMPARE(mkfifo(qPrintable(program.file(name + extension)), 0600), 0);
     Window w;
-    w.box("Text1")->setText(u' ' + program.path() + folder);
-    w.box("Text2")->setText(name);
+    w.box("Text1")->setText(u' ' + program.path() + folder), w.box("Text2")->setText(name);
     child<QComboBox>(*w.form, "Combo1")->setEditText(extension);
     const ScopedEnv full("DAHDIT_FAIL", tag.startsWith("no room") ? "write 27 " + program.path().toUtf8() : "");
     w.form->Command1_Click();
