@@ -216,6 +216,26 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
                                           "Label4 [Copyright (c) 2026 Dahdit team]"}));
     TopWindow("Form2")->close();
     QCOMPARE(others(), QString());
+    // The readme: missing, then with no opener, one that shows it, one that fails. What keeps it from view is told.
+    const std::pair<const char*, const char*> cases[] = {
+        {nullptr, "is missing"}, {nullptr, "xdg-utils"}, {"echo \"$@\" >\"$0.args\"", nullptr}, {"exit 3", "status 3"}};
+    QStringList told;
+    for (int i = 0; i < 4; ++i) {
+        const auto [script, why] = cases[i];
+        const QString bin = folder.file(QString::number(i)), opener = bin + "/xdg-open";
+        QVERIFY(QDir().mkdir(bin));
+        if (i == 1)
+            folder.writeFile("readme.txt", "Dahdit");
+        if (script)
+            folder.writeFile(opener.mid(folder.path().size() + 1), QByteArray("#!/bin/sh\n") + script);
+        QVERIFY(!script || QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner));
+        const ScopedEnv path("PATH", QFile::encodeName(bin));
+        child<QAction>(form, "DahditReadme")->trigger();
+        QTRY_VERIFY(why ? (told += Shown()).join('\n').contains(why) : QFile::exists(opener + ".args"));
+    }
+    QCOMPARE(std::tuple(told.size(), told.join('\n').count("yourself: " + folder.file("readme.txt")),
+                        BytesOf(folder.file("2/xdg-open.args"))),
+             std::tuple(3, 2, folder.file("readme.txt").toUtf8() + '\n'));
     // Every other window closes with the program, by the Exit menu item.
     Decode(form, QStringLiteral(".- -... "));
     for (const char* item : {"Save", "DBEditor", "DBEditor", "Language", "About"}) // once each, however often asked
@@ -265,8 +285,7 @@ void TestMainWindow::keysMarksAndSpaces() {
     for (int i = 0; i < 5; ++i)
         w.form.Timer2_Timer();
     QCOMPARE(w.keyed(), u".- |A|pause"_s);
-    w.form.Clear_Click();
-    w.form.Timer2_Timer();
+    w.form.Clear_Click(), w.form.Timer2_Timer();
     QCOMPARE(w.keyed(), u"||pause"_s);
     for (const char* symbol : {"...", "---", "...", "..--", "-.-"})
         Key(w.form, symbol);
@@ -311,8 +330,7 @@ void TestMainWindow::editsTheBuffer() {
     Key(w.form, ".-");
     w.form.BS_Click();
     QCOMPARE(w.keyed(), u".-|"_s);
-    w.form.MK_MouseDown(1);
-    w.form.MK_MouseUp(1);
+    w.form.MK_MouseDown(1), w.form.MK_MouseUp(1);
     for (int i = 0; i < 3; ++i)
         w.form.BS_Click();
     QCOMPARE(w.keyed(), u"|"_s);
@@ -327,24 +345,21 @@ void TestMainWindow::editsTheBuffer() {
 
     // "<<" removes one character as the user sees it: what Copy then gets holds no half of one.
     for (const QString& last : {u"\U0001F600"_s, u"e\u0301"_s, u"\U0001F44D\U0001F3FD"_s}) {
-        w.clipboard->setText(".- " + last);
-        w.form.Paste_Click();
+        w.clipboard->setText(".- " + last), w.form.Paste_Click();
         w.form.BS_Click();
         w.form.Copy_Click();
         QCOMPARE(w.clipboard->text(), u".- "_s);
     }
     // Copy and Paste take the whole buffer; an empty buffer empties the clipboard, and the other way.
     const QString pasted = QStringLiteral(".-\u00A0-...\n.- -... ...");
-    w.clipboard->setText(pasted);
-    w.form.Paste_Click();
+    w.clipboard->setText(pasted), w.form.Paste_Click();
     QCOMPARE(w.output() + '|' + w.clipboard->text(), "B|" + pasted); // the last symbol is still open
     w.form.Timer2_Timer();
     w.form.CopyOutput_Click();
     QCOMPARE(w.clipboard->text(), u"BS"_s);
     w.form.Copy_Click();
     QCOMPARE(w.clipboard->text(), pasted + u' ');
-    w.clipboard->clear();
-    w.form.Paste_Click();
+    w.clipboard->clear(), w.form.Paste_Click();
     w.clipboard->setText(u"old"_s);
     w.form.Copy_Click();
     QCOMPARE(w.buffer() + '|' + w.clipboard->text(), u"|"_s);
@@ -394,8 +409,7 @@ void TestMainWindow::decodesWhatTheTableHolds() {
     Window w;
     // Empty or NULL text adds nothing and is no error; a NULL code matches nothing; the first row
     // of a code wins; rows added by another program show at the next paste.
-    w.clipboard->setText(u".-.-.-.- -.-.-.-. ........ .- "_s);
-    w.form.Paste_Click();
+    w.clipboard->setText(u".-.-.-.- -.-.-.-. ........ .- "_s), w.form.Paste_Click();
     QCOMPARE(w.panel(4), u"Errors: 3"_s);
     QVERIFY(ExecSql(w.folder.file("dahdit_db.mdb"), "INSERT INTO International (MS, TS) VALUES ('........', '<HH>'), "
                                                     "('.-.-.-.-', ''), ('-.-.-.-.', NULL), (NULL, 'X'), ('.-', 'x')"));
@@ -435,8 +449,7 @@ void TestMainWindow::movesTheSliders() {
     QCOMPARE(w.folder.readFile("settings.ini"), settings);
     // A drag that ends where it began says "Ready" again and writes nothing.
     slider2->setSliderDown(true);
-    slider2->setSliderPosition(3);
-    slider2->setSliderPosition(8);
+    slider2->setSliderPosition(3), slider2->setSliderPosition(8);
     slider2->setSliderDown(false);
     QCOMPARE(shown(), u"Ready|DT: 175 ms|SDT: 300 ms|175|300"_s);
     QCOMPARE(w.folder.readFile("settings.ini"), settings);
