@@ -111,7 +111,8 @@ void TestEditor::opensOrSaysWhyNot() {
         Form4 form;
         const QString reason = child<QLabel>(form, "Unavailable")->text();
         const bool amiss = !list(form)->isHidden() || child(form, "Text1")->isEnabled() ||
-                           child(form, "Command1")->isEnabled() || child(form, "Unavailable")->isHidden();
+                           child(form, "Command1")->isEnabled() || child(form, "Unavailable")->isHidden() ||
+                           !child(form, "Command2")->isHidden() || !child(form, "Command3")->isHidden();
         return (reason.contains(cause) ? cause : reason) + QString::number(reason.count("Tools, Language")) +
                (amiss ? " amiss" : "");
     };

@@ -167,10 +167,10 @@ void TestMainWindow::tellsOnceWhyItCannotDecode() {
     Form1 form;
     QCOMPARE(Shown(), QStringList("Dahdit|48|" + locked + "\n\nDahdit opens the file again at the next decode."));
     QCOMPARE(Decode(form, QStringLiteral("... ")), QString());
-    QVERIFY(Panels(form).startsWith("Cannot decode: " + locked));
+    QVERIFY(Panels(form).startsWith("Cannot decode: " + locked) && child(form, "Panel1")->toolTip() == locked);
     QCOMPARE(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     QCOMPARE(Decode(form, QStringLiteral("... --- ")), u"SO"_s);
-    QVERIFY(Panels(form).startsWith("Ready|"));
+    QVERIFY(Panels(form).startsWith("Ready|") && child(form, "Panel1")->toolTip().isEmpty());
     // A table gone at a decode is told then, once.
     QVERIFY(ExecSql(db, "ALTER TABLE International RENAME TO Gone"));
     Decode(form, QStringLiteral("... ")), Decode(form, QStringLiteral("--- "));
