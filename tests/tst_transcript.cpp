@@ -102,6 +102,7 @@ void TestTranscript::savesWhereTyped() {
              "Save File|48|Cannot save the transcript to P: " + written.mid(1).replace("<folder>", program.path()) +
                  "\n\nNothing was written, and an earlier file of that name is as it was. Put this right, or choose "
                  "another folder or name, then press Save again.");
+    QVERIFY((QTest::mouseClick(child<QPushButton>(*w.form, "Command2"), Qt::LeftButton), w.closed())); // Cancel
 }
 
 QTEST_MAIN(TestTranscript)
