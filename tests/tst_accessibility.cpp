@@ -196,8 +196,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
                  (QList<QSize>{{633, form1.menuBar()->height() + 225}, {505, 265}, {337, 273}, {305, 97}, {249, 129}}));
         // Grown by a larger font where it stands in the screen's corner, a window stays on its screen.
         const QRect area = form2.screen()->availableGeometry();
-        form2.move(area.bottomRight() - QPoint(form2.frameGeometry().width(), form2.frameGeometry().height()) +
-                   QPoint(1, 1));
+        form2.move(area.bottomRight() - form2.frameGeometry().bottomRight() + form2.pos());
         QApplication::setFont(QFont("DejaVu Sans", 16));
         QTRY_VERIFY(form2.width() > sizes[4].width() && area.contains(form2.frameGeometry()));
     }

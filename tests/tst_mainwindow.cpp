@@ -222,14 +222,14 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     QStringList told;
     for (int i = 0; i < 4; ++i) {
         const auto [script, why] = cases[i];
-        const QString bin = folder.file(QString::number(i)), opener = bin + "/xdg-open";
-        QVERIFY(QDir().mkdir(bin));
+        const QString bin = QString::number(i), opener = folder.file(bin + "/xdg-open");
+        QVERIFY(QDir(folder.path()).mkdir(bin));
         if (i == 1)
             folder.writeFile("readme.txt", "Dahdit");
         if (script)
-            folder.writeFile(opener.mid(folder.path().size() + 1), QByteArray("#!/bin/sh\n") + script);
+            folder.writeFile(bin + "/xdg-open", QByteArray("#!/bin/sh\n") + script);
         QVERIFY(!script || QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner));
-        const ScopedEnv path("PATH", QFile::encodeName(bin));
+        const ScopedEnv path("PATH", QFile::encodeName(folder.file(bin)));
         child<QAction>(form, "DahditReadme")->trigger();
         QTRY_VERIFY(why ? (told += Shown()).join('\n').contains(why) : QFile::exists(opener + ".args"));
     }

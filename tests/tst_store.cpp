@@ -149,9 +149,8 @@ void TestStore::pathRules() {
         QVERIFY(QFile(home).setPermissions(readOnly));
     if (setup.contains("Documents"))
         QVERIFY(QDir(home).mkdir("Documents"));
-    if (setup.contains("relative")) {
+    if (setup.contains("relative"))
         qputenv("XDG_CONFIG_HOME", "config"), qputenv("XDG_DATA_HOME", "data");
-    }
     SetAppPathForTesting(folder.path()); // a start from there, as it is now
     QString error;
     const QString note = Module1::TakeSettingsKeptElsewhereNote() ? "told once" : "";
