@@ -1,8 +1,8 @@
 // Preloaded by the tests in front of the C library and HarfBuzz: a system call failing for real, and how much
 // text Qt shapes. DAHDIT_FAIL="<call> <error> <part>" makes <call> fail with errno <error> (a number) whenever
-// the file it works on has <part> in its path: fsync (a file), fsyncdir (fsync of a folder), close, rename (its
-// target), pread64 and pwrite64 (SQLite's reads and writes), fdatasync (SQLite's sync), access, write. It is read
-// at every call, so a test sets and clears it around one step. DahditShapedCharacters() counts the characters shaped.
+// the file it works on has <part> in its path: fsync (a file), fsyncdir (a folder's fsync), close, rename (its
+// target), pread64, pwrite64 and fdatasync (SQLite's), access, mkdir, write. It is read at every call, so a test
+// sets and clears it around one step. DahditShapedCharacters() counts the characters shaped.
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -94,6 +94,7 @@ int close(int fd) {
         return next arguments;                                                                                         \
     }
 FAILING(int, access, (const char* path, int mode), path, (path, mode))
+FAILING(int, mkdir, (const char* path, mode_t mode), path, (path, mode))
 FAILING(ssize_t, write, (int fd, const void* buffer, size_t count), fd, (fd, buffer, count))
 FAILING(int, fdatasync, (int fd), fd, (fd))
 FAILING(int, rename, (const char* from, const char* to), to, (from, to))
