@@ -101,10 +101,9 @@ double Contrast(const QColor& a, const QColor& b) {
 // The most contrast a pixel of a picture has against the background.
 double Strongest(const QImage& image, const QColor& background) {
     double strongest = 1;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             strongest = std::max(strongest, Contrast(image.pixelColor(x, y), background));
-    }
     return strongest;
 }
 

@@ -29,8 +29,8 @@ void TestSettings::readsAndWrites_data() {
         QTest::newRow(tag) << before << values << after;
     };
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(300); // each one character, two units
-    read("empty value, and the marker in capitals, are values",
-         "[other]\r\ndt=3\r\n[main]\r\ntable_name=\r\ndb_path=Default\r\n", {"table_name", "", "db_path", "Default"});
+    read("empty value (in quotes), and the marker in capitals, are values",
+         "[other]\r\n[main]\r\ntable_name=\"\"\r\ndb_path=Default\r\n", {"table_name", "", "db_path", "Default"});
     read("254 characters, never half of one", "[main]\nv=" + emoji.toUtf8(), {"v", emoji.left(508)});
     // Names in any case, the first key and section count; blanks and quotes around a value go, inside stay.
     read("an edited file",
