@@ -303,7 +303,6 @@ void Form1::Form_Unload() {
     m_unloaded = true;
     Timer1->stop();
     Timer2->stop();
-    m_store->close();
     // Every other window is deleted with the main window, without a close event of its own; the
     // editor's destructor runs its unload, so its store is closed as well.
     for (QWidget* window : std::initializer_list<QWidget*>{m_form2, m_form3, m_form4, m_form5})

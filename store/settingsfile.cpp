@@ -48,7 +48,6 @@ const QString kTooLarge = QStringLiteral("it is larger than %1, far more than an
 // Reads the whole file into bytes, which stay empty when there is no file. False, with why and
 // what to do in cause, when the file is unusable.
 bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause) {
-    bytes->reset();
     auto unusable = [cause](const QString& why) {
         if (cause)
             *cause = why;
@@ -247,7 +246,7 @@ QByteArray withValue(const QByteArray& old, const QString& section, const QStrin
         if (where.lastNext == where.lastEnd)
             before += eol; // the last line of the file had no line end
         // A lone CR followed by the LF of an empty line would read as one CR LF and swallow it.
-        const bool joins = eol == "\r" && where.lastNext < old.size() && old[where.lastNext] == '\n';
+        const bool joins = eol == "\r" && old.mid(where.lastNext).startsWith('\n');
         return before + line + (joins ? QByteArray("\r\n") : eol) + old.mid(where.lastNext);
     }
     QByteArray bytes = old;
