@@ -99,14 +99,12 @@ QStringList Looks(const QWidget& window) {
                       (flags & Qt::WindowMaximizeButtonHint ? " maximize" : "")};
     QWidgetList controls; // those that take the focus in their tab order, then the others
     auto named = [](const QObject* c) { return !c->objectName().isEmpty() && !c->objectName().startsWith("qt_"); };
-    for (QWidget* next = window.nextInFocusChain(); next != &window; next = next->nextInFocusChain()) {
+    for (QWidget* next = window.nextInFocusChain(); next != &window; next = next->nextInFocusChain())
         if (next->focusPolicy() & Qt::TabFocus && named(next))
             controls << next;
-    }
-    for (QWidget* control : window.findChildren<QWidget*>()) {
+    for (QWidget* control : window.findChildren<QWidget*>())
         if (!controls.contains(control) && named(control) && control->metaObject() != &QWidget::staticMetaObject)
             controls << control;
-    }
     for (const QWidget* c : std::as_const(controls)) {
         const auto* button = qobject_cast<const QPushButton*>(c);
         looks << c->objectName() + " [" + Shows(c) + ']' +

@@ -37,10 +37,7 @@ template <typename T> struct Owned {
     template <typename... Args> explicit Owned(Args&&... args) : form(new T(std::forward<Args>(args)...)) {}
     ~Owned() { delete form; }
     T* operator->() const { return form; }
-    bool closed() const {
-        RunDeferredDeletes();
-        return !form;
-    }
+    bool closed() const { return RunDeferredDeletes(), !form; }
 };
 
 // The base of every test class: message boxes are recorded; a test ends with no window left and

@@ -44,7 +44,7 @@ def poll(what, probe):
     return value
 
 
-class Dahdit:
+class Dahdit(contextlib.AbstractContextManager):
     """The program in an Xvfb, from a fresh copy of program_dir (in place when installed or unpacked)."""
 
     def __init__(self, program_dir, user=None):
@@ -72,9 +72,6 @@ class Dahdit:
             for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"):
                 self.env.pop(name, None)
             self.settings_file = os.path.join(self.home, ".config", "dahdit", "settings.ini")
-
-    def __enter__(self):
-        return self
 
     def __exit__(self, *_):
         for process in filter(None, (self.proc, self.xvfb)):
