@@ -304,7 +304,7 @@ void Form1::Form_Unload() {
     Timer1->stop();
     Timer2->stop();
     // Every other window is deleted with the main window, without a close event of its own; the
-    // editor's destructor runs its unload, so its store is closed as well.
+    // editor's destructor runs its unload, and each store is closed by its owner's destructor.
     for (QWidget* window : std::initializer_list<QWidget*>{m_form2, m_form3, m_form4, m_form5})
         delete window;
     QCoreApplication::quit();

@@ -45,8 +45,8 @@ const QString kTooLarge = QStringLiteral("it is larger than %1, far more than an
                                          "down to the settings it should hold.")
                               .arg(kLargest);
 
-// Reads the whole file into bytes, which stay empty when there is no file. False, with why and
-// what to do in cause, when the file is unusable.
+// Reads the whole file into bytes, given empty, which stay so when there is no file. False, with
+// why and what to do in cause, when the file is unusable.
 bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause) {
     auto unusable = [cause](const QString& why) {
         if (cause)
@@ -246,7 +246,7 @@ QByteArray withValue(const QByteArray& old, const QString& section, const QStrin
         if (where.lastNext == where.lastEnd)
             before += eol; // the last line of the file had no line end
         // A lone CR followed by the LF of an empty line would read as one CR LF and swallow it.
-        const bool joins = eol == "\r" && old.mid(where.lastNext).startsWith('\n');
+        const bool joins = eol == "\r" && QByteArrayView(old).sliced(where.lastNext).startsWith('\n');
         return before + line + (joins ? QByteArray("\r\n") : eol) + old.mid(where.lastNext);
     }
     QByteArray bytes = old;
