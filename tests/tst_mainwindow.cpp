@@ -146,8 +146,7 @@ void TestMainWindow::startsUp() {
         return Panels(form).section(u'|', 0, 0);
     };
     QString kept = move(9) + u'|';
-    kept += move(11);
-    QTEST(kept.replace(folder.path(), "P"), "kept");
+    QTEST((kept += move(11)).replace(folder.path(), "P"), "kept");
     QCOMPARE(child<QTimer>(form, "Timer1")->interval(), 275);
     if (kept.startsWith("Ready"))
         QCOMPARE(Module1::ReadSetting("main", "dt"), u"11"_s);
