@@ -79,7 +79,9 @@ static QString Traits(const QWidget* c) {
              (l->frameShadow() == QFrame::Sunken ? " sunken" : "") +
              (l->buddy() ? " for " + l->buddy()->objectName() : "");
     if (const auto* e = qobject_cast<const QPlainTextEdit*>(c))
-        t += QString(e->isUndoRedoEnabled() ? "" : " no undo") + (e->tabChangesFocus() ? " tab moves on" : "");
+        t += QString(e->isUndoRedoEnabled() ? "" : " no undo") + (e->tabChangesFocus() ? " tab moves on" : "") +
+             (QFontInfo(e->font()).fixedPitch() ? " fixed pitch" : "") +
+             (e->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? " scroll bar always" : "");
     if (const auto* s = qobject_cast<const QSlider*>(c); s && s->tickPosition() == QSlider::TicksBelow)
         t += QStringLiteral(" ticks below, each %1").arg(s->tickInterval()) +
              (s->hasTracking() ? "" : " takes on release");

@@ -13,8 +13,7 @@
 // Tests look at many of the program's Qt classes: the module headers name them all.
 #include <QtWidgets>
 
-// Deletes the windows that closed themselves.
-void RunDeferredDeletes();
+void RunDeferredDeletes(); // deletes the windows that closed themselves
 
 template <typename T = QWidget> T* child(const QObject& window, const char* name) {
     if (T* found = window.findChild<T*>(QLatin1String(name)))
@@ -23,8 +22,7 @@ template <typename T = QWidget> T* child(const QObject& window, const char* name
 }
 QWidget* TopWindow(const char* name);
 
-// The message boxes shown since the last call, as "title|style|text", once events have run.
-QStringList Shown();
+QStringList Shown(); // the message boxes shown since the last call, as "title|style|text", once events have run
 
 // Keys one symbol on the main window by its handlers, a tick of Timer2 closing it.
 void Key(Form1& form, const QString& marks);

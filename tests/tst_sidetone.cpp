@@ -139,8 +139,7 @@ void TestSidetone::audioThreadFollowsTheKey() {
     Probe probe;                                               // the stream rests after 20 ms of silence
     Sidetone sidetone(SidetoneSettings{true, 1000}, std::make_unique<FakeOutput>(probe), 20);
     QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 0 wakes, 0"));
-    // A press wakes it and sounds; held for several rest times, it does not rest.
-    sidetone.keyDown();
+    sidetone.keyDown(); // a press wakes it and sounds; held for several rest times, it does not rest
     QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 1 wakes, 1"));
     const int writes = probe.writes;
     QTRY_VERIFY(probe.writes > writes + 40);

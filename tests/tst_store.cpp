@@ -320,8 +320,7 @@ void TestStore::unusableDatabases() {
               DecodeBuffer("- ", store, table, &decoded, &error) && store.InsertEntry(table, "-", "T", &error)));
     QVERIFY2(Said(error, db).startsWith(told), qPrintable(Said(error, db)));
     QCOMPARE(std::tuple(error.file, rows.size()), std::tuple(db, table == "Slow" ? 500 : 0));
-    // Tried again, it fails at once in the same words; nothing is stored, no missing file made.
-    StoreError again;
+    StoreError again; // tried again, it fails at once in the same words; nothing is stored, no missing file made
     QVERIFY(!ListEntries(store, table, &rows, &again));
     QCOMPARE(Said(again, db), Said(error, db));
     if (bytes != "pipe") // which would wait for a writer
