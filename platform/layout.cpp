@@ -233,14 +233,12 @@ void TwipsLayout::setGeometry(const QRect& rect) {
     for (Item* item : std::as_const(m_items)) {
         if (!item->control || item->twips.isEmpty())
             continue;
-        // Each edge is rounded, so that controls side by side stay so, and none passes the client area.
+        // From the corner of the widget the layout fills, which has no margins; each edge is rounded, so that
+        // controls side by side stay so, and none passes the client area.
         const QRect& twips = item->twips;
-        QRect place(QPoint(Twips(twips.left(), m_factor), Twips(twips.top(), m_factor)),
-                    QPoint(Twips(twips.left() + twips.width(), m_factor) - 1,
-                           Twips(twips.top() + twips.height(), m_factor) - 1));
-        if (item->control->parentWidget() == parentWidget())
-            place.translate(rect.topLeft());
-        item->setGeometry(place);
+        item->setGeometry(QRect(QPoint(Twips(twips.left(), m_factor), Twips(twips.top(), m_factor)),
+                                QPoint(Twips(twips.left() + twips.width(), m_factor) - 1,
+                                       Twips(twips.top() + twips.height(), m_factor) - 1)));
         if (auto* list = qobject_cast<QTreeView*>(item->control.data())) {
             for (int column = 0; column < item->columns.size(); ++column)
                 list->setColumnWidth(column, Twips(item->columns[column], m_factor));

@@ -236,9 +236,8 @@ void ToneGenerator::fill(qint16* samples, int frames) {
     for (int i = 0; i < frames; ++i) {
         const bool sounding = down || m_tapPending;
         if (!sounding && m_rampStep == 0) {
-            // Silence to the end of the buffer; the phase runs on so that it stays continuous.
+            // Silence to the end of the buffer: the next tone rises from nothing, at whatever phase.
             std::fill(samples + i, samples + frames, qint16(0));
-            m_phase = std::fmod(m_phase + (frames - i) * m_phaseStep, kTwoPi);
             return;
         }
         samples[i] = qint16(std::lround(m_peak * m_gain[size_t(m_rampStep)] * std::sin(m_phase)));
