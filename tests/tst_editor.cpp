@@ -295,8 +295,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
                  "The entry could not be checked against the table, so nothing was saved. | \"International\" does "
                  "not exist]");
     QCOMPARE(list(form)->model()->rowCount(), 4);
-    // Held by another program, the file takes no change: the editor says why.
-    SqliteConnection other;
+    SqliteConnection other; // held by another program, the file takes no change: the editor says why
     QCOMPARE(OpenSqlite(folder.db.toUtf8(), SQLITE_OPEN_READWRITE, &other), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     form.Command1_Click();
