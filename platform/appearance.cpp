@@ -107,7 +107,8 @@ public:
         QStyleOptionSlider withoutTicks(*slider);
         withoutTicks.subControls &= ~SC_SliderTickmarks;
         QProxyStyle::drawComplexControl(control, &withoutTicks, painter, widget);
-        // The ticks where the style puts them: under the middle of the handle at each position.
+        // The ticks where the style puts them, under the middle of the handle at each position: below the
+        // groove, the only side Dahdit's sliders show them.
         const int length = pixelMetric(PM_SliderLength, slider, widget);
         const int reach = pixelMetric(PM_SliderTickmarkOffset, slider, widget);
         const int step = std::max(slider->tickInterval, 1);
@@ -119,8 +120,6 @@ public:
                           sliderPositionFromValue(slider->minimum, slider->maximum, value, rect.width() - length,
                                                   slider->upsideDown);
             const int start = value == slider->minimum || value == slider->maximum ? 1 : 2;
-            if (slider->tickPosition & QSlider::TicksAbove)
-                painter->drawLine(x, rect.top() + start, x, rect.top() + reach);
             if (slider->tickPosition & QSlider::TicksBelow)
                 painter->drawLine(x, rect.bottom() - start, x, rect.bottom() - reach);
         }
