@@ -50,6 +50,7 @@ void TestSettings::readsAndWrites_data() {
           "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
     write("254 characters, the last outside the BMP", QByteArray(), {"v", QString(253, u'x') + emoji.left(2)},
           "[main]\r\nv=" + QByteArray(253, 'x') + emoji.left(2).toUtf8() + "\r\n");
+    write("one line, ended by CR LF", "[main]\r\n", {"dt", "5"}, "[main]\r\ndt=5\r\n");
     write("CR file keeps its line ends", "[main]\rdt=1\r", {"dt", "2", "sdt", "3"}, "[main]\rdt=2\rsdt=3\r");
     write("a CR line before an empty LF line", "[main]\rdt=1\n\nz", {"sdt", "3"}, "[main]\rdt=1\nsdt=3\r\n\nz");
     const QByteArray binary("\xff\xfe\x00\x01garbage\n[main]\ndt=1\n\x80\x81\n", 26);

@@ -340,8 +340,7 @@ void TestStore::unwritableDatabase() {
     QCOMPARE(error.kind, StoreError::Kind::ReadOnly);
     QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     store.close();
-    // Locked by another program from the first open on: opened again once the lock is gone.
-    SqliteConnection other;
+    SqliteConnection other; // locked by another program from the first open on: opened again once the lock is gone
     QCOMPARE(OpenSqlite(db.toUtf8(), SQLITE_OPEN_READWRITE, &other), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     store.setBusyTimeout(10);
