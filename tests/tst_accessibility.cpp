@@ -184,8 +184,9 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
             box->setObjectName(QStringLiteral("Box%1").arg(style));
             ShowOn(box.get(), Screen(screen));
             cut += Cut(*box);
-            // The icon (3 critical, 4 question, 2 warning, 1 information); OK, and for a question Cancel too.
-            QCOMPARE(box->icon() * 10 + box->buttons().size(), (QList<int>{0, 31, 42, 21, 11}[style / 16]));
+            // The title; the icon (3 critical, 4 question, 2 warning, 1 information); OK, and for a question Cancel.
+            QCOMPARE(box->windowTitle() + QString::number(box->icon() * 10 + box->buttons().size()),
+                     "Dahdit" + QString::number(QList<int>{0, 31, 42, 21, 11}[style / 16]));
         }
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));

@@ -171,8 +171,7 @@ void TestMainWindow::tellsOnceWhyItCannotDecode() {
     QCOMPARE(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     QCOMPARE(Decode(form, QStringLiteral("... --- ")), u"SO"_s);
     QVERIFY(Panels(form).startsWith("Ready|") && child(form, "Panel1")->toolTip().isEmpty());
-    // A table gone at a decode is told then, once.
-    QVERIFY(ExecSql(db, "ALTER TABLE International RENAME TO Gone"));
+    QVERIFY(ExecSql(db, "ALTER TABLE International RENAME TO Gone")); // a table gone at a decode is told then, once
     Decode(form, QStringLiteral("... ")), Decode(form, QStringLiteral("--- "));
     QCOMPARE(Shown().join(' ').count("\"International\" does not exist in " + db), 1);
 }
