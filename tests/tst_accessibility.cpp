@@ -185,8 +185,8 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
             ShowOn(box.get(), Screen(screen));
             cut += Cut(*box);
             // The title; the icon (3 critical, 4 question, 2 warning, 1 information); OK, and for a question Cancel.
-            QCOMPARE(box->windowTitle() + QString::number(box->icon() * 10 + box->buttons().size()),
-                     "Dahdit" + QString::number(QList<int>{0, 31, 42, 21, 11}[style / 16]));
+            QCOMPARE(std::tuple(box->windowTitle(), box->icon() * 10 + box->buttons().size()),
+                     std::tuple(u"Dahdit"_s, QList<int>{0, 31, 42, 21, 11}[style / 16]));
         }
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
