@@ -1,5 +1,7 @@
 #include "messagebox.h"
 
+#include "textbox.h"
+
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
@@ -123,12 +125,9 @@ protected:
         const QRect area = screen()->availableGeometry();
         const int around = frameGeometry().width() - shown;
         const int room = area.width() - around;
-        const int longest = LongestWord(label->text(), label->font());
-        const int least = std::min(longest, room);
+        const int least = std::min(LongestWord(label->text(), label->font()), room);
         if (const int text = WidthForPaths(label->text(), label->font(), std::max(shown, least), least, room);
             label->wordWrap() && text != shown) {
-            if (longest <= text)
-                label->setWordWrap(true); // between words again, where Qt broke them anywhere
             label->setFixedWidth(label->width() + text - shown);
             layout()->activate();
             setFixedSize(width() + text - shown, layout()->totalHeightForWidth(width() + text - shown));
@@ -136,13 +135,13 @@ protected:
                             std::max(area.left(), area.right() + 1 - around - text)),
                  y());
         }
-        // Qt lays out a text with a word wider than the screen allows (a long path) as if it broke
-        // only between words, and the lines it breaks in the word push the last ones out of the
-        // box. The box grows by what its text is short of.
-        const int need = label->heightForWidth(label->width());
-        if (need > label->height()) {
+        // Between words, where Qt may break them anywhere; a word wider than the screen allows (a long
+        // path) breaks where its lines end, and the box grows by what its text is short of.
+        BreakLongWords(label);
+        if (const int need = label->heightForWidth(label->width()); need > label->height()) {
             label->setMinimumHeight(need);
             setFixedHeight(height() + need - label->height());
+            BreakLongWords(label); // resized, the label has set its own wrap mode again
         }
     }
 };

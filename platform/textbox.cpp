@@ -1,5 +1,6 @@
 #include "textbox.h"
 
+#include <QLabel>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
@@ -189,4 +190,13 @@ QString TextEnd(const QPlainTextEdit* box, qsizetype length) {
         text += c == QChar::ParagraphSeparator ? QChar(u'\n') : c;
     }
     return text;
+}
+
+void BreakLongWords(QLabel* label) {
+    label->heightForWidth(label->width()); // lays the text out first, in the wrap mode the label sets then
+    if (auto* text = label->findChild<QTextDocument*>()) {
+        QTextOption option = text->defaultTextOption();
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        text->setDefaultTextOption(option);
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QLabel;
 class QPlainTextEdit;
 
 // A typed text without the space characters before and after it; tabs and other blanks stay.
@@ -19,6 +20,10 @@ QString WithoutLastCharacter(const QString& text);
 // boundaries in such a run grows with its square. A long line is shaped once per change, not
 // at every paint and every blink of the caret.
 void SetUpLongTextBox(QPlainTextEdit* box);
+// A label whose text wraps and can be selected breaks a word longer than a line (a long path) where
+// the line ends: Qt lets such a word run past the label's edge, where it cannot be read. Call it once
+// the label has its text and size; a new text, font or size undoes it.
+void BreakLongWords(QLabel* label);
 // How many times a long line has been measured line by line, for the tests of what it costs.
 qint64 LongLineMeasures();
 

@@ -56,6 +56,8 @@ QStringList Cut(const QWidget& window) {
             check(label, label->text(),
                   label->wordWrap() ? QSize(room.width(), label->heightForWidth(room.width())) : label->sizeHint(),
                   room);
+            if (const auto* text = label->findChild<QTextDocument*>()) // selectable: laid out by a text document
+                check(label, label->text(), QSize(int(std::ceil(text->idealWidth())), 0), label->contentsRect().size());
         } else if (const auto* button = qobject_cast<const QPushButton*>(control)) {
             QStyleOptionButton option; // the text is drawn in the button's contents, inside its frame
             option.initFrom(button);
