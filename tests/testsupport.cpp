@@ -117,6 +117,7 @@ QStringList Looks(const QWidget& window) {
     }
     for (const QTimer* timer : window.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
         looks << timer->objectName() + QStringLiteral(" every %1 ms, ").arg(timer->interval()) +
+                     (timer->timerType() == Qt::PreciseTimer ? "precise, " : "") +
                      (timer->isActive() ? "running" : "stopped");
     return looks;
 }

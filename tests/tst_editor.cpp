@@ -301,6 +301,9 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     form.Command1_Click();
     QCOMPARE(seen(form, "is locked by another program"),
              "Edit 2|A|.-.-" + failed + "The entry was not saved. | is locked by another program]");
+    form.Command2_Click(); // Remove, as the table is gone, says why it fails
+    QCOMPARE(seen(form, "does not exist"),
+             "Edit 2|A|.-.-" + confirm + failed + "The entry was not removed. | does not exist]");
 }
 
 void TestEditor::optionsStoreTheChoice() {

@@ -193,7 +193,7 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
                           "Panel3 [SDT: 250 ms] sunken", "Panel4 [Errors: 0] sunken", "Panel5 [International] sunken",
                           "File [Save Ctrl+S disabled|Exit]", "Edit [Copy Ctrl+C|Copy Output|Paste Ctrl+V|Clear Del]",
                           "Tools [DB Editor Ctrl+D|Language Ctrl+L]", "Help [Dahdit Readme|About...]",
-                          "Timer1 every 150 ms, stopped", "Timer2 every 250 ms, running"}));
+                          "Timer1 every 150 ms, precise, stopped", "Timer2 every 250 ms, precise, running"}));
     auto others = [&form] { // the top-level windows other than the main window and its menus, once closed ones go
         RunDeferredDeletes();
         QStringList windows;
@@ -260,7 +260,7 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
                      "Frame2 [Table]", "Label1 [Current: International]", "Label2 [] hidden wraps top selectable"}));
     child<QAction>(form, "Exit")->trigger();
     QCOMPARE(others(), QString());
-    QCOMPARE(Looks(form).constLast() + (form.isVisible() ? " shown" : ""), u"Timer2 every 250 ms, stopped"_s);
+    QCOMPARE(Looks(form).constLast() + (form.isVisible() ? " shown" : ""), u"Timer2 every 250 ms, precise, stopped"_s);
 }
 
 void TestMainWindow::keysMarksAndSpaces() {
