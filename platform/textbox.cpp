@@ -192,6 +192,8 @@ QString TextEnd(const QPlainTextEdit* box, qsizetype length) {
     return text;
 }
 
+// A label that can be selected lays its text out in a text document of its own, whose wrap mode it
+// sets again whenever its text, font or size changes.
 void BreakLongWords(QLabel* label) {
     label->heightForWidth(label->width()); // lays the text out first, in the wrap mode the label sets then
     if (auto* text = label->findChild<QTextDocument*>()) {
