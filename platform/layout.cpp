@@ -1,5 +1,7 @@
 #include "layout.h"
 
+#include "textbox.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -239,6 +241,8 @@ void TwipsLayout::setGeometry(const QRect& rect) {
         item->setGeometry(QRect(QPoint(Twips(twips.left(), m_factor), Twips(twips.top(), m_factor)),
                                 QPoint(Twips(twips.left() + twips.width(), m_factor) - 1,
                                        Twips(twips.top() + twips.height(), m_factor) - 1)));
+        if (WrapsText(item->control)) // a text given once the window stands too
+            BreakLongWords(static_cast<QLabel*>(item->control.data()));
         if (auto* list = qobject_cast<QTreeView*>(item->control.data())) {
             for (int column = 0; column < item->columns.size(); ++column)
                 list->setColumnWidth(column, Twips(item->columns[column], m_factor));
@@ -355,6 +359,7 @@ double TwipsLayout::neededFactor() const {
     // width it has (at least) is enough.
     for (const Item* item : m_items) {
         if (item->control && !item->twips.isEmpty() && WrapsText(item->control)) {
+            BreakLongWords(static_cast<QLabel*>(item->control.data()));
             const int height = item->control->heightForWidth(int(item->twips.width() * factor / 15));
             if (height * 15.0 > item->twips.height() * factor)
                 need(height, item->twips.height());

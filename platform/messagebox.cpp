@@ -141,7 +141,6 @@ protected:
         if (const int need = label->heightForWidth(label->width()); need > label->height()) {
             label->setMinimumHeight(need);
             setFixedHeight(height() + need - label->height());
-            BreakLongWords(label); // resized, the label has set its own wrap mode again
         }
     }
 };

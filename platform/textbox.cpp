@@ -193,8 +193,20 @@ QString TextEnd(const QPlainTextEdit* box, qsizetype length) {
 }
 
 // A label that can be selected lays its text out in a text document of its own, whose wrap mode it
-// sets again whenever its text, font or size changes.
+// sets again whenever its text, font or size has changed; so the mode is set again before each paint.
 void BreakLongWords(QLabel* label) {
+    struct Painted : QObject {
+        using QObject::QObject;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                BreakLongWords(static_cast<QLabel*>(parent()));
+            return false;
+        }
+    };
+    if (!label->property("breaksLongWords").toBool()) {
+        label->setProperty("breaksLongWords", true);
+        label->installEventFilter(new Painted(label));
+    }
     label->heightForWidth(label->width()); // lays the text out first, in the wrap mode the label sets then
     if (auto* text = label->findChild<QTextDocument*>()) {
         QTextOption option = text->defaultTextOption();

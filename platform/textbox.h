@@ -21,8 +21,8 @@ QString WithoutLastCharacter(const QString& text);
 // at every paint and every blink of the caret.
 void SetUpLongTextBox(QPlainTextEdit* box);
 // A label whose text wraps and can be selected breaks a word longer than a line (a long path) where
-// the line ends: Qt lets such a word run past the label's edge, where it cannot be read. Call it once
-// the label has its text and size; a new text, font or size undoes it.
+// the line ends: Qt lets such a word run past the label's edge, where it cannot be read. Its height
+// for a width then counts those lines, until its text, font or size changes; it is drawn so always.
 void BreakLongWords(QLabel* label);
 // How many times a long line has been measured line by line, for the tests of what it costs.
 qint64 LongLineMeasures();
