@@ -203,14 +203,15 @@ void BreakLongWords(QLabel* label) {
             return false;
         }
     };
+    auto* text = label->findChild<QTextDocument*>();
+    if (!text)
+        return;
     if (!label->property("breaksLongWords").toBool()) {
         label->setProperty("breaksLongWords", true);
         label->installEventFilter(new Painted(label));
     }
     label->heightForWidth(label->width()); // lays the text out first, in the wrap mode the label sets then
-    if (auto* text = label->findChild<QTextDocument*>()) {
-        QTextOption option = text->defaultTextOption();
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        text->setDefaultTextOption(option);
-    }
+    QTextOption option = text->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    text->setDefaultTextOption(option);
 }

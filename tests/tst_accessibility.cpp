@@ -193,7 +193,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         }
     }
     // The editor and Language Options, on a database whose path holds a word too long for a line.
-    Module1::WriteSetting("main", "db_path", folder.file(QString(100, u'x') + "/dahdit_db.mdb"));
+    QVERIFY(Module1::WriteSetting("main", "db_path", folder.file(QString(100, u'x') + "/dahdit_db.mdb")));
     for (QWidget* window : std::initializer_list<QWidget*>{new Form4, new Form5})
         ShowOn(window, Screen(screen)), cut += Cut(*window), delete window;
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
