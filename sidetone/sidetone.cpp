@@ -385,11 +385,19 @@ private:
     std::atomic<bool> m_resting{false};
 };
 
+namespace {
+std::function<std::unique_ptr<AudioOutput>()> g_outputForTesting;
+} // namespace
+
+void Sidetone::setOutputForTesting(std::function<std::unique_ptr<AudioOutput>()> make) {
+    g_outputForTesting = std::move(make);
+}
+
 Sidetone::Sidetone(const SidetoneSettings& settings, std::unique_ptr<AudioOutput> output, int restAfterMs) {
     if (!settings.enabled)
         return;
     if (!output)
-        output = SoundCardOutput();
+        output = g_outputForTesting ? g_outputForTesting() : SoundCardOutput();
     m_thread = new AudioThread(settings.hz, std::move(output), restAfterMs);
     m_thread->setObjectName(QStringLiteral("Sidetone"));
     m_thread->start(QThread::HighestPriority);

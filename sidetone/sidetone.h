@@ -12,6 +12,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -106,6 +107,8 @@ public:
 
     // How often the audio thread tops up the output buffer.
     static constexpr int PumpIntervalMs = 2;
+    // Tests give every sidetone made after this, without an output of its own, a stand-in for the sound card.
+    static void setOutputForTesting(std::function<std::unique_ptr<AudioOutput>()> make);
 
 private:
     class AudioThread;
