@@ -479,6 +479,9 @@ void TestMainWindow::laysOutLongBuffers() {
     for (int i = 0; i < block.layout()->lineCount(); ++i)
         ends += block.text().at(block.layout()->lineAt(i).textStart() + block.layout()->lineAt(i).textLength() - 1);
     QVERIFY2(ends.count(u' ') == ends.size() && ends.size() > 10, qPrintable(ends));
+    Decode(w.form, QString(200, u'-')); // a run too short to be broken anywhere still breaks at the box's edge
+    const QTextLayout* run = w.text1->document()->firstBlock().layout();
+    QVERIFY(run->lineCount() > 1 && run->lineAt(0).naturalTextWidth() <= w.text1->viewport()->width());
     auto mark = [&w] { w.form.MK_MouseDown(1), w.form.MK_MouseUp(1); };
     auto blink = [&w] { w.text1->viewport()->repaint(w.text1->cursorRect().adjusted(-2, 0, 2, 0)); };
     // A keyed mark lays the line out once, a caret blink never.
