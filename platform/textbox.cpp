@@ -212,6 +212,8 @@ void BreakLongWords(QLabel* label) {
     }
     label->heightForWidth(label->width()); // lays the text out first, in the wrap mode the label sets then
     QTextOption option = text->defaultTextOption();
+    if (option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere)
+        return; // setting it again would lay the text out again, at every paint
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     text->setDefaultTextOption(option);
 }

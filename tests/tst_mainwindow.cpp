@@ -1,6 +1,6 @@
 // The main window and what it opens. Timers are ticked by hand and mouse events carry chosen
 // timestamps: nothing depends on the machine's speed.
-#include "sidetone.h"
+#include "fakeoutput.h"
 #include "testsupport.h"
 #include "textbox.h"
 
@@ -35,17 +35,7 @@ struct Window {
     }
 };
 
-// Stands in for the sound card: whether the samples it was given last are sound.
-struct Speaker : AudioOutput {
-    static inline std::atomic<bool> sounding{false};
-    bool open() override { return true; }
-    int sampleRate() const override { return 8000; }
-    int bufferFrames() const override { return 80; }
-    int framesFree() override { return 16; }
-    void write(const qint16* s, int n) override {
-        sounding = std::any_of(s, s + n, [](qint16 v) { return v; });
-    }
-};
+Probe speaker; // what the key has sounded, heard through a stand-in for the sound card
 
 QString Panels(const Form1& form) {
     QStringList texts;
@@ -118,7 +108,7 @@ void TestMainWindow::startsUp() {
         QVERIFY(QFile(settings.contains("folder") ? folder.path() : folder.file("settings.ini"))
                     .setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     SetAppPathForTesting(folder.path());
-    Sidetone::setOutputForTesting([] { return std::make_unique<Speaker>(); });
+    Sidetone::setOutputForTesting([] { return std::make_unique<FakeOutput>(speaker); });
     Form1 form;
     QTEST(Panels(form) + '|' + QString::number(child<QTimer>(form, "Timer2")->interval()), "panels");
     const QStringList shown = Shown();
@@ -152,9 +142,9 @@ void TestMainWindow::startsUp() {
     else
         QCOMPARE(folder.readFile("settings.ini"), file);
     form.MK_MouseDown(1); // the key sounds while it is held, unless sidetone=0 turned the tone off
-    QTRY_COMPARE(Speaker::sounding.load(), !settings.contains("sidetone=0"));
+    QTRY_COMPARE(speaker.sounding.load(), !settings.contains("sidetone=0"));
     form.MK_MouseUp(1);
-    QTRY_VERIFY(!Speaker::sounding);
+    QTRY_VERIFY(!speaker.sounding);
 }
 
 void TestMainWindow::tellsOnceWhyItCannotDecode() {

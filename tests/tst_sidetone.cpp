@@ -1,6 +1,6 @@
 // The key's tone: the samples made, the audio thread on stand-in outputs, and the sound card on a
 // PulseAudio server of the test's own that stops and comes back (skipped without pulseaudio).
-#include "sidetone.h"
+#include "fakeoutput.h"
 
 #include <QtTest>
 
@@ -64,34 +64,6 @@ qsizetype Heard(QProcess& parec, Samples& heard) {
 int LastSound(const Samples& s) { // the index of the last sample that is not silence, or -1
     return int(std::find_if(s.rbegin(), s.rend(), [](qint16 v) { return v != 0; }).base() - s.begin()) - 1;
 }
-
-// A stand-in sound card that takes 16 frames whenever asked; the probe, which outlives it, tells.
-struct Probe {
-    std::atomic<bool> sounding{false}, fedWhileSuspended{false};
-    std::atomic<int> openings{0}, writes{0}, soundingWrites{0}, suspends{0}, resumes{0};
-    QString state() const {
-        return QString::asprintf("%d rests, %d wakes, %d", suspends.load(), resumes.load(), +sounding);
-    }
-};
-
-struct FakeOutput : AudioOutput {
-    explicit FakeOutput(Probe& probe) : m_probe(probe) {}
-    bool open() override { return ++m_probe.openings; }
-    int sampleRate() const override { return 8000; }
-    int bufferFrames() const override { return 80; }
-    int framesFree() override {
-        m_probe.fedWhileSuspended = m_probe.fedWhileSuspended || m_probe.suspends > m_probe.resumes;
-        return 16;
-    }
-    void write(const qint16* samples, int frames) override {
-        m_probe.sounding = std::any_of(samples, samples + frames, [](qint16 s) { return s != 0; });
-        m_probe.soundingWrites += m_probe.sounding;
-        ++m_probe.writes;
-    }
-    void suspend() override { ++m_probe.suspends; }
-    void resume() override { ++m_probe.resumes; }
-    Probe& m_probe;
-};
 
 QString Pactl(const QStringList& arguments) {
     QProcess pactl;
