@@ -286,10 +286,17 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     QVERIFY(ExecSql(folder.db, "INSERT INTO International (MS, TS) VALUES ('..--..', 'Z')"));
     form.Command3_Click();
     QVERIFY(row(form, "Z").isValid());
-    // The table dropped: nothing can be checked.
+    // A disk that fails as the change is committed: nothing is saved, and the editor says why.
     form.ListView1_ItemClick(row(form, "A"));
+    {
+        const ScopedEnv failing("DAHDIT_FAIL", "fdatasync 5 dahdit_db.mdb");
+        enter(form, "A", ".-.-");
+    }
+    QCOMPARE(std::tuple(seen(form, "disk I/O error."), stored(folder.db).value(0)),
+             std::tuple("Edit 2|A|.-.-" + failed + "The entry was not saved. | disk I/O error.]", u".-=A"_s));
+    // The table dropped: nothing can be checked.
     QVERIFY(ExecSql(folder.db, "DROP TABLE International"));
-    enter(form, "A", ".-.-");
+    form.Command1_Click();
     QCOMPARE(seen(form, "\"International\" does not exist"),
              "Edit 2|A|.-.-" + failed +
                  "The entry could not be checked against the table, so nothing was saved. | \"International\" does "
