@@ -6,32 +6,14 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTextLayout>
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace {
 
-// The width of the text's longest word: where a line may break is Qt's to say.
-int LongestWord(const QString& text, const QFont& font) {
-    QTextLayout words(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
-    words.setTextOption(option);
-    words.beginLayout();
-    qreal longest = 0;
-    for (QTextLine line = words.createLine(); line.isValid(); line = words.createLine()) {
-        line.setLineWidth(0); // a word a line
-        longest = std::max(longest, line.naturalTextWidth());
-    }
-    words.endLayout();
-    return int(std::ceil(longest));
-}
-
-// Qt wraps a message at a width of its own, which breaks a path at any "/" or "-", and past a
-// narrow limit breaks even the words; the box it makes may also reach past a small screen. The box
-// takes the width its text needs as far as the screen allows.
+// Qt makes a message box as wide as it sees fit, which on a small screen may reach past its edge,
+// or leave a long text taller than the screen: the box keeps within the screen, and takes the
+// screen's width where its text would otherwise run past the bottom.
 class Box : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
@@ -46,9 +28,7 @@ protected:
         const QRect area = screen()->availableGeometry();
         const int around = frameGeometry().width() - shown;
         const int room = area.width() - around;
-        // Its longest word (a path, or a part of one between separators) on a line of its own, and
-        // as wide as the screen where the box would be taller than it.
-        int text = std::min(std::max(shown, LongestWord(label->text(), label->font())), room);
+        int text = std::min(shown, room);
         if (label->heightForWidth(label->width() + text - shown) + frameGeometry().height() - label->height() >
             area.height())
             text = room;
