@@ -182,7 +182,6 @@ void Form1::buildControls() {
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay}) {
         QSlider* control = slider->control;
         control->setRange(Timing::FirstPosition, Timing::LastPosition);
-        control->setSingleStep(1);
         control->setPageStep(1);
         control->setTickPosition(QSlider::TicksBelow);
         control->setTickInterval(1);

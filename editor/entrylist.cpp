@@ -14,7 +14,6 @@ constexpr qint64 kCountPart = 4096;
 
 EntryList::EntryList(CodeTableStore& store, QObject* parent) : QAbstractTableModel(parent), m_store(store) {
     m_countMore.setSingleShot(true);
-    m_countMore.setInterval(0);
     connect(&m_countMore, &QTimer::timeout, this, &EntryList::countMore);
 }
 

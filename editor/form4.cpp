@@ -46,8 +46,6 @@ void Form4::buildControls() {
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setAllColumnsShowFocus(true);
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The header shows the sort, but the window decides it (ListView1_ColumnClick).
     ListView1->setSortingEnabled(false);

@@ -30,7 +30,6 @@ void Form5::buildControls() {
     QGroupBox* Frame2 = layout->Place(new QGroupBox(QStringLiteral("Table"), this), "Frame2", 120, 1560, 4815, 1815);
     Label1 = layout->Place(new QLabel(QStringLiteral("Current:"), Frame2), "Label1", 240, 360, 4335, 255);
     List1 = layout->Place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
     Text1->setAccessibleName(QStringLiteral("Database file"));
     List1->setAccessibleName(QStringLiteral("Code table"));
     // Drawn over the empty list when the database cannot be read, so the reason sits where

@@ -68,7 +68,6 @@ void Form3::buildControls() {
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert); // the list only offers choices
     Combo1->addItems({QStringLiteral(".txt"), QStringLiteral(".mrs")});
-    Combo1->setCurrentIndex(0);
     Label1->setBuddy(Text1);
     Label2->setBuddy(Text2);
     Combo1->setAccessibleName(QStringLiteral("Extension"));
