@@ -209,15 +209,6 @@ QString unquoted(const QString& value) {
     return value;
 }
 
-// The length of a value as the limit counts it.
-qsizetype characterCount(QStringView value) {
-    qsizetype characters = value.size();
-    for (qsizetype i = 0; i + 1 < value.size(); ++i)
-        if (value[i].isHighSurrogate() && value[i + 1].isLowSurrogate())
-            --characters;
-    return characters;
-}
-
 // The first MaxValueLength characters of value, never half of one (a cut past the end keeps all).
 QString truncated(QString value) {
     qsizetype units = 0;
@@ -274,10 +265,11 @@ bool usable(const QString& path, QString* cause) {
 
 Refusal refusalOf(const Values& values) {
     for (const auto& [key, value] : values) {
+        const qsizetype characters = value.toUcs4().size(); // a character outside the BMP counts once
         if (value.contains(u'\n') || value.contains(u'\r'))
-            return {Refusal::Kind::LineBreak, key, characterCount(value)};
-        if (characterCount(value) > MaxValueLength)
-            return {Refusal::Kind::TooLong, key, characterCount(value)};
+            return {Refusal::Kind::LineBreak, key, characters};
+        if (characters > MaxValueLength)
+            return {Refusal::Kind::TooLong, key, characters};
     }
     return {};
 }
