@@ -132,7 +132,6 @@ bool CodeTableStore::open(const QString& path, StoreError* error, bool readOnly)
     close();
     m_path = path;
     m_readOnly = readOnly;
-    m_checkedTable.clear();
     if (const QString cause = whyUnusable(path); !cause.isEmpty()) {
         m_closedBecause = openFailure(path, cause);
         return report(error, m_closedBecause);
@@ -485,8 +484,6 @@ bool CodeTableStore::DeleteEntry(const QString& table, const QString& id, StoreE
 }
 
 bool CodeTableStore::checkIsTable(const QString& table, StoreError* error) {
-    if (!m_checkedTable.isNull() && table == m_checkedTable)
-        return true;
     // Names of tables and views are one name space in SQLite, matched without regard to ASCII case.
     SqliteStatement stmt;
     arm();
@@ -505,10 +502,7 @@ bool CodeTableStore::checkIsTable(const QString& table, StoreError* error) {
         return fail(error, QStringLiteral("read the table"), table);
     if (type == QLatin1String("view"))
         return report(error, failure(StoreError::Kind::IsView, table));
-    // A missing table is left to the statement itself, which names it.
-    if (type == QLatin1String("table"))
-        m_checkedTable = table;
-    return true;
+    return true; // a missing table is left to the statement itself, which names it
 }
 
 bool CodeTableStore::ListTables(QStringList* names, QStringList* views, StoreError* error) {

@@ -180,7 +180,6 @@ private:
     bool m_readOnly = false;    // asked for at the open, and kept for opening again
     StoreError m_closedBecause; // why there is no connection: the open failed, or the file was given up
     enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
-    QString m_checkedTable; // the last table found to be a real table
     std::chrono::milliseconds m_deadline = kDeadline;
     int m_busyTimeout = 1000; // how long a statement waits for another program's lock
     Clock m_clock = [] { return std::chrono::steady_clock::now(); };
