@@ -19,7 +19,7 @@ ProgramFolder::~ProgramFolder() {
 QString ProgramFolder::copyBundledDatabase(const QString& name) const {
     const QString target = file(name);
     QFile::remove(target);
-    if (!QFile::copy(BundledDatabase(), target))
+    if (!QFile::copy(QStringLiteral(DAHDIT_BUNDLED_DB), target))
         qFatal("cannot copy the bundled database");
     QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     return target;

@@ -73,10 +73,6 @@ bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableE
                  StoreError* error = nullptr);
 // Runs SQL statements on a database file; false when one fails.
 bool ExecSql(const QString& dbPath, const QString& sql);
-// The bundled database as built.
-inline QString BundledDatabase() {
-    return QStringLiteral(DAHDIT_BUNDLED_DB);
-}
 // A file's bytes, or "missing".
 inline QByteArray BytesOf(const QString& path) {
     QFile file(path);

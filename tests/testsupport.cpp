@@ -82,9 +82,6 @@ static QString Traits(const QWidget* c) {
         t += QString(e->isUndoRedoEnabled() ? "" : " no undo") + (e->tabChangesFocus() ? " tab moves on" : "") +
              (QFontInfo(e->font()).fixedPitch() ? " fixed pitch" : "") +
              (e->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? " scroll bar always" : "");
-    if (const auto* s = qobject_cast<const QSlider*>(c); s && s->tickPosition() == QSlider::TicksBelow)
-        t += QStringLiteral(" ticks below, each %1").arg(s->tickInterval()) +
-             (s->hasTracking() ? "" : " takes on release");
     if (const auto* v = qobject_cast<const QTreeView*>(c))
         t += QString(v->allColumnsShowFocus() ? " whole-row focus" : "") + (v->rootIsDecorated() ? "" : " flat") +
              (v->editTriggers() ? "" : " no editing in place") +

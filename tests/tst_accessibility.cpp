@@ -215,10 +215,8 @@ void TestAccessibility::namesControlsAndTellsSliderTimes() {
     auto* slider1 = child<QSlider>(form1, "Slider1");
     auto* slider2 = child<QSlider>(form1, "Slider2");
     auto reads = [](QSlider* slider) { // the name and the time a reader finds, then the position taken
-        return QStringLiteral("%1: %2 (%3)")
-            .arg(Accessible(slider))
-            .arg(QAccessible::queryAccessibleInterface(slider)->valueInterface()->currentValue().toInt())
-            .arg(slider->value());
+        const QVariant time = QAccessible::queryAccessibleInterface(slider)->valueInterface()->currentValue();
+        return QStringLiteral("%1: %2 (%3)").arg(Accessible(slider), time.toString()).arg(slider->value());
     };
     QCOMPARE(reads(slider1) + ", " + reads(slider2), u"Delay time: 150 (6), Space delay time: 250 (6)"_s);
     // While the thumb is dragged the time follows it, and is told, before the new position is taken.

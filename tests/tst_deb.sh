@@ -20,7 +20,6 @@ chmod 755 "$work" # apt reads the package as its own user
     { cat "$work/cpack.log"; fail "cpack could not make the package"; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb="$work/dahdit_${version}_$(dpkg --print-architecture).deb"
-[ -f "$deb" ] || fail "cpack made no $(basename "$deb"): $(ls "$work")"
 
 lintian --fail-on error,warning --info "$deb" >"$work/lintian.log" ||
     { cat "$work/lintian.log"; fail "lintian finds errors or warnings"; }

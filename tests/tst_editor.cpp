@@ -17,11 +17,9 @@ struct Folder : ProgramFolder {
 const auto list = [](const Form4& form) { return child<QTreeView>(form, "ListView1"); };
 // The row of the list that shows text as its signal; invalid when none does.
 QModelIndex row(const Form4& form, const QString& text) {
-    const QModelIndexList found =
-        list(form)->model()->match(list(form)->model()->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly);
-    return found.value(0);
+    const QAbstractItemModel* model = list(form)->model();
+    return model->match(model->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly).value(0);
 }
-// The signals in the order shown.
 QStringList listed(const Form4& form) {
     QStringList shown;
     for (int i = 0; i < list(form)->model()->rowCount(); ++i)
@@ -283,9 +281,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     QCOMPARE(seen(form, "it is a named pipe (FIFO), not a file."),
              kFresh + failed + "The list could not be reloaded. | it is a named pipe (FIFO), not a file.]");
     QVERIFY(QFile::remove(folder.db + "-journal"));
-    QVERIFY(ExecSql(folder.db, "INSERT INTO International (MS, TS) VALUES ('..--..', 'Z')"));
     form.Command3_Click();
-    QVERIFY(row(form, "Z").isValid());
     // A disk that fails as the change is committed: nothing is saved, and the editor says why.
     form.ListView1_ItemClick(row(form, "A"));
     {
@@ -301,7 +297,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
              "Edit 2|A|.-.-" + failed +
                  "The entry could not be checked against the table, so nothing was saved. | \"International\" does "
                  "not exist]");
-    QCOMPARE(list(form)->model()->rowCount(), 4);
+    QCOMPARE(list(form)->model()->rowCount(), 3);
     form.Command2_Click(); // Remove, as the table is gone, says why it fails
     QCOMPARE(seen(form, "does not exist"),
              "Edit 2|A|.-.-" + confirm + failed + "The entry was not removed. | does not exist]");

@@ -14,7 +14,6 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G TGZ -B "$work/package") >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log"; fail "cpack could not make the archive"; }
 archive=$(find "$work/package" -maxdepth 1 -name '*.tar.gz' | head -n 1)
-[ -n "$archive" ] || fail "cpack made no .tar.gz"
 root="$work/unpacked here"
 mkdir "$root"
 tar -xzf "$archive" -C "$root" --strip-components=1
@@ -24,7 +23,6 @@ for file in lib/dahdit/dahdit lib/dahdit/dahdit_db.mdb lib/dahdit/readme.txt lib
     share/icons/hicolor/{16x16,32x32,48x48,256x256}/apps/dahdit.png; do
     [ -e "$root/$file" ] || fail "the archive lacks $file"
 done
-[ -x "$root/lib/dahdit/dahdit" ] || fail "the program is not executable"
 [ "$(readlink "$root/bin/dahdit")" = "../lib/dahdit/dahdit" ] || fail "bin/dahdit does not link to the program"
 [ ! -e "$root/share/dahdit" ] || fail "the portable archive has an installed database besides its own"
 entry="$root/share/applications/io.github.dahdit.Dahdit.desktop"

@@ -22,39 +22,35 @@ void TestSettings::readsAndWrites_data() {
     QTest::addColumn<QByteArray>("before");  // null: no file
     QTest::addColumn<QStringList>("values"); // key, value, ...: read back, after a write of them all if any "after"
     QTest::addColumn<QByteArray>("after");   // null: only read, which changes nothing
-    auto read = [](const char* name, const QByteArray& file, const QStringList& values) {
-        QTest::newRow(name) << file << values << QByteArray();
-    };
-    auto write = [](const char* tag, const QByteArray& before, const QStringList& values, const QByteArray& after) {
+    auto row = [](const char* tag, const QByteArray& before, const QStringList& values, const QByteArray& after = {}) {
         QTest::newRow(tag) << before << values << after;
     };
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(300); // each one character, two units
-    read("empty value (in quotes), and the marker in capitals, are values",
-         "[other]\r\n[main]\r\ntable_name=\"\"\r\ndb_path=Default\r\n", {"table_name", "", "db_path", "Default"});
-    read("254 characters, never half of one", "[main]\nv=" + emoji.toUtf8(), {"v", emoji.left(508)});
+    row("empty value (in quotes), and the marker in capitals, are values",
+        "[other]\r\n[main]\r\ntable_name=\"\"\r\ndb_path=Default\r\n", {"table_name", "", "db_path", "Default"});
+    row("254 characters, never half of one", "[main]\nv=" + emoji.toUtf8(), {"v", emoji.left(508)});
     // Names in any case, the first key and section count; blanks and quotes around a value go, inside stay.
-    read("an edited file",
-         "[ MAIN ]\n;dt=1\n# sdt=1\nDT=3\ndt=4\n Table_Name =  \"Greek\"  \ndb_path = /a b/c.mdb \n[main]\nsdt=9\n",
-         {"dt", "3", "table_name", "Greek", "db_path", "/a b/c.mdb", "sdt", "default"});
-    read("one byte under 1 MiB", "[main]\ndt=3\n" + QByteArray(SettingsFile::MaxFileSize - 12, ';'), {"dt", "3"});
-    write("keys in the order of their first write", QByteArray(), {"sdt", "\xC3\xA5", "dt", "11", "table_name", ""},
-          "[main]\r\nsdt=\xC3\xA5\r\ndt=11\r\ntable_name=\r\n");
-    write("values the reader would trim or unquote", QByteArray(),
-          {"table_name", "\"Greek\"", "db_path", " /x", "v", "\""},
-          "[main]\r\ntable_name=\"\"Greek\"\"\r\ndb_path=\" /x\"\r\nv=\"\r\n");
+    row("an edited file",
+        "[ MAIN ]\n;dt=1\n# sdt=1\nDT=3\ndt=4\n Table_Name =  \"Greek\"  \ndb_path = /a b/c.mdb \n[main]\nsdt=9\n",
+        {"dt", "3", "table_name", "Greek", "db_path", "/a b/c.mdb", "sdt", "default"});
+    row("one byte under 1 MiB", "[main]\ndt=3\n" + QByteArray(SettingsFile::MaxFileSize - 12, ';'), {"dt", "3"});
+    row("keys in the order of their first write", QByteArray(), {"sdt", "\xC3\xA5", "dt", "11", "table_name", ""},
+        "[main]\r\nsdt=\xC3\xA5\r\ndt=11\r\ntable_name=\r\n");
+    row("values the reader would trim or unquote", QByteArray(),
+        {"table_name", "\"Greek\"", "db_path", " /x", "v", "\""},
+        "[main]\r\ntable_name=\"\"Greek\"\"\r\ndb_path=\" /x\"\r\nv=\"\r\n");
     const QByteArray lf = "; my notes\n\n[view]\ncolour = blue\n[Main]\n  DT = 4  \n# keep me\nextra=1\n\n[tail]\nz=9";
-    write("LF file: one line changes, one is added", lf, {"dt", "7", "sdt", "2"},
-          "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
-    write("CR LF file without the section", "[view]\r\nx=1", {"dt", "5"}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
-    write("a byte-order mark before the section", "\xEF\xBB\xBF[main]\r\ndt=4\r\n", {"dt", "5"},
-          "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
-    write("254 characters, the last outside the BMP", QByteArray(), {"v", QString(253, u'x') + emoji.left(2)},
-          "[main]\r\nv=" + QByteArray(253, 'x') + emoji.left(2).toUtf8() + "\r\n");
-    write("one line, ended by CR LF", "[main]\r\n", {"dt", "5"}, "[main]\r\ndt=5\r\n");
-    write("CR file keeps its line ends", "[main]\rdt=1\r", {"dt", "2", "sdt", "3"}, "[main]\rdt=2\rsdt=3\r");
-    write("a CR line before an empty LF line", "[main]\rdt=1\n\nz", {"sdt", "3"}, "[main]\rdt=1\nsdt=3\r\n\nz");
+    row("LF file: one line changes, one is added", lf, {"dt", "7", "sdt", "2"},
+        "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
+    row("CR LF file without the section", "[view]\r\nx=1", {"dt", "5"}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
+    row("a byte-order mark before the section", "\xEF\xBB\xBF[main]\r\ndt=4\r\n", {"dt", "5"},
+        "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
+    row("254 characters, the last outside the BMP", QByteArray(), {"v", QString(253, u'x') + emoji.left(2)},
+        "[main]\r\nv=" + QByteArray(253, 'x') + emoji.left(2).toUtf8() + "\r\n");
+    row("CR file keeps its line ends", "[main]\rdt=1\r", {"dt", "2", "sdt", "3"}, "[main]\rdt=2\rsdt=3\r");
+    row("a CR line before an empty LF line", "[main]\rdt=1\n\nz", {"sdt", "3"}, "[main]\rdt=1\nsdt=3\r\n\nz");
     const QByteArray binary("\xff\xfe\x00\x01garbage\n[main]\ndt=1\n\x80\x81\n", 26);
-    write("bytes that are not UTF-8 elsewhere", binary, {"dt", "2"}, QByteArray(binary).replace("dt=1", "dt=2"));
+    row("bytes that are not UTF-8 elsewhere", binary, {"dt", "2"}, QByteArray(binary).replace("dt=1", "dt=2"));
 }
 
 void TestSettings::readsAndWrites() {
@@ -93,7 +89,7 @@ void TestSettings::readsAndWrites() {
 // What a reader gets: the stored value where the key takes it, else the key's built-in value.
 void TestSettings::readsThroughTheTable() {
     ProgramFolder folder;
-    folder.writeFile("settings.ini", "[main]\nsidetone= 0 \nsidetone_hz=2001\ndt=20\nsdt=0\ntable_name=default\n");
+    folder.writeFile("settings.ini", "[main]\nsidetone= 0 \ndt=20\nsdt=0\ntable_name=default\n");
     using Settings::Read;
     QCOMPARE(QList<int>({Read(Settings::Sidetone), Read(Settings::SidetoneHz), Read(Settings::DelayTime),
                          Read(Settings::SpaceDelayTime)}),
