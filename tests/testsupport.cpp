@@ -110,7 +110,8 @@ QStringList Looks(const QWidget& window) {
                      (c->isHidden() && !qobject_cast<const QMenu*>(c) ? " hidden" : "") +
                      (c->isEnabled() ? "" : " disabled") + (window.focusWidget() == c ? " focus" : "") +
                      (button && button->isDefault() ? " default" : "") +
-                     (qobject_cast<const QStatusBar*>(c) && c->findChild<QSizeGrip*>() ? " grip" : "") + Traits(c);
+                     (qobject_cast<const QStatusBar*>(c) && c->findChild<QSizeGrip*>() ? " grip" : "") +
+                     (c->font().bold() ? " bold" : "") + Traits(c);
     }
     for (const QTimer* timer : window.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
         looks << timer->objectName() + QStringLiteral(" every %1 ms, ").arg(timer->interval()) +

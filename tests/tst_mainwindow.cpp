@@ -176,16 +176,16 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     Form1 form;
     form.show();
     // Every window opens as drawn (testsupport.h says how a line reads), as its menu item opens it.
-    QCOMPARE(
-        Looks(form),
-        QStringList({"[Dahdit] minimize", "Text1 [] focus no undo tab moves on fixed pitch scroll bar always",
-                     "Slider1 [6 of 1 to 20, steps 1 and 1]", "Slider2 [6 of 1 to 20, steps 1 and 1]", "MK [Morse]",
-                     "BS [<<] disabled", "Text2 [] no undo tab moves on fixed pitch scroll bar always", "StatusBar1 []",
-                     "Panel1 [Ready] sunken", "Panel2 [DT: 150 ms] sunken", "Panel3 [SDT: 250 ms] sunken",
-                     "Panel4 [Errors: 0] sunken", "Panel5 [International] sunken", "File [Save Ctrl+S disabled|Exit]",
-                     "Edit [Copy Ctrl+C|Copy Output|Paste Ctrl+V|Clear Del]",
-                     "Tools [DB Editor Ctrl+D|Language Ctrl+L]", "Help [Dahdit Readme|About...]",
-                     "Timer1 every 150 ms, precise, stopped", "Timer2 every 250 ms, precise, running"}));
+    QCOMPARE(Looks(form),
+             QStringList({"[Dahdit] minimize", "Text1 [] focus no undo tab moves on fixed pitch scroll bar always",
+                          "Slider1 [6 of 1 to 20, steps 1 and 1]", "Slider2 [6 of 1 to 20, steps 1 and 1]",
+                          "MK [Morse] bold", "BS [<<] disabled bold",
+                          "Text2 [] no undo tab moves on fixed pitch scroll bar always", "StatusBar1 []",
+                          "Panel1 [Ready] sunken", "Panel2 [DT: 150 ms] sunken", "Panel3 [SDT: 250 ms] sunken",
+                          "Panel4 [Errors: 0] sunken", "Panel5 [International] sunken",
+                          "File [Save Ctrl+S disabled|Exit]", "Edit [Copy Ctrl+C|Copy Output|Paste Ctrl+V|Clear Del]",
+                          "Tools [DB Editor Ctrl+D|Language Ctrl+L]", "Help [Dahdit Readme|About...]",
+                          "Timer1 every 150 ms, precise, stopped", "Timer2 every 250 ms, precise, running"}));
     auto others = [&form] { // the top-level windows other than the main window and its menus, once closed ones go
         RunDeferredDeletes();
         QStringList windows;
@@ -203,7 +203,7 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
         child<QAction>(form, item)->trigger();
     QCOMPARE(others(), u"Form2"_s);
     QCOMPARE(looks("Form2"), QStringList({"[About] tool", "Label2 [Version " DAHDIT_VERSION "]", "Image1 [a picture]",
-                                          "Label1 [Dahdit]", "Label3 [Written by the Dahdit developers] wraps top",
+                                          "Label1 [Dahdit] bold", "Label3 [Written by the Dahdit developers] wraps top",
                                           "Label4 [Copyright (c) 2026 Dahdit team]"}));
     TopWindow("Form2")->close();
     QCOMPARE(others(), QString());

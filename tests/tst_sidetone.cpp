@@ -105,8 +105,7 @@ void TestSidetone::soundsAtThePitchWithoutClicks() {
 }
 
 void TestSidetone::audioThreadFollowsTheKey() {
-    Sidetone(SidetoneSettings{false, 600}, nullptr).keyDown(); // turned off, it has no thread to tell
-    Probe probe;                                               // the stream rests after 20 ms of silence
+    Probe probe; // the stream rests after 20 ms of silence
     Sidetone sidetone(SidetoneSettings{true, 1000}, std::make_unique<FakeOutput>(probe), 20);
     QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 0 wakes, 0"));
     sidetone.keyDown(); // a press wakes it and sounds; held for several rest times, it does not rest
