@@ -376,11 +376,11 @@ void TestMainWindow::editsTheBuffer() {
 
 void TestMainWindow::decodesTheBuffer() {
     Window w;
-    // Empty; the last symbol still keyed; unknown; two spaces make an empty symbol; a line break does not split.
+    // Empty; the last symbol still keyed; unknown; two spaces make an empty symbol, also last; a line break joins.
     for (const auto& [buffer, output, errors] : {std::tuple{u""_s, u""_s, 0},
                                                  {u".- -... -.-."_s, u"AB"_s, 0},
                                                  {u"........ "_s, u""_s, 1},
-                                                 {u".-  -... "_s, u"AB"_s, 1},
+                                                 {u".-  -...  "_s, u"AB"_s, 2},
                                                  {u".-\n-... "_s, u""_s, 1}}) {
         for (int twice = 0; twice < 2; ++twice) // recomputed, not added to
             QCOMPARE(Decode(w.form, buffer), output);
