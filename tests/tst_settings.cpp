@@ -31,7 +31,7 @@ void TestSettings::readsAndWrites_data() {
     row("254 characters, never half of one", "[main]\nv=" + emoji.toUtf8(), {"v", emoji.left(508)});
     // Names in any case; the first key and section count, and no key before one; outer blanks and quotes go.
     row("an edited file",
-        "dt=7\n[ MAIN ]\n;dt=1\n#sdt=1\nDT=3\ndt=4\n Table_Name = \"Greek\"  \ndb_path = /a b/c.mdb\n[main]\nsdt=9",
+        "dt=7\n[ MAIN ]\n;dt=1\n#sdt=1\nDT=3\ndt=4\n Table_Name = \"Greek\" \ndb_path = /a b/c.mdb \n[main]\nsdt=9",
         {"dt", "3", "table_name", "Greek", "db_path", "/a b/c.mdb", "sdt", "default"});
     row("one byte under 1 MiB", "[main]\ndt=3\n" + QByteArray(SettingsFile::MaxFileSize - 12, ';'), {"dt", "3"});
     row("keys in the order of their first write", QByteArray(), {"sdt", "\xC3\xA5", "dt", "11", "table_name", ""},
