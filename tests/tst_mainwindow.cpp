@@ -376,8 +376,8 @@ void TestMainWindow::editsTheBuffer() {
 
 void TestMainWindow::decodesTheBuffer() {
     Window w;
-    // Empty; the last symbol still keyed; unknown; two spaces make an empty symbol, also last; a line break joins.
-    for (const auto& [buffer, output, errors] : {std::tuple{u""_s, u""_s, 0},
+    // An empty symbol; the last one still keyed; unknown; two spaces make an empty one, also last; a line break joins.
+    for (const auto& [buffer, output, errors] : {std::tuple{u" "_s, u""_s, 1},
                                                  {u".- -... -.-."_s, u"AB"_s, 0},
                                                  {u"........ "_s, u""_s, 1},
                                                  {u".-  -...  "_s, u"AB"_s, 2},
