@@ -9,7 +9,7 @@
 // A stand-in sound card that takes 16 frames whenever asked; the probe, which outlives it, tells.
 struct Probe {
     std::atomic<bool> sounding{false}, fedWhileSuspended{false};
-    std::atomic<int> openings{0}, writes{0}, soundingWrites{0}, suspends{0}, resumes{0};
+    std::atomic<int> writes{0}, soundingWrites{0}, suspends{0}, resumes{0};
     QString state() const {
         return QString::asprintf("%d rests, %d wakes, %d", suspends.load(), resumes.load(), +sounding);
     }
@@ -17,7 +17,7 @@ struct Probe {
 
 struct FakeOutput : AudioOutput {
     explicit FakeOutput(Probe& probe) : m_probe(probe) {}
-    bool open() override { return ++m_probe.openings; }
+    bool open() override { return true; }
     int sampleRate() const override { return 8000; }
     int bufferFrames() const override { return 80; }
     int framesFree() override {

@@ -10,6 +10,13 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+QString Panels(const Form1& form) {
+    QStringList texts;
+    for (int i = 1; i <= 5; ++i)
+        texts << child<QLabel>(form, qPrintable(QStringLiteral("Panel%1").arg(i)))->text();
+    return texts.join(u'|');
+}
+
 // The main window on the bundled database, with its controls at hand.
 struct Window {
     ProgramFolder folder{true};
@@ -21,7 +28,7 @@ struct Window {
 
     QString buffer() const { return text1->toPlainText(); }
     QString output() const { return child<QPlainTextEdit>(form, "Text2")->toPlainText(); }
-    QString panel(int i) const { return child<QLabel>(form, qPrintable(QStringLiteral("Panel%1").arg(i)))->text(); }
+    QString panel(int i) const { return Panels(form).section(u'|', i - 1, i - 1); }
     // "buffer|output", and the timers running: Timer1 times a press, Timer2 a pause.
     QString keyed() const {
         return buffer() + '|' + output() + (timer1->isActive() ? "|press" : "") + (timer2->isActive() ? "|pause" : "");
@@ -37,12 +44,6 @@ struct Window {
 
 Probe speaker; // what the key has sounded, heard through a stand-in for the sound card
 
-QString Panels(const Form1& form) {
-    QStringList texts;
-    for (int i = 1; i <= 5; ++i)
-        texts << child<QLabel>(form, qPrintable(QStringLiteral("Panel%1").arg(i)))->text();
-    return texts.join(u'|');
-}
 } // namespace
 
 class TestMainWindow : public WindowTest {
