@@ -191,6 +191,7 @@ void TestStore::copyRefresh() {
     ProgramFolder folder(true);
     QVERIFY(QFile::remove(folder.file("portable")));
     const QString installed = folder.file("dahdit_db.mdb");
+    QCOMPARE(qFromBigEndian<qint32>(BytesOf(installed).constData() + 60), UserCopy::VersionStamp(DAHDIT_VERSION));
     const QString copy = folder.home() + "/data/dahdit/dahdit_db.mdb";
     const QString elsewhere = folder.home() + "/elsewhere.mdb";
     SetAppPathForTesting(folder.path());
@@ -200,7 +201,6 @@ void TestStore::copyRefresh() {
     QCOMPARE(made.path, copy); // made, with the fingerprint of what was put there
     made.inUse.reset();
     std::shared_ptr<UserCopy::InUse> other;
-    QString cause;
     if (setup.contains("VACUUM")) { // the copy changed and then rebuilt outside it, as one new file
         QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine'); VACUUM INTO '" +
                                   elsewhere + "'"));
@@ -210,7 +210,7 @@ void TestStore::copyRefresh() {
     } else if (setup.contains("link")) {
         QVERIFY(QFile::rename(copy, elsewhere) && QFile::link(elsewhere, copy));
     } else if (setup.contains("open")) {
-        QVERIFY(UserCopy::Prepare(copy, installed, false, &other, &cause));
+        QVERIFY(UserCopy::Prepare(copy, installed, false, &other, &made.whyNoCopy));
     } else if (setup.contains("fingerprint")) {
         QVERIFY(QFile::remove(copy + ".made"));
     } else if (setup.contains("left alone")) {
