@@ -76,7 +76,7 @@ static QString Traits(const QWidget* c) {
     if (const auto* l = qobject_cast<const QLabel*>(c))
         t += QString(l->wordWrap() ? " wraps" : "") + (l->alignment() & Qt::AlignTop ? " top" : "") +
              (l->textInteractionFlags() & Qt::TextSelectableByMouse ? " selectable" : "") +
-             (l->frameShadow() == QFrame::Sunken ? " sunken" : "") +
+             (l->frameShape() && l->frameShadow() == QFrame::Sunken ? " sunken" : "") + // a frame drawn sunken
              (l->buddy() ? " for " + l->buddy()->objectName() : "");
     if (const auto* e = qobject_cast<const QPlainTextEdit*>(c))
         t += QString(e->isUndoRedoEnabled() ? "" : " no undo") + (e->tabChangesFocus() ? " tab moves on" : "") +
