@@ -176,8 +176,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
     form4.ListView1_ItemClick(child<QTreeView>(form4, "ListView1")->model()->index(0, 0)); // in edit mode
     cut += Cut(form4);
     slider2->setSliderDown(false);
-    // The message boxes of each style, with a long text that holds a path, and one that holds a path too
-    // long for a line.
+    // The message boxes of each style, with a text that holds a path, and one with a path too long for a line.
     for (const QString& folderName : {QStringLiteral("portable-dahdit"), QString(100, u'x')}) {
         child<QLineEdit>(form3, "Text1")->setText(folder.file(folderName + "/"));
         form3.Command1_Click();

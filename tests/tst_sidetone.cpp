@@ -19,11 +19,10 @@ Samples Play(ToneGenerator& tone, const std::vector<std::pair<char, int>>& steps
     for (const auto& [key, frames] : steps) {
         if (key != ' ')
             key == 'D' ? tone.keyDown() : tone.keyUp();
-        for (int left = frames; left > 0;) {
-            const int n = std::min(left, sizes[next++ % 6]);
+        for (int left = frames, n; left > 0; left -= n) {
+            n = std::min(left, sizes[next++ % 6]);
             out.resize(out.size() + size_t(n), qint16(1234));
             tone.fill(out.data() + out.size() - n, n);
-            left -= n;
         }
     }
     return out;

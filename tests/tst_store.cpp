@@ -180,7 +180,7 @@ void TestStore::copyRefresh_data() {
     QTest::addColumn<bool>("replaced"); // by the newer installed database at the next start, or kept
     for (const char* kept : {"changed, then rebuilt by VACUUM INTO", "read-only copy", "a link to the user's own file",
                              "older installed (a downgrade)", "same version installed", "another Dahdit has it open",
-                             "made without a fingerprint", "data folder left alone"})
+                             "made without a fingerprint", "data folder left alone", "another program writing it"})
         QTest::newRow(kept) << false;
     QTest::newRow("untouched") << true;
 }
@@ -201,6 +201,7 @@ void TestStore::copyRefresh() {
     QCOMPARE(made.path, copy); // made, with the fingerprint of what was put there
     made.inUse.reset();
     std::shared_ptr<UserCopy::InUse> other;
+    CodeTableStore writer;          // a change under way, which a replaced file would lose
     if (setup.contains("VACUUM")) { // the copy changed and then rebuilt outside it, as one new file
         QVERIFY(ExecSql(copy, "INSERT INTO International (MS, TS) VALUES ('.-.-.-.-', 'mine'); VACUUM INTO '" +
                                   elsewhere + "'"));
@@ -211,6 +212,8 @@ void TestStore::copyRefresh() {
         QVERIFY(QFile::rename(copy, elsewhere) && QFile::link(elsewhere, copy));
     } else if (setup.contains("open")) {
         QVERIFY(UserCopy::Prepare(copy, installed, false, &other, &made.whyNoCopy));
+    } else if (setup.contains("writing")) {
+        QVERIFY(writer.open(copy) && writer.beginWrite());
     } else if (setup.contains("fingerprint")) {
         QVERIFY(QFile::remove(copy + ".made"));
     } else if (setup.contains("left alone")) {

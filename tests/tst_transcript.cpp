@@ -82,8 +82,7 @@ void TestTranscript::savesWhereTyped() {
     const ScopedEnv full("DAHDIT_FAIL", tag.startsWith("no room") ? "write 27 " + program.path().toUtf8() : "");
     w.form->Command1_Click();
     const QStringList shown = Shown();
-    // The files (a pipe is none; the folder's portable marker has no dot), and the window, closed or still open
-    // with what was typed.
+    // The files (a pipe is none; the portable marker has no dot), and the window: closed, or open with what was typed.
     const QString state = QDir(program.path()).entryList({"*.*"}, QDir::Files | QDir::Hidden).join(' ') +
                           (w.closed() ? "|closed" : "|open " + w.box("Text2")->text());
     QCOMPARE(program.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
