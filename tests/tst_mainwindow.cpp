@@ -37,8 +37,7 @@ struct Window {
     void mouse(QEvent::Type type, quint64 stamp) {
         const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent event(type, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, held, Qt::NoModifier);
-        event.setTimestamp(stamp);
-        QCoreApplication::sendEvent(child<QPushButton>(form, "MK"), &event);
+        event.setTimestamp(stamp), QCoreApplication::sendEvent(child<QPushButton>(form, "MK"), &event);
     }
 };
 

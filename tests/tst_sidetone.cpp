@@ -17,8 +17,7 @@ Samples Play(ToneGenerator& tone, const std::vector<std::pair<char, int>>& steps
     Samples out;
     size_t next = 0;
     for (const auto& [key, frames] : steps) {
-        if (key != ' ')
-            key == 'D' ? tone.keyDown() : tone.keyUp();
+        key == 'D' ? tone.keyDown() : key == 'U' ? tone.keyUp() : void();
         for (int left = frames, n; left > 0; left -= n) {
             n = std::min(left, sizes[next++ % 6]);
             out.resize(out.size() + size_t(n), qint16(1234));

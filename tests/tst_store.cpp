@@ -117,8 +117,10 @@ void TestStore::pathRules_data() {
         "the folder H/data/dahdit cannot be made, because H cannot be written.");
     row("installed, data folder read-only", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
         "the folder H/data/dahdit cannot be written.");
-    row("installed, disk full", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
+    row("installed, disk full: mkdir 28 /data", "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new",
         "the folder H/data cannot be made: the disk is full."); // the first of the two folders to make
+    row("installed, disk full: write 28 /data/dahdit",          // as the copy is written: none is left
+        "H/config/dahdit/settings.ini|default|P/dahdit_db.mdb|read-only|H|new", "the disk is full.");
     row("installed, relative XDG", "H/.config/dahdit/settings.ini|default|H/.local/share/dahdit/dahdit_db.mdb||H|new");
     row("read-only portable, settings.ini", "H/config/dahdit/settings.ini|8|H/data/dahdit/dahdit_db.mdb||H|new",
         "told once");
@@ -152,7 +154,7 @@ void TestStore::pathRules() {
     if (setup.contains("relative"))
         qputenv("XDG_CONFIG_HOME", "config"), qputenv("XDG_DATA_HOME", "data");
     SetAppPathForTesting(folder.path()); // a start from there, as it is now
-    const ScopedEnv full("DAHDIT_FAIL", setup.contains("full") ? "mkdir 28 /data" : "");
+    const ScopedEnv full("DAHDIT_FAIL", setup.contains("full") ? setup.section(": ", 1).toUtf8() : "");
     QString error;
     const QString note = Module1::TakeSettingsKeptElsewhereNote() ? "told once" : "";
     QVERIFY(!Module1::TakeSettingsKeptElsewhereNote());
