@@ -241,8 +241,8 @@ void TwipsLayout::setGeometry(const QRect& rect) {
         item->setGeometry(QRect(QPoint(Twips(twips.left(), m_factor), Twips(twips.top(), m_factor)),
                                 QPoint(Twips(twips.left() + twips.width(), m_factor) - 1,
                                        Twips(twips.top() + twips.height(), m_factor) - 1)));
-        if (WrapsText(item->control)) // a text given once the window stands too
-            BreakLongWords(static_cast<QLabel*>(item->control.data()));
+        if (auto* label = qobject_cast<QLabel*>(item->control.data()); label && label->wordWrap())
+            BreakLongWords(label); // and so, at each paint, a text given once the window stands
         if (auto* list = qobject_cast<QTreeView*>(item->control.data())) {
             for (int column = 0; column < item->columns.size(); ++column)
                 list->setColumnWidth(column, Twips(item->columns[column], m_factor));

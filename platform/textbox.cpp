@@ -203,13 +203,13 @@ void BreakLongWords(QLabel* label) {
             return false;
         }
     };
-    auto* text = label->findChild<QTextDocument*>();
-    if (!text)
-        return;
-    if (!label->property("breaksLongWords").toBool()) {
+    if (!label->property("breaksLongWords").toBool()) { // also a text the label is given later
         label->setProperty("breaksLongWords", true);
         label->installEventFilter(new Painted(label));
     }
+    auto* text = label->findChild<QTextDocument*>();
+    if (!text)
+        return;
     label->heightForWidth(label->width()); // lays the text out first, in the wrap mode the label sets then
     QTextOption option = text->defaultTextOption();
     if (option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere)

@@ -82,9 +82,7 @@ struct Options : Owned<Form5> {
     QLineEdit* path() const { return child<QLineEdit>(*form, "Text1"); }
     QListWidget* list() const { return child<QListWidget>(*form, "List1"); }
     QString listed() const { return Shows(list()); } // the tables, the selected one starred
-    void select(const QString& name) const {
-        list()->setCurrentItem(list()->findItems(name, Qt::MatchExactly).value(0));
-    }
+    void select(const QString& t) const { list()->setCurrentItem(list()->findItems(t, Qt::MatchExactly).value(0)); }
 };
 
 const QStringList kConfirmed = {"Settings Changed|64|The new settings will take effect next time you start Dahdit"};
