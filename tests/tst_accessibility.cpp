@@ -173,9 +173,10 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         if (font.pointSize() <= 11 && window->screen()->devicePixelRatio() == 1) // room enough for the user's font
             QCOMPARE(window->font(), QApplication::font());
     }
-    // The editor in edit mode; in Language Options, a text given once the window stands.
-    form4.ListView1_ItemClick(child<QTreeView>(form4, "ListView1")->model()->index(0, 0)), cut += Cut(form4);
-    child<QLabel>(form5, "Label2")->setText(QString(60, u'x')), child(form5, "Label2")->show(), cut += Cut(form5);
+    // The editor in edit mode, and its reason for offering nothing, given once the window stands.
+    form4.ListView1_ItemClick(child<QTreeView>(form4, "ListView1")->model()->index(0, 0));
+    child<QLabel>(form4, "Unavailable")->setText(folder.file(QString(100, u'x'))), child(form4, "Unavailable")->show();
+    cut += Cut(form4);
     slider2->setSliderDown(false);
     // The message boxes of each style, with a text that holds a path, and one with a path too long for a line.
     for (const QString& folderName : {QStringLiteral("portable-dahdit"), QString(100, u'x')}) {
