@@ -149,9 +149,8 @@ void Form4::Form_Load() {
 
 void Form4::Form_Unload() {
     // The window hides as it goes, and a view laid out again reads its next page: the store is
-    // gone by then.
+    // gone by then (it closes as it goes).
     ListView1->setModel(nullptr);
-    m_store->close();
 }
 
 // The window says in the list's place why there is nothing to edit, and offers nothing that
