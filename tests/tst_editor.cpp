@@ -179,7 +179,7 @@ void TestEditor::storesOrRefuses_data() {
     QTest::addColumn<QString>("chosen"); // the entry chosen first; none for a new one
     QTest::addColumn<QString>("signal");
     QTest::addColumn<QString>("code");
-    QTest::addColumn<int>("key");       // pressed instead of Add or Edit: Return on the list, others in a box
+    QTest::addColumn<int>("key");       // pressed instead of Add or Edit: Return and Down on the list, others in a box
     QTest::addColumn<QString>("seen");  // see seen(); refused, the texts are kept
     QTest::addColumn<QString>("added"); // to the table as stored
     auto row = [](const char* name, const char* chosen, const QString& signal, const QString& code, const QString& seen,
@@ -204,6 +204,7 @@ void TestEditor::storesOrRefuses_data() {
     row("Esc while adding", "", "X", "..-..", "Add|X|..-..", {}, Qt::Key_Escape);
     row("Esc while editing cancels", "B", "X", "..-..", kFresh, {}, Qt::Key_Escape);
     row("Enter on the list chooses the entry highlighted", "", "X", "..-..", "Edit 2|A|.-", {}, Qt::Key_Return);
+    row("an arrow key on the list only highlights", "", "X", "..-..", "Add|X|..-..", {}, Qt::Key_Down);
     row("Enter in a box presses Add", "", "X", "..-..", kFresh, "..-..=X", Qt::Key_Enter);
 }
 
@@ -221,7 +222,7 @@ void TestEditor::storesOrRefuses() {
     list(form)->setCurrentIndex(row(form, "A")); // highlighted, as the arrow keys do, not chosen
     enter(form, signal, code, key == Qt::Key_unknown);
     if (key != Qt::Key_unknown)
-        QTest::keyClick(key == Qt::Key_Return ? list(form) : child(form, "Text2"), Qt::Key(key));
+        QTest::keyClick(key == Qt::Key_Return || key == Qt::Key_Down ? list(form) : child(form, "Text2"), Qt::Key(key));
     QVERIFY(form.isVisible());
     QTEST(seen(form), "seen");
     QCOMPARE(stored(folder.db), added.isEmpty() ? kStored : kStored + QStringList(added));

@@ -43,8 +43,7 @@ void TestSettings::readsAndWrites_data() {
     row("LF file: one line changes, one is added", lf, {"dt", "7", "sdt", "2"},
         "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
     row("CR LF file without the section", "[view]\r\nx=1", {"dt", "5"}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
-    row("a byte-order mark before the section", "\xEF\xBB\xBF[main]\r\ndt=4\r\n", {"dt", "5"},
-        "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
+    row("a byte-order mark first", "\xEF\xBB\xBF[main]\r\ndt=4\r\n", {"dt", "5"}, "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
     row("254 characters, the last outside the BMP", QByteArray(), {"v", QString(253, u'x') + emoji.left(2)},
         "[main]\r\nv=" + QByteArray(253, 'x') + emoji.left(2).toUtf8() + "\r\n");
     row("CR file keeps its line ends", "[main]\rdt=1\r", {"dt", "2", "sdt", "3"}, "[main]\rdt=2\rsdt=3\r");
@@ -90,16 +89,14 @@ void TestSettings::readsAndWrites() {
 void TestSettings::readsThroughTheTable() {
     ProgramFolder folder;
     folder.writeFile("settings.ini", "[main]\nsidetone= 0 \ndt=20\nsdt=0\ntable_name=default\n");
-    using Settings::Read;
-    QCOMPARE(QList<int>({Read(Settings::Sidetone), Read(Settings::SidetoneHz), Read(Settings::DelayTime),
-                         Read(Settings::SpaceDelayTime)}),
+    using namespace Settings;
+    QCOMPARE(QList<int>({Read(Sidetone), Read(SidetoneHz), Read(DelayTime), Read(SpaceDelayTime)}),
              QList<int>({0, 600, 20, 6}));
-    QCOMPARE(Read(Settings::TableName) + '|' + Read(Settings::DatabasePath),
-             "International|" + folder.file("dahdit_db.mdb"));
+    QCOMPARE(Read(TableName) + '|' + Read(DatabasePath), "International|" + folder.file("dahdit_db.mdb"));
     // A pitch at either end of its range is taken; one past either end gives the built-in pitch.
     for (const auto& [hz, read] : {std::pair{"99", 600}, {"100", 100}, {"2000", 2000}, {"2001", 600}}) {
         folder.writeFile("settings.ini", QByteArray("[main]\nsidetone_hz=") + hz + '\n');
-        QCOMPARE(Read(Settings::SidetoneHz), read);
+        QCOMPARE(Read(SidetoneHz), read);
     }
 }
 
