@@ -173,6 +173,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         if (font.pointSize() <= 11 && window->screen()->devicePixelRatio() == 1) // room enough for the user's font
             QCOMPARE(window->font(), QApplication::font());
     }
+    QCOMPARE(child(form1, "MK")->font().pointSizeF(), form1.font().pointSizeF() * 1.5); // at any step, as designed
     // The editor in edit mode, and its reason for offering nothing, given once the window stands.
     form4.ListView1_ItemClick(child<QTreeView>(form4, "ListView1")->model()->index(0, 0));
     child<QLabel>(form4, "Unavailable")->setText(folder.file(QString(100, u'x'))), child(form4, "Unavailable")->show();
