@@ -208,8 +208,7 @@ bool CodeTableStore::reopenIfLocked(StoreError* error) {
 }
 
 void CodeTableStore::close() {
-    if (m_transaction == Transaction::Write)
-        rollbackWrite();
+    rollbackWrite();
     endRead();
     m_stmt.reset();
     m_stmtKind = Statement::None;
@@ -238,13 +237,13 @@ bool CodeTableStore::beginRead(StoreError* error) {
     return true;
 }
 
+// A transaction is only ever under way on an open connection.
 void CodeTableStore::endRead() {
-    if (m_transaction == Transaction::Read && m_db) {
-        sqlite3_reset(m_stmt.get()); // a pending statement would keep the read lock
-        exec("COMMIT");
-    }
-    if (m_transaction == Transaction::Read)
-        m_transaction = Transaction::None;
+    if (m_transaction != Transaction::Read)
+        return;
+    sqlite3_reset(m_stmt.get()); // a pending statement would keep the read lock
+    exec("COMMIT");
+    m_transaction = Transaction::None;
 }
 
 bool CodeTableStore::beginWrite(StoreError* error) {
@@ -260,7 +259,7 @@ bool CodeTableStore::beginWrite(StoreError* error) {
 }
 
 bool CodeTableStore::commitWrite(StoreError* error) {
-    if (m_transaction != Transaction::Write || !m_db)
+    if (m_transaction != Transaction::Write)
         return fail(error, QStringLiteral("save the change"));
     sqlite3_reset(m_stmt.get());
     if (exec("COMMIT") != SQLITE_OK) {
@@ -273,13 +272,12 @@ bool CodeTableStore::commitWrite(StoreError* error) {
 }
 
 void CodeTableStore::rollbackWrite() {
-    if (m_transaction == Transaction::Write && m_db) {
-        sqlite3_reset(m_stmt.get());
-        if (sqlite3_get_autocommit(m_db.get()) == 0)
-            exec("ROLLBACK");
-    }
-    if (m_transaction == Transaction::Write)
-        m_transaction = Transaction::None;
+    if (m_transaction != Transaction::Write)
+        return;
+    sqlite3_reset(m_stmt.get());
+    if (sqlite3_get_autocommit(m_db.get()) == 0)
+        exec("ROLLBACK");
+    m_transaction = Transaction::None;
 }
 
 bool CodeTableStore::fail(StoreError* error, const QString& what, const QString& table) {
