@@ -371,8 +371,7 @@ void TestStore::startsAtOnce() {
     for (const QString& db : installed) // each its own row
         QVERIFY(ExecSql(db, QStringLiteral("INSERT INTO International (MS, TS) VALUES ('-.-.-.-.-.', '%1'); "
                                            "PRAGMA user_version = %2")
-                                .arg(db)
-                                .arg(UserCopy::VersionStamp(DAHDIT_VERSION) + 1)));
+                                .arg(db, QString::number(UserCopy::VersionStamp(DAHDIT_VERSION) + 1))));
     QCOMPARE(RunTwins({"start|" + first.path(), "start|" + second.path()}), QStringList({"", ""}));
     const QByteArray copy = BytesOf(first.home() + "/data/dahdit/dahdit_db.mdb");
     QVERIFY(copy == BytesOf(installed[0]) || copy == BytesOf(installed[1]));

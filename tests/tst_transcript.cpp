@@ -24,8 +24,7 @@ private slots:
 void TestTranscript::writesTheTranscriptWhole() {
     ProgramFolder folder;
     folder.writeFile("log.txt", "the earlier transcript");
-    // Written over an earlier file: replaced, texts unchanged, as UTF-8 without a byte-order mark,
-    // stamped in the user's own way.
+    // Over an earlier file: replaced, texts unchanged, in UTF-8 without a byte-order mark, stamped the user's way.
     Window w;
     const QDateTime when(QDate(2026, 3, 14), QTime(9, 5, 7));
     QVERIFY(w->TextFileSave(folder.file("log.txt"), TranscriptText(when, " .-\n", QString::fromUtf8("ΑΒ Ä\nx"))));
@@ -58,8 +57,7 @@ void TestTranscript::savesWhereTyped_data() {
     // Written over, it would no longer be what it was (as a system's device would not, as root in /dev).
     row("a named pipe of that name", "/", "pipe", ".txt", "!it is a named pipe (FIFO), not a file.");
     // The earlier file may grow no more, as on a full disk: it is kept, and the window says why.
-    row("no room for the file", "/", "keep", ".txt",
-        "!the file would be larger than this disk or this user may write.");
+    row("no room for it", "/", "keep", ".txt", "!the file would be larger than this disk or this user may write.");
     // Made read-only by the user (also for root, who could write it): left alone.
     row("a read-only transcript of that name", "/", "keep", ".txt", "!the file is read-only.");
 }
