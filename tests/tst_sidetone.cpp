@@ -128,12 +128,11 @@ void TestSidetone::outlivesItsSoundServer() {
     for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
         env.insert(QLatin1String(name), dir.path());
     QProcess server;
-    server.setProcessEnvironment(env);
-    server.setProgram(QStringLiteral("pulseaudio"));
+    server.setProcessEnvironment(env), server.setProgram(QStringLiteral("pulseaudio"));
     server.setArguments({"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-L",
                          "module-native-protocol-unix auth-anonymous=1 socket=" + socket, "-L", "module-null-sink"});
     qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket));
-    // Mixers list the tone as Dahdit's, with its icon, and keep its volume by those names.
+    // Mixers list the tone as Dahdit's, with its icon, and keep its volume by those names; it queues under 0.1 s.
     const QRegularExpression names(QStringLiteral("media.name = \"Sidetone\"\n.*application.name = \"Dahdit\"\n"
                                                   "(.*\n)*.*application.icon_name = \"dahdit\""));
     {
@@ -156,6 +155,7 @@ void TestSidetone::outlivesItsSoundServer() {
             sidetone.keyUp(), parec.kill(), parec.waitForFinished();
             QCOMPARE(Cycle(heard), 80); // the server may leave gaps on a busy machine
             QTRY_VERIFY(Pactl({"list", "sink-inputs"}).contains(names));
+            QVERIFY(Pactl({"list", "sink-inputs"}).contains(QRegularExpression("Buffer Latency: \\d{1,5} usec")));
             if (run % 2)
                 server.terminate(), server.waitForFinished(), press();
         }
