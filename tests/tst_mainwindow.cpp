@@ -73,10 +73,10 @@ void TestMainWindow::startsUp_data() {
     const char* defaults = "Ready|DT: 150 ms|SDT: 250 ms|Errors: 0|International|250";
     const char* dt10 = "Ready|DT: 250 ms|SDT: 250 ms|Errors: 0|International|250";
     row("no settings file", nullptr, true, defaults);
-    row("sliders restored, at the ends", "[main]\ndt=20\nsdt=1\n", true,
+    row("sliders restored, at the ends, a pitch", "[main]\ndt=20\nsdt=1\nsidetone_hz=1000\n", true,
         "Ready|DT: 500 ms|SDT: 125 ms|Errors: 0|International|125");
-    // Outside 1 to 20, or not a number: the start position, and the file as it is.
-    row("dt=abc, sdt=21, sidetone=2", "[main]\ndt=abc\nsdt=21\nsidetone=2\n", true, defaults);
+    // Out of range, or not a number: the built-in values, and the file as it is.
+    row("four values out of range", "[main]\ndt=abc\nsdt=21\nsidetone=2\nsidetone_hz=2001\n", true, defaults);
     row("another table, sidetone off", "[main]\ntable_name=Greek\nsidetone=0\n", true,
         "Ready|DT: 150 ms|SDT: 250 ms|Errors: 0|Greek|250");
     // The rest of the start-up runs, and the user is told once the window stands.
@@ -140,8 +140,9 @@ void TestMainWindow::startsUp() {
         QCOMPARE(Module1::ReadSetting("main", "dt") + child(form, "Panel1")->toolTip(), u"11"_s);
     else
         QCOMPARE(folder.readFile("settings.ini"), file);
-    form.MK_MouseDown(1); // the key sounds while it is held, unless sidetone=0 turned the tone off
+    speaker.period = 0, form.MK_MouseDown(1); // the key sounds at its pitch while held, unless sidetone=0 turned it off
     QTRY_COMPARE(speaker.sounding.load(), !settings.contains("sidetone=0"));
+    QTRY_COMPARE(speaker.period * (settings.contains("=1000") ? 1000 : 600), speaker.sounding ? 48000 : 0);
     form.MK_MouseUp(1);
     QTRY_VERIFY(!speaker.sounding);
 }
@@ -285,9 +286,7 @@ void TestMainWindow::keysMarksAndSpaces() {
     // The event times decide, not the ticks: a press of 150 ms untimed is a dash; one of 148 ms ticked is a dot.
     w.form.MK_MouseDown(1), w.form.MK_MouseUp(1); // untimed, so no pause is measured from it: no space
     w.mouse(QEvent::MouseButtonPress, 10000), w.mouse(QEvent::MouseButtonRelease, 10150);
-    w.mouse(QEvent::MouseButtonPress, 10200);
-    w.form.Timer1_Timer();
-    w.mouse(QEvent::MouseButtonRelease, 10348);
+    w.mouse(QEvent::MouseButtonPress, 10200), w.form.Timer1_Timer(), w.mouse(QEvent::MouseButtonRelease, 10348);
     QCOMPARE(w.buffer(), QStringLiteral("... --- ... ..-- -.- .-."));
     // A pause of the space delay time closes the symbol although the tick was late.
     w.mouse(QEvent::MouseButtonPress, 10598);
@@ -340,14 +339,12 @@ void TestMainWindow::editsTheBuffer() {
     const QString pasted = QStringLiteral(".-\u00A0-...\n.- -... ...");
     w.clipboard->setText(pasted), w.form.Paste_Click();
     QCOMPARE(w.output() + '|' + w.clipboard->text(), "B|" + pasted); // the last symbol is still open
-    w.form.Timer2_Timer();
-    w.form.CopyOutput_Click();
+    w.form.Timer2_Timer(), w.form.CopyOutput_Click();
     QCOMPARE(w.clipboard->text(), u"BS"_s);
     w.form.Copy_Click();
     QCOMPARE(w.clipboard->text(), pasted + u' ');
     w.clipboard->clear(), w.form.Paste_Click();
-    w.clipboard->setText(u"old"_s);
-    w.form.Copy_Click();
+    w.clipboard->setText(u"old"_s), w.form.Copy_Click();
     QCOMPARE(w.buffer() + '|' + w.clipboard->text(), u"|"_s);
 
     QApplication::setActiveWindow(&w.form); // the window's shortcuts work from either text box
@@ -418,8 +415,7 @@ void TestMainWindow::movesTheSliders() {
         return Panels(w.form).section('|', 0, 2) + u"|%1|%2"_s.arg(w.timer1->interval()).arg(w.timer2->interval());
     };
     // Dragging shows the hint and the time; only the release of the thumb takes it.
-    slider2->setSliderDown(true);
-    slider2->setSliderPosition(8);
+    slider2->setSliderDown(true), slider2->setSliderPosition(8);
     QCOMPARE(shown(), u"Drag to change space delay time|DT: 150 ms|SDT: 300 ms|150|250"_s);
     QVERIFY(!QFile::exists(w.folder.file("settings.ini")));
     slider2->setSliderDown(false);
@@ -431,8 +427,7 @@ void TestMainWindow::movesTheSliders() {
     const QByteArray settings = "[main]\r\nsdt=8\r\ndt=7\r\n";
     QCOMPARE(w.folder.readFile("settings.ini"), settings);
     // A drag that ends where it began says "Ready" again and writes nothing.
-    slider2->setSliderDown(true);
-    slider2->setSliderPosition(3), slider2->setSliderPosition(8);
+    slider2->setSliderDown(true), slider2->setSliderPosition(3), slider2->setSliderPosition(8);
     slider2->setSliderDown(false);
     QCOMPARE(shown(), u"Ready|DT: 175 ms|SDT: 300 ms|175|300"_s);
     QCOMPARE(w.folder.readFile("settings.ini"), settings);
