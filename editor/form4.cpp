@@ -322,7 +322,7 @@ void Form4::tellStoreFailure(const QString& what, const StoreError& error) {
 // close the window either: that would drop a new entry being typed without a word.
 void Form4::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        if (!EntryId.isEmpty() && Command3->isEnabled())
+        if (!EntryId.isEmpty()) // a disabled button takes no click
             Command3->click();
         event->accept();
         return;
