@@ -225,9 +225,7 @@ void TestAccessibility::namesControlsAndTellsSliderTimes() {
     };
     QCOMPARE(reads(slider1) + ", " + reads(slider2), u"Delay time: 150 (6), Space delay time: 250 (6)"_s);
     // While the thumb is dragged the time follows it, and is told, before the new position is taken.
-    heard.clear();
-    slider1->setSliderDown(true);
-    slider1->setSliderPosition(12);
+    heard.clear(), slider1->setSliderDown(true), slider1->setSliderPosition(12);
     QCOMPARE(heard + QStringList(reads(slider1)), QStringList({"Delay time: 300 milliseconds", "Delay time: 300 (6)"}));
     // The reader sets a time; the slider takes the nearest position, as if moved by hand.
     QAccessible::queryAccessibleInterface(slider2)->valueInterface()->setCurrentValue(590);

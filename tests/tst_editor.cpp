@@ -232,8 +232,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     Folder folder;
     Form4 form;
     // Choosing another entry drops what was typed; Edit with nothing changed is no clash.
-    form.ListView1_ItemClick(row(form, "c"));
-    enter(form, "typed", "typed", false);
+    form.ListView1_ItemClick(row(form, "c")), enter(form, "typed", "typed", false);
     form.ListView1_ItemClick(row(form, "B"));
     QCOMPARE(seen(form), u"Edit 1|B|-..."_s);
     form.Command1_Click();
@@ -252,8 +251,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     const QString confirm = u" [Confirm Removal|33|Are you sure you want to remove this entry?]"_s;
     form.ListView1_ItemClick(row(form, "c"));
     enter(form, "changed", "--", false);
-    MessageBox::setNextAnswer(MessageBox::Cancel);
-    form.Command2_Click();
+    MessageBox::setNextAnswer(MessageBox::Cancel), form.Command2_Click();
     QCOMPARE(seen(form), "Edit 3|changed|--" + confirm);
     QTest::mouseClick(child<QPushButton>(form, "Command2"), Qt::LeftButton);
     QCOMPARE(seen(form), kFresh + confirm);
@@ -358,6 +356,10 @@ void TestEditor::optionsStoreTheChoice() {
         QCOMPARE(Decode(main, u".-.-.-.- "_s), u"Q9"_s);
         QVERIFY(QFile::remove(DefaultDatabasePath()) && QFile::remove(DefaultDatabasePath() + ".made"));
     }
+    // A view stored as the table, in any case, is named as such.
+    QVERIFY(ExecSql(folder.file("dahdit_db.mdb"), "CREATE VIEW Loop AS SELECT 1"));
+    QVERIFY(Module1::WriteSetting("main", "table_name", "LOOP"));
+    QCOMPARE(child<QLabel>(*Options().form, "Label1")->text(), u"Current: LOOP (a view, not a code table)"_s);
 }
 
 void TestEditor::optionsRefuseWhatCannotBeKept_data() {
