@@ -85,6 +85,7 @@ void TestTranscript::savesWhereTyped() {
                           (w.closed() ? "|closed" : "|open " + w.box("Text2")->text());
     QCOMPARE(program.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
     QCOMPARE(state, written.startsWith(u'!') ? "keep.txt|open " + name : "keep.txt " + written + "|closed");
+    QVERIFY(written.startsWith(u'!') || program.readFile(written).endsWith("\r\n\r\n.- -... \r\n\r\nAB\r\n"));
     if (shown.isEmpty() && !written.startsWith(u'!'))
         return; // else told, once, why and that nothing was lost (the path as P)
     QCOMPARE(shown.join("\n--\n").replace(QRegularExpression("(?s) to .*?: "), " to P: "),
