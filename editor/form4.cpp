@@ -148,8 +148,8 @@ void Form4::Form_Load() {
 }
 
 void Form4::Form_Unload() {
-    // The window hides as it goes, and a view laid out again reads its next page: the store is
-    // gone by then (it closes as it goes).
+    // The window hides as it goes, and a view laid out again reads its next page: the store,
+    // which closes itself as it is destroyed, is gone by then.
     ListView1->setModel(nullptr);
 }
 
