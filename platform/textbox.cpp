@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
@@ -44,7 +45,7 @@ public:
     // Qt measures a block by walking every line of it, at each blink of the caret too: a long
     // line keeps its measure until it changes or is laid out anew.
     QRectF blockBoundingRect(const QTextBlock& block) const override {
-        if (block.length() <= kLongLine)
+        if (block.length() <= kLongLine || m_changing)
             return QPlainTextDocumentLayout::blockBoundingRect(block);
         if (block.blockNumber() != m_measuredBlock || block.layout()->lineCount() == 0) {
             ++g_longLineMeasures;
@@ -66,6 +67,9 @@ protected:
             if (block == last)
                 break;
         }
+        // Qt finds whether the block's height changed, and so the scroll range, by measuring it
+        // before and after laying it out: neither measure may come from the one kept.
+        const QScopedValueRollback<bool> changing(m_changing, true);
         QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
     }
 
@@ -92,6 +96,7 @@ private:
     }
 
     bool m_settingOptions = false;
+    bool m_changing = false;
     mutable int m_measuredBlock = -1;
     mutable QRectF m_measure;
 };

@@ -442,8 +442,7 @@ void TestMainWindow::laysOutLongBuffers() {
     // How often a step measures and shapes a line of 256 KiB, painted. (How long it takes is bench_paste's.)
     const qsizetype line = 1 << 18;
     auto cost = [&](auto step) {
-        const qint64 measured = LongLineMeasures();
-        const long long before = shaped();
+        const long long measured = LongLineMeasures(), before = shaped();
         step();
         for (const char* box : {"Text1", "Text2"})
             child<QPlainTextEdit>(w.form, box)->viewport()->repaint();
@@ -467,6 +466,9 @@ void TestMainWindow::laysOutLongBuffers() {
     for (const QString& text : {u". "_s.repeated(line / 2), QString(line, u'-'), QString(line, QChar(0x627))}) {
         Decode(w.form, text);
         QCOMPARE(cost(mark) + ", " + cost(blink), u"1 measured, 1.0 shaped, 0 measured, 0.0 shaped"_s);
+        QImage seen = w.text1->viewport()->grab().toImage(), blank = seen; // the box shows the line's end
+        blank.fill(w.text1->palette().base().color());
+        QVERIFY(w.text1->verticalScrollBar()->value() > 100 && seen != blank);
     }
 }
 
