@@ -170,10 +170,8 @@ void Form1::buildControls() {
         box->setTabChangesFocus(true);
         box->installEventFilter(this);
     }
-    for (QPushButton* button : {MK, BS}) {
+    for (QPushButton* button : {MK, BS})
         layout->setFontSize(button, 12, true);
-        button->setAutoDefault(false);
-    }
     MK->installEventFilter(this);
     BS->setEnabled(false);
 
@@ -233,7 +231,6 @@ void Form1::buildMenus() {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
         action->setShortcut(shortcut);
-        action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, handler);
         return action;
     };

@@ -127,8 +127,7 @@ void TestEditor::opensOrSaysWhyNot() {
     enter(*editor, "Q1", "-.-.-...");
     Key(main, "-.-.-...");
     editor->ListView1_ItemClick(row(*editor, "Q1")); // edited, it decodes to its new text at the next decode
-    enter(*editor, "Q2", "-.-.-...");
-    Key(main, ".");
+    enter(*editor, "Q2", "-.-.-..."), Key(main, ".");
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q2E"_s);
     // In ID order until a column is clicked, then by it, case-blind; again the other way; kept when read again.
     QHeaderView* header = list(*editor)->header();
