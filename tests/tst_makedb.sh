@@ -5,7 +5,7 @@ work=$(mktemp -d) && maker=$(realpath "$1") # the builder, found from the scratc
 trap 'rm -rf "$work"' EXIT && cd "$work"
 printf '.-\tA\n\tno code before the tab\n' >Broken.tsv
 printf '.-\tA\r\n\r\n' >Good.tsv && mkdir -p db/in && cp Good.tsv db/in/ # saved with CRLF; a folder where the database goes
-"$maker" db3.partial Good.tsv && "$maker" db3 Good.tsv && rm db3 || { echo "FAIL: a build cut off was built on" >&2; exit 1; }
+"$maker" db3.partial Good.tsv && "$maker" db3 Good.tsv && rm db3 || { echo "FAIL: a build cut off was built on, or a CRLF table refused" >&2; exit 1; }
 while IFS='|' read -r reason database tables; do
     ! "$maker" "$database" $tables 2>err </dev/null || { echo "FAIL: $database $tables was built" >&2; exit 1; }
     grep -q "$reason" err || { echo "FAIL: no \"$reason\" in: $(cat err)" >&2; exit 1; }
