@@ -48,7 +48,6 @@ void Form4::buildControls() {
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The header shows the sort, but the window decides it (ListView1_ColumnClick).
-    ListView1->setSortingEnabled(false);
     QHeaderView* header = ListView1->header();
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);

@@ -26,9 +26,7 @@ QScreen* Screen(const QString& name) {
 }
 
 void ShowOn(QWidget* window, QScreen* screen) {
-    window->move(screen->availableGeometry().topLeft());
-    window->setScreen(screen);
-    window->show();
+    window->move(screen->availableGeometry().topLeft()), window->setScreen(screen), window->show();
 }
 
 // The controls of a window whose text does not fit the place it is given, that reach past the edge of their window or
@@ -187,8 +185,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         for (int style : {16, 33, 48, 64}) {
             const auto box = MessageBox::make(nullptr, pathError, "Dahdit", style);
             box->setObjectName(QStringLiteral("Box%1").arg(style));
-            ShowOn(box.get(), Screen(screen));
-            cut += Cut(*box);
+            ShowOn(box.get(), Screen(screen)), cut += Cut(*box);
             // The title; the icon (3 critical, 4 question, 2 warning, 1 information); OK, and for a question Cancel.
             QCOMPARE(std::tuple(box->windowTitle(), box->icon() * 10 + box->buttons().size()),
                      std::tuple(u"Dahdit"_s, QList<int>{0, 31, 42, 21, 11}[style / 16]));

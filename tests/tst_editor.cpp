@@ -124,8 +124,7 @@ void TestEditor::opensOrSaysWhyNot() {
     Mark(main);
     main.DBEditor_Click(); // asked twice, it stays one window (tst_mainwindow)
     auto* editor = static_cast<Form4*>(TopWindow("Form4"));
-    enter(*editor, "Q1", "-.-.-...");
-    Key(main, "-.-.-...");
+    enter(*editor, "Q1", "-.-.-..."), Key(main, "-.-.-...");
     editor->ListView1_ItemClick(row(*editor, "Q1")); // edited, it decodes to its new text at the next decode
     enter(*editor, "Q2", "-.-.-..."), Key(main, ".");
     QCOMPARE(child<QPlainTextEdit>(main, "Text2")->toPlainText(), u"Q2E"_s);
