@@ -213,19 +213,21 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
 void TestAccessibility::namesControlsAndTellsSliderTimes() {
     ProgramFolder folder(true);
     Form1 form1;
-    auto* slider1 = child<QSlider>(form1, "Slider1");
-    auto* slider2 = child<QSlider>(form1, "Slider2");
-    auto reads = [](QSlider* slider) { // the name and the time a reader finds, then the position taken
-        const QVariant time = QAccessible::queryAccessibleInterface(slider)->valueInterface()->currentValue();
-        return QStringLiteral("%1: %2 (%3)").arg(Accessible(slider), time.toString()).arg(slider->value());
+    QSlider *slider1 = child<QSlider>(form1, "Slider1"), *slider2 = child<QSlider>(form1, "Slider2");
+    auto reads = [](QSlider* slider) { // the name, the time a reader finds, its range and step, the position taken
+        const QAccessibleValueInterface* t = QAccessible::queryAccessibleInterface(slider)->valueInterface();
+        return QString::asprintf("%s: %d of %d-%d by %d (%d)", qPrintable(Accessible(slider)),
+                                 t->currentValue().toInt(), t->minimumValue().toInt(), t->maximumValue().toInt(),
+                                 t->minimumStepSize().toInt(), slider->value());
     };
-    QCOMPARE(reads(slider1) + ", " + reads(slider2), u"Delay time: 150 (6), Space delay time: 250 (6)"_s);
+    QCOMPARE(reads(slider1) + ", " + reads(slider2),
+             u"Delay time: 150 of 25-500 by 25 (6), Space delay time: 250 of 125-600 by 25 (6)"_s);
     // While the thumb is dragged the time follows it, and is told, before the new position is taken.
     heard.clear(), slider1->setSliderDown(true), slider1->setSliderPosition(12);
-    QCOMPARE(heard + QStringList(reads(slider1)), QStringList({"Delay time: 300 milliseconds", "Delay time: 300 (6)"}));
+    QCOMPARE((heard << reads(slider1)).join(", "), "Delay time: 300 milliseconds, Delay time: 300 of 25-500 by 25 (6)");
     // The reader sets a time; the slider takes the nearest position, as if moved by hand.
     QAccessible::queryAccessibleInterface(slider2)->valueInterface()->setCurrentValue(590);
-    QCOMPARE(reads(slider2), u"Space delay time: 600 (20)"_s);
+    QCOMPARE(reads(slider2), u"Space delay time: 600 of 125-600 by 25 (20)"_s);
     QCOMPARE(Accessible(child<QLabel>(form1, "Panel3")), u"Space delay time: 600 ms"_s);
 }
 
