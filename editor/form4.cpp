@@ -333,7 +333,7 @@ void Form4::keyPressEvent(QKeyEvent* event) {
 // default button. Moving through the list with the arrow keys only highlights: browsing never
 // replaces what is typed in the boxes.
 bool Form4::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress) { // it watches the list alone
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
