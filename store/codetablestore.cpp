@@ -249,7 +249,6 @@ void CodeTableStore::endRead() {
 bool CodeTableStore::beginWrite(StoreError* error) {
     if (!m_db)
         return fail(error, QString());
-    endRead();
     if (m_transaction == Transaction::Write)
         return true;
     if (exec("BEGIN IMMEDIATE") != SQLITE_OK)

@@ -246,8 +246,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     form.Command3_Click();
     // Remove asks first: Cancel keeps the entry and what was typed, OK removes it.
     const QString confirm = u" [Confirm Removal|33|Are you sure you want to remove this entry?]"_s;
-    form.ListView1_ItemClick(row(form, "c"));
-    enter(form, "changed", "--", false);
+    form.ListView1_ItemClick(row(form, "c")), enter(form, "changed", "--", false);
     MessageBox::setNextAnswer(MessageBox::Cancel), form.Command2_Click();
     QCOMPARE(seen(form), "Edit 3|changed|--" + confirm);
     QTest::mouseClick(child<QPushButton>(form, "Command2"), Qt::LeftButton);

@@ -333,6 +333,7 @@ void TestStore::unwritableDatabase() {
     QVERIFY(store.open(db));
     QCOMPARE(Decoded(store), "S");
     QCOMPARE(refusal(), StoreError::Kind::ReadOnly);
+    QVERIFY(!store.UpdateEntry("International", "1", "-", "T") && !store.DeleteEntry("International", "1"));
     QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(store.open(db)); // writable again
     // A disk that fails a read or a write, for real: told, nothing half saved, and reading goes on.
