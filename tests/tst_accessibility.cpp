@@ -156,8 +156,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
     ProgramFolder folder(true);
     Form1 form1;
     auto* slider2 = child<QSlider>(form1, "Slider2");
-    slider2->setSliderDown(true); // the longest hint and time
-    slider2->setSliderPosition(20);
+    slider2->setSliderDown(true), slider2->setSliderPosition(20); // the longest hint and time
     Form4 form4;
     Form5 form5;
     Form3 form3([] { return QString(); }, [] { return QString(); });
@@ -171,6 +170,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
             QCOMPARE(window->font(), QApplication::font());
     }
     QCOMPARE(child(form1, "MK")->font().pointSizeF(), form1.font().pointSizeF() * 1.5); // at any step, as designed
+    ShowOn(&form1, Screen("1024x768 at 2")), cut += Cut(form1); // moved to the smallest screen, it fits there too
     // The editor in edit mode, and its reason for offering nothing, given once the window stands.
     form4.ListView1_ItemClick(child<QTreeView>(form4, "ListView1")->model()->index(0, 0));
     child<QLabel>(form4, "Unavailable")->setText(folder.file(QString(100, u'x'))), child(form4, "Unavailable")->show();
