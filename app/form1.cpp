@@ -195,12 +195,12 @@ void Form1::buildControls() {
     // longest text it shows: the hints, the longest times, a four-digit error count and the default
     // table. Panels 2 and 3 are filled below, 5 at load.
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
-    const QStringList longest[] = {{kDelayHint, kSpaceDelayHint},
-                                   {DelayText(2, Timing::DelayTime(Timing::LastPosition))},
-                                   {DelayText(3, Timing::SpaceDelayTime(Timing::LastPosition))},
-                                   {QStringLiteral("Errors: 9999")},
-                                   {Settings::TableName.builtIn()}};
-    const QString texts[] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
+    const QStringList longest[5] = {{kDelayHint, kSpaceDelayHint},
+                                    {DelayText(2, Timing::DelayTime(Timing::LastPosition))},
+                                    {DelayText(3, Timing::SpaceDelayTime(Timing::LastPosition))},
+                                    {QStringLiteral("Errors: 9999")},
+                                    {Settings::TableName.builtIn()}};
+    const QString texts[5] = {kReady, QString(), QString(), QStringLiteral("Errors: 0"), QString()};
     for (int i = 0, left = 30; i < 5; left += widths[i++] + 60) {
         const QByteArray name = "Panel" + QByteArray::number(i + 1);
         m_panels[i] = layout->Place(new QLabel(StatusBar1), name.constData(), left, 45, widths[i] - 30, 300);
