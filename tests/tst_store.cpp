@@ -148,8 +148,7 @@ void TestStore::pathRules() {
         QVERIFY(QDir(home).mkpath("data/dahdit") && QFile(home + "/data/dahdit").setPermissions(readOnly));
     if (setup.contains("home read-only"))
         QVERIFY(QFile(home).setPermissions(readOnly));
-    if (setup.contains("Documents"))
-        QVERIFY(QDir(home).mkdir("Documents"));
+    QVERIFY(!setup.contains("Documents") || QDir(home).mkdir("Documents"));
     if (setup.contains("relative"))
         qputenv("XDG_CONFIG_HOME", "config"), qputenv("XDG_DATA_HOME", "data");
     SetAppPathForTesting(folder.path()); // a start from there, as it is now
@@ -228,8 +227,11 @@ void TestStore::copyRefresh() {
                                               "PRAGMA user_version = %1")
                                    .arg(UserCopy::VersionStamp(next))));
     const QByteArray before = BytesOf(copy);
+    // Every file opened is closed again (SQLite keeps one while the writer in this process holds a lock on it).
+    const uint files = QDir("/proc/self/fd").count() + setup.contains("writing");
     ChooseDatabase().useCopy(DatabaseChoice::Refresh::IfUnchanged);
-    QCOMPARE(BytesOf(copy), replaced ? BytesOf(installed) : before);
+    QCOMPARE(std::tuple(BytesOf(copy), QDir("/proc/self/fd").count()),
+             std::tuple(replaced ? BytesOf(installed) : before, files));
     QCOMPARE(QFileInfo(copy).isSymLink(), setup.contains("link"));
     if (replaced) // and so the next newer Dahdit refreshes it again
         QVERIFY(UserCopy::MadeByDahdit(copy));
