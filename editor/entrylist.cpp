@@ -1,5 +1,6 @@
 #include "entrylist.h"
 
+#include <QScopedValueRollback>
 #include <utility>
 
 namespace {
@@ -28,6 +29,7 @@ bool EntryList::reload(const QString& table, StoreError* error) {
 }
 
 bool EntryList::read(qint64 skip, StoreError* error) {
+    const QScopedValueRollback<bool> reading(m_reading, true);
     QVector<CodeTableEntry> rows;
     if (!m_store.ListEntries(m_table, m_order, skip, kPage, &rows, error)) {
         m_more = false;
@@ -80,7 +82,7 @@ QVariant EntryList::headerData(int section, Qt::Orientation orientation, int rol
 
 void EntryList::fetchMore(const QModelIndex& parent) {
     StoreError error;
-    if (!parent.isValid() && !read(m_rows.size(), &error))
+    if (canFetchMore(parent) && !read(m_rows.size(), &error))
         emit failed(error);
 }
 

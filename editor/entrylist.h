@@ -25,7 +25,9 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 2; }
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid() && m_more; }
+    // Not while a page is being added: one asked for by a view as it hears of the rows coming
+    // would read the same page again.
+    bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid() && m_more && !m_reading; }
     void fetchMore(const QModelIndex& parent) override;
     // By the signal (column 0) or the code (1); any other column keeps the order as stored.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
@@ -45,6 +47,7 @@ private:
     CodeTableStore::ListOrder m_order = CodeTableStore::ListOrder::ById;
     QVector<CodeTableEntry> m_rows;
     bool m_more = false;      // the last page read was full
+    bool m_reading = false;   // a page is being read and added
     qint64 m_counted = 0;     // so far
     bool m_sortWaits = false; // a sort asked for while counting
     QTimer m_countMore;       // goes on counting when the event loop turns
