@@ -25,10 +25,11 @@ void TestSettings::readsAndWrites_data() {
     auto row = [](const char* tag, const QByteArray& before, const QStringList& values, const QByteArray& after = {}) {
         QTest::newRow(tag) << before << values << after;
     };
-    const QString emoji = (u'x' + QString::fromUtf8("\xF0\x9F\x98\x80")).repeated(300); // 2 characters, 3 units
+    const QString mixed =
+        (u'x' + QString::fromUtf8("\xF0\x9F\x98\x80")).repeated(300); // a letter and an emoji: 2 characters, 3 units
     row("empty value (in quotes), and the marker in capitals, are values",
         "[other]\r\n[main]\r\ntable_name=\"\"\r\ndb_path=Default\r\n", {"table_name", "", "db_path", "Default"});
-    row("254 characters, never half of one", "[main]\nv=" + emoji.toUtf8(), {"v", emoji.left(381)});
+    row("254 characters, never half of one", "[main]\nv=" + mixed.toUtf8(), {"v", mixed.left(381)});
     // Names in any case; the first key and section count, and no key before one; outer blanks and quotes go.
     row("an edited file",
         "dt=7\n[ MAIN ]\n;dt=1\n#sdt=1\nDT=3\ndt=4\n Table_Name = \"Greek\" \ndb_path = /a b/c.mdb \n[main]\nsdt=9",
@@ -44,8 +45,8 @@ void TestSettings::readsAndWrites_data() {
         "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
     row("CR LF file without the section", "[view]\r\nx=1", {"dt", "5"}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
     row("a byte-order mark first", "\xEF\xBB\xBF[main]\r\ndt=4\r\n", {"dt", "5"}, "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
-    row("254 characters, the last outside the BMP", QByteArray(), {"v", QString(253, u'x') + emoji.mid(1, 2)},
-        "[main]\r\nv=" + QByteArray(253, 'x') + emoji.mid(1, 2).toUtf8() + "\r\n");
+    row("254 characters, the last outside the BMP", QByteArray(), {"v", QString(253, u'x') + mixed.mid(1, 2)},
+        "[main]\r\nv=" + QByteArray(253, 'x') + mixed.mid(1, 2).toUtf8() + "\r\n");
     row("CR file keeps its line ends", "[main]\rdt=1\r", {"dt", "2", "sdt", "3"}, "[main]\rdt=2\rsdt=3\r");
     row("a CR line before an empty LF line", "[main]\rdt=1\n\nz", {"sdt", "3"}, "[main]\rdt=1\nsdt=3\r\n\nz");
     const QByteArray binary("\xff\xfe\x00\x01garbage\n[main]\ndt=1\n\x80\x81\n", 26);
