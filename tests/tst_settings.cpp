@@ -25,8 +25,7 @@ void TestSettings::readsAndWrites_data() {
     auto row = [](const char* tag, const QByteArray& before, const QStringList& values, const QByteArray& after = {}) {
         QTest::newRow(tag) << before << values << after;
     };
-    const QString mixed =
-        (u'x' + QString::fromUtf8("\xF0\x9F\x98\x80")).repeated(300); // a letter and an emoji: 2 characters, 3 units
+    const QString mixed = (u'x' + QString::fromUtf8("\xF0\x9F\x98\x80")).repeated(300); // a letter, an emoji: 3 units
     row("empty value (in quotes), and the marker in capitals, are values",
         "[other]\r\n[main]\r\ntable_name=\"\"\r\ndb_path=Default\r\n", {"table_name", "", "db_path", "Default"});
     row("254 characters, never half of one", "[main]\nv=" + mixed.toUtf8(), {"v", mixed.left(381)});
