@@ -59,7 +59,7 @@ Form3::Form3(TextSource morseText, TextSource outputText, QWidget* parent)
 }
 
 void Form3::buildControls() {
-    TwipsLayout* layout = TwipsLayout::of(this);
+    TwipsLayout* layout = TwipsLayout::of(this); // the controls are made in their tab order
     QLabel* Label1 = layout->Place(new QLabel(QStringLiteral("Save in:"), this), "Label1", 120, 120, 855, 255);
     Text1 = layout->Place(new QLineEdit(this), "Text1", 1080, 120, 3375, 285);
     QLabel* Label2 = layout->Place(new QLabel(QStringLiteral("File name:"), this), "Label2", 120, 480, 855, 255);
@@ -80,8 +80,6 @@ void Form3::buildControls() {
 
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
-
-    SetTabOrder({Text1, Text2, Combo1, Command1, Command2});
     Text2->setFocus();
 }
 
