@@ -105,10 +105,9 @@ void TestMainWindow::startsUp() {
     ProgramFolder folder(database);
     QVERIFY(settings == "folder" ? QDir(folder.path()).mkdir("settings.ini")
                                  : settings.isNull() || (folder.writeFile("settings.ini", settings), true));
-    for (const QString& path :
-         {settings.contains("folder") ? folder.path() : folder.file("settings.ini"), folder.home()})
-        QVERIFY(!settings.startsWith(path == folder.home() ? "; read-only folder and home" : "; read-only") ||
-                QFile(path).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    const QString readOnly = settings.contains("folder") ? folder.path() : folder.file("settings.ini"); // as named
+    for (const QString& path : {readOnly, settings.contains(" and home") ? folder.home() : readOnly})
+        QVERIFY(!settings.startsWith("; read-only") || QFile(path).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     SetAppPathForTesting(folder.path());
     Sidetone::setOutputForTesting([] { return std::make_unique<FakeOutput>(speaker); });
     Form1 form;
