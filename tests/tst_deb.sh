@@ -48,11 +48,13 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.dahdit.Dahdit
 status=$(dpkg-query -W -f='${db:Status-Status}' dahdit 2>/dev/null || true)
 case "$status" in "" | not-installed | config-files) ;; *) fail "dahdit is $status already; this check leaves it alone" ;; esac
 # As a user would: the dependencies and recommendations come from the archive. --no-upgrade leaves a Dahdit that another
-# install put in place meanwhile as it is, and the package is ours to remove only where dpkg found it absent.
+# install put in place meanwhile as it is. The package is ours to remove only where dpkg found it absent and now holds
+# this package's very files. apt's output is no proof: one run's log failed to match the line dpkg prints for a new
+# package, though dpkg had installed it.
 apt-get update -qq
 LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get install -y --no-upgrade "$deb" >"$work/apt.log" 2>&1 ||
     { cat "$work/apt.log"; fail "apt-get could not install the package"; }
-tr -d '\r' <"$work/apt.log" | grep -qx "Selecting previously unselected package dahdit." ||
+cmp -s <(dpkg-deb -I "$deb" md5sums) "$(dpkg-query --control-path dahdit md5sums 2>/dev/null || echo /dev/null)" ||
     { cat "$work/apt.log"; fail "another Dahdit was installed meanwhile; it is left as it is"; }
 purge() { DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge dahdit >"$work/apt.log" 2>&1; }
 trap 'purge || true; rm -rf "$work"' EXIT
