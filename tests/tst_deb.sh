@@ -47,10 +47,9 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.dahdit.Dahdit
 [ "$(id -u)" -eq 0 ] || fail "--install needs root"
 status=$(dpkg-query -W -f='${db:Status-Status}' dahdit 2>/dev/null || true)
 case "$status" in "" | not-installed | config-files) ;; *) fail "dahdit is $status already; this check leaves it alone" ;; esac
-# As a user would: the dependencies and recommendations come from the archive. --no-upgrade leaves a Dahdit that another
-# install put in place meanwhile as it is. The package is ours to remove only where dpkg found it absent and now holds
-# this package's very files. apt's output is no proof: one run's log failed to match the line dpkg prints for a new
-# package, though dpkg had installed it.
+# As a user would: the dependencies and recommendations come from the archive. --no-upgrade leaves a Dahdit another
+# install put in place meanwhile as it is: the package is ours to remove only where dpkg found it absent and now holds
+# this package's very files (apt's output is no proof: one run's log lacked the line dpkg prints for a new package).
 apt-get update -qq
 LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get install -y --no-upgrade "$deb" >"$work/apt.log" 2>&1 ||
     { cat "$work/apt.log"; fail "apt-get could not install the package"; }
