@@ -185,9 +185,11 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
             const auto box = MessageBox::make(nullptr, pathError, "Dahdit", style);
             box->setObjectName(QStringLiteral("Box%1").arg(style));
             ShowOn(box.get(), Screen(screen)), cut += Cut(*box);
-            // The title; the icon (3 critical, 4 question, 2 warning, 1 information); OK, and for a question Cancel.
-            QCOMPARE(std::tuple(box->windowTitle(), box->icon() * 10 + box->buttons().size()),
-                     std::tuple(u"Dahdit"_s, QList<int>{0, 31, 42, 21, 11}[style / 16]));
+            // Title; text selectable, to copy a path; icon (3 critical, 4 question, 2 warning, 1 information); buttons.
+            QCOMPARE(
+                std::tuple(box->windowTitle(), box->textInteractionFlags(), box->icon() * 10 + box->buttons().size()),
+                std::tuple(u"Dahdit"_s, Qt::TextInteractionFlags(Qt::TextSelectableByMouse),
+                           QList<int>{0, 31, 42, 21, 11}[style / 16]));
         }
     }
     // The editor and Language Options, on a database whose path holds a word too long for a line.

@@ -51,10 +51,9 @@ void TestStore::readsAndWritesEntries() {
     QVERIFY(store.ListTables(&names, &views));
     QCOMPARE(names + views, QStringList({table, "Greek", "Loop"}));
     // IDs are never reused; values are stored exactly as given; NULL reads as empty.
-    QVERIFY(store.InsertEntry(table, "--", "M"));
-    QVERIFY(store.DeleteEntry(table, "5"));
-    QVERIFY(store.InsertEntry(table, "' or '1'='1", "a'b"));
-    QVERIFY(store.UpdateEntry(table, "1", " .", "E "));
+    for (bool done : {store.InsertEntry(table, "--", "M"), store.DeleteEntry(table, "5"),
+                      store.InsertEntry(table, "' or '1'='1", "a'b"), store.UpdateEntry(table, "1", " .", "E ")})
+        QVERIFY(done);
     StoreError error;
     QVERIFY(!store.InsertEntry("Loop", "-", "T", &error)); // nor does a view, after a table was used
     QCOMPARE(error.kind, StoreError::Kind::IsView);
@@ -69,9 +68,8 @@ void TestStore::readsAndWritesEntries() {
     QVERIFY(store.beginWrite());
     QCOMPARE(taken(store), "free");
     QCOMPARE((std::pair{other.beginWrite(&error), error.kind}), (std::pair{false, StoreError::Kind::Locked}));
-    QVERIFY(store.InsertEntry(table, "....", "H"));
-    QVERIFY(store.commitWrite());
-    QVERIFY(other.beginWrite());
+    for (bool done : {store.InsertEntry(table, "....", "H"), store.commitWrite(), other.beginWrite()})
+        QVERIFY(done);
     QCOMPARE(taken(other), "taken");
     QVERIFY(other.InsertEntry(table, ".....", "5"));
     other.rollbackWrite();
@@ -134,10 +132,8 @@ void TestStore::pathRules() {
     const QString home = folder.home();
     const QString copy = home + "/data/dahdit/dahdit_db.mdb";
     const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
-    if (setup.contains("copy")) {
-        QVERIFY(QDir(home).mkpath("data/dahdit"));
-        QVERIFY(QFile::copy(QStringLiteral(DAHDIT_BUNDLED_DB), copy));
-    }
+    if (setup.contains("copy"))
+        QVERIFY(QDir(home).mkpath("data/dahdit") && QFile::copy(QStringLiteral(DAHDIT_BUNDLED_DB), copy));
     QVERIFY(ExecSql(folder.file("dahdit_db.mdb"), "INSERT INTO International (MS, TS) VALUES ('-.-.-.-.-.', 'new')"));
     const QByteArray installed = BytesOf(folder.file("dahdit_db.mdb"));
     if (!setup.startsWith("portable") && !setup.startsWith("read-only portable"))
@@ -192,7 +188,9 @@ void TestStore::copyRefresh() {
     ProgramFolder folder(true);
     QVERIFY(QFile::remove(folder.file("portable")));
     const QString installed = folder.file("dahdit_db.mdb");
-    QCOMPARE(qFromBigEndian<qint32>(BytesOf(installed).constData() + 60), UserCopy::VersionStamp(DAHDIT_VERSION));
+    // The tables carry the program's version, in a form older Dahdits compare with theirs: it never changes.
+    QCOMPARE(std::pair(qFromBigEndian<qint32>(BytesOf(installed).constData() + 60), UserCopy::VersionStamp("2.10.3")),
+             std::pair(UserCopy::VersionStamp(DAHDIT_VERSION), 2010003));
     const QString copy = folder.home() + "/data/dahdit/dahdit_db.mdb";
     const QString elsewhere = folder.home() + "/elsewhere.mdb";
     SetAppPathForTesting(folder.path());
