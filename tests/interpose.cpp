@@ -1,8 +1,7 @@
-// Preloaded by the tests in front of the C library and HarfBuzz: a system call failing for real, and how much
-// text Qt shapes. DAHDIT_FAIL="<call> <error> <part>" makes <call> fail with errno <error> (a number) whenever
-// the file it works on has <part> in its path: fsync (a file), fsyncdir (a folder's fsync), close, rename (its
-// target), pread64, pwrite64 and fdatasync (SQLite's), access, mkdir, write. It is read at every call, so a test
-// sets and clears it around one step. DahditShapedCharacters() counts the characters shaped.
+// Preloaded by the tests before the C library and HarfBuzz: calls that fail for real, short reads, and how much text
+// Qt shapes. DAHDIT_FAIL="<call> <errno> <part>", read at every call, fails <call> for paths holding <part>: fsync,
+// fsyncdir (a folder's), close, rename (its target), pread64, pwrite64, fdatasync (SQLite's), access, mkdir, write,
+// pread, which reads at most 512 bytes a call, as network disks may. DahditShapedCharacters() counts shaped text.
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -98,6 +97,7 @@ FAILING(int, mkdir, (const char* path, mode_t mode), path, (path, mode))
 FAILING(ssize_t, write, (int fd, const void* buffer, size_t count), fd, (fd, buffer, count))
 FAILING(int, fdatasync, (int fd), fd, (fd))
 FAILING(int, rename, (const char* from, const char* to), to, (from, to))
+FAILING(ssize_t, pread, (int fd, void* into, size_t n, off_t at), fd, (fd, into, n < 512 ? n : 512, at))
 FAILING(ssize_t, pread64, (int fd, void* buffer, size_t count, off_t offset), fd, (fd, buffer, count, offset))
 FAILING(ssize_t, pwrite64, (int fd, const void* buffer, size_t count, off_t offset), fd, (fd, buffer, count, offset))
 }
