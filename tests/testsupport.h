@@ -50,7 +50,6 @@ private slots:
 // What a control shows: its caption or contents; a slider its position, range and steps; a menu
 // its items; a list its entries, the selected one starred; a tree its headers; a box its items.
 QString Shows(const QWidget* control);
-// What the user finds in a window, a line for each named control, those that take the focus first
-// in their tab order: what it shows, whether it is hidden, disabled, has the focus, is the default
-// button or shows a size grip, and how it is set up (Traits() in testsupport.cpp).
+// What the user finds in a window, a line per named control, those taking the focus first in tab order: what it
+// shows, if it is hidden, disabled, focused, the default button or with a size grip, and its setup (Traits()).
 QStringList Looks(const QWidget& window);

@@ -94,9 +94,8 @@ void TestSidetone::soundsAtThePitchWithoutClicks() {
     QVERIFY(LastSound(held) - 4800 <= ramp && LastSound(held) - 4800 >= ramp - 10);
     // Released half way up, the tone falls from where it stands, without a jump: silent after half a ramp.
     const Samples released = Play(up, {{'D', ramp / 2}, {'U', 2000}});
-    QVERIFY(Smooth(up, 600, released));
-    QVERIFY(Level(up, released) < 0.6);
-    QVERIFY(LastSound(released) <= ramp + 1);
+    for (bool heard : {Smooth(up, 600, released), Level(up, released) < 0.6, LastSound(released) <= ramp + 1})
+        QVERIFY(heard);
 }
 
 void TestSidetone::audioThreadFollowsTheKey() {
@@ -158,7 +157,9 @@ void TestSidetone::outlivesItsSoundServer() {
                 server.terminate(), server.waitForFinished(), press();
         }
     }
-    qunsetenv("PULSE_SERVER");
+    server.setArguments(server.arguments().first(6)), server.start(); // no device to play to: no stream is open
+    QVERIFY(QTest::qWaitFor([] { return !Pactl({"info"}).isEmpty(); }, 10000) && !SoundCardOutput()->open());
+    server.terminate(), server.waitForFinished(), qunsetenv("PULSE_SERVER");
 }
 
 QTEST_GUILESS_MAIN(TestSidetone)
