@@ -283,8 +283,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
     }
     QCOMPARE(std::tuple(seen(form, "disk I/O error."), stored(folder.db).value(0)),
              std::tuple("Edit 2|A|.-.-" + failed + "The entry was not saved. | disk I/O error.]", u".-=A"_s));
-    // The table dropped: nothing can be checked.
-    QVERIFY(ExecSql(folder.db, "DROP TABLE International"));
+    QVERIFY(ExecSql(folder.db, "DROP TABLE International")); // the table dropped: nothing can be checked
     form.Command1_Click();
     QCOMPARE(seen(form, "\"International\" does not exist"),
              "Edit 2|A|.-.-" + failed +

@@ -209,8 +209,10 @@ void TestStore::copyRefresh() {
         QVERIFY(QFile(copy).setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     } else if (setup.contains("link")) {
         QVERIFY(QFile::rename(copy, elsewhere) && QFile::link(elsewhere, copy));
-    } else if (setup.contains("open")) {
-        QVERIFY(UserCopy::Prepare(copy, installed, false, &other, &made.whyNoCopy));
+    } else if (setup.contains("open")) { // by one that waited while another had it, and holds it once that one ended
+        QVERIFY(UserCopy::Prepare(copy, installed, false, &made.inUse, &made.whyNoCopy) &&
+                UserCopy::Prepare(copy, installed, false, &other, &made.whyNoCopy));
+        made.inUse.reset();
     } else if (setup.contains("writing")) {
         QVERIFY(writer.open(copy) && writer.beginWrite());
     } else if (setup.contains("fingerprint")) {

@@ -25,8 +25,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-    // Mostly keyed-looking buffers (dots, dashes, spaces), sometimes any text at all.
-    QString buffer;
+    QString buffer; // mostly keyed-looking buffers (dots, dashes, spaces), sometimes any text at all
     if (size > 0 && (bytes[0] & 1)) {
         buffer = QString::fromUtf8(reinterpret_cast<const char*>(bytes + 1), qsizetype(size - 1));
     } else {
