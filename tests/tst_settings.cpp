@@ -122,6 +122,7 @@ void TestSettings::refusedWrites_data() {
     row("close: EIO", "close 5", "3", io);
     row("rename: EXDEV", "rename 18", "3", "it is a mount point of its own, so it cannot be replaced.");
     row("rename: EACCES", "rename 13", "3", "permission denied.");
+    row("rename: EROFS", "rename 30", "3", "the disk is read-only.");
     row("rename: EBUSY, in the system's words", "rename 16", "3", "device or resource busy.");
     row("the folder's sync: EIO", "fsyncdir 5", "3", io);
     row("the folder's sync of a new file: EIO", "fsyncdir 5 new", "3", io);
