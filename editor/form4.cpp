@@ -99,8 +99,6 @@ void Form4::buildControls() {
     quiet.setColor(QPalette::WindowText, QuietTextColor(quiet));
     Label6->setPalette(quiet);
 
-    SetTabOrder({ListView1, Text1, Text2, Command1, Command2, Command3});
-
     connect(header, &QHeaderView::sectionClicked, this, &Form4::ListView1_ColumnClick);
     connect(ListView1, &QTreeView::clicked, this, &Form4::ListView1_ItemClick);
     connect(m_list, &EntryList::counted, this,

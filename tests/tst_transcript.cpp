@@ -72,8 +72,7 @@ void TestTranscript::savesWhereTyped() {
     const QString tag = QTest::currentDataTag();
     if (tag.contains("read-only"))
         QVERIFY(QFile(program.file("keep.txt")).setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    if (name == "pipe")
-        QCOMPARE(mkfifo(qPrintable(program.file(name + extension)), 0600), 0);
+    QVERIFY(name != "pipe" || mkfifo(qPrintable(program.file(name + extension)), 0600) == 0);
     Window w;
     w.box("Text1")->setText(u' ' + program.path() + folder), w.box("Text2")->setText(name);
     child<QComboBox>(*w.form, "Combo1")->setEditText(extension);
