@@ -245,11 +245,12 @@ void TestAccessibility::warningAndTicksReadInLightAndDark() {
     for (const QPalette& palette : {fusion->standardPalette(), QPalette(QColor(0x35, 0x35, 0x35)), faint}) {
         QApplication::setPalette(palette);
         Form4 form;
-        const QImage warning = child(form, "Label6")->grab().toImage(), text = child(form, "Label1")->grab().toImage();
+        const QImage warning = child(form, "Label6")->grab().toImage(), text = child(form, "Label1")->grab().toImage(),
+                     button = child(form, "Command1")->grab().toImage(); // its caption drawn by the style
         const double quiet = Strongest(warning, warning.pixelColor(0, 0)),
                      plain = Strongest(text, text.pixelColor(0, 0));
-        if (quiet < 4.5 || quiet >= plain)
-            unread << QStringLiteral("the warning at %1:1 beside text at %2:1").arg(quiet).arg(plain);
+        if (quiet < 4.5 || quiet >= plain || Strongest(button, button.pixelColor(0, 0)) < 4.5)
+            unread << QStringLiteral("the warning at %1:1 beside text at %2:1, or a button").arg(quiet).arg(plain);
         Form1 main;
         const QImage slider = child(main, "Slider1")->grab().toImage();
         int ticks = 0; // along its bottom edge: the runs of columns drawn at 3:1 or more

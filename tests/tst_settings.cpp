@@ -163,8 +163,7 @@ void TestSettings::refusedWrites() {
     QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QCOMPARE(Module1::ReadSetting("main", "dt"), usable && !kind.endsWith("new") ? "4" : "default");
     QCOMPARE(QFileInfo(path).isSymLink(), kind == "zero");
-    if (QFileInfo(path).isFile())
-        QCOMPARE(folder.readFile("settings.ini"), old);
+    QVERIFY(!QFileInfo(path).isFile() || folder.readFile("settings.ini") == old);
     QCOMPARE(QDir(folder.path()).entryList({"*.dahdit-*"}, QDir::Files | QDir::Hidden), QStringList()); // none left
 }
 
