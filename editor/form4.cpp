@@ -98,6 +98,7 @@ void Form4::buildControls() {
     QPalette quiet = Label6->palette();
     quiet.setColor(QPalette::WindowText, QuietTextColor(quiet));
     Label6->setPalette(quiet);
+    // The controls above are made in their tab order: Tab goes through them in the order they were made.
 
     connect(header, &QHeaderView::sectionClicked, this, &Form4::ListView1_ColumnClick);
     connect(ListView1, &QTreeView::clicked, this, &Form4::ListView1_ItemClick);

@@ -57,9 +57,8 @@ private:
     ScopedEnv m_cookie{"PULSE_COOKIE", QFile::encodeName(m_runtime.filePath(QStringLiteral("cookie")))};
 };
 
-// Runs the test's program once for each role, all at once, and returns what each printed. Roles:
-// "start|<program folder>" starts Dahdit from that folder, over the user's copy of the tables;
-// "write|<settings file>|<prefix>" writes TwinRounds keys, each its own value, one at a time.
+// Runs the test's program once per role, all at once; returns what each printed. "start|<program folder>" starts Dahdit
+// from there, over the user's copy of the tables; "write|<settings file>|<prefix>" writes TwinRounds keys one by one.
 QStringList RunTwins(const QStringList& roles);
 constexpr int TwinRounds = 300;
 

@@ -18,9 +18,11 @@ Samples Play(ToneGenerator& tone, const std::vector<std::pair<char, int>>& steps
     size_t next = 0;
     for (const auto& [key, frames] : steps) {
         key == 'D' ? tone.keyDown() : key == 'U' ? tone.keyUp() : void();
-        for (int left = frames, n; left > 0; left -= n)
-            n = std::min(left, sizes[next++ % 6]), out.resize(out.size() + size_t(n), qint16(1234)),
+        for (int left = frames, n; left > 0; left -= n) {
+            n = std::min(left, sizes[next++ % 6]);
+            out.resize(out.size() + size_t(n), qint16(1234));
             tone.fill(out.data() + out.size() - n, n);
+        }
     }
     return out;
 }
