@@ -1,7 +1,8 @@
 // Preloaded by the tests before the C library and HarfBuzz: calls that fail for real, short reads, and how much text
 // Qt shapes. DAHDIT_FAIL="<call> <errno> <part>", read at every call, fails <call> for paths holding <part>: fsync,
 // fsyncdir (a folder's), close, rename (its target), pread64, pwrite64, fdatasync (SQLite's), access, mkdir, write,
-// pread, which reads at most 512 bytes a call, as network disks may. DahditShapedCharacters() counts shaped text.
+// read, pread, which reads at most 512 bytes a call, as network disks may; EINTR (4) comes every other call, as a
+// signal would interrupt one. DahditShapedCharacters() counts shaped text.
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -27,7 +28,10 @@ int fault(const char* call, const char* path) {
     int used = 0;
     if (!fail || std::sscanf(fail, "%31s %d %n", name, &error, &used) != 2 || std::strcmp(name, call) != 0)
         return 0;
-    return path && std::strstr(path, fail + used) ? error : 0;
+    // The call made again goes through; a close is never made again, as Linux closes the file all the same.
+    static thread_local bool interrupted = false;
+    const bool now = error != EINTR || !std::strcmp(call, "close") || (interrupted = !interrupted);
+    return path && std::strstr(path, fail + used) && now ? error : 0;
 }
 
 // The same for an open file, by the path the system gives it ("/a/#123 (deleted)" for one without a name),
@@ -95,6 +99,7 @@ int close(int fd) {
 FAILING(int, access, (const char* path, int mode), path, (path, mode))
 FAILING(int, mkdir, (const char* path, mode_t mode), path, (path, mode))
 FAILING(ssize_t, write, (int fd, const void* buffer, size_t count), fd, (fd, buffer, count))
+FAILING(ssize_t, read, (int fd, void* buffer, size_t count), fd, (fd, buffer, count))
 FAILING(int, fdatasync, (int fd), fd, (fd))
 FAILING(int, rename, (const char* from, const char* to), to, (from, to))
 FAILING(ssize_t, pread, (int fd, void* into, size_t n, off_t at), fd, (fd, into, n < 512 ? n : 512, at))

@@ -98,6 +98,13 @@ void TestSettings::readsThroughTheTable() {
         folder.writeFile("settings.ini", QByteArray("[main]\nsidetone_hz=") + hz + '\n');
         QCOMPARE(Read(SidetoneHz), read);
     }
+    // A call that a signal interrupts is made again; a close so interrupted has closed the file all the same.
+    for (const char* call : {"write", "fsync", "fsyncdir", "close", "read"}) {
+        const ScopedEnv interrupted("DAHDIT_FAIL", call + QByteArray(" 4 ") + QFile::encodeName(folder.path()));
+        QString error;
+        QVERIFY2(Module1::WriteSetting("main", "v", call, &error), qPrintable(error));
+        QCOMPARE(Module1::ReadSetting("main", "v"), call);
+    }
 }
 
 void TestSettings::refusedWrites_data() {

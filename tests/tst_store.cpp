@@ -120,6 +120,8 @@ void TestStore::pathRules_data() {
         noCopy, "input/output error.");
     row("installed, its tables unreadable: pread 5 /dahdit_db.mdb", noCopy,
         "the database that came with Dahdit, P/dahdit_db.mdb, cannot be read. Install Dahdit again.");
+    row("installed, its reads interrupted: pread 4 /dahdit_db.mdb",
+        "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|new");
     row("installed, relative XDG", "H/.config/dahdit/settings.ini|default|H/.local/share/dahdit/dahdit_db.mdb||H|new");
     row("read-only portable, settings.ini", "H/config/dahdit/settings.ini|8|H/data/dahdit/dahdit_db.mdb||H|new",
         "told once");
