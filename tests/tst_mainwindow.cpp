@@ -167,6 +167,9 @@ void TestMainWindow::tellsOnceWhyItCannotDecode() {
     QCOMPARE(sqlite3_exec(other.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     QCOMPARE(Decode(form, QStringLiteral("... --- ")), u"SO"_s);
     QVERIFY(Panels(form).startsWith("Ready|") && child(form, "Panel1")->toolTip().isEmpty());
+    auto* slider = child<QSlider>(form, "Slider2"); // a decode while its thumb is dragged leaves the hint be
+    slider->setSliderDown(true), slider->setSliderPosition(8), Decode(form, QStringLiteral("... "));
+    QVERIFY(Panels(form).startsWith("Drag to change space delay time|"));
     QVERIFY(ExecSql(db, "ALTER TABLE International RENAME TO Gone")); // a table gone at a decode is told then, once
     Decode(form, QStringLiteral("... ")), Decode(form, QStringLiteral("--- "));
     QCOMPARE(Shown().join(' ').count("\"International\" does not exist in " + db), 1);
@@ -408,7 +411,8 @@ void TestMainWindow::decodesWhatTheTableHolds() {
     QCOMPARE(Decode(w.form, code + " . " + code + " "), u"E"_s);
     QCOMPARE(w.panel(4), u"Errors: 2"_s);
     const QStringList shown = Shown();
-    QVERIFY2(shown.size() == 1 && shown[0].contains("gives the code \"" + code.left(24) + "\u2026\" a text of "),
+    QVERIFY2(shown.size() == 1 && shown[0].contains("gives the code \"" + code.left(24) + "\u2026\" a text of " +
+                                                    QLocale::system().formattedDataSize(80000, 1) + ", more"),
              qPrintable(shown.join('\n')));
 }
 
