@@ -2,7 +2,8 @@
 // Qt shapes. DAHDIT_FAIL="<call> <errno> <part>", read at every call, fails <call> for paths holding <part>: fsync,
 // fsyncdir (a folder's), close, rename (its target), pread64, pwrite64, fdatasync (SQLite's), access, mkdir, write,
 // read, pread, which reads at most 512 bytes a call, as network disks may; EINTR (4) comes every other call, as a
-// signal would interrupt one. DahditShapedCharacters() counts shaped text.
+// signal would interrupt one. DahditShapedCharacters() counts shaped text, DahditDirectionLookups() the
+// times Qt looks along a whole text for its direction.
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -15,7 +16,7 @@
 
 namespace {
 
-std::atomic<long long> g_shaped{0};
+std::atomic<long long> g_shaped{0}, g_directions{0};
 
 // The function this library stands in front of.
 #define NEXT(name, type) static const auto next = reinterpret_cast<type>(dlsym(RTLD_NEXT, name))
@@ -63,6 +64,17 @@ extern "C" {
 
 long long DahditShapedCharacters() {
     return g_shaped.load();
+}
+
+long long DahditDirectionLookups() {
+    return g_directions.load();
+}
+
+// Qt looking along a whole text for the direction it runs in (QString::isRightToLeft).
+bool _ZNK7QString13isRightToLeftEv(const void* text) {
+    NEXT("_ZNK7QString13isRightToLeftEv", bool (*)(const void*));
+    ++g_directions;
+    return next(text);
 }
 
 int hb_shape_full(void* font, void* buffer, const void* features, unsigned count, const char* const* shapers) {

@@ -442,20 +442,23 @@ void TestMainWindow::movesTheSliders() {
 }
 
 void TestMainWindow::laysOutLongBuffers() {
-    const auto shaped = reinterpret_cast<long long (*)()>(dlsym(RTLD_DEFAULT, "DahditShapedCharacters"));
-    QVERIFY2(shaped, "the tests' interposer (interpose.cpp) is not preloaded");
+    const auto shaped = reinterpret_cast<long long (*)()>(dlsym(RTLD_DEFAULT, "DahditShapedCharacters")),
+               directions = reinterpret_cast<long long (*)()>(dlsym(RTLD_DEFAULT, "DahditDirectionLookups"));
+    QVERIFY2(shaped && directions, "the tests' interposer (interpose.cpp) is not preloaded");
     Window w;
     QVERIFY((w.form.show(), QTest::qWaitForWindowExposed(&w.form)));
-    // How often a step measures and shapes a line of 256 KiB, painted. (How long it takes is bench_paste's.)
+    // How often a step measures, shapes and looks along a line of 256 KiB for its direction, painted. (How long it
+    // takes is bench_paste's.)
     const qsizetype line = 1 << 18;
     auto cost = [&](auto step) {
-        const long long measured = LongLineMeasures(), before = shaped();
+        const long long measured = LongLineMeasures(), before = shaped(), looked = directions();
         step();
         for (const char* box : {"Text1", "Text2"})
             child<QPlainTextEdit>(w.form, box)->viewport()->repaint();
-        return QStringLiteral("%1 measured, %2 shaped")
+        return QStringLiteral("%1 measured, %2 shaped, %3 directions")
             .arg(LongLineMeasures() - measured)
-            .arg(double(shaped() - before) / double(line), 0, 'f', 1);
+            .arg(double(shaped() - before) / double(line), 0, 'f', 1)
+            .arg(directions() - looked);
     };
     // After a run of marks too long to break between symbols, a buffer of symbols breaks between them again.
     Decode(w.form, QString(300, u'-')), Decode(w.form, u"-.-. .- -... "_s.repeated(100));
@@ -472,7 +475,8 @@ void TestMainWindow::laysOutLongBuffers() {
     // A keyed mark lays the line out once, a caret blink never.
     for (const QString& text : {u". "_s.repeated(line / 2), QString(line, u'-'), QString(line, QChar(0x627))}) {
         Decode(w.form, text);
-        QCOMPARE(cost(mark) + ", " + cost(blink), u"1 measured, 1.0 shaped, 0 measured, 0.0 shaped"_s);
+        QCOMPARE(cost(mark) + ", " + cost(blink),
+                 u"1 measured, 1.0 shaped, 1 directions, 0 measured, 0.0 shaped, 0 directions"_s);
         QImage seen = w.text1->viewport()->grab().toImage(), blank = seen; // scrolled down, still drawn
         blank.fill(w.text1->palette().base().color());
         QVERIFY(w.text1->verticalScrollBar()->value() > 100 && seen != blank);
