@@ -2,8 +2,8 @@
 // Qt shapes. DAHDIT_FAIL="<call> <errno> <part>", read at every call, fails <call> for paths holding <part>: fsync,
 // fsyncdir (a folder's), close, rename (its target), pread64, pwrite64, fdatasync (SQLite's), access, mkdir, write,
 // read, pread, which reads at most 512 bytes a call, as network disks may; EINTR (4) comes every other call, as a
-// signal would interrupt one. DahditShapedCharacters() counts shaped text, DahditDirectionLookups() the
-// times Qt looks along a whole text for its direction.
+// signal would interrupt one. DahditShapedCharacters counts shaped text, DahditDirectionLookups the times
+// Qt looks along a whole text for its direction.
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -15,8 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::atomic<long long> g_shaped{0}, g_directions{0};
 
 // The function this library stands in front of.
 #define NEXT(name, type) static const auto next = reinterpret_cast<type>(dlsym(RTLD_NEXT, name))
@@ -62,25 +60,18 @@ int failed(int error) {
 
 extern "C" {
 
-long long DahditShapedCharacters() {
-    return g_shaped.load();
-}
-
-long long DahditDirectionLookups() {
-    return g_directions.load();
-}
+std::atomic<long long> DahditShapedCharacters{0}, DahditDirectionLookups{0};
 
 // Qt looking along a whole text for the direction it runs in (QString::isRightToLeft).
 bool _ZNK7QString13isRightToLeftEv(const void* text) {
     NEXT("_ZNK7QString13isRightToLeftEv", bool (*)(const void*));
-    ++g_directions;
-    return next(text);
+    return ++DahditDirectionLookups, next(text);
 }
 
 int hb_shape_full(void* font, void* buffer, const void* features, unsigned count, const char* const* shapers) {
     static const auto length = reinterpret_cast<unsigned (*)(void*)>(dlsym(RTLD_DEFAULT, "hb_buffer_get_length"));
     NEXT("hb_shape_full", int (*)(void*, void*, const void*, unsigned, const char* const*));
-    g_shaped += length ? length(buffer) : 0;
+    DahditShapedCharacters += length ? length(buffer) : 0;
     return next(font, buffer, features, count, shapers);
 }
 

@@ -38,15 +38,7 @@ QByteArray ProgramFolder::readFile(const QString& name) const {
 
 bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows, StoreError* error) {
     rows->clear();
-    qsizetype read = -1;
-    while (read < rows->size()) {
-        read = rows->size();
-        if (!store.ListEntries(table, CodeTableStore::ListOrder::ById, read, 1000, rows, error)) {
-            rows->clear();
-            return false;
-        }
-    }
-    return true;
+    return store.ListEntries(table, CodeTableStore::ListOrder::ById, 0, INT_MAX, rows, error) || (rows->clear(), false);
 }
 
 bool ExecSql(const QString& dbPath, const QString& sql) {

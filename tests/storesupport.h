@@ -67,7 +67,7 @@ using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order
 // Creates a database file holding one table of the usual layout, under any name, with the given rows
 // (a null text is stored as NULL).
 void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows);
-// A table's entries in ID order, listed as the editor lists them; false, with none, when it cannot be read.
+// A table's entries in ID order; false, with none, when it cannot be read.
 bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows,
                  StoreError* error = nullptr);
 // Runs SQL statements on a database file; false when one fails.

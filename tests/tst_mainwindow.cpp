@@ -442,8 +442,8 @@ void TestMainWindow::movesTheSliders() {
 }
 
 void TestMainWindow::laysOutLongBuffers() {
-    const auto shaped = reinterpret_cast<long long (*)()>(dlsym(RTLD_DEFAULT, "DahditShapedCharacters")),
-               directions = reinterpret_cast<long long (*)()>(dlsym(RTLD_DEFAULT, "DahditDirectionLookups"));
+    const auto* shaped = static_cast<std::atomic<long long>*>(dlsym(RTLD_DEFAULT, "DahditShapedCharacters"));
+    const auto* directions = static_cast<std::atomic<long long>*>(dlsym(RTLD_DEFAULT, "DahditDirectionLookups"));
     QVERIFY2(shaped && directions, "the tests' interposer (interpose.cpp) is not preloaded");
     Window w;
     QVERIFY((w.form.show(), QTest::qWaitForWindowExposed(&w.form)));
@@ -451,14 +451,14 @@ void TestMainWindow::laysOutLongBuffers() {
     // takes is bench_paste's.)
     const qsizetype line = 1 << 18;
     auto cost = [&](auto step) {
-        const long long measured = LongLineMeasures(), before = shaped(), looked = directions();
+        const long long measured = LongLineMeasures(), before = *shaped, looked = *directions;
         step();
         for (const char* box : {"Text1", "Text2"})
             child<QPlainTextEdit>(w.form, box)->viewport()->repaint();
         return QStringLiteral("%1 measured, %2 shaped, %3 directions")
             .arg(LongLineMeasures() - measured)
-            .arg(double(shaped() - before) / double(line), 0, 'f', 1)
-            .arg(directions() - looked);
+            .arg(double(*shaped - before) / double(line), 0, 'f', 1)
+            .arg(*directions - looked);
     };
     // After a run of marks too long to break between symbols, a buffer of symbols breaks between them again.
     Decode(w.form, QString(300, u'-')), Decode(w.form, u"-.-. .- -... "_s.repeated(100));
