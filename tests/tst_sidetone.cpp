@@ -106,8 +106,11 @@ void TestSidetone::audioThreadFollowsTheKey() {
     QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 0 wakes, 0"));
     sidetone.keyDown(); // a press wakes it and sounds; held for several rest times, it does not rest
     QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 1 wakes, 1"));
+    QElapsedTimer held; // the stream is fed every 2 ms, never more often: a feed at every turn would spin the thread
+    held.start();
     const int writes = probe.writes;
     QTRY_VERIFY(probe.writes > writes + 40);
+    QVERIFY(probe.writes - writes <= held.elapsed() / 2 + 2);
     QCOMPARE(probe.state(), QStringLiteral("1 rests, 1 wakes, 1"));
     sidetone.keyUp();
     QTRY_COMPARE(probe.state(), QStringLiteral("2 rests, 1 wakes, 0"));
