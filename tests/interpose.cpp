@@ -1,16 +1,19 @@
 // Preloaded by the tests before the C library and HarfBuzz: calls that fail for real, short reads, and how much text
 // Qt shapes. DAHDIT_FAIL="<call> <errno> <part>", read at every call, fails <call> for paths holding <part>: fsync,
 // fsyncdir (a folder's), close, rename (its target), pread64, pwrite64, fdatasync (SQLite's), access, mkdir, write,
-// read, pread, which reads at most 512 bytes a call, as network disks may; EINTR (4) comes every other call, as a
-// signal would interrupt one. DahditShapedCharacters counts shaped text, DahditDirectionLookups the times
-// Qt looks along a whole text for its direction.
+// read, open, pread, which reads at most 512 bytes a call, as network disks may; EINTR (4) and EEXIST (17) come every
+// other call, as a signal would interrupt one, or another program take a name. DahditShapedCharacters counts shaped
+// text, DahditDirectionLookups the times Qt looks along a whole text for its direction.
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,12 +28,17 @@ int fault(const char* call, const char* path) {
     char name[32] = {};
     int error = 0;
     int used = 0;
-    if (!fail || std::sscanf(fail, "%31s %d %n", name, &error, &used) != 2 || std::strcmp(name, call) != 0)
+    if (!fail || std::sscanf(fail, "%31s %d %n", name, &error, &used) != 2 || std::strcmp(name, call) != 0 || !path ||
+        !std::strstr(path, fail + used))
         return 0;
-    // The call made again goes through; a close is never made again, as Linux closes the file all the same.
-    static thread_local bool interrupted = false;
-    const bool now = error != EINTR || !std::strcmp(call, "close") || (interrupted = !interrupted);
-    return path && std::strstr(path, fail + used) && now ? error : 0;
+    // The call made again (or with another name) goes through: from the first since DAHDIT_FAIL changed, every other
+    // one fails. A close is never made again, as Linux closes the file all the same.
+    static thread_local std::string named;
+    static thread_local bool passes = false;
+    if (named != fail)
+        named = fail, passes = true;
+    const bool again = (error == EINTR || error == EEXIST) && std::strcmp(call, "close") != 0;
+    return again && (passes = !passes) ? 0 : error;
 }
 
 // The same for an open file, by the path the system gives it ("/a/#123 (deleted)" for one without a name),
@@ -99,6 +107,17 @@ int close(int fd) {
             return failed(error);                                                                                      \
         return next arguments;                                                                                         \
     }
+int open(const char* path, int flags, ...) {
+    NEXT("open", int (*)(const char*, int, ...));
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode = flags & (O_CREAT | O_TMPFILE) ? va_arg(rest, mode_t) : 0;
+    va_end(rest);
+    if (const int error = fault("open", path))
+        return failed(error);
+    return next(path, flags, mode);
+}
+
 FAILING(int, access, (const char* path, int mode), path, (path, mode))
 FAILING(int, mkdir, (const char* path, mode_t mode), path, (path, mode))
 FAILING(ssize_t, write, (int fd, const void* buffer, size_t count), fd, (fd, buffer, count))
