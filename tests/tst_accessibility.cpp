@@ -211,6 +211,12 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         child<QLabel>(form2, "Label3")->setText(QString("word ").repeated(80)),
             emit form2.screen()->availableGeometryChanged(area);
         QTRY_VERIFY(form2.height() > height);
+        QDialog dialog; // a column drawn narrower than its header needs: the window grows until it shows it whole
+        auto* list = (new TwipsLayout(&dialog, {1500, 900}))->Place(new QTreeWidget(&dialog), "List", 0, 0, 1500, 900);
+        list->setHeaderLabels({"A header longer than its column"}),
+            TwipsLayout::of(&dialog)->setColumnWidths(list, {300});
+        ShowOn(&dialog, form2.screen());
+        QVERIFY(list->columnWidth(0) >= list->header()->sectionSizeHint(0));
         const auto tall = MessageBox::make(&form2, QString("word ").repeated(3000), "Dahdit", 16);
         tall->show(); // too tall for its box: the text takes the screen's width, and the box all of it
         QCOMPARE(std::tuple(tall->x(), tall->frameGeometry().width()), std::tuple(area.left(), area.width()));
