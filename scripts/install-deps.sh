@@ -16,7 +16,7 @@ test)
   packages+=(
     # the end-to-end cases under a virtual X display
     xvfb xauth xdotool xclip x11-utils libx11-6 python3
-    # the fuzzers: clang with libFuzzer and its sanitizers
+    # the fuzzer: clang with libFuzzer and its sanitizers
     clang libclang-rt-14-dev
     # bench_sidetone and an end-to-end case play to a sound server of their own
     pulseaudio pulseaudio-utils
