@@ -256,11 +256,17 @@ void TestAccessibility::warningAndTicksReadInLightAndDark() {
     for (const QPalette& palette : {fusion->standardPalette(), QPalette(QColor(0x35, 0x35, 0x35)), faint}) {
         QApplication::setPalette(palette);
         Form4 form;
+        QWidget* ok = child(form, "Command1");
         const QImage warning = child(form, "Label6")->grab().toImage(), text = child(form, "Label1")->grab().toImage(),
-                     button = child(form, "Command1")->grab().toImage(); // its caption drawn by the style
+                     button = ok->grab().toImage(); // its caption drawn by the style
         const double quiet = Strongest(warning, warning.pixelColor(0, 0)),
                      plain = Strongest(text, text.pixelColor(0, 0));
-        if (quiet < 4.5 || quiet >= plain || Strongest(button, button.pixelColor(0, 0)) < 4.5)
+        form.show(), QApplication::setActiveWindow(&form), ok->setFocus(); // tabbed to: ringed in the highlight colour
+        QStyleOptionButton ring;
+        ring.initFrom(ok), form.setAttribute(Qt::WA_KeyboardFocusChange); // as the Tab key sets it
+        const QPoint corner = ok->style()->subElementRect(QStyle::SE_PushButtonFocusRect, &ring, ok).topLeft();
+        if (quiet < 4.5 || quiet >= plain || Strongest(button, button.pixelColor(0, 0)) < 4.5 ||
+            ok->grab().toImage().pixelColor(corner) != ok->palette().color(QPalette::Highlight))
             unread << QStringLiteral("the warning at %1:1 beside text at %2:1, or a button").arg(quiet).arg(plain);
         Form1 main;
         const QImage slider = child(main, "Slider1")->grab().toImage();
