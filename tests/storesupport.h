@@ -45,8 +45,7 @@ public:
     QByteArray readFile(const QString& name) const;
 
 private:
-    QTemporaryDir m_dir;
-    QTemporaryDir m_home;
+    QTemporaryDir m_dir, m_home;
     ScopedEnv m_homeVariable{"HOME", QFile::encodeName(m_home.path())};
     ScopedEnv m_configHome{"XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config")))};
     ScopedEnv m_dataHome{"XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data")))};
@@ -64,8 +63,7 @@ constexpr int TwinRounds = 300;
 
 using CodeRows = QList<QPair<QString, QString>>; // (MS, TS) in insertion order
 
-// Creates a database file holding one table of the usual layout, under any name, with the given rows
-// (a null text is stored as NULL).
+// Makes a database file holding one table of the usual layout, under any name, with these rows (a null text as NULL).
 void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& rows);
 // A table's entries in ID order; false, with none, when it cannot be read.
 bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows,

@@ -98,12 +98,10 @@ void TestSettings::readsThroughTheTable() {
         folder.writeFile("settings.ini", QByteArray("[main]\nsidetone_hz=") + hz + '\n');
         QCOMPARE(Read(SidetoneHz), read);
     }
-    // A call that a signal interrupts is made again; a close so interrupted has closed the file all the same. A name
-    // that another program took meanwhile gives way to another.
+    // A call a signal interrupts is made again (a close has closed all the same); a temporary name taken, another.
     for (const char* call : {"write 4", "fsync 4", "fsyncdir 4", "close 4", "read 4", "open 17"}) {
-        const QByteArray part =
-            QFile::encodeName(folder.file(QByteArray(call).startsWith("open") ? "settings.ini.dahdit-" : ""));
-        const ScopedEnv interrupted("DAHDIT_FAIL", call + (' ' + part));
+        const ScopedEnv interrupted(
+            "DAHDIT_FAIL", call + (' ' + QFile::encodeName(folder.file(*call == 'o' ? "settings.ini.dahdit-" : ""))));
         QString error;
         QVERIFY2(Module1::WriteSetting("main", "v", call, &error), qPrintable(error));
         QCOMPARE(Module1::ReadSetting("main", "v"), call);
