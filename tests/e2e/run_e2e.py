@@ -228,7 +228,7 @@ def move_slider1(app, position):
 def ends_with_every_window_open(program_dir, by_menu):
     with Dahdit(program_dir) as app:
         app.start()
-        app.key_morse(".")
+        app.type(". ", app.main)  # typed, for the keying is timed in the cases above
         app.check_copied("E")  # Save needs an output text
         for shortcut, title in (("ctrl+d", "Dahdit Database Editor"), ("ctrl+l", "Language Options"),
                                 (None, "About"), ("ctrl+s", "Save File")):
