@@ -1,7 +1,7 @@
 // Preloaded by the tests before the C library and HarfBuzz: calls that fail for real, short reads, and how much text
 // Qt shapes. DAHDIT_FAIL="<call> <errno> <part>", read at every call, fails <call> (one below; fsyncdir is a folder's
-// fsync, rename's path its target) for paths holding <part>; EINTR (4) and EEXIST (17) come every other call, as a
-// signal or another program taking the name would. pread reads at most 512 bytes a call, as network disks may. The
+// fsync; rename and linkat by their target) for paths holding <part>; EINTR (4) and EEXIST (17) come every other call,
+// as a signal or another program taking the name would. pread reads at most 512 bytes a call, as network disks may. The
 // counters: characters shaped, and the times Qt looks along a whole text for its direction.
 #include <atomic>
 #include <cerrno>
@@ -84,9 +84,8 @@ int fsync(int fd) {
     NEXT("fsync", int (*)(int));
     struct stat status {};
     const bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-    if (const int error = fault(folder ? "fsyncdir" : "fsync", fd))
-        return failed(error);
-    return next(fd);
+    const int error = fault(folder ? "fsyncdir" : "fsync", fd);
+    return error ? failed(error) : next(fd);
 }
 
 int close(int fd) {
@@ -124,6 +123,7 @@ FAILING(ssize_t, write, (int fd, const void* buffer, size_t count), fd, (fd, buf
 FAILING(ssize_t, read, (int fd, void* buffer, size_t count), fd, (fd, buffer, count))
 FAILING(int, fdatasync, (int fd), fd, (fd))
 FAILING(int, rename, (const char* from, const char* to), to, (from, to))
+FAILING(int, linkat, (int at, const char* from, int in, const char* to, int flags), to, (at, from, in, to, flags))
 FAILING(ssize_t, pread, (int fd, void* into, size_t n, off_t at), fd, (fd, into, n < 512 ? n : 512, at))
 FAILING(ssize_t, pread64, (int fd, void* buffer, size_t count, off_t offset), fd, (fd, buffer, count, offset))
 FAILING(ssize_t, pwrite64, (int fd, const void* buffer, size_t count, off_t offset), fd, (fd, buffer, count, offset))

@@ -99,7 +99,7 @@ void TestSettings::readsThroughTheTable() {
         QCOMPARE(Read(SidetoneHz), read);
     }
     // A call a signal interrupts is made again (a close has closed all the same); a temporary name taken, another.
-    for (const char* call : {"write 4", "fsync 4", "fsyncdir 4", "close 4", "read 4", "open 17"}) {
+    for (const char* call : {"write 4", "fsync 4", "fsyncdir 4", "close 4", "read 4", "open 17", "linkat 17"}) {
         const ScopedEnv interrupted(
             "DAHDIT_FAIL", call + (' ' + QFile::encodeName(folder.file(*call == 'o' ? "settings.ini.dahdit-" : ""))));
         QString error;
