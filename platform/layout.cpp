@@ -257,31 +257,20 @@ void TwipsLayout::refit() {
 
 bool TwipsLayout::eventFilter(QObject* watched, QEvent* event) {
     QWidget* window = parentWidget()->window();
-    if (watched == window) {
-        switch (event->type()) {
-        case QEvent::ApplicationFontChange:
-        case QEvent::StyleChange:
+    const QEvent::Type type = watched == window ? event->type() : QEvent::None;
+    if (type == QEvent::ApplicationFontChange || type == QEvent::StyleChange)
+        refit();
+    // A shown window has a handle, which tells when it goes to another screen.
+    if (QWindow* handle = type == QEvent::Show ? window->windowHandle() : nullptr; handle && handle != m_handle) {
+        m_handle = handle;
+        connect(handle, &QWindow::screenChanged, this, [this](QScreen* screen) {
+            watchScreen(screen);
             refit();
-            break;
-        case QEvent::Show:
-            // A shown window has a handle, which tells when it goes to another screen.
-            if (QWindow* handle = window->windowHandle(); handle && handle != m_handle) {
-                m_handle = handle;
-                connect(handle, &QWindow::screenChanged, this, [this](QScreen* screen) {
-                    watchScreen(screen);
-                    refit();
-                });
-                watchScreen(handle->screen());
-            }
-            break;
-        case QEvent::Resize:
-            if (window->isVisible())
-                KeepOnScreen(window);
-            break;
-        default:
-            break;
-        }
+        });
+        watchScreen(handle->screen());
     }
+    if (type == QEvent::Resize && window->isVisible())
+        KeepOnScreen(window);
     return QLayout::eventFilter(watched, event);
 }
 
@@ -306,7 +295,6 @@ void TwipsLayout::fit() const {
     const bool pixels = desktop.pointSizeF() <= 0;
     const double size = pixels ? desktop.pixelSize() : desktop.pointSizeF();
     const double step = pixels ? 1 : kPointStep;
-    const double smallest = std::min(size, pixels ? kSmallestPixels : kSmallestPoints);
     double scale = 1, need = 1, room = 1;
     for (;;) {
         showFonts(scale);
@@ -315,7 +303,7 @@ void TwipsLayout::fit() const {
         room = std::max(1.0, roomFactor());
         const double shown = size * scale;
         const double smaller = std::min(shown - step, std::floor(shown * room / need / step) * step);
-        if (need <= room || smaller < smallest)
+        if (need <= room || smaller < (pixels ? kSmallestPixels : kSmallestPoints))
             break;
         scale = smaller / size;
     }
@@ -360,9 +348,7 @@ double TwipsLayout::neededFactor() const {
     for (const Item* item : m_items) {
         if (item->control && !item->twips.isEmpty() && WrapsText(item->control)) {
             BreakLongWords(static_cast<QLabel*>(item->control.data()));
-            const int height = item->control->heightForWidth(int(item->twips.width() * factor / 15));
-            if (height * 15.0 > item->twips.height() * factor)
-                need(height, item->twips.height());
+            need(item->control->heightForWidth(int(item->twips.width() * factor / 15)), item->twips.height());
         }
     }
     return factor;

@@ -24,21 +24,16 @@ protected:
         auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
         if (!label)
             return;
-        const int shown = label->contentsRect().width();
         const QRect area = screen()->availableGeometry();
-        const int around = frameGeometry().width() - shown;
-        const int room = area.width() - around;
-        int text = std::min(shown, room);
-        if (label->heightForWidth(label->width() + text - shown) + frameGeometry().height() - label->height() >
-            area.height())
-            text = room;
-        if (label->wordWrap() && text != shown) {
-            label->setFixedWidth(label->width() + text - shown);
+        const int spare = area.width() - frameGeometry().width(); // negative where the box is too wide
+        int grow = std::min(0, spare);
+        if (label->heightForWidth(label->width() + grow) + frameGeometry().height() - label->height() > area.height())
+            grow = spare;
+        if (label->wordWrap() && grow != 0) {
+            label->setFixedWidth(label->width() + grow);
             layout()->activate();
-            setFixedSize(width() + text - shown, layout()->totalHeightForWidth(width() + text - shown));
-            move(std::clamp(x() - (text - shown) / 2, area.left(),
-                            std::max(area.left(), area.right() + 1 - around - text)),
-                 y());
+            setFixedSize(width() + grow, layout()->totalHeightForWidth(width() + grow));
+            move(area.left(), y());
         }
         // Between words, where Qt may break them anywhere; a word wider than the screen allows (a long
         // path) breaks where its lines end, and the box grows by what its text is short of.

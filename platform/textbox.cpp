@@ -89,9 +89,8 @@ private:
             return false;
         option.setWrapMode(wrap);
         option.setTextDirection(direction);
-        m_settingOptions = true;
+        const QScopedValueRollback<bool> setting(m_settingOptions, true);
         document()->setDefaultTextOption(option);
-        m_settingOptions = false;
         return true;
     }
 
@@ -101,11 +100,35 @@ private:
     mutable QRectF m_measure;
 };
 
+// Replaces the box's text from position from to its end with added, editing only that part, and
+// leaves the view at the end, where keying and pasting change the text. textChanged is raised
+// once.
+void ReplaceFrom(QPlainTextEdit* box, qsizetype from, const QString& added) {
+    {
+        const QSignalBlocker blocker(box);
+        QTextCursor cursor(box->document());
+        if (from == 0) {
+            box->setPlainText(added);
+        } else {
+            cursor.setPosition(int(from));
+            cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            cursor.insertText(added);
+        }
+        cursor.movePosition(QTextCursor::End);
+        box->setTextCursor(cursor);
+    }
+    emit box->textChanged();
+}
+
+// The length of the box's text; the document counts its own separator after the last line too.
+qsizetype BoxLength(const QPlainTextEdit* box) {
+    return box->document()->characterCount() - 1;
+}
+
 } // namespace
 
 QString TrimSpaces(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
+    qsizetype begin = 0, end = text.size();
     while (begin < end && text.at(begin) == u' ')
         ++begin;
     while (end > begin && text.at(end - 1) == u' ')
@@ -136,35 +159,6 @@ QString BoxText(const QPlainTextEdit* box) {
     text.replace(QChar::ParagraphSeparator, u'\n');
     return text;
 }
-
-namespace {
-
-// Replaces the box's text from position from to its end with added, editing only that part, and
-// leaves the view at the end, where keying and pasting change the text. textChanged is raised
-// once.
-void ReplaceFrom(QPlainTextEdit* box, qsizetype from, const QString& added) {
-    {
-        const QSignalBlocker blocker(box);
-        QTextCursor cursor(box->document());
-        if (from == 0) {
-            box->setPlainText(added);
-        } else {
-            cursor.setPosition(int(from));
-            cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-            cursor.insertText(added);
-        }
-        cursor.movePosition(QTextCursor::End);
-        box->setTextCursor(cursor);
-    }
-    emit box->textChanged();
-}
-
-// The length of the box's text; the document counts its own separator after the last line too.
-qsizetype BoxLength(const QPlainTextEdit* box) {
-    return box->document()->characterCount() - 1;
-}
-
-} // namespace
 
 bool ReplaceText(QPlainTextEdit* box, const QString& text) {
     const QString old = BoxText(box);

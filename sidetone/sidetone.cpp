@@ -13,6 +13,7 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr int kDefaultRate = 48000;
+std::function<std::unique_ptr<AudioOutput>()> g_outputForTesting;
 
 // ---- the sound card --------------------------------------------------------------------------
 //
@@ -58,10 +59,8 @@ public:
     bool open() override {
         close();
         m_loop = pa_threaded_mainloop_new();
-        if (!m_loop)
-            return false;
         bool connected = false;
-        if (pa_threaded_mainloop_start(m_loop) == 0) {
+        if (m_loop && pa_threaded_mainloop_start(m_loop) == 0) {
             const auto lock = Locked(m_loop);
             connected = connect();
         }
@@ -301,8 +300,8 @@ protected:
         // The interruption check catches a quit() that came while the stream opened.
         if (!isInterruptionRequested())
             exec();
-        m_pumpTimer = nullptr;
-        m_output.reset(); // the stream closes on the thread that opened it
+        m_pumpTimer = nullptr; // the timer goes with this frame
+        m_output.reset();      // the stream closes on the thread that opened it
     }
 
 private:
@@ -384,10 +383,6 @@ private:
     bool m_open = false; // the stream opened, and may since have failed
     std::atomic<bool> m_resting{false};
 };
-
-namespace {
-std::function<std::unique_ptr<AudioOutput>()> g_outputForTesting;
-} // namespace
 
 void Sidetone::setOutputForTesting(std::function<std::unique_ptr<AudioOutput>()> make) {
     g_outputForTesting = std::move(make);

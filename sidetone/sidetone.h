@@ -9,7 +9,6 @@
 // sleep; the next press wakes it. Without a sound server, or while it is gone, the tone is silent
 // and keying goes on exactly as before; the first press after the server is back sounds again.
 
-#include <QString>
 #include <QtGlobal>
 #include <atomic>
 #include <functional>
