@@ -41,31 +41,31 @@ bool lockSoon(QLockFile* lock) {
 const QString kUnreadable = QStringLiteral("Dahdit may not read it. Make it readable and writable for you.");
 
 const QString kLargest = QStringLiteral("%1 MiB").arg(MaxFileSize >> 20);
-const QString kTooLarge = QStringLiteral("it is larger than %1, far more than any settings need. Remove it, or cut it "
-                                         "down to the settings it should hold.")
-                              .arg(kLargest);
+
+// Says why in cause, when the caller asked; always false.
+bool fail(QString* cause, const QString& why) {
+    if (cause)
+        *cause = why;
+    return false;
+}
 
 // Reads the whole file into bytes, given empty, which stay so when there is no file. False, with
 // why and what to do in cause, when the file is unusable.
 bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause) {
-    auto unusable = [cause](const QString& why) {
-        if (cause)
-            *cause = why;
-        return false;
-    };
     // Opened without waiting, so that a named pipe in the file's place cannot stall the program.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (errno == ENOENT)
             return true;
-        return unusable(errno == EACCES ? kUnreadable : WholeFile::describe(errno));
+        return fail(cause, errno == EACCES ? kUnreadable : WholeFile::describe(errno));
     }
     const auto closeFile = qScopeGuard([fd] { ::close(fd); });
     struct stat status {};
     if (::fstat(fd, &status) != 0)
-        return unusable(WholeFile::describe(errno));
+        return fail(cause, WholeFile::describe(errno));
     if (!S_ISREG(status.st_mode))
-        return unusable(WholeFile::notAFile(unsigned(status.st_mode)) +
+        return fail(cause,
+                    WholeFile::notAFile(unsigned(status.st_mode)) +
                         QStringLiteral(" Remove it, or put a settings file of at most %1 in its place.").arg(kLargest));
     // Read to the end, whatever the size said, but never more than one byte past the limit.
     QByteArray data(MaxFileSize + 1, Qt::Uninitialized);
@@ -75,13 +75,15 @@ bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return unusable(WholeFile::describe(errno));
+            return fail(cause, WholeFile::describe(errno));
         if (got == 0)
             break;
         size += got;
     }
     if (size > MaxFileSize)
-        return unusable(kTooLarge);
+        return fail(cause, QStringLiteral("it is larger than %1, far more than any settings need. Remove it, or cut it "
+                                          "down to the settings it should hold.")
+                               .arg(kLargest));
     data.truncate(size);
     *bytes = data;
     return true;
@@ -122,14 +124,12 @@ bool sectionOf(QStringView trimmed, QStringView* name) {
 // Splits "key = value" into its trimmed halves; false when the line holds no key (a comment, which
 // starts with ";" or "#", a section header, or no "=").
 bool keyValueOf(QStringView trimmed, QStringView* key, QStringView* value) {
-    if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'#') || trimmed.startsWith(u'['))
-        return false;
     const qsizetype eq = trimmed.indexOf(u'=');
-    if (eq <= 0)
+    if (eq <= 0 || trimmed.startsWith(u';') || trimmed.startsWith(u'#') || trimmed.startsWith(u'['))
         return false;
-    *key = trimmed.left(eq).trimmed();
+    *key = trimmed.left(eq).trimmed(); // never empty: the line starts with what is no space
     *value = trimmed.mid(eq + 1).trimmed();
-    return !key->isEmpty();
+    return true;
 }
 
 bool sameName(QStringView a, QStringView b) {
@@ -142,13 +142,12 @@ struct Location {
     bool section = false;    // the section is in the file
     qsizetype keyBegin = -1; // the key's line
     qsizetype keyEnd = -1;
-    qsizetype lastEnd = -1; // the section's last key line, or its header
-    qsizetype lastNext = -1;
-    QString value; // the key's value, trimmed
+    qsizetype lastNext = -1; // after the section's last key line, or its header
+    QString value;           // the key's value, trimmed
 };
 
-// One pass over the file, to the key (or, with wholeSection, to the end of the section).
-Location locate(const QByteArray& bytes, QStringView section, QStringView key, bool wholeSection) {
+// One pass over the file, to the key.
+Location locate(const QByteArray& bytes, QStringView section, QStringView key) {
     Location where;
     LineDecoder decode;
     const char* data = bytes.constData();
@@ -173,18 +172,15 @@ Location locate(const QByteArray& bytes, QStringView section, QStringView key, b
             inSection = sameName(name, section);
             if (inSection) {
                 where.section = true;
-                where.lastEnd = end;
                 where.lastNext = next;
             }
         } else if (inSection && keyValueOf(line, &name, &value)) {
-            where.lastEnd = end;
             where.lastNext = next;
-            if (where.keyBegin < 0 && sameName(name, key)) {
+            if (sameName(name, key)) {
                 where.keyBegin = begin;
                 where.keyEnd = end;
                 where.value = value.toString();
-                if (!wholeSection)
-                    break;
+                break;
             }
         }
         begin = next;
@@ -228,22 +224,18 @@ QByteArray storedForm(const QString& value) {
 // The file with key set to value in section.
 QByteArray withValue(const QByteArray& old, const QString& section, const QString& key, const QString& value) {
     const QByteArray line = key.toUtf8() + '=' + storedForm(value);
-    const Location where = locate(old, section, key, true);
+    const Location where = locate(old, section, key);
     if (where.keyBegin >= 0)
         return old.left(where.keyBegin) + line + old.mid(where.keyEnd);
     const QByteArray eol = lineEndOf(old);
-    if (where.section) {
-        QByteArray before = old.left(where.lastNext);
-        if (where.lastNext == where.lastEnd)
-            before += eol; // the last line of the file had no line end
-        // A lone CR followed by the LF of an empty line would read as one CR LF and swallow it.
-        const bool joins = eol == "\r" && QByteArrayView(old).sliced(where.lastNext).startsWith('\n');
-        return before + line + (joins ? QByteArray("\r\n") : eol) + old.mid(where.lastNext);
-    }
-    QByteArray bytes = old;
-    if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
-        bytes += eol;
-    return bytes + '[' + section.toUtf8() + ']' + eol + line + eol;
+    QByteArray before = where.section ? old.left(where.lastNext) : old;
+    if (!before.isEmpty() && !before.endsWith('\n') && !before.endsWith('\r'))
+        before += eol; // the last line of the file had no line end
+    if (!where.section)
+        return before + '[' + section.toUtf8() + ']' + eol + line + eol;
+    // A lone CR followed by the LF of an empty line would read as one CR LF and swallow it.
+    const bool joins = eol == "\r" && QByteArrayView(old).sliced(where.lastNext).startsWith('\n');
+    return before + line + (joins ? QByteArray("\r\n") : eol) + old.mid(where.lastNext);
 }
 
 } // namespace
@@ -252,10 +244,8 @@ QString read(const QString& path, const QString& section, const QString& key, co
     std::optional<QByteArray> bytes;
     if (!load(path, &bytes, nullptr) || !bytes)
         return fallback;
-    const Location where = locate(*bytes, section, key, false);
-    if (where.keyBegin < 0)
-        return fallback;
-    return truncated(unquoted(where.value));
+    const Location where = locate(*bytes, section, key);
+    return where.keyBegin < 0 ? fallback : truncated(unquoted(where.value));
 }
 
 bool usable(const QString& path, QString* cause) {
@@ -275,32 +265,27 @@ Refusal refusalOf(const Values& values) {
 }
 
 bool write(const QString& path, const QString& section, const Values& values, QString* cause) {
-    auto fail = [cause](const QString& why) {
-        if (cause)
-            *cause = why;
-        return false;
-    };
     const Refusal refusal = refusalOf(values);
     if (refusal.kind == Refusal::Kind::LineBreak)
-        return fail(QStringLiteral("a setting cannot hold a line break."));
+        return fail(cause, QStringLiteral("a setting cannot hold a line break."));
     if (refusal.kind == Refusal::Kind::TooLong)
-        return fail(QStringLiteral("a setting holds at most %1 characters, and the value of %2 has %3.")
-                        .arg(MaxValueLength)
-                        .arg(refusal.key)
-                        .arg(refusal.characters));
+        return fail(cause, QStringLiteral("a setting holds at most %1 characters, and the value of %2 has %3.")
+                               .arg(MaxValueLength)
+                               .arg(refusal.key)
+                               .arg(refusal.characters));
     // Held from the read to the replacement.
     QLockFile lock(path + QStringLiteral(".lock"));
     if (!lockSoon(&lock))
-        return fail(QStringLiteral("another program is saving it at this moment. Try again in a moment."));
+        return fail(cause, QStringLiteral("another program is saving it at this moment. Try again in a moment."));
     std::optional<QByteArray> old;
-    QString why;
-    if (!load(path, &old, &why))
-        return fail(why);
+    if (!load(path, &old, cause))
+        return false;
     QByteArray bytes = old.value_or(QByteArray());
     for (const auto& [key, value] : values)
         bytes = withValue(bytes, section, key, value);
     if (bytes.size() > MaxFileSize)
-        return fail(QStringLiteral("with this change it would be larger than %1, and so could not be read at the "
+        return fail(cause,
+                    QStringLiteral("with this change it would be larger than %1, and so could not be read at the "
                                    "next start. Cut it down to the settings it should hold.")
                         .arg(kLargest));
     if (old) {
@@ -310,9 +295,9 @@ bool write(const QString& path, const QString& section, const Values& values, QS
         // would let this user replace it.
         const QFileInfo info(path);
         if (!(info.permissions() & (QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)))
-            return fail(kUnreadable);
+            return fail(cause, kUnreadable);
     }
-    return WholeFile::replace(path, bytes, &why) || fail(why);
+    return WholeFile::replace(path, bytes, cause);
 }
 
 } // namespace SettingsFile
