@@ -82,7 +82,12 @@ const QString kWalCause = QStringLiteral("it is in WAL mode, which needs files b
                                          "write here. Make its folder writable, or take the database out of WAL "
                                          "mode.");
 
-QString sqliteCause(int code, const char* message) {
+// The cause of a failure in words, naming a side file that is no file where SQLite could not open one.
+QString causeOf(int code, const char* message, const QString& path) {
+    if ((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_IOERR) {
+        if (const QString side = sideFileProblem(path); !side.isEmpty())
+            return side;
+    }
     if (code == SQLITE_READONLY_DIRECTORY)
         return kWalCause;
     switch (code & 0xff) {
@@ -105,9 +110,10 @@ QString sqliteCause(int code, const char* message) {
     }
 }
 
-// Whether the database file says it is in WAL mode.
+// Whether the database file says it is in WAL mode: bytes 18 and 19 of its header are 2 then.
 bool isWal(const QString& path) {
-    const QByteArray header = SqliteHeader(path);
+    QFile file(path);
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(20) : QByteArray();
     return header.size() >= 20 && header[18] == 2 && header[19] == 2;
 }
 
@@ -115,15 +121,6 @@ bool isWal(const QString& path) {
 bool onReadOnlyMount(const QString& path) {
     struct statvfs info {};
     return ::statvfs(QFile::encodeName(path).constData(), &info) == 0 && (info.f_flag & ST_RDONLY) != 0;
-}
-
-// The cause of a failure in words, naming a side file that is no file where SQLite could not open one.
-QString causeOf(int code, const char* message, const QString& path) {
-    if ((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_IOERR) {
-        if (const QString side = sideFileProblem(path); !side.isEmpty())
-            return side;
-    }
-    return sqliteCause(code, message);
 }
 
 } // namespace
@@ -211,7 +208,6 @@ void CodeTableStore::close() {
     rollbackWrite();
     endRead();
     m_stmt.reset();
-    m_stmtKind = Statement::None;
     m_db.reset();
 }
 
@@ -241,7 +237,6 @@ bool CodeTableStore::beginRead(StoreError* error) {
 void CodeTableStore::endRead() {
     if (m_transaction != Transaction::Read)
         return;
-    sqlite3_reset(m_stmt.get()); // a pending statement would keep the read lock
     exec("COMMIT");
     m_transaction = Transaction::None;
 }
@@ -260,7 +255,6 @@ bool CodeTableStore::beginWrite(StoreError* error) {
 bool CodeTableStore::commitWrite(StoreError* error) {
     if (m_transaction != Transaction::Write)
         return fail(error, QStringLiteral("save the change"));
-    sqlite3_reset(m_stmt.get());
     if (exec("COMMIT") != SQLITE_OK) {
         fail(error, QStringLiteral("save the change"));
         rollbackWrite();
@@ -273,9 +267,7 @@ bool CodeTableStore::commitWrite(StoreError* error) {
 void CodeTableStore::rollbackWrite() {
     if (m_transaction != Transaction::Write)
         return;
-    sqlite3_reset(m_stmt.get());
-    if (sqlite3_get_autocommit(m_db.get()) == 0)
-        exec("ROLLBACK");
+    exec("ROLLBACK"); // fails, harmlessly, where SQLite already rolled the change back
     m_transaction = Transaction::None;
 }
 
@@ -311,7 +303,6 @@ CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
     // In the order of Statement: the SQL around the quoted name of the table, and what it does in
     // the words of a failure message ("Cannot look up an entry in ...").
     static const StatementText texts[] = {
-        {"", "", "read"},
         {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"},
         {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"},
         {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"},
@@ -335,12 +326,9 @@ bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* e
     if (!m_db)
         return fail(error, QString(), table);
     arm();
-    if (m_stmt && kind == m_stmtKind && table == m_stmtTable) {
-        sqlite3_reset(m_stmt.get()); // every parameter is bound anew by the caller
-        return true;
-    }
+    if (m_stmt && kind == m_stmtKind && table == m_stmtTable)
+        return true; // reset after its last step; every parameter is bound anew by the caller
     m_stmt.reset();
-    m_stmtKind = Statement::None;
     if (!checkIsTable(table, error))
         return false;
     const StatementText text = textOf(kind);
@@ -389,19 +377,14 @@ bool CodeTableStore::selectRow(Statement kind, const QString& table, Read read, 
     const int rc = sqlite3_step(m_stmt.get());
     if (rc == SQLITE_ROW)
         read(m_stmt.get());
-    else if (rc != SQLITE_DONE)
-        return fail(error, QLatin1String(textOf(kind).purpose), table);
-    sqlite3_reset(m_stmt.get());
-    return true;
+    sqlite3_reset(m_stmt.get()); // keeps the error for fail(), and lets go of the file
+    return rc == SQLITE_ROW || rc == SQLITE_DONE || fail(error, QLatin1String(textOf(kind).purpose), table);
 }
 
 template <typename... Values>
 bool CodeTableStore::change(Statement kind, const QString& table, StoreError* error, const Values&... values) {
-    if (!start(kind, table, error, values...))
-        return false;
-    const int rc = sqlite3_step(m_stmt.get());
-    sqlite3_reset(m_stmt.get());
-    return rc == SQLITE_DONE || fail(error, QLatin1String(textOf(kind).purpose), table);
+    return selectRow(
+        kind, table, [](sqlite3_stmt*) {}, error, values...);
 }
 
 bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, qsizetype maxBytes,
@@ -467,12 +450,9 @@ bool CodeTableStore::InsertEntry(const QString& table, const QString& code, cons
 bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal,
                                  StoreError* error) {
     qint64 idValue = 0;
-    if (!parseId(id, &idValue, error) ||
-        !change(Statement::Update, table, error, QStringView(code), QStringView(signal), idValue))
-        return false;
-    if (sqlite3_changes(m_db.get()) == 0)
-        return report(error, failure(StoreError::Kind::EntryGone, table, id));
-    return true;
+    return parseId(id, &idValue, error) &&
+           change(Statement::Update, table, error, QStringView(code), QStringView(signal), idValue) &&
+           (sqlite3_changes(m_db.get()) > 0 || report(error, failure(StoreError::Kind::EntryGone, table, id)));
 }
 
 bool CodeTableStore::DeleteEntry(const QString& table, const QString& id, StoreError* error) {
@@ -514,14 +494,12 @@ bool CodeTableStore::ListTables(QStringList* names, QStringList* views, StoreErr
                            "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
                            "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
                            &stmt);
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(stmt.get());
-        if (rc != SQLITE_ROW)
-            continue;
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         if (columnText(stmt.get(), 1) == QLatin1String("table"))
             names->append(columnText(stmt.get(), 0));
         else if (views)
             views->append(columnText(stmt.get(), 0));
+        rc = SQLITE_OK; // and on to the next row
     }
     stmt.reset(); // before a failure, which may close the connection
     if (rc != SQLITE_DONE) {

@@ -79,7 +79,6 @@ public:
     void setBusyTimeout(int milliseconds);
     // How long one statement, or one row of a listing, may run before it is stopped.
     void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
-    static constexpr std::chrono::milliseconds kDeadline{2000};
     // The clock the deadline goes by: the system's, unless a test counts time its own way.
     using Clock = std::chrono::steady_clock::time_point (*)();
     void setClock(Clock clock) { m_clock = clock; }
@@ -140,7 +139,7 @@ private:
     bool checkIsTable(const QString& table, StoreError* error);
     // The statements the one reusable statement is prepared for; textOf() holds their SQL. List
     // lists the entries by ID; a statement for each further ListOrder follows it.
-    enum class Statement { None, SignalByCode, RowById, CodeOrSignal, Count, Insert, Update, Delete, List };
+    enum class Statement { SignalByCode, RowById, CodeOrSignal, Count, Insert, Update, Delete, List };
     struct StatementText {
         const char* before;  // the SQL before the table's name
         const char* after;   // and after it
@@ -172,15 +171,15 @@ private:
     bool parseId(const QString& id, qint64* value, StoreError* error);
 
     SqliteConnection m_db;
-    SqliteStatement m_stmt; // the one reusable statement, finalised before the connection closes
-    Statement m_stmtKind = Statement::None;
+    SqliteStatement m_stmt; // the one reusable statement, reset after every step so that it holds no lock
+    Statement m_stmtKind{};
     QString m_stmtTable;
     QByteArray m_bound[2];
     QString m_path;
     bool m_readOnly = false;    // asked for at the open, and kept for opening again
     StoreError m_closedBecause; // why there is no connection: the open failed, or the file was given up
     enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
-    std::chrono::milliseconds m_deadline = kDeadline;
+    std::chrono::milliseconds m_deadline{2000};
     int m_busyTimeout = 1000; // how long a statement waits for another program's lock
     Clock m_clock = [] { return std::chrono::steady_clock::now(); };
     std::chrono::steady_clock::time_point m_stopAt; // when the running statement is stopped

@@ -1,6 +1,5 @@
 #include "sqlitehandle.h"
 
-#include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -43,15 +42,11 @@ bool GuardSqlite() {
     return g_guarded;
 }
 
-bool SqliteGuarded() {
-    return g_guarded;
-}
-
-void SqliteClose::operator()(sqlite3* db) const {
+void SqliteRelease::operator()(sqlite3* db) const {
     sqlite3_close_v2(db); // a statement still alive keeps the connection until it is finalised
 }
 
-void SqliteFinalize::operator()(sqlite3_stmt* statement) const {
+void SqliteRelease::operator()(sqlite3_stmt* statement) const {
     sqlite3_finalize(statement);
 }
 
@@ -67,11 +62,6 @@ int PrepareSqlite(sqlite3* db, const QByteArray& sql, SqliteStatement* statement
     const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, nullptr);
     statement->reset(raw);
     return rc;
-}
-
-QByteArray SqliteHeader(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(28) : QByteArray();
 }
 
 QByteArray QuotedIdentifier(const QString& name) {

@@ -16,18 +16,15 @@ struct sqlite3_stmt;
 // opens: then only the check that each open makes beforehand protects.
 constexpr qint64 SqliteMemory = 256 * 1024 * 1024;
 bool GuardSqlite();
-bool SqliteGuarded();
 
 // SQLite's connections and prepared statements, each held by one owner that closes or finalises
 // it exactly once, on every path.
-struct SqliteClose {
+struct SqliteRelease {
     void operator()(sqlite3* db) const;
-};
-struct SqliteFinalize {
     void operator()(sqlite3_stmt* statement) const;
 };
-using SqliteConnection = std::unique_ptr<sqlite3, SqliteClose>;
-using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteFinalize>;
+using SqliteConnection = std::unique_ptr<sqlite3, SqliteRelease>;
+using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteRelease>;
 
 // Opens a connection with sqlite3_open_v2's flags and returns its result code. A failed open may
 // still hand out a connection, which holds the message of what went wrong; it is kept in db
@@ -36,11 +33,6 @@ int OpenSqlite(const QByteArray& name, int flags, SqliteConnection* db);
 
 // Prepares one statement on db and returns SQLite's result code; statement is empty on failure.
 int PrepareSqlite(sqlite3* db, const QByteArray& sql, SqliteStatement* statement);
-
-// The first bytes of a database file's header, fewer when the file is shorter or cannot be read.
-// Bytes 18 and 19 are 2 in WAL mode and 1 in rollback journal mode; bytes 24 to 27 are a counter
-// that SQLite raises with every change it commits in rollback journal mode.
-QByteArray SqliteHeader(const QString& path);
 
 // A name as a quoted SQL identifier: whatever it holds, it names a table or an index and changes no
 // statement.

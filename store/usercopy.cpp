@@ -101,12 +101,9 @@ int lockRecord(const QString& copy, int operation) {
     return -1;
 }
 
-// The fingerprint the record holds; empty when it holds none.
-QByteArray recordedFingerprint(int record) {
-    QByteArray text;
-    if (!readAll(record, &text) || !text.startsWith(kFingerprintLead))
-        return QByteArray();
-    return text.mid(kFingerprintLead.size()).trimmed();
+// The fingerprint a record's text holds; empty when it holds none.
+QByteArray fingerprintIn(const QByteArray& record) {
+    return record.startsWith(kFingerprintLead) ? record.mid(kFingerprintLead.size()).trimmed() : QByteArray();
 }
 
 // Writes the fingerprint of bytes into the record, in place. A write cut off leaves a record that
@@ -137,9 +134,9 @@ bool makeCopy(const QString& copy, const QString& installed, int recordFd, QStri
 // Replaces an unchanged copy with a newer installed database, under the record's exclusive lock.
 // Anything that does not prove the copy Dahdit's own, unchanged, leaves it as it is.
 void refresh(const QString& copy, const QString& installed, int recordFd) {
-    const QByteArray fingerprint = recordedFingerprint(recordFd);
+    QByteArray text;
     QByteArray fresh;
-    if (fingerprint.isEmpty() || !readFile(installed, &fresh))
+    if (!readAll(recordFd, &text) || fingerprintIn(text).isEmpty() || !readFile(installed, &fresh))
         return;
     // The copy is opened before it is locked, and read only once the lock is held: no other program
     // can change it from then on until it is replaced, and the file read is the file at the path.
@@ -153,7 +150,7 @@ void refresh(const QString& copy, const QString& installed, int recordFd) {
         lock.setBusyTimeout(100);
         QByteArray old;
         if (lock.open(copy) && lock.beginWrite() && sameFile(fd, copy) && readAll(fd, &old) &&
-            fingerprintOf(old) == fingerprint && versionOf(fresh) > versionOf(old) &&
+            fingerprintOf(old) == fingerprintIn(text) && versionOf(fresh) > versionOf(old) &&
             WholeFile::replace(copy, fresh, nullptr))
             record(recordFd, fresh);
         // The connection is closed before the file read through fd: closing any file of a database
@@ -214,8 +211,7 @@ bool Prepare(const QString& copy, const QString& installed, bool refreshIt, std:
 bool MadeByDahdit(const QString& path) {
     QByteArray bytes;
     QByteArray text;
-    return readFile(path, &bytes) && readFile(recordOf(path), &text) && text.startsWith(kFingerprintLead) &&
-           text.mid(kFingerprintLead.size()).trimmed() == fingerprintOf(bytes);
+    return readFile(path, &bytes) && readFile(recordOf(path), &text) && fingerprintIn(text) == fingerprintOf(bytes);
 }
 
 } // namespace UserCopy

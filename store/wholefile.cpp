@@ -1,6 +1,5 @@
 #include "wholefile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -13,11 +12,6 @@
 
 namespace WholeFile {
 namespace {
-
-// A temporary file that is given a name of its own is named after its target, with this mark and
-// six random letters or digits.
-const QLatin1String kTemporaryMark(".dahdit-");
-constexpr int kRandomLetters = 6;
 
 // Writes every byte to fd, retrying what a signal interrupted; 0, or the error number.
 int writeBytes(int fd, const QByteArray& bytes) {
@@ -46,13 +40,14 @@ int sync(int fd) {
     return 0;
 }
 
-// A new name beside target for a temporary file: the target's name, the mark and random letters.
+// A new name beside target for a temporary file: the target's name, ".dahdit-" and six random
+// letters or digits.
 QByteArray temporaryName(const QString& target) {
     static const QByteArray letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray suffix(kRandomLetters, Qt::Uninitialized);
+    QByteArray suffix(6, Qt::Uninitialized);
     for (char& letter : suffix)
         letter = letters[QRandomGenerator::global()->bounded(letters.size())];
-    return QFile::encodeName(target + kTemporaryMark) + suffix;
+    return QFile::encodeName(target + QLatin1String(".dahdit-")) + suffix;
 }
 
 // Gives the file at from (through a link, with AT_SYMLINK_FOLLOW) a new temporary name beside
@@ -316,9 +311,8 @@ bool create(const QString& path, const QByteArray& bytes, QString* cause) {
     Temporary temporary;
     if (!writeTemporary(&temporary, path, bytes, 0600, nullptr))
         return fail(cause, describe(errno));
-    if (const int error = temporary.linkAs(QFile::encodeName(path)); error != 0)
-        return fail(cause, describe(error));
-    return true;
+    const int error = temporary.linkAs(QFile::encodeName(path));
+    return error == 0 || fail(cause, describe(error));
 }
 
 } // namespace WholeFile

@@ -302,7 +302,7 @@ void TestStore::unusableDatabases() {
     const QByteArray fifo = QFile::encodeName(db + beside.section(u' ', 0, 0));
     auto plant = [&](bool late) { return beside.endsWith("late") != late || mkfifo(fifo.constData(), 0600) == 0; };
     QVERIFY(beside.isEmpty() || plant(false));
-    QVERIFY(SqliteGuarded()); // else SQLite itself would open, and wait on, a pipe planted late
+    QVERIFY(GuardSqlite()); // else SQLite itself would open, and wait on, a pipe planted late
     CodeTableStore store;
     store.setDeadline(std::chrono::milliseconds(100));
     // Each look at the clock (every thousand of SQLite's steps) is 10 ms later, whatever the machine.
