@@ -13,6 +13,10 @@
 namespace Readme {
 namespace {
 
+QString path() {
+    return AppFolders().shipped + QStringLiteral("/readme.txt");
+}
+
 void tell(QWidget* parent, const QString& why) {
     MessageBox::show(
         parent, why + QStringLiteral("\n\nYou can open the readme yourself: %1").arg(QDir::toNativeSeparators(path())),
@@ -20,10 +24,6 @@ void tell(QWidget* parent, const QString& why) {
 }
 
 } // namespace
-
-QString path() {
-    return AppFolders().shipped + QStringLiteral("/readme.txt");
-}
 
 void open(QWidget* parent) {
     if (!QFileInfo(path()).isFile()) {

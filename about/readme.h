@@ -6,7 +6,6 @@ class QWidget;
 
 // The readme that comes with Dahdit, opened with the desktop's default program for text files.
 namespace Readme {
-QString path();
 // Starts the desktop's program on the readme and returns without waiting for it. When the file is
 // missing, when no program can be started, or when the desktop has none for text files or it
 // fails (which shows only a moment later), a message box over parent says so and where the

@@ -34,6 +34,15 @@
 
 namespace {
 
+// Shows a window's single instance, creating it on first use.
+template <typename Window, typename Make> void ShowSingle(QPointer<Window>& window, Make make) {
+    if (!window)
+        window = make();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 const QString kReady = QStringLiteral("Ready");
 const QString kDelayHint = QStringLiteral("Drag to change delay time");
 const QString kSpaceDelayHint = QStringLiteral("Drag to change space delay time");
@@ -555,17 +564,6 @@ void Form1::Paste_Click() {
     if (!ReplaceText(Text1, QGuiApplication::clipboard()->text()))
         Text1_Change();
 }
-
-namespace {
-// Shows a window's single instance, creating it on first use.
-template <typename Window, typename Make> void ShowSingle(QPointer<Window>& window, Make make) {
-    if (!window)
-        window = make();
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-} // namespace
 
 // Offered once there is text: a disabled menu item triggers nothing, not even by its shortcut.
 void Form1::Save_Click() {

@@ -18,10 +18,7 @@
 #include <QTreeView>
 #include <limits>
 
-namespace {
-
 const QString kTitle = QStringLiteral("Dahdit Database Editor");
-} // namespace
 
 Form4::Form4(QWidget* parent) : QDialog(parent), m_store(std::make_unique<CodeTableStore>()) {
     SetUpWindow(this, "Form4", kTitle, 7575, 3975, WindowFrame::OwnTaskBar);

@@ -44,7 +44,6 @@ bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& t
         const qsizetype space = buffer.indexOf(u' ', start);
         const QStringView token = QStringView(buffer).mid(start, space - start);
         start = space + 1;
-        ++result->symbols;
         if (full) {
             ++result->errors;
             continue;

@@ -12,9 +12,8 @@ constexpr qsizetype MaxSignalBytes = 64 * 1024;
 constexpr qsizetype MaxOutputCharacters = 4 * 1024 * 1024;
 
 struct DecodeResult {
-    QString output;  // the texts of the closed symbols, joined with nothing between them
-    int errors = 0;  // closed symbols the table does not hold
-    int symbols = 0; // closed symbols decoded
+    QString output; // the texts of the closed symbols, joined with nothing between them
+    int errors = 0; // closed symbols the table does not hold
     // Why symbols the table holds were counted as errors all the same (see DecodeBuffer), in
     // words for the user; empty when none were.
     QString notice;

@@ -31,7 +31,7 @@ QString PathProblem(const QString& path) {
         return QStringLiteral("the path holds a line break, a tab or another control character. Type it without "
                               "such characters.");
     // What stands at an existing path and is no file (a folder, a device) the writer refuses.
-    if (path.endsWith(u'/') || path.endsWith(QDir::separator()))
+    if (path.endsWith(u'/'))
         return WholeFile::describe(EISDIR) + QStringLiteral(" Type a file name.");
     const QFileInfo info(path);
     const QFileInfo folder(info.absolutePath());
