@@ -35,7 +35,6 @@ bool DecodeBuffer(const QString& buffer, CodeTableStore& store, const QString& t
         return false;
 
     QHash<QStringView, Known> seen;
-    seen.reserve(128);
     result->output.reserve(int(lastSpace / 3) + 16);
     bool full = false;
     Known found;

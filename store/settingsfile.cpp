@@ -89,27 +89,6 @@ bool load(const QString& path, std::optional<QByteArray>* bytes, QString* cause)
     return true;
 }
 
-// Decodes one line at a time into a buffer that is reused, so that a file of many lines costs
-// no allocation per line.
-class LineDecoder {
-public:
-    QStringView operator()(QByteArrayView bytes) {
-        // A UTF-8 byte never gives more than one UTF-16 unit.
-        if (m_buffer.size() < bytes.size())
-            m_buffer.resize(bytes.size());
-        QChar* start = m_buffer.data();
-        const QChar* end = m_decoder.appendToBuffer(start, bytes);
-        return QStringView(start, end - start);
-    }
-
-private:
-    // Every line is decoded on its own, as a whole string would be: a byte-order mark is kept
-    // as a character.
-    QStringDecoder m_decoder{QStringDecoder::Utf8,
-                             QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
-    QString m_buffer;
-};
-
 // True when the line is a section header; name is then the section's name.
 bool sectionOf(QStringView trimmed, QStringView* name) {
     if (!trimmed.startsWith(u'['))
@@ -149,7 +128,12 @@ struct Location {
 // One pass over the file, to the key.
 Location locate(const QByteArray& bytes, QStringView section, QStringView key) {
     Location where;
-    LineDecoder decode;
+    // Each line is decoded on its own, as a whole string would be (a byte-order mark is kept as a
+    // character), into one buffer, so that a file of many lines costs no allocation per line. A
+    // UTF-8 byte never gives more than one UTF-16 unit.
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString buffer(bytes.size(), Qt::Uninitialized);
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
     bool inSection = false;
@@ -163,7 +147,8 @@ Location locate(const QByteArray& bytes, QStringView section, QStringView key) {
         if (next < size)
             next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
 
-        const QStringView line = decode(QByteArrayView(data + begin, end - begin)).trimmed();
+        const QChar* decoded = decoder.appendToBuffer(buffer.data(), QByteArrayView(data + begin, end - begin));
+        const QStringView line = QStringView(buffer.constData(), decoded).trimmed();
         QStringView name;
         QStringView value;
         if (sectionOf(line, &name)) {
