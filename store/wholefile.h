@@ -13,15 +13,15 @@ struct stat;
 //
 // It stands in for QSaveFile, and keeps every promise of QSaveFile's (each shown by the test named):
 // - all or nothing: a failed write leaves the target as it was, and its temporary file is removed
-//   (tst_transcript::savesWhereTyped "no room for the file", tst_settings::refusedWrites, where a
+//   (tst_transcript::savesWhereTyped "no room for it", tst_settings::refusedWrites, where a
 //   sync, close or rename fails for real);
 // - an existing file that this user may not write is refused, and stays as it was
-//   (tst_transcript::savesWhereTyped "a read-only transcript of that name");
+//   (tst_settings::refusedWrites "read-only file");
 // - the replaced file keeps its permissions, and a symbolic link is followed: the file it names is
 //   replaced, the link stays (tst_transcript::writesTheTranscriptWhole).
 // And these over QSaveFile's:
 // - every byte is checked before the target is replaced: a full disk, a failed sync or close is a
-//   failure, never a success (tst_transcript::savesWhereTyped "no room for the file",
+//   failure, never a success (tst_transcript::savesWhereTyped "no room for it",
 //   tst_settings::refusedWrites "the file's sync: ENOSPC", "close: EIO");
 // - a file whose write bits the user cleared is refused also where the system would let this user
 //   write it, as it lets root (tst_settings::refusedWrites "read-only file", tst_store::copyRefresh
@@ -29,7 +29,7 @@ struct stat;
 // - the replaced file keeps its owner and group where the system allows: root saving a user's file
 //   leaves it the user's (tst_settings::readsAndWrites);
 // - only a regular file is replaced: a folder, a named pipe or a device is refused
-//   (tst_transcript::savesWhereTyped, tst_settings::refusedWrites);
+//   (tst_settings::refusedWrites);
 // - nothing is ever removed but the temporary file of the write under way: files named like one,
 //   however old, are the user's (tst_settings::readsAndWrites). Where the system allows (Linux's
 //   O_TMPFILE), that file has no name until it is complete, so a write cut off by the program's

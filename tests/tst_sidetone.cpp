@@ -10,8 +10,8 @@ namespace {
 
 using Samples = std::vector<qint16>;
 
-// Plays a keying: at each step the key goes down ('D'), up ('U') or is left alone (' '), then
-// that many frames are made, in buffers of awkward sizes so that ramps cross their edges.
+// Plays a keying: at each step the key goes down ('D'), up ('U') or is left alone (' '), then that many frames are
+// made, in buffers of awkward sizes so that ramps cross their edges.
 Samples Play(ToneGenerator& tone, const std::vector<std::pair<char, int>>& steps) {
     static const int sizes[] = {1, 7, 13, 64, 480, 3};
     Samples out;

@@ -8,8 +8,7 @@ out=$(mkdir -p "${2:-$root/build-fuzz}" && cd "${2:-$root/build-fuzz}" && pwd)
 CXX=clang++ cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAHDIT_FUZZ=ON -DBUILD_TESTING=OFF \
     >"$out/configure.log" || { cat "$out/configure.log"; exit 1; }
 cmake --build "$out" --target fuzz_settings
-work=$(mktemp -d) # the fuzzer runs in a scratch folder
-trap 'rm -rf "$work"' EXIT
+work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT # the fuzzer runs in a scratch folder
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 mkdir -p "$out/corpus"
 echo "== fuzz_settings for ${seconds}s"
