@@ -39,7 +39,6 @@ public:
     QString path() const { return m_dir.path(); }
     QString home() const { return m_home.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
-    // Copies the bundled database (built from data/code-tables) into the folder.
     QString copyBundledDatabase(const QString& name = QStringLiteral("dahdit_db.mdb")) const;
     void writeFile(const QString& name, const QByteArray& bytes) const;
     QByteArray readFile(const QString& name) const;
@@ -68,7 +67,6 @@ void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& 
 // A table's entries in ID order; false, with none, when it cannot be read.
 bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows,
                  StoreError* error = nullptr);
-// Runs SQL statements on a database file; false when one fails.
 bool ExecSql(const QString& dbPath, const QString& sql);
 // A file's bytes, or "missing".
 inline QByteArray BytesOf(const QString& path) {

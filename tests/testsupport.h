@@ -10,7 +10,6 @@
 #include "form5.h"
 #include "messagebox.h"
 
-// Tests look at many of the program's Qt classes: the module headers name them all.
 #include <QtWidgets>
 
 void RunDeferredDeletes(); // deletes the windows that closed themselves

@@ -70,7 +70,6 @@ QString seen(const Form4& form, const QString& cause = QString()) {
     return out;
 }
 
-// The Language Options window, shown.
 struct Options : Owned<Form5> {
     Options() { form->show(); }
     QLineEdit* path() const { return child<QLineEdit>(*form, "Text1"); }

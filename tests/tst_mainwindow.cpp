@@ -17,7 +17,6 @@ QString Panels(const Form1& form) {
     return texts.join(u'|');
 }
 
-// The main window on the bundled database, with its controls at hand.
 struct Window {
     ProgramFolder folder{true};
     Form1 form;

@@ -1,6 +1,8 @@
 // The code table store on real SQLite files, and the files it cannot use left as they were.
 #include "storesupport.h"
 
+#include <sys/file.h>
+
 namespace {
 
 const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
@@ -112,7 +114,7 @@ void TestStore::pathRules_data() {
     row("installed, disk full: write 28 /data/dahdit", noCopy, "the disk is full."); // none is left
     row("installed, a full disk told at the close: close 5 /data/dahdit/#",          // the copy before it has a name
         noCopy, "input/output error.");
-    row("installed, its tables unreadable: pread 5 /dahdit_db.mdb", noCopy,
+    row("installed, its tables unreadable, another Dahdit at work: pread 5 /dahdit_db.mdb", noCopy,
         "the database that came with Dahdit, P/dahdit_db.mdb, cannot be read. Install Dahdit again.");
     row("installed, its reads interrupted: pread 4 /dahdit_db.mdb",
         "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|new");
@@ -142,6 +144,10 @@ void TestStore::pathRules() {
         QVERIFY(QDir(home).mkpath("data/dahdit") && QFile(home + "/data/dahdit").setPermissions(readOnly));
     QVERIFY(!setup.contains("home read-only") || QFile(home).setPermissions(readOnly));
     QVERIFY(!setup.contains("Documents") || QDir(home).mkdir("Documents"));
+    QFile record(copy + ".made"); // its lock held all along by another Dahdit, which makes no copy either
+    QVERIFY(
+        !setup.contains("another Dahdit") ||
+        (QDir(home).mkpath("data/dahdit") && record.open(QIODevice::WriteOnly) && !flock(record.handle(), LOCK_EX)));
     if (setup.contains("relative"))
         qputenv("XDG_CONFIG_HOME", "config"), qputenv("XDG_DATA_HOME", "data");
     SetAppPathForTesting(folder.path()); // a start from there, as it is now
