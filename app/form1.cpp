@@ -302,10 +302,8 @@ void Form1::Form_Load() {
         tellShown(SettingsKeptElsewhere(), MessageBox::Information);
 }
 
+// Run at the close and again by the destructor, which then finds nothing left to do.
 void Form1::Form_Unload() {
-    if (m_unloaded)
-        return;
-    m_unloaded = true;
     Timer1->stop();
     Timer2->stop();
     // Every other window is deleted with the main window, without a close event of its own; the

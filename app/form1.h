@@ -143,5 +143,4 @@ private:
     bool m_panel1ShowsFailure = false;
     const DelaySlider* m_dragHintOf = nullptr; // the slider whose hint the first panel shows
     bool m_toldSlidersUnkept = false;
-    bool m_unloaded = false;
 };
