@@ -494,12 +494,13 @@ bool CodeTableStore::ListTables(QStringList* names, QStringList* views, StoreErr
                            "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
                            "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
                            &stmt);
-    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        if (columnText(stmt.get(), 1) == QLatin1String("table"))
-            names->append(columnText(stmt.get(), 0));
-        else if (views)
-            views->append(columnText(stmt.get(), 0));
-        rc = SQLITE_OK; // and on to the next row
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            if (columnText(stmt.get(), 1) == QLatin1String("table"))
+                names->append(columnText(stmt.get(), 0));
+            else if (views)
+                views->append(columnText(stmt.get(), 0));
+        }
     }
     stmt.reset(); // before a failure, which may close the connection
     if (rc != SQLITE_DONE) {

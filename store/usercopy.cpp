@@ -134,9 +134,9 @@ bool makeCopy(const QString& copy, const QString& installed, int recordFd, QStri
 // Replaces an unchanged copy with a newer installed database, under the record's exclusive lock.
 // Anything that does not prove the copy Dahdit's own, unchanged, leaves it as it is.
 void refresh(const QString& copy, const QString& installed, int recordFd) {
-    QByteArray text;
-    QByteArray fresh;
-    if (!readAll(recordFd, &text) || fingerprintIn(text).isEmpty() || !readFile(installed, &fresh))
+    QByteArray recorded, fresh;
+    const QByteArray fingerprint = readAll(recordFd, &recorded) ? fingerprintIn(recorded) : QByteArray();
+    if (fingerprint.isEmpty() || !readFile(installed, &fresh))
         return;
     // The copy is opened before it is locked, and read only once the lock is held: no other program
     // can change it from then on until it is replaced, and the file read is the file at the path.
@@ -150,7 +150,7 @@ void refresh(const QString& copy, const QString& installed, int recordFd) {
         lock.setBusyTimeout(100);
         QByteArray old;
         if (lock.open(copy) && lock.beginWrite() && sameFile(fd, copy) && readAll(fd, &old) &&
-            fingerprintOf(old) == fingerprintIn(text) && versionOf(fresh) > versionOf(old) &&
+            fingerprintOf(old) == fingerprint && versionOf(fresh) > versionOf(old) &&
             WholeFile::replace(copy, fresh, nullptr))
             record(recordFd, fresh);
         // The connection is closed before the file read through fd: closing any file of a database
