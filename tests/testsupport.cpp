@@ -112,6 +112,9 @@ QStringList Looks(const QWidget& window) {
                      (button && button->isDefault() ? " default" : "") +
                      (qobject_cast<const QStatusBar*>(c) && c->findChild<QSizeGrip*>() ? " grip" : "") +
                      (c->font().bold() ? " bold" : "") + Traits(c);
+        const QString heard = // what a screen reader calls a control the keyboard reaches, if not what it shows
+            QAccessible::queryAccessibleInterface(const_cast<QWidget*>(c))->text(QAccessible::Name);
+        looks.last() += c->focusPolicy() & Qt::TabFocus && heard != Shows(c) ? " named " + heard : QString();
     }
     for (const QTimer* timer : window.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
         looks << timer->objectName() + QStringLiteral(" every %1 ms, ").arg(timer->interval()) +

@@ -50,5 +50,5 @@ private slots:
 // its items; a list its entries, the selected one starred; a tree its headers; a box its items.
 QString Shows(const QWidget* control);
 // What the user finds in a window, a line per named control, those taking the focus first in tab order: what it
-// shows, if it is hidden, disabled, focused, the default button or with a size grip, and its setup (Traits()).
+// shows, if hidden, disabled, focused, the default button or with a size grip, its setup (Traits()), a reader's name.
 QStringList Looks(const QWidget& window);

@@ -182,12 +182,14 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
     form.show();
     // Every window opens as drawn (testsupport.h says how a line reads), as its menu item opens it.
     QCOMPARE(Looks(form),
-             QStringList({"[Dahdit] minimize", "Text1 [] focus no undo tab moves on fixed pitch scroll bar always",
-                          "Slider1 [6 of 1 to 20, steps 1 and 1]", "Slider2 [6 of 1 to 20, steps 1 and 1]",
-                          "MK [Morse] bold", "BS [<<] disabled bold",
-                          "Text2 [] no undo tab moves on fixed pitch scroll bar always", "StatusBar1 []",
-                          "Panel1 [Ready] sunken", "Panel2 [DT: 150 ms] sunken", "Panel3 [SDT: 250 ms] sunken",
-                          "Panel4 [Errors: 0] sunken", "Panel5 [International] sunken",
+             QStringList({"[Dahdit] minimize",
+                          "Text1 [] focus no undo tab moves on fixed pitch scroll bar always named Morse buffer",
+                          "Slider1 [6 of 1 to 20, steps 1 and 1] named Delay time",
+                          "Slider2 [6 of 1 to 20, steps 1 and 1] named Space delay time",
+                          "MK [Morse] bold named Morse key", "BS [<<] disabled bold named Remove last character",
+                          "Text2 [] no undo tab moves on fixed pitch scroll bar always named Decoded text",
+                          "StatusBar1 []", "Panel1 [Ready] sunken", "Panel2 [DT: 150 ms] sunken",
+                          "Panel3 [SDT: 250 ms] sunken", "Panel4 [Errors: 0] sunken", "Panel5 [International] sunken",
                           "File [Save Ctrl+S disabled|Exit]", "Edit [Copy Ctrl+C|Copy Output|Paste Ctrl+V|Clear Del]",
                           "Tools [DB Editor Ctrl+D|Language Ctrl+L]", "Help [Dahdit Readme|About...]",
                           "Timer1 every 150 ms, precise, stopped", "Timer2 every 250 ms, precise, running"}));
@@ -237,23 +239,24 @@ void TestMainWindow::opensAndClosesTheOtherWindows() {
         child<QAction>(form, item)->trigger();
     QCOMPARE(others(), u"Form2 Form3 Form4 Form5"_s);
     QCOMPARE(looks("Form3"),
-             QStringList({"[Save File] tool", "Text1 [P/]", "Text2 [] focus",
-                          "Combo1 [.txt of .txt/.mrs] editable, adds nothing", "Command1 [Save] default",
+             QStringList({"[Save File] tool", "Text1 [P/] named Save in:", "Text2 [] focus named File name:",
+                          "Combo1 [.txt of .txt/.mrs] editable, adds nothing named .txt", "Command1 [Save] default",
                           "Command2 [Cancel]", "Label1 [Save in:] for Text1", "Label2 [File name:] for Text2"}));
     QCOMPARE(looks("Form4"),
              QStringList({"[Dahdit Database Editor]",
-                          "ListView1 [Signal|Morse Code] focus whole-row focus flat no editing in place fixed columns",
-                          "Text1 []", "Text2 []", "Command1 [Add] default", "Command2 [Remove] hidden",
-                          "Command3 [Cancel] hidden", "Frame1 [Current entries (2)]",
+                          "ListView1 [Signal|Morse Code] focus whole-row focus flat no editing in place fixed columns "
+                          "named Current entries",
+                          "Text1 [] named Signal:", "Text2 [] named Code:", "Command1 [Add] default",
+                          "Command2 [Remove] hidden", "Command3 [Cancel] hidden", "Frame1 [Current entries (2)]",
                           "Unavailable [] hidden wraps top selectable", "Frame2 [New entry]", "Label1 [ID:]",
                           "Label2 [Signal:] for Text1", "Label3 [Code:] for Text2", "Label4 [Automatic]",
                           "Label6 [Warning: changes made to the database are irreversible. We recommend that you make "
                           "a copy of the database before modifying or changing it in any way.] wraps"}));
-    QCOMPARE(
-        looks("Form5"),
-        QStringList({"[Language Options] tool", "Text1 [P/dahdit_db.mdb] focus", "Command3 [Use Default]",
-                     "List1 [International|Greek]", "Command1 [OK] default", "Command2 [Cancel]", "Frame1 [Database]",
-                     "Frame2 [Table]", "Label1 [Current: International]", "Label2 [] hidden wraps top selectable"}));
+    QCOMPARE(looks("Form5"),
+             QStringList({"[Language Options] tool", "Text1 [P/dahdit_db.mdb] focus named Database file",
+                          "Command3 [Use Default]", "List1 [International|Greek] named Code table",
+                          "Command1 [OK] default", "Command2 [Cancel]", "Frame1 [Database]", "Frame2 [Table]",
+                          "Label1 [Current: International]", "Label2 [] hidden wraps top selectable"}));
     child<QAction>(form, "Exit")->trigger();
     QCOMPARE(others(), QString());
     QCOMPARE(Looks(form).constLast() + (form.isVisible() ? " shown" : ""), u"Timer2 every 250 ms, precise, stopped"_s);

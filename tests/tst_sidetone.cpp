@@ -106,6 +106,7 @@ void TestSidetone::audioThreadFollowsTheKey() {
     QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 0 wakes, 0"));
     sidetone.keyDown(); // a press wakes it and sounds; held for several rest times, it does not rest
     QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 1 wakes, 1"));
+    sidetone.keyUp(), sidetone.keyDown(); // pressed again while awake: there is nothing to wake
     QElapsedTimer held; // the stream is fed every 2 ms, never more often: a feed at every turn would spin the thread
     held.start();
     const int writes = probe.writes;
