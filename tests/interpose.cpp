@@ -1,8 +1,7 @@
 // Preloaded by the tests before the C library and HarfBuzz. DAHDIT_FAIL="<call> <errno> <part>", read at every call,
 // fails <call> (one below; fsyncdir is a folder's fsync; rename and linkat by their target) for paths holding <part>;
 // EINTR (4) and EEXIST (17) come every other call, as a signal or another program taking the name would. pread reads at
-// most 512 bytes a call, as network disks may. Counted: characters shaped, and Qt's looks along a text for its
-// direction.
+// most 512 bytes a call, as network disks may. Counted: characters shaped, Qt's looks along a text for its direction.
 #include <atomic>
 #include <cerrno>
 #include <climits>

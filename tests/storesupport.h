@@ -12,8 +12,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-// The base of every test class: its program starts as Dahdit does, with SQLite guarded before
-// anything opens a database (QTest's main calls initMain first).
+// The base of every test class: as in Dahdit, SQLite is guarded before a database is opened (initMain comes first).
 class GuardedTest : public QObject {
 public:
     static void initMain(); // and in a copy that RunTwins started, what its role says
@@ -30,8 +29,7 @@ private:
     QByteArray m_old; // null when the variable was not set
 };
 
-// A fresh portable program folder, with HOME and the per-user folders under home(): never the
-// real ones. Both folders are made writable again at the end, whatever a test made of them.
+// A fresh portable program folder, HOME and the per-user folders under home(), both made writable again at the end.
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool withDatabase = false);

@@ -37,8 +37,7 @@ template <typename T> struct Owned {
     bool closed() const { return RunDeferredDeletes(), !form; }
 };
 
-// The base of every test class: message boxes are recorded; a test ends with no window left and
-// every message box looked at.
+// The base of every test class: message boxes are recorded; a test ends with no window left and every box looked at.
 class WindowTest : public GuardedTest {
     Q_OBJECT
 private slots:

@@ -1,5 +1,4 @@
-// Every window within its screen and every text whole, whatever the font and on the screens of
-// screens.json; names for readers; a warning, ticks and an icon that can be seen.
+// Every window on its screen (screens.json) and every text whole at any font; names for readers; what must be seen.
 #define QT_STATICPLUGIN // the listener below is built into this program
 #include "appearance.h"
 #include "layout.h"

@@ -1,5 +1,4 @@
-// The main window and what it opens. Timers are ticked by hand and mouse events carry chosen
-// timestamps: nothing depends on the machine's speed.
+// The main window and what it opens; timers ticked by hand, mouse events stamped: nothing hangs on the machine's speed.
 #include "fakeoutput.h"
 #include "testsupport.h"
 #include "textbox.h"
@@ -304,8 +303,7 @@ void TestMainWindow::keysMarksAndSpaces() {
     w.mouse(QEvent::MouseButtonPress, 10650), w.mouse(QEvent::MouseButtonRelease, 10700);
     w.form.Timer2_Timer();
     QCOMPARE(w.keyed(), u"... --- ... ..-- -.- .-. .. |SOS KRI|pause"_s);
-    // A second press while the key is held starts nothing: from the first one it is held 160 ms. A double click
-    // that comes without its press (another window took the press) is a press.
+    // A second press while held starts nothing (held 160 ms from the first); a double click without its press is one.
     w.mouse(QEvent::MouseButtonPress, 11300), w.mouse(QEvent::MouseButtonDblClick, 11400);
     w.mouse(QEvent::MouseButtonRelease, 11460), w.form.Timer2_Timer();
     w.mouse(QEvent::MouseButtonDblClick, 12000), w.mouse(QEvent::MouseButtonRelease, 12050), w.form.Timer2_Timer();

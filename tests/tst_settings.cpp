@@ -169,8 +169,7 @@ void TestSettings::refusedWrites() {
     QCOMPARE(QDir(folder.path()).entryList({"*.dahdit-*"}, QDir::Files | QDir::Hidden), QStringList()); // none left
 }
 
-// Two programs writing the file at the same moment, round after round, each its own keys: each
-// write waits for the other's, and neither loses a key.
+// Two programs writing at the same moment, round after round, each its own keys: each waits, and neither loses a key.
 void TestSettings::writesAtTheSameMoment() {
     const QString shm = "/dev/shm"; // a disk in memory, where the syncs take no time
     QTemporaryDir memory((QFileInfo(shm).isWritable() ? shm : QDir::tempPath()) + "/dahdit-XXXXXX");

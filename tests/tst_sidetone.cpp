@@ -1,5 +1,4 @@
-// The key's tone: the samples made, the audio thread on stand-in outputs, and the sound card on a
-// PulseAudio server of the test's own that stops and comes back (skipped without pulseaudio).
+// The key's tone: samples, the audio thread on stand-ins, a PulseAudio server of the test's own that stops, restarts.
 #include "fakeoutput.h"
 
 #include <QtTest>
@@ -10,8 +9,7 @@ namespace {
 
 using Samples = std::vector<qint16>;
 
-// Plays a keying: at each step the key goes down ('D'), up ('U') or is left alone (' '), then that many frames are
-// made, in buffers of awkward sizes so that ramps cross their edges.
+// Plays a keying: a step puts the key down ('D'), up ('U') or leaves it (' '), then fills odd buffers that ramps cross.
 Samples Play(ToneGenerator& tone, const std::vector<std::pair<char, int>>& steps) {
     static const int sizes[] = {1, 7, 13, 64, 480, 3};
     Samples out;

@@ -206,15 +206,6 @@ class Dahdit(contextlib.AbstractContextManager):
         return max(texts, key=len)
 
 
-def save(app, name):
-    """Saves a transcript through File, Save under name; returns the Save window."""
-    app.key("ctrl+s")
-    window = app.wait_window("^Save File$")
-    app.type(name, window)
-    app.key("Return", window=window)
-    return window
-
-
 def move_slider1(app, position):
     """Moves Slider1 with the keyboard; a click on its groove may move it a step, so the file tells where it is."""
     app.focus(app.main)
@@ -248,7 +239,11 @@ def read_only_program_folder(program_dir):
         app.key_morse("... --- ...", dash=0.4)
         app.check_copied("... --- ... ", buffer=True)
         app.check_copied("SOS")
-        app.wait_gone(save(app, "log"))
+        app.key("ctrl+s")  # File, Save: the transcript, as "log"
+        window = app.wait_window("^Save File$")
+        app.type("log", window)
+        app.key("Return", window=window)
+        app.wait_gone(window)
         text = pathlib.Path(app.home, "log.txt").read_bytes()
         check(re.fullmatch(rb"[^\r\n]*\d\d:\d\d[^\r\n]*\r\n\r\n\.\.\. --- \.\.\. \r\n\r\nSOS\r\n", text),
               "a transcript in the home folder with the date, the Morse buffer and the output text: %r" % text)
