@@ -251,8 +251,7 @@ void TestEditor::editsAndRemovesTheRowChosen() {
                  "other means while the editor was open. | Close the editor and open it again to see the table as "
                  "it is now.]");
     form.Command3_Click();
-    QCOMPARE(seen(form), kFresh);
-    QVERIFY(!row(form, "B").isValid());
+    QCOMPARE(seen(form) + (row(form, "B").isValid() ? " and B" : ""), kFresh); // B is gone from the list
     // A reload that fails part way (a pipe as the journal) is told; once the cause is gone, the next one works.
     QCOMPARE(mkfifo(qPrintable(folder.db + "-journal"), 0600), 0);
     form.Command3_Click();
@@ -319,8 +318,7 @@ void TestEditor::optionsStoreTheChoice() {
     QVERIFY(child<QLabel>(*w.form, "Label2")->text().contains("/somewhere/else/codes.mdb: the file does not exist"));
     QTest::keyClick(w.path(), Qt::Key_Return);
     QCOMPARE(std::tuple(Module1::ReadSetting("main", "table_name"), Shown()), std::tuple(u"German"_s, kConfirmed));
-    // Where no copy of the tables can be made, the editor lists the installed ones and offers no change;
-    // where it can, the editor makes it, as the program's start does.
+    // No copy can be made: the editor lists the installed tables and offers no change; else it makes one, as starts do.
     QVERIFY(Module1::WriteSetting("main", "db_path", DefaultDatabasePath()));
     QVERIFY(QFile(folder.home()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     Form1 main; // it reads the installed tables until a copy is made, then the copy, with the changes made there
