@@ -17,7 +17,6 @@
 
 namespace {
 
-// The function this library stands in front of.
 #define NEXT(name, type) static const auto next = reinterpret_cast<type>(dlsym(RTLD_NEXT, name))
 
 // The error the call is to fail with for this path, or 0.

@@ -66,8 +66,7 @@ void MakeCodeTable(const QString& dbPath, const QString& table, const CodeRows& 
 bool ListEntries(CodeTableStore& store, const QString& table, QVector<CodeTableEntry>* rows,
                  StoreError* error = nullptr);
 bool ExecSql(const QString& dbPath, const QString& sql);
-// A file's bytes, or "missing".
-inline QByteArray BytesOf(const QString& path) {
+inline QByteArray BytesOf(const QString& path) { // a file's bytes, or "missing"
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
 }

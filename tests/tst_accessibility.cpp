@@ -201,11 +201,6 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         form2.move(area.bottomRight() - form2.frameGeometry().bottomRight() + form2.pos());
         QApplication::setFont(QFont("DejaVu Sans", 16));
         QTRY_VERIFY(form2.width() > sizes[4].width() && area.contains(form2.frameGeometry()));
-        // Fitted again when its screen changes: a text given meanwhile, too long for the window, fits after.
-        const int height = form2.height();
-        child<QLabel>(form2, "Label3")->setText(QString("word ").repeated(80)),
-            emit form2.screen()->availableGeometryChanged(area);
-        QTRY_VERIFY(form2.height() > height);
         QDialog dialog; // a column drawn narrower than its header needs: the window grows until it shows it whole
         auto* list = (new TwipsLayout(&dialog, {1500, 900}))->Place(new QTreeWidget(&dialog), "List", 0, 0, 1500, 900);
         list->setHeaderLabels({"A header longer than its column"}),
@@ -215,6 +210,13 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
         const auto tall = MessageBox::make(&form2, QString("word ").repeated(3000), "Dahdit", 16);
         tall->show(); // too tall for its box: the text takes the screen's width, and the box all of it
         QCOMPARE(std::tuple(tall->x(), tall->frameGeometry().width()), std::tuple(area.left(), area.width()));
+        // Fitted again when its screen changes, or the one it moved to: a text given meanwhile, too long for it, fits.
+        if (screen.startsWith("1366"))
+            ShowOn(&form2, Screen("1024x768")), QCoreApplication::sendPostedEvents();
+        const int height = form2.height();
+        child<QLabel>(form2, "Label3")->setText(QString("word ").repeated(80)),
+            emit form2.screen()->availableGeometryChanged(area);
+        QTRY_VERIFY(form2.height() > height);
     }
 }
 

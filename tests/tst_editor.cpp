@@ -47,8 +47,7 @@ void enter(Form4& form, const QString& signal, const QString& code, bool press =
         QTest::mouseClick(child<QPushButton>(form, "Command1"), Qt::LeftButton);
 }
 
-// The table as stored: "MS=TS" in ID order.
-QStringList stored(const QString& dbPath) {
+QStringList stored(const QString& dbPath) { // the table as stored: "MS=TS" in ID order
     CodeTableStore store;
     QVector<CodeTableEntry> rows;
     if (!store.open(dbPath) || !ListEntries(store, "International", &rows))

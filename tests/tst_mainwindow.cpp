@@ -417,8 +417,7 @@ void TestMainWindow::movesTheSliders() {
     slider2->setSliderDown(false);
     QCOMPARE(shown(), u"Ready|DT: 150 ms|SDT: 300 ms|150|300"_s);
     QVERIFY(w.timer2->isActive());
-    // Keys count as a change too, a step at a time.
-    QTest::keyClick(child<QSlider>(w.form, "Slider1"), Qt::Key_PageUp);
+    QTest::keyClick(child<QSlider>(w.form, "Slider1"), Qt::Key_PageUp); // keys change it too, a step at a time
     QCOMPARE(shown(), u"Ready|DT: 175 ms|SDT: 300 ms|175|300"_s);
     const QByteArray settings = "[main]\r\nsdt=8\r\ndt=7\r\n";
     QCOMPARE(w.folder.readFile("settings.ini"), settings);

@@ -81,8 +81,7 @@ void TestStore::readsAndWritesEntries() {
         entries << row.id + ' ' + row.ms + '=' + row.ts;
     QCOMPARE(entries.join(", "), "1  .=E , 2 -=T, 3 .-'=it's, 4 ...=, 6 ' or '1'='1=a'b, 7 ....=H");
 
-    // What one decode gives is bounded.
-    MakeCodeTable(db, "T", {{".", QString(40, u'p')}, {"-", QString()}, {"..", ""}});
+    MakeCodeTable(db, "T", {{".", QString(40, u'p')}, {"-", QString()}, {"..", ""}}); // what a decode gives is bounded
     QVERIFY(ExecSql(db, "UPDATE T SET TS = hex(zeroblob(32768)) WHERE MS = '-'")); // 64 KiB, the most a code may give
     DecodeResult result;
     // A phrase table's texts decode whole, however many: the bound does not shrink with the buffer.
