@@ -273,8 +273,10 @@ void TestAccessibility::warningAndTicksReadInLightAndDark() {
             ticks += seen && !drawn;
             drawn = seen;
         }
-        if (ticks != 20)
-            unread << QStringLiteral("%1 ticks at 3:1").arg(ticks);
+        const double handle =
+            Strongest(slider.copy(0, 0, slider.width(), slider.height() - 5), slider.pixelColor(0, 0));
+        if (ticks != 20 || handle < 3) // and above them, its handle
+            unread << QStringLiteral("%1 ticks at 3:1, the handle at %2:1").arg(ticks).arg(handle);
     }
     QCOMPARE(unread, QStringList());
     // The icon at each size docks ask for: drawn for that size (its own picture where there is one), its middle opaque.
