@@ -294,8 +294,8 @@ void TestEditor::optionsStoreTheChoice() {
         Options w;
         QCOMPARE(w.path()->text(), DefaultDatabasePath());
         w.path()->setText(u"/typed/elsewhere.mdb"_s);
-        w.select(u"Greek"_s); // one of the installed tables
-        w->Command3_Click();
+        w.select(u"Greek"_s);                                                       // one of the installed tables
+        QTest::mouseClick(child<QPushButton>(*w.form, "Command3"), Qt::LeftButton); // Use Default
         QCOMPARE(w.path()->text(), DefaultDatabasePath());
         QVERIFY(Shows(w.list()).contains("|Greek*|")); // the tables, the one chosen starred
         QTest::mouseClick(child<QPushButton>(*w.form, "Command2"), Qt::LeftButton);
