@@ -91,6 +91,11 @@ static QString Traits(const QWidget* c) {
     return t;
 }
 
+QString Accessible(const QObject* object, QAccessible::Text text) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(const_cast<QObject*>(object));
+    return iface ? iface->text(text) : QString();
+}
+
 QStringList Looks(const QWidget& window) {
     const Qt::WindowFlags flags = window.windowFlags();
     QStringList looks{'[' + window.windowTitle() + ']' + (window.windowType() == Qt::Tool ? " tool" : "") +
@@ -112,8 +117,7 @@ QStringList Looks(const QWidget& window) {
                      (button && button->isDefault() ? " default" : "") +
                      (qobject_cast<const QStatusBar*>(c) && c->findChild<QSizeGrip*>() ? " grip" : "") +
                      (c->font().bold() ? " bold" : "") + Traits(c);
-        const QString heard = // what a screen reader calls a control the keyboard reaches, if not what it shows
-            QAccessible::queryAccessibleInterface(const_cast<QWidget*>(c))->text(QAccessible::Name);
+        const QString heard = Accessible(c); // what a reader calls a control the keyboard reaches, if not what it shows
         looks.last() += c->focusPolicy() & Qt::TabFocus && heard != Shows(c) ? " named " + heard : QString();
     }
     for (const QTimer* timer : window.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))

@@ -48,6 +48,7 @@ private slots:
 // What a control shows: its caption or contents; a slider its position, range and steps; a menu
 // its items; a list its entries, the selected one starred; a tree its headers; a box its items.
 QString Shows(const QWidget* control);
+QString Accessible(const QObject* object, QAccessible::Text text = QAccessible::Name); // what a screen reader is told
 // What the user finds in a window, a line per named control, those taking the focus first in tab order: what it
 // shows, if hidden, disabled, focused, the default button or with a size grip, its setup (Traits()), a reader's name.
 QStringList Looks(const QWidget& window);

@@ -10,11 +10,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString Accessible(QObject* object, QAccessible::Text text = QAccessible::Name) {
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
-    return iface ? iface->text(text) : QString();
-}
-
 QStringList heard; // each change of a value a screen reader is told of, as "name: value" read then
 
 QScreen* Screen(const QString& name) {
@@ -215,7 +210,7 @@ void TestAccessibility::showsEveryTextWholeAndNamesControls() {
             ShowOn(&form2, Screen("1024x768")), QCoreApplication::sendPostedEvents();
         const int height = form2.height();
         child<QLabel>(form2, "Label3")->setText(QString("word ").repeated(80)),
-            emit form2.screen()->availableGeometryChanged(area);
+            emit form2.screen()->availableGeometryChanged(form2.screen()->availableGeometry());
         QTRY_VERIFY(form2.height() > height);
     }
 }
