@@ -263,8 +263,13 @@ bool writeBitsCleared(const QFileInfo& file) {
 }
 
 bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
-    const QFileInfo given(path);
-    const QString target = given.isSymLink() && given.exists() ? given.canonicalFilePath() : path;
+    // A link is followed to the file it names, also to one not there yet, so that the link stays.
+    QFileInfo named(path);
+    for (int links = 0; links < 40 && named.isSymLink(); ++links)
+        named.setFile(named.symLinkTarget());
+    if (named.isSymLink())
+        return fail(cause, describe(ELOOP));
+    const QString target = named.filePath();
     struct stat old {};
     const QByteArray to = QFile::encodeName(target);
     const bool exists = ::stat(to.constData(), &old) == 0;

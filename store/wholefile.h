@@ -18,7 +18,7 @@ struct stat;
 // - an existing file that this user may not write is refused, and stays as it was
 //   (tst_settings::refusedWrites "read-only file");
 // - the replaced file keeps its permissions, and a symbolic link is followed: the file it names is
-//   replaced, the link stays (tst_transcript::writesTheTranscriptWhole).
+//   replaced or made, the link stays (tst_transcript::writesTheTranscriptWhole).
 // And these over QSaveFile's:
 // - every byte is checked before the target is replaced: a full disk, a failed sync or close is a
 //   failure, never a success (tst_transcript::savesWhereTyped "no room for it",

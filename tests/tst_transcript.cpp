@@ -23,18 +23,22 @@ private slots:
 
 void TestTranscript::writesTheTranscriptWhole() {
     ProgramFolder folder;
-    folder.writeFile("log.txt", "the earlier transcript");
-    // Over an earlier file: replaced, texts unchanged, in UTF-8 without a byte-order mark, stamped the user's way.
+    // Through a link to a file not yet there, the file is made where the link points; the link stays (below).
+    QVERIFY(QFile::link(folder.file("log.txt"), folder.file("link.txt")));
     Window w;
+    QVERIFY(w->TextFileSave(folder.file("link.txt"), "the earlier transcript"));
+    // Over an earlier file: replaced, texts unchanged, in UTF-8 without a byte-order mark, stamped the user's way.
     const QDateTime when(QDate(2026, 3, 14), QTime(9, 5, 7));
     QVERIFY(w->TextFileSave(folder.file("log.txt"), TranscriptText(when, " .-\n", QString::fromUtf8("ΑΒ Ä\nx"))));
     QCOMPARE(folder.readFile("log.txt"), "14.03.26 09:05:07 CET\r\n\r\n .-\n\r\n\r\nΑΒ Ä\nx\r\n");
     // Through a link, the file it names is written, with the permissions it had; the link stays.
-    QVERIFY(QFile::link(folder.file("log.txt"), folder.file("link.txt")));
     QVERIFY(QFile(folder.file("log.txt")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     QVERIFY(w->TextFileSave(folder.file("link.txt"), "again"));
     QCOMPARE(folder.readFile("log.txt"), "again\r\n");
     QVERIFY(QFileInfo(folder.file("link.txt")).isSymLink());
+    QVERIFY(QFile::link(folder.file("loop.txt"), folder.file("loop.txt"))); // a link to itself is refused, and stays
+    QVERIFY(!w->TextFileSave(folder.file("loop.txt"), "lost"));
+    QCOMPARE(QFileInfo(folder.file("loop.txt")).symLinkTarget(), folder.file("loop.txt"));
     QCOMPARE(QFile(folder.file("log.txt")).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadUser | QFile::WriteUser);
 }
