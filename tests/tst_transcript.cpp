@@ -36,9 +36,10 @@ void TestTranscript::writesTheTranscriptWhole() {
     QVERIFY(w->TextFileSave(folder.file("link.txt"), "again"));
     QCOMPARE(folder.readFile("log.txt"), "again\r\n");
     QVERIFY(QFileInfo(folder.file("link.txt")).isSymLink());
-    QVERIFY(QFile::link(folder.file("loop.txt"), folder.file("loop.txt"))); // a link to itself is refused, and stays
-    QVERIFY(!w->TextFileSave(folder.file("loop.txt"), "lost"));
-    QCOMPARE(QFileInfo(folder.file("loop.txt")).symLinkTarget(), folder.file("loop.txt"));
+    for (int i = 0; i <= 40; ++i) // more links in a row than the system follows are refused, as a loop is; all stay
+        QVERIFY(QFile::link(folder.file(QString::number(i + 1)), folder.file(QString::number(i))));
+    QVERIFY(!w->TextFileSave(folder.file("0"), "lost"));
+    QVERIFY(QFileInfo(folder.file("40")).isSymLink());
     QCOMPARE(QFile(folder.file("log.txt")).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadUser | QFile::WriteUser);
 }
