@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The portable archive from cpack, unpacked into a folder whose name holds a space: its portable marker,
 # link, menu entry and icons, and the program started there until File, Exit ends it with every window
-# open.   tests/tst_package.sh BUILD_DIR
+# open. The Debian package's test validates the same menu entry, and its lintian refuses a library search path.
+#   tests/tst_package.sh BUILD_DIR
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 build=${1:?usage: tst_package.sh BUILD_DIR}
@@ -29,9 +30,5 @@ entry="$root/share/applications/io.github.dahdit.Dahdit.desktop"
 for line in Exec=dahdit Icon=dahdit Type=Application; do
     grep -qx "$line" "$entry" || fail "the menu entry lacks $line"
 done
-! command -v desktop-file-validate >/dev/null || desktop-file-validate "$entry" || fail "the menu entry does not validate"
-# Nothing of the build tree may be needed at run time.
-! readelf -d "$root/lib/dahdit/dahdit" | grep -E 'R(UN)?PATH' | grep -qF "$build" ||
-    fail "the program still looks for libraries in the build folder"
 python3 "$(dirname "$0")/e2e/run_e2e.py" "$root/bin" exit_ends_the_program_with_every_window_open ||
     fail "the unpacked program did not work"

@@ -23,25 +23,24 @@ private slots:
 
 void TestTranscript::writesTheTranscriptWhole() {
     ProgramFolder folder;
-    // Through a link to a file not yet there, the file is made where the link points; the link stays (below).
-    QVERIFY(QFile::link(folder.file("log.txt"), folder.file("link.txt")));
     Window w;
+    // Through a link, the file it names is written (made, if not there yet), keeping its permissions; the link stays.
+    QVERIFY(QFile::link(folder.file("log.txt"), folder.file("link.txt")));
     QVERIFY(w->TextFileSave(folder.file("link.txt"), "the earlier transcript"));
-    // Over an earlier file: replaced, texts unchanged, in UTF-8 without a byte-order mark, stamped the user's way.
-    const QDateTime when(QDate(2026, 3, 14), QTime(9, 5, 7));
-    QVERIFY(w->TextFileSave(folder.file("log.txt"), TranscriptText(when, " .-\n", QString::fromUtf8("ΑΒ Ä\nx"))));
-    QCOMPARE(folder.readFile("log.txt"), "14.03.26 09:05:07 CET\r\n\r\n .-\n\r\n\r\nΑΒ Ä\nx\r\n");
-    // Through a link, the file it names is written, with the permissions it had; the link stays.
     QVERIFY(QFile(folder.file("log.txt")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     QVERIFY(w->TextFileSave(folder.file("link.txt"), "again"));
     QCOMPARE(folder.readFile("log.txt"), "again\r\n");
     QVERIFY(QFileInfo(folder.file("link.txt")).isSymLink());
+    QCOMPARE(QFile(folder.file("log.txt")).permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadUser | QFile::WriteUser);
+    // Over an earlier file: replaced, texts unchanged, in UTF-8 without a byte-order mark, stamped the user's way.
+    const QDateTime when(QDate(2026, 3, 14), QTime(9, 5, 7));
+    QVERIFY(w->TextFileSave(folder.file("log.txt"), TranscriptText(when, " .-\n", QString::fromUtf8("ΑΒ Ä\nx"))));
+    QCOMPARE(folder.readFile("log.txt"), "14.03.26 09:05:07 CET\r\n\r\n .-\n\r\n\r\nΑΒ Ä\nx\r\n");
     for (int i = 0; i <= 40; ++i) // more links in a row than the system follows are refused, as a loop is; all stay
         QVERIFY(QFile::link(folder.file(QString::number(i + 1)), folder.file(QString::number(i))));
     QVERIFY(!w->TextFileSave(folder.file("0"), "lost"));
     QVERIFY(QFileInfo(folder.file("40")).isSymLink());
-    QCOMPARE(QFile(folder.file("log.txt")).permissions(),
-             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadUser | QFile::WriteUser);
 }
 
 void TestTranscript::savesWhereTyped_data() {
