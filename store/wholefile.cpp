@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -194,6 +195,24 @@ int syncFolder(const QString& target) {
 }
 
 // Says why in cause, when the caller asked; always false.
+// The file that path names, as the system finds it: links followed, also to a file not there yet
+// (so that a link stays a link), each link's text read from where the link really is. Given as the
+// real path of its folder and its own name; empty past as many links in a row as the system follows.
+QString followLinks(QString path) {
+    for (int links = 0; links <= 40; ++links) {
+        const QFileInfo named(path);
+        const QString folder = QFileInfo(named.path()).canonicalFilePath();
+        char text[PATH_MAX];
+        const ssize_t size = ::readlink(QFile::encodeName(path).constData(), text, sizeof text);
+        if (size < 0) // not a link: the file itself
+            return folder.isEmpty() ? path : folder + u'/' + named.fileName();
+        path = QFile::decodeName(QByteArray(text, size));
+        if (!path.startsWith(u'/'))
+            path = folder + u'/' + path;
+    }
+    return QString();
+}
+
 bool fail(QString* cause, const QString& why) {
     if (cause)
         *cause = why;
@@ -263,13 +282,9 @@ bool writeBitsCleared(const QFileInfo& file) {
 }
 
 bool replace(const QString& path, const QByteArray& bytes, QString* cause) {
-    // A link is followed to the file it names, also to one not there yet, so that the link stays.
-    QFileInfo named(path);
-    for (int links = 0; links < 40 && named.isSymLink(); ++links)
-        named.setFile(named.symLinkTarget());
-    if (named.isSymLink())
+    const QString target = followLinks(path);
+    if (target.isEmpty())
         return fail(cause, describe(ELOOP));
-    const QString target = named.filePath();
     struct stat old {};
     const QByteArray to = QFile::encodeName(target);
     const bool exists = ::stat(to.constData(), &old) == 0;

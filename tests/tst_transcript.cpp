@@ -25,13 +25,15 @@ void TestTranscript::writesTheTranscriptWhole() {
     ProgramFolder folder;
     Window w;
     // Through a link, the file it names is written (made, if not there yet), keeping its permissions; the link stays.
-    QVERIFY(QFile::link(folder.file("log.txt"), folder.file("link.txt")));
-    QVERIFY(w->TextFileSave(folder.file("link.txt"), "the earlier transcript"));
-    QVERIFY(QFile(folder.file("log.txt")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-    QVERIFY(w->TextFileSave(folder.file("link.txt"), "again"));
-    QCOMPARE(folder.readFile("log.txt"), "again\r\n");
-    QVERIFY(QFileInfo(folder.file("link.txt")).isSymLink());
-    QCOMPARE(QFile(folder.file("log.txt")).permissions(),
+    // Its ".." goes up from where it really is, in the folder that "in" links to, as the system reads it.
+    QVERIFY(QDir(folder.path()).mkpath("sub/deep") && QFile::link(folder.file("sub/deep"), folder.file("in")));
+    QVERIFY(QFile::link("../log.txt", folder.file("in/link.txt")));
+    QVERIFY(w->TextFileSave(folder.file("in/link.txt"), "the earlier transcript"));
+    QVERIFY(QFile(folder.file("sub/log.txt")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    QVERIFY(w->TextFileSave(folder.file("in/link.txt"), "again"));
+    QCOMPARE(folder.readFile("sub/log.txt"), "again\r\n");
+    QVERIFY(QFileInfo(folder.file("in/link.txt")).isSymLink());
+    QCOMPARE(QFile(folder.file("sub/log.txt")).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadUser | QFile::WriteUser);
     // Over an earlier file: replaced, texts unchanged, in UTF-8 without a byte-order mark, stamped the user's way.
     const QDateTime when(QDate(2026, 3, 14), QTime(9, 5, 7));
@@ -41,6 +43,8 @@ void TestTranscript::writesTheTranscriptWhole() {
         QVERIFY(QFile::link(folder.file(QString::number(i + 1)), folder.file(QString::number(i))));
     QVERIFY(!w->TextFileSave(folder.file("0"), "lost"));
     QVERIFY(QFileInfo(folder.file("40")).isSymLink());
+    QVERIFY(w->TextFileSave(folder.file("1"), "as many as it follows")); // one fewer
+    QCOMPARE(folder.readFile("41"), "as many as it follows\r\n");
 }
 
 void TestTranscript::savesWhereTyped_data() {
