@@ -276,10 +276,6 @@ void Form1::Form_Load() {
     m_database = ChooseDatabase();
     m_database.useCopy(DatabaseChoice::Refresh::IfUnchanged);
     // Each told once, as the window stands; keying fills the buffer meanwhile.
-    auto tellShown = [this](const QString& text, int style) {
-        QTimer::singleShot(0, this,
-                           [this, text, style] { MessageBox::show(this, text, QStringLiteral("Dahdit"), style); });
-    };
     if (!m_store->open(m_database.path, &error, m_database.readOnly)) {
         const QString cause = StoreMessage(error);
         m_toldCauses.insert(cause);
@@ -287,7 +283,7 @@ void Form1::Form_Load() {
                                    ? QStringLiteral("Dahdit opens the file again at the next decode.")
                                    : QStringLiteral("Decoding is unavailable. To use another database, choose "
                                                     "Tools, Language, then restart Dahdit.");
-        tellShown(cause + QStringLiteral("\n\n") + advice, MessageBox::Warning);
+        tellLater(cause + QStringLiteral("\n\n") + advice, MessageBox::Warning);
     }
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay})
         slider->control->setValue(Settings::Read(slider->key));
@@ -297,9 +293,9 @@ void Form1::Form_Load() {
         SidetoneSettings{Settings::Read(Settings::Sidetone) != 0, Settings::Read(Settings::SidetoneHz)});
     QString file, cause;
     if (!Module1::SettingsCanBeKept(&file, &cause))
-        tellShown(SettingsNotKept(file, cause), MessageBox::Warning);
+        tellLater(SettingsNotKept(file, cause), MessageBox::Warning);
     else if (Module1::TakeSettingsKeptElsewhereNote())
-        tellShown(SettingsKeptElsewhere(), MessageBox::Information);
+        tellLater(SettingsKeptElsewhere(), MessageBox::Information);
 }
 
 // Run at the close and again by the destructor, which then finds nothing left to do.
@@ -353,6 +349,18 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool Form1::event(QEvent* event) {
+    // A box that opens while the key is held takes the mouse, and the key's release with it: the
+    // press is given up without a mark, and the tone stops.
+    if (event->type() == QEvent::WindowBlocked && KeyIsDown) {
+        KeyIsDown = false;
+        m_sidetone->keyUp();
+        Timer1->stop();
+        Timer2->start();
+    }
+    return QMainWindow::event(event);
 }
 
 void Form1::MK_MouseDown(int button, quint64 stamp) {
@@ -472,7 +480,13 @@ void Form1::tellOnce(const QString& cause, const QString& more) {
     if (m_toldCauses.contains(cause))
         return;
     m_toldCauses.insert(cause);
-    MessageBox::show(this, cause + more, QStringLiteral("Dahdit"), MessageBox::Warning);
+    tellLater(cause + more, MessageBox::Warning);
+}
+
+// A box is shown once the handler that found what it tells has run to its end: shown within it, the
+// box would take the mouse from a key held down, and a handler run while it waits would be undone.
+void Form1::tellLater(const QString& text, int style) {
+    QTimer::singleShot(0, this, [this, text, style] { MessageBox::show(this, text, QStringLiteral("Dahdit"), style); });
 }
 
 void Form1::setPanel(int panel, const QString& text) {

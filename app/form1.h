@@ -80,6 +80,7 @@ public:
     void DecodeInput();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -103,6 +104,7 @@ private:
     void setPanel(int panel, const QString& text);
     // Shows cause, and more after it, unless cause was told before.
     void tellOnce(const QString& cause, const QString& more = QString());
+    void tellLater(const QString& text, int style);
     void catchUpSpaceTimer(quint64 pressStamp);
     void scrollDelay(const DelaySlider& slider);
     void changeDelay(const DelaySlider& slider);
