@@ -26,8 +26,11 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     // Not while a page is being added: one asked for by a view as it hears of the rows coming
-    // would read the same page again.
-    bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid() && m_more && !m_reading; }
+    // would read the same page again. Nor while a sort waits: a page of the new order would follow
+    // rows of the old.
+    bool canFetchMore(const QModelIndex& parent) const override {
+        return !parent.isValid() && m_more && !m_reading && !m_sortWaits;
+    }
     void fetchMore(const QModelIndex& parent) override;
     // By the signal (column 0) or the code (1); any other column keeps the order as stored.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
