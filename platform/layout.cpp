@@ -161,6 +161,10 @@ TwipsLayout::~TwipsLayout() {
 
 void TwipsLayout::placeControl(QWidget* control, const char* name, const QRect& twips) {
     control->setObjectName(QLatin1String(name));
+    // A label shows its text as it is: a table's name or a path that looks like markup is not read
+    // as markup, which would hide parts of it and could load a file it names.
+    if (auto* label = qobject_cast<QLabel*>(control))
+        label->setTextFormat(Qt::PlainText);
     m_items.append(new Item(control, twips));
     refit();
 }

@@ -63,6 +63,7 @@ int MessageBox::show(QWidget* parent, const QString& text, const QString& title,
 std::unique_ptr<QMessageBox> MessageBox::make(QWidget* parent, const QString& text, const QString& title, int style) {
     std::unique_ptr<QMessageBox> box = std::make_unique<Box>(parent);
     box->setWindowTitle(title);
+    box->setTextFormat(Qt::PlainText); // a typed name or a table's text that looks like markup stays as it is
     box->setText(text);
     // The user can select the text and copy it, a file's path for one, also where the platform
     // offers no copy key for message boxes.

@@ -77,6 +77,7 @@ static QString Traits(const QWidget* c) {
         t += QString(l->wordWrap() ? " wraps" : "") + (l->alignment() & Qt::AlignTop ? " top" : "") +
              (l->textInteractionFlags() & Qt::TextSelectableByMouse ? " selectable" : "") +
              (l->frameShape() && l->frameShadow() == QFrame::Sunken ? " sunken" : "") + // a frame drawn sunken
+             (l->textFormat() == Qt::PlainText || !l->pixmap().isNull() ? "" : " markup read") +
              (l->buddy() ? " for " + l->buddy()->objectName() : "");
     if (const auto* e = qobject_cast<const QPlainTextEdit*>(c))
         t += QString(e->isUndoRedoEnabled() ? "" : " no undo") + (e->tabChangesFocus() ? " tab moves on" : "") +
