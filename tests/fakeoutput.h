@@ -9,15 +9,15 @@
 // A stand-in sound card that takes 16 frames whenever asked; the probe, which outlives it, tells.
 struct Probe {
     std::atomic<bool> sounding{false}, fedWhileSuspended{false};
-    std::atomic<int> writes{0}, soundingWrites{0}, suspends{0}, resumes{0}, period{0}; // frames a cycle of the tone
-    QString state() const {
-        return QString::asprintf("%d rests, %d wakes, %d", suspends.load(), resumes.load(), +sounding);
+    std::atomic<int> writes{0}, soundingWrites{0}, opens{0}, suspends{0}, resumes{0}, period{0}; // period: of the tone
+    QString state() const { // a stream that rested wakes as it is: a new one would keep the first press waiting
+        return QString::asprintf("%d opened, %d rests, %d wakes, %d", +opens, +suspends, +resumes, +sounding);
     }
 };
 
 struct FakeOutput : AudioOutput {
     explicit FakeOutput(Probe& probe) : m_probe(probe) {}
-    bool open() override { return true; }
+    bool open() override { return ++m_probe.opens; }
     int sampleRate() const override { return 48000; }
     int bufferFrames() const override { return 80; }
     int framesFree() override {

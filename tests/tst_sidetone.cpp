@@ -101,22 +101,22 @@ void TestSidetone::soundsAtThePitchWithoutClicks() {
 void TestSidetone::audioThreadFollowsTheKey() {
     Probe probe; // the stream rests after 20 ms of silence
     Sidetone sidetone(SidetoneSettings{true, 1000}, std::make_unique<FakeOutput>(probe), 20);
-    QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 0 wakes, 0"));
+    QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 1 rests, 0 wakes, 0"));
     sidetone.keyDown(); // a press wakes it and sounds; held for several rest times, it does not rest
-    QTRY_COMPARE(probe.state(), QStringLiteral("1 rests, 1 wakes, 1"));
+    QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 1 rests, 1 wakes, 1"));
     sidetone.keyUp(), sidetone.keyDown(); // pressed again while awake: there is nothing to wake
     QElapsedTimer held; // the stream is fed every 2 ms, never more often: a feed at every turn would spin the thread
     held.start();
     const int writes = probe.writes;
     QTRY_VERIFY(probe.writes > writes + 40);
     QVERIFY(probe.writes - writes <= held.elapsed() / 2 + 2);
-    QCOMPARE(probe.state(), QStringLiteral("1 rests, 1 wakes, 1"));
+    QCOMPARE(probe.state(), QStringLiteral("1 opened, 1 rests, 1 wakes, 1"));
     sidetone.keyUp();
-    QTRY_COMPARE(probe.state(), QStringLiteral("2 rests, 1 wakes, 0"));
+    QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 2 rests, 1 wakes, 0"));
     // A press over before the thread wakes is still heard, and nothing fed the paused stream.
     const int sounded = probe.soundingWrites;
     sidetone.keyDown(), sidetone.keyUp();
-    QTRY_COMPARE(probe.state(), QStringLiteral("3 rests, 2 wakes, 0"));
+    QTRY_COMPARE(probe.state(), QStringLiteral("1 opened, 3 rests, 2 wakes, 0"));
     QCOMPARE(std::tuple(probe.soundingWrites > sounded, probe.fedWhileSuspended.load()), std::tuple(true, false));
 }
 
