@@ -43,6 +43,7 @@ void TestSettings::readsAndWrites_data() {
     row("LF file: one line changes, one is added", lf, {"dt", "7", "sdt", "2"},
         "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
     row("CR LF file without the section", "[view]\r\nx=1", {"dt", "5"}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
+    row("its only line end CR LF, at its end", "[main]\r\n", {"dt", "5"}, "[main]\r\ndt=5\r\n");
     row("a byte-order mark first", "\xEF\xBB\xBF[main]\r\ndt=4\r\n", {"dt", "5"}, "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
     row("254 characters, the last outside the BMP", QByteArray(), {"v", QString(253, u'x') + mixed.mid(1, 2)},
         "[main]\r\nv=" + QByteArray(253, 'x') + mixed.mid(1, 2).toUtf8() + "\r\n");

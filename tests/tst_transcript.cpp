@@ -25,9 +25,8 @@ void TestTranscript::writesTheTranscriptWhole() {
     ProgramFolder folder;
     Window w;
     // Through a link, the file it names is written (made, if not there yet), keeping its permissions; the link stays.
-    // Its ".." goes up from where it really is, in the folder that "in" links to, as the system reads it.
     QVERIFY(QDir(folder.path()).mkpath("sub/deep") && QFile::link(folder.file("sub/deep"), folder.file("in")));
-    QVERIFY(QFile::link("../log.txt", folder.file("in/link.txt")));
+    QVERIFY(QFile::link("../log.txt", folder.file("in/link.txt"))); // ".." climbs from sub/deep, as the system reads it
     QVERIFY(w->TextFileSave(folder.file("in/link.txt"), "the earlier transcript"));
     QVERIFY(QFile(folder.file("sub/log.txt")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     QVERIFY(w->TextFileSave(folder.file("in/link.txt"), "again"));
