@@ -31,6 +31,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -354,12 +355,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 bool Form1::event(QEvent* event) {
     // A box that opens while the key is held takes the mouse, and the key's release with it: the
     // press is given up without a mark, and the tone stops.
-    if (event->type() == QEvent::WindowBlocked && KeyIsDown) {
-        KeyIsDown = false;
-        m_sidetone->keyUp();
-        Timer1->stop();
-        Timer2->start();
-    }
+    if (event->type() == QEvent::WindowBlocked && KeyIsDown)
+        endPress();
     return QMainWindow::event(event);
 }
 
@@ -392,14 +389,18 @@ void Form1::catchUpSpaceTimer(quint64 pressStamp) {
     }
 }
 
+// The key goes up: the tone stops, and the pause begins. True when a press was held.
+bool Form1::endPress() {
+    m_sidetone->keyUp();
+    Timer1->stop();
+    Timer2->start();
+    return std::exchange(KeyIsDown, false);
+}
+
 void Form1::MK_MouseUp(int button, quint64 stamp) {
     if (button != 1)
         return;
-    m_sidetone->keyUp();
-    const bool endsPress = KeyIsDown;
-    KeyIsDown = false;
-    Timer1->stop();
-    Timer2->start();
+    const bool endsPress = endPress();
     // The event times decide dot or dash exactly, also when Timer1 ticked late or early
     // relative to the events.
     if (endsPress && stamp != 0 && m_pressStamp != 0 && stamp >= m_pressStamp)

@@ -105,6 +105,7 @@ private:
     // Shows cause, and more after it, unless cause was told before.
     void tellOnce(const QString& cause, const QString& more = QString());
     void tellLater(const QString& text, int style);
+    bool endPress();
     void catchUpSpaceTimer(quint64 pressStamp);
     void scrollDelay(const DelaySlider& slider);
     void changeDelay(const DelaySlider& slider);

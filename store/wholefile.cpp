@@ -194,7 +194,6 @@ int syncFolder(const QString& target) {
     return error;
 }
 
-// Says why in cause, when the caller asked; always false.
 // The file that path names, as the system finds it: links followed, also to a file not there yet
 // (so that a link stays a link), each link's text read from where the link really is. Given as the
 // real path of its folder and its own name; empty past as many links in a row as the system follows.
@@ -213,6 +212,7 @@ QString followLinks(QString path) {
     return QString();
 }
 
+// Says why in cause, when the caller asked; always false.
 bool fail(QString* cause, const QString& why) {
     if (cause)
         *cause = why;
