@@ -45,8 +45,6 @@ void open(QWidget* parent) {
     // Without a parent, and never deleted while it runs: some desktops show the file from the
     // opener itself until it is closed, and ending Dahdit must not close it.
     auto* process = new QProcess;
-    process->setProgram(opener);
-    process->setArguments({path()});
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice()); // its reason is told in the box instead
     const QPointer<QWidget> window(parent);
@@ -65,7 +63,7 @@ void open(QWidget* parent) {
                              .arg(end));
         process->deleteLater();
     });
-    process->start();
+    process->start(opener, {path()});
 }
 
 } // namespace Readme
