@@ -99,15 +99,12 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i)
         tables << QString::fromLocal8Bit(argv[i]);
     QFile::remove(partial);
-    if (!build(partial, tables)) {
-        QFile::remove(partial);
-        return 1;
-    }
-    QFile::remove(output);
-    if (!QFile::rename(partial, output)) {
+    if (build(partial, tables)) {
+        QFile::remove(output);
+        if (QFile::rename(partial, output))
+            return 0;
         fail(output, "cannot move the finished database into place");
-        QFile::remove(partial);
-        return 1;
     }
-    return 0;
+    QFile::remove(partial);
+    return 1;
 }
