@@ -278,14 +278,13 @@ bool TwipsLayout::eventFilter(QObject* watched, QEvent* event) {
     return QLayout::eventFilter(watched, event);
 }
 
-// The screen's free area changes with its panels and docks, and its fonts with its dots per inch.
+// The screen's free area changes with its panels and docks, and its fonts with its dots per inch. A
+// screen the window has left stays watched, which costs only a fit that comes out as before.
 void TwipsLayout::watchScreen(QScreen* screen) {
-    for (const QMetaObject::Connection& change : m_screenChanges)
-        disconnect(change);
     if (!screen)
         return;
-    m_screenChanges[0] = connect(screen, &QScreen::availableGeometryChanged, this, &TwipsLayout::refit);
-    m_screenChanges[1] = connect(screen, &QScreen::logicalDotsPerInchChanged, this, &TwipsLayout::refit);
+    connect(screen, &QScreen::availableGeometryChanged, this, &TwipsLayout::refit, Qt::UniqueConnection);
+    connect(screen, &QScreen::logicalDotsPerInchChanged, this, &TwipsLayout::refit, Qt::UniqueConnection);
 }
 
 // The factor is as large as the captions need, and no larger than the screen allows. Where the

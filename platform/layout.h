@@ -84,7 +84,6 @@ private:
     mutable bool m_fitted = false;
     mutable double m_factor = 1;
     QPointer<QWindow> m_handle; // the window whose screen is watched
-    QMetaObject::Connection m_screenChanges[2];
 };
 
 // How a secondary window sits on the desktop. Either way it has a title bar and a close box
