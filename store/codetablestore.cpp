@@ -27,6 +27,9 @@ CodeTableEntry entryOf(sqlite3_stmt* stmt) {
             columnText(stmt, 2)};
 }
 
+// What a statement that changes the table does with the row it never has.
+constexpr auto ignoreRow = [](sqlite3_stmt*) {};
+
 // How often SQLite looks at the clock while a statement runs, in steps of its virtual machine:
 // rare enough to cost nothing measurable, often enough to stop soon after the deadline.
 constexpr int kStepsBetweenChecks = 1000;
@@ -66,6 +69,30 @@ QString whyUnusable(const QString& path) {
         return QStringLiteral("the file is empty.");
     return sideFileProblem(path);
 }
+
+// The statements the one reusable statement is prepared for, in the order of Statement: the SQL
+// around the quoted name of the table, and what it does in the words of a failure message
+// ("Cannot look up an entry in ...").
+const struct {
+    const char* before;
+    const char* after;
+    const char* purpose;
+} kStatements[] = {
+    {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"},
+    {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"},
+    {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"},
+    {"SELECT count(*) FROM (SELECT 1 FROM ", " LIMIT ?1 OFFSET ?2)", "count the entries"},
+    {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"},
+    {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"},
+    {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"},
+    {"SELECT ID, Ms, TS FROM ", " ORDER BY ID LIMIT ?1 OFFSET ?2", "list the entries"},
+    {"SELECT ID, Ms, TS FROM ", " ORDER BY TS COLLATE NOCASE, TS, ID LIMIT ?1 OFFSET ?2", "list the entries"},
+    {"SELECT ID, Ms, TS FROM ", " ORDER BY TS COLLATE NOCASE DESC, TS DESC, ID DESC LIMIT ?1 OFFSET ?2",
+     "list the entries"},
+    {"SELECT ID, Ms, TS FROM ", " ORDER BY Ms COLLATE NOCASE, Ms, ID LIMIT ?1 OFFSET ?2", "list the entries"},
+    {"SELECT ID, Ms, TS FROM ", " ORDER BY Ms COLLATE NOCASE DESC, Ms DESC, ID DESC LIMIT ?1 OFFSET ?2",
+     "list the entries"},
+};
 
 StoreError openFailure(const QString& path, const QString& cause) {
     return {StoreError::Kind::CannotOpen, path, QString(), QString(), cause};
@@ -186,14 +213,17 @@ int CodeTableStore::openWith(const QString& path, int flags, bool immutable) {
         return SQLITE_OK;
     }
     const int code = m_db ? sqlite3_extended_errcode(m_db.get()) : rc;
-    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-        m_closedBecause = failure(StoreError::Kind::Locked);
-    else if ((code & 0xff) == SQLITE_INTERRUPT)
-        fail(&m_closedBecause, QString()); // gives the file up
-    else
-        m_closedBecause = openFailure(path, causeOf(code, m_db ? sqlite3_errmsg(m_db.get()) : "out of memory", path));
+    failToRead(code, &m_closedBecause);
     m_db.reset();
     return code;
+}
+
+bool CodeTableStore::failToRead(int code, StoreError* error) {
+    const int primary = code & 0xff;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED || primary == SQLITE_INTERRUPT)
+        return fail(error, QString()); // another program's lock, or the file given up at the deadline
+    const char* message = m_db ? sqlite3_errmsg(m_db.get()) : "out of memory";
+    return report(error, openFailure(m_path, causeOf(code, message, m_path)));
 }
 
 bool CodeTableStore::reopenIfLocked(StoreError* error) {
@@ -222,33 +252,16 @@ void CodeTableStore::setBusyTimeout(int milliseconds) {
         sqlite3_busy_timeout(m_db.get(), milliseconds);
 }
 
-bool CodeTableStore::beginRead(StoreError* error) {
+bool CodeTableStore::begin(Transaction kind, StoreError* error) {
     if (!m_db)
         return fail(error, QString());
-    if (m_transaction != Transaction::None)
+    // A read is under way inside any transaction; a write only inside a write.
+    if (m_transaction == kind || (kind == Transaction::Read && m_transaction != Transaction::None))
         return true;
-    if (exec("BEGIN") != SQLITE_OK)
-        return fail(error, QStringLiteral("begin a read"));
-    m_transaction = Transaction::Read;
-    return true;
-}
-
-// A transaction is only ever under way on an open connection.
-void CodeTableStore::endRead() {
-    if (m_transaction != Transaction::Read)
-        return;
-    exec("COMMIT");
-    m_transaction = Transaction::None;
-}
-
-bool CodeTableStore::beginWrite(StoreError* error) {
-    if (!m_db)
-        return fail(error, QString());
-    if (m_transaction == Transaction::Write)
-        return true;
-    if (exec("BEGIN IMMEDIATE") != SQLITE_OK)
-        return fail(error, QStringLiteral("begin a change"));
-    m_transaction = Transaction::Write;
+    const bool read = kind == Transaction::Read;
+    if (exec(read ? "BEGIN" : "BEGIN IMMEDIATE") != SQLITE_OK)
+        return fail(error, read ? QStringLiteral("begin a read") : QStringLiteral("begin a change"));
+    m_transaction = kind;
     return true;
 }
 
@@ -264,10 +277,12 @@ bool CodeTableStore::commitWrite(StoreError* error) {
     return true;
 }
 
-void CodeTableStore::rollbackWrite() {
-    if (m_transaction != Transaction::Write)
+// A transaction is only ever under way on an open connection. A rollback fails, harmlessly, where
+// SQLite already rolled the change back.
+void CodeTableStore::end(Transaction kind) {
+    if (m_transaction != kind)
         return;
-    exec("ROLLBACK"); // fails, harmlessly, where SQLite already rolled the change back
+    exec(kind == Transaction::Read ? "COMMIT" : "ROLLBACK");
     m_transaction = Transaction::None;
 }
 
@@ -299,46 +314,6 @@ bool CodeTableStore::fail(StoreError* error, const QString& what, const QString&
                                  causeOf(code, sqlite3_errmsg(m_db.get()), m_path)));
 }
 
-CodeTableStore::StatementText CodeTableStore::textOf(Statement kind) {
-    // In the order of Statement: the SQL around the quoted name of the table, and what it does in
-    // the words of a failure message ("Cannot look up an entry in ...").
-    static const StatementText texts[] = {
-        {"SELECT TS FROM ", " WHERE MS = ?1 ORDER BY ID LIMIT 1", "look up an entry"},
-        {"SELECT ID, MS, TS FROM ", " WHERE ID = ?1 LIMIT 1", "look up an entry"},
-        {"SELECT ID FROM ", " WHERE (MS = ?1 OR TS = ?2) AND (?3 IS NULL OR ID <> ?3) LIMIT 1", "check an entry"},
-        {"SELECT count(*) FROM (SELECT 1 FROM ", " LIMIT ?1 OFFSET ?2)", "count the entries"},
-        {"INSERT INTO ", " (MS, TS) VALUES (?1, ?2)", "add the entry"},
-        {"UPDATE ", " SET MS = ?1, TS = ?2 WHERE ID = ?3", "save the entry"},
-        {"DELETE FROM ", " WHERE ID = ?1", "remove the entry"},
-        {"SELECT ID, Ms, TS FROM ", " ORDER BY ID LIMIT ?1 OFFSET ?2", "list the entries"},
-        {"SELECT ID, Ms, TS FROM ", " ORDER BY TS COLLATE NOCASE, TS, ID LIMIT ?1 OFFSET ?2", "list the entries"},
-        {"SELECT ID, Ms, TS FROM ", " ORDER BY TS COLLATE NOCASE DESC, TS DESC, ID DESC LIMIT ?1 OFFSET ?2",
-         "list the entries"},
-        {"SELECT ID, Ms, TS FROM ", " ORDER BY Ms COLLATE NOCASE, Ms, ID LIMIT ?1 OFFSET ?2", "list the entries"},
-        {"SELECT ID, Ms, TS FROM ", " ORDER BY Ms COLLATE NOCASE DESC, Ms DESC, ID DESC LIMIT ?1 OFFSET ?2",
-         "list the entries"},
-    };
-    static_assert(std::size(texts) == size_t(Statement::List) + size_t(ListOrder::ByCodeDescending) + 1);
-    return texts[int(kind)];
-}
-
-bool CodeTableStore::prepare(Statement kind, const QString& table, StoreError* error) {
-    if (!m_db)
-        return fail(error, QString(), table);
-    arm();
-    if (m_stmt && kind == m_stmtKind && table == m_stmtTable)
-        return true; // reset after its last step; every parameter is bound anew by the caller
-    m_stmt.reset();
-    if (!checkIsTable(table, error))
-        return false;
-    const StatementText text = textOf(kind);
-    if (PrepareSqlite(m_db.get(), QByteArray(text.before) + QuotedIdentifier(table) + text.after, &m_stmt) != SQLITE_OK)
-        return fail(error, QStringLiteral("read the table"), table);
-    m_stmtKind = kind;
-    m_stmtTable = table;
-    return true;
-}
-
 bool CodeTableStore::bind(int index, QStringView text) {
     QByteArray& bytes = m_bound[index - 1];
     bytes = text.toUtf8();
@@ -355,12 +330,26 @@ bool CodeTableStore::bind(int index, std::optional<qint64> id) {
 
 template <typename... Values>
 bool CodeTableStore::start(Statement kind, const QString& table, StoreError* error, const Values&... values) {
-    if (!prepare(kind, table, error))
-        return false;
+    if (!m_db)
+        return fail(error, QString(), table);
+    arm();
+    // Prepared anew only when the kind or the table differs from the last use: reset after its last
+    // step, it needs only every parameter bound anew.
+    if (!m_stmt || kind != m_stmtKind || table != m_stmtTable) {
+        m_stmt.reset();
+        if (!checkIsTable(table, error))
+            return false;
+        const auto& text = kStatements[int(kind)];
+        if (PrepareSqlite(m_db.get(), QByteArray(text.before) + QuotedIdentifier(table) + text.after, &m_stmt) !=
+            SQLITE_OK)
+            return fail(error, QStringLiteral("read the table"), table);
+        m_stmtKind = kind;
+        m_stmtTable = table;
+    }
     int index = 0;
     if ((bind(++index, values) && ...))
         return true;
-    return fail(error, QLatin1String(textOf(kind).purpose), table);
+    return fail(error, QLatin1String(kStatements[int(kind)].purpose), table);
 }
 
 bool CodeTableStore::parseId(const QString& id, qint64* value, StoreError* error) {
@@ -370,28 +359,22 @@ bool CodeTableStore::parseId(const QString& id, qint64* value, StoreError* error
 }
 
 template <typename Read, typename... Values>
-bool CodeTableStore::selectRow(Statement kind, const QString& table, Read read, StoreError* error,
-                               const Values&... values) {
+bool CodeTableStore::run(Statement kind, const QString& table, Read read, StoreError* error, const Values&... values) {
     if (!start(kind, table, error, values...))
         return false;
-    const int rc = sqlite3_step(m_stmt.get());
-    if (rc == SQLITE_ROW)
+    int rc;
+    // Each row has the whole deadline: only a row that never comes is stopped.
+    while (arm(), (rc = sqlite3_step(m_stmt.get())) == SQLITE_ROW)
         read(m_stmt.get());
-    sqlite3_reset(m_stmt.get()); // keeps the error for fail(), and lets go of the file
-    return rc == SQLITE_ROW || rc == SQLITE_DONE || fail(error, QLatin1String(textOf(kind).purpose), table);
-}
-
-template <typename... Values>
-bool CodeTableStore::change(Statement kind, const QString& table, StoreError* error, const Values&... values) {
-    return selectRow(
-        kind, table, [](sqlite3_stmt*) {}, error, values...);
+    sqlite3_reset(m_stmt.get()); // keeps the error for fail(), and lets go of the file for other programs to write
+    return rc == SQLITE_DONE || fail(error, QLatin1String(kStatements[int(kind)].purpose), table);
 }
 
 bool CodeTableStore::FindSignalOfCode(const QString& table, QStringView code, qsizetype maxBytes,
                                       std::optional<QString>* signal, qsizetype* longBytes, StoreError* error) {
     signal->reset();
     *longBytes = 0;
-    return selectRow(
+    return run(
         Statement::SignalByCode, table,
         [&](sqlite3_stmt* stmt) {
             // Measured before it is made a string: the text may be larger than all the memory there is.
@@ -409,7 +392,7 @@ bool CodeTableStore::FindById(const QString& table, const QString& id, std::opti
     row->reset();
     qint64 idValue = 0;
     return parseId(id, &idValue, error) &&
-           selectRow(
+           run(
                Statement::RowById, table, [row](sqlite3_stmt* stmt) { *row = entryOf(stmt); }, error, idValue);
 }
 
@@ -418,64 +401,63 @@ bool CodeTableStore::CodeOrSignalTaken(const QString& table, const QString& code
     *taken = false;
     std::optional<qint64> exceptId;
     return (except.isEmpty() || parseId(except, &exceptId.emplace(), error)) &&
-           selectRow(
+           run(
                Statement::CodeOrSignal, table, [taken](sqlite3_stmt*) { *taken = true; }, error, QStringView(code),
                QStringView(signal), exceptId);
 }
 
 bool CodeTableStore::ListEntries(const QString& table, ListOrder order, qint64 skip, int limit,
                                  QVector<CodeTableEntry>* rows, StoreError* error) {
-    const Statement kind = Statement(int(Statement::List) + int(order));
-    if (!start(kind, table, error, qint64(limit), skip))
-        return false;
-    int rc;
-    // Each row has the whole deadline: only a row that never comes is stopped.
-    while (arm(), (rc = sqlite3_step(m_stmt.get())) == SQLITE_ROW)
-        rows->append(entryOf(m_stmt.get()));
-    sqlite3_reset(m_stmt.get()); // lets go of the file, for other programs to write
-    return rc == SQLITE_DONE || fail(error, QLatin1String(textOf(kind).purpose), table);
+    static_assert(std::size(kStatements) == size_t(Statement::List) + size_t(ListOrder::ByCodeDescending) + 1);
+    return run(
+        Statement(int(Statement::List) + int(order)), table,
+        [rows](sqlite3_stmt* stmt) { rows->append(entryOf(stmt)); }, error, qint64(limit), skip);
 }
 
 bool CodeTableStore::CountEntries(const QString& table, qint64 skip, qint64 limit, qint64* count, StoreError* error) {
     *count = 0;
-    return selectRow(
+    return run(
         Statement::Count, table, [count](sqlite3_stmt* stmt) { *count = sqlite3_column_int64(stmt, 0); }, error, limit,
         skip);
 }
 
 bool CodeTableStore::InsertEntry(const QString& table, const QString& code, const QString& signal, StoreError* error) {
-    return change(Statement::Insert, table, error, QStringView(code), QStringView(signal));
+    return run(Statement::Insert, table, ignoreRow, error, QStringView(code), QStringView(signal));
 }
 
 bool CodeTableStore::UpdateEntry(const QString& table, const QString& id, const QString& code, const QString& signal,
                                  StoreError* error) {
     qint64 idValue = 0;
     return parseId(id, &idValue, error) &&
-           change(Statement::Update, table, error, QStringView(code), QStringView(signal), idValue) &&
+           run(Statement::Update, table, ignoreRow, error, QStringView(code), QStringView(signal), idValue) &&
            (sqlite3_changes(m_db.get()) > 0 || report(error, failure(StoreError::Kind::EntryGone, table, id)));
 }
 
 bool CodeTableStore::DeleteEntry(const QString& table, const QString& id, StoreError* error) {
     qint64 idValue = 0;
-    return parseId(id, &idValue, error) && change(Statement::Delete, table, error, idValue);
+    return parseId(id, &idValue, error) && run(Statement::Delete, table, ignoreRow, error, idValue);
+}
+
+template <typename Read> int CodeTableStore::readSchema(const char* sql, const QByteArray& name, Read read) {
+    SqliteStatement stmt;
+    arm();
+    int rc = PrepareSqlite(m_db.get(), sql, &stmt);
+    if (rc == SQLITE_OK && sqlite3_bind_parameter_count(stmt.get()) > 0)
+        rc = sqlite3_bind_text(stmt.get(), 1, name.constData(), int(name.size()), SQLITE_STATIC);
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        if ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+            read(stmt.get());
+    }
+    return rc; // the statement is finalised before a failure, which may close the connection
 }
 
 bool CodeTableStore::checkIsTable(const QString& table, StoreError* error) {
     // Names of tables and views are one name space in SQLite, matched without regard to ASCII case.
-    SqliteStatement stmt;
-    arm();
-    int rc = PrepareSqlite(m_db.get(),
-                           "SELECT type FROM sqlite_master WHERE type IN ('table', 'view') "
-                           "AND name = ?1 COLLATE NOCASE",
-                           &stmt);
-    const QByteArray name = table.toUtf8();
-    if (rc == SQLITE_OK)
-        rc = sqlite3_bind_text(stmt.get(), 1, name.constData(), int(name.size()), SQLITE_STATIC);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_step(stmt.get());
-    const QString type = rc == SQLITE_ROW ? columnText(stmt.get(), 0) : QString();
-    stmt.reset(); // before a failure, which may close the connection
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+    QString type;
+    const int rc = readSchema("SELECT type FROM sqlite_master WHERE type IN ('table', 'view') "
+                              "AND name = ?1 COLLATE NOCASE LIMIT 1",
+                              table.toUtf8(), [&](sqlite3_stmt* stmt) { type = columnText(stmt, 0); });
+    if (rc != SQLITE_DONE)
         return fail(error, QStringLiteral("read the table"), table);
     if (type == QLatin1String("view"))
         return report(error, failure(StoreError::Kind::IsView, table));
@@ -488,29 +470,18 @@ bool CodeTableStore::ListTables(QStringList* names, QStringList* views, StoreErr
         views->clear();
     if (!m_db)
         return fail(error, QString());
-    SqliteStatement stmt;
-    arm();
-    int rc = PrepareSqlite(m_db.get(),
-                           "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
-                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
-                           &stmt);
-    if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-            if (columnText(stmt.get(), 1) == QLatin1String("table"))
-                names->append(columnText(stmt.get(), 0));
-            else if (views)
-                views->append(columnText(stmt.get(), 0));
-        }
-    }
-    stmt.reset(); // before a failure, which may close the connection
-    if (rc != SQLITE_DONE) {
-        names->clear();
-        if (views)
-            views->clear();
-        const int code = sqlite3_extended_errcode(m_db.get());
-        if ((code & 0xff) == SQLITE_INTERRUPT || (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-            return fail(error, QString());
-        return report(error, openFailure(m_path, causeOf(code, sqlite3_errmsg(m_db.get()), m_path)));
-    }
+    QStringList tables;
+    QStringList others;
+    const int rc =
+        readSchema("SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
+                   "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                   QByteArray(), [&](sqlite3_stmt* stmt) {
+                       (columnText(stmt, 1) == QLatin1String("table") ? tables : others).append(columnText(stmt, 0));
+                   });
+    if (rc != SQLITE_DONE)
+        return failToRead(sqlite3_extended_errcode(m_db.get()), error);
+    *names = tables;
+    if (views)
+        *views = others;
     return true;
 }

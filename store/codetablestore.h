@@ -84,13 +84,13 @@ public:
     void setClock(Clock clock) { m_clock = clock; }
 
     // A read transaction: every lookup between the two sees one state of the file.
-    bool beginRead(StoreError* error = nullptr);
-    void endRead();
+    bool beginRead(StoreError* error = nullptr) { return begin(Transaction::Read, error); }
+    void endRead() { end(Transaction::Read); }
     // A write transaction, taken at once: checks made inside it still hold when the change
     // that follows them is stored, whatever another program or editor does meanwhile.
-    bool beginWrite(StoreError* error = nullptr);
+    bool beginWrite(StoreError* error = nullptr) { return begin(Transaction::Write, error); }
     bool commitWrite(StoreError* error = nullptr);
-    void rollbackWrite();
+    void rollbackWrite() { end(Transaction::Write); }
 
     // The decoder's lookup: the text of the first row whose MS equals code, or nothing when there
     // is none. A NULL text reads as an empty one. A text of more than maxBytes bytes (as UTF-8) is
@@ -128,40 +128,38 @@ public:
     bool ListTables(QStringList* names, QStringList* views = nullptr, StoreError* error = nullptr);
 
 private:
+    enum class Transaction { None, Read, Write };
+    bool begin(Transaction kind, StoreError* error);
+    // Ends a transaction of that kind, if one is under way: a read is committed, a write rolled back.
+    void end(Transaction kind);
     // Opens path with the given SQLite flags and reads its schema; SQLITE_OK, or SQLite's
     // extended code with m_closedBecause set and no connection left open.
     int openWith(const QString& path, int flags, bool immutable);
+    // Says in error why the file could not be opened or its schema read, given SQLite's code: another
+    // program's lock or the deadline, as for any statement, or else what is wrong with the file.
+    bool failToRead(int code, StoreError* error);
     // Starts the deadline of the next statement.
     void arm() { m_stopAt = m_clock() + m_deadline; }
     // Runs a whole SQL text under the deadline.
     int exec(const char* sql);
+    // Runs a query of the schema, with name bound to its parameter where it has one, handing each
+    // row to read; SQLITE_DONE, or SQLite's code of the failure.
+    template <typename Read> int readSchema(const char* sql, const QByteArray& name, Read read);
     // Whether table names a real table; a view or another kind of object is refused.
     bool checkIsTable(const QString& table, StoreError* error);
-    // The statements the one reusable statement is prepared for; textOf() holds their SQL. List
-    // lists the entries by ID; a statement for each further ListOrder follows it.
+    // The statements the one reusable statement is prepared for (their SQL is in the .cpp file).
+    // List lists the entries by ID; a statement for each further ListOrder follows it.
     enum class Statement { SignalByCode, RowById, CodeOrSignal, Count, Insert, Update, Delete, List };
-    struct StatementText {
-        const char* before;  // the SQL before the table's name
-        const char* after;   // and after it
-        const char* purpose; // what it does, as a failure message says it: "look up an entry"
-    };
-    static StatementText textOf(Statement kind);
-    // Readies the reusable statement for one kind of statement on one table, preparing it anew
-    // only when the kind or the table differs from the last use.
-    bool prepare(Statement kind, const QString& table, StoreError* error);
     // Binds a parameter of the reusable statement; the bytes of a text stay alive until the next bind.
     bool bind(int index, QStringView text);
     bool bind(int index, qint64 id);
     bool bind(int index, std::optional<qint64> id); // NULL when there is none
-    // Prepares kind on table and binds values to its parameters in order.
+    // Readies the reusable statement for kind on table, and binds values to its parameters in order.
     template <typename... Values>
     bool start(Statement kind, const QString& table, StoreError* error, const Values&... values);
-    // Runs a query and hands its first row, if there is one, to read.
+    // Runs a statement and hands each row it gives, if any, to read.
     template <typename Read, typename... Values>
-    bool selectRow(Statement kind, const QString& table, Read read, StoreError* error, const Values&... values);
-    // Runs a statement that changes the table.
-    template <typename... Values>
-    bool change(Statement kind, const QString& table, StoreError* error, const Values&... values);
+    bool run(Statement kind, const QString& table, Read read, StoreError* error, const Values&... values);
     // Says in error why the last SQLite call on the connection failed, doing what, on which table.
     bool fail(StoreError* error, const QString& what, const QString& table = QString());
     StoreError failure(StoreError::Kind kind, const QString& table = QString(), const QString& detail = QString(),
@@ -178,7 +176,7 @@ private:
     QString m_path;
     bool m_readOnly = false;    // asked for at the open, and kept for opening again
     StoreError m_closedBecause; // why there is no connection: the open failed, or the file was given up
-    enum class Transaction { None, Read, Write } m_transaction = Transaction::None;
+    Transaction m_transaction = Transaction::None;
     std::chrono::milliseconds m_deadline{2000};
     int m_busyTimeout = 1000; // how long a statement waits for another program's lock
     Clock m_clock = [] { return std::chrono::steady_clock::now(); };
