@@ -180,31 +180,24 @@ bool Prepare(const QString& copy, const QString& installed, bool refreshIt, std:
     if (!MakeFolder(QFileInfo(copy).absolutePath(), cause))
         return QFileInfo::exists(copy);
     int fd = lockRecord(copy, LOCK_EX | LOCK_NB);
-    if (fd >= 0) {
-        if (!QFileInfo::exists(copy) && !QFileInfo(copy).isSymLink()) {
-            if (!makeCopy(copy, installed, fd, cause)) {
-                ::close(fd);
-                return false;
-            }
-        } else if (refreshIt) {
-            refresh(copy, installed, fd);
-        }
-        ::flock(fd, LOCK_SH);
-    } else {
-        // Another Dahdit has the copy in use, or is making or refreshing it this moment.
-        for (int waited = 0; fd < 0 && waited < kWaitForOthersMs; waited += 10) {
-            fd = lockRecord(copy, LOCK_SH | LOCK_NB);
-            if (fd < 0)
-                QThread::msleep(10);
-        }
-        if (!QFileInfo::exists(copy) && !makeCopy(copy, installed, fd, cause)) {
-            if (fd >= 0)
-                ::close(fd);
-            return false;
-        }
+    const bool alone = fd >= 0;
+    // Otherwise another Dahdit has the copy in use, or is making or refreshing it this moment.
+    for (int waited = 0; fd < 0 && waited < kWaitForOthersMs; waited += 10) {
+        fd = lockRecord(copy, LOCK_SH | LOCK_NB);
+        if (fd < 0)
+            QThread::msleep(10);
     }
+    const auto held = std::make_shared<InUse>(fd); // closes the record on every path
+    if (alone && (QFileInfo::exists(copy) || QFileInfo(copy).isSymLink())) {
+        if (refreshIt)
+            refresh(copy, installed, fd);
+    } else if (!QFileInfo::exists(copy) && !makeCopy(copy, installed, fd, cause)) {
+        return false;
+    }
+    if (alone)
+        ::flock(fd, LOCK_SH);
     if (fd >= 0)
-        *inUse = std::make_shared<InUse>(fd);
+        *inUse = held;
     return true;
 }
 
