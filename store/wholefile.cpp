@@ -41,27 +41,29 @@ int sync(int fd) {
     return 0;
 }
 
-// A new name beside target for a temporary file: the target's name, ".dahdit-" and six random
-// letters or digits.
-QByteArray temporaryName(const QString& target) {
+// Makes something under a new name beside target for a temporary file (the target's name,
+// ".dahdit-" and six random letters or digits), trying another name while make finds the name
+// taken; the name, or empty with errno set.
+template <typename Make> QByteArray newName(const QString& target, Make make) {
     static const QByteArray letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray suffix(6, Qt::Uninitialized);
-    for (char& letter : suffix)
-        letter = letters[QRandomGenerator::global()->bounded(letters.size())];
-    return QFile::encodeName(target + QLatin1String(".dahdit-")) + suffix;
-}
-
-// Gives the file at from (through a link, with AT_SYMLINK_FOLLOW) a new temporary name beside
-// target; the name, or empty with errno set.
-QByteArray linkBeside(const QString& target, const QByteArray& from, int flags) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray name = temporaryName(target);
-        if (::linkat(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), flags) == 0)
+        QByteArray name = QFile::encodeName(target + QLatin1String(".dahdit-"));
+        for (int i = 0; i < 6; ++i)
+            name += letters[QRandomGenerator::global()->bounded(letters.size())];
+        if (make(name))
             return name;
         if (errno != EEXIST)
             break;
     }
     return QByteArray();
+}
+
+// Gives the file at from (through a link, with AT_SYMLINK_FOLLOW) a new temporary name beside
+// target; the name, or empty with errno set.
+QByteArray linkBeside(const QString& target, const QByteArray& from, int flags) {
+    return newName(target, [&](const QByteArray& name) {
+        return ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, name.constData(), flags) == 0;
+    });
 }
 
 // The file being written, before it takes its target's place. Where the system allows (Linux's
@@ -89,17 +91,15 @@ public:
             const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
             m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
         }
-        for (int attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
-            m_name = temporaryName(target);
-            m_fd = ::open(m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-            if (m_fd >= 0 || errno != EEXIST)
-                break;
+        if (m_fd < 0) {
+            m_name = newName(target, [&](const QByteArray& name) {
+                m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+                return m_fd >= 0;
+            });
         }
         // Without its status no name is ever removed: a leftover is the safe side.
         if (m_fd >= 0)
             ::fstat(m_fd, &m_made);
-        else
-            m_name.clear();
         return m_fd >= 0;
     }
     int fd() const { return m_fd; }
