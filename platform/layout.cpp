@@ -300,7 +300,14 @@ void TwipsLayout::fit() const {
     const double step = pixels ? 1 : kPointStep;
     double scale = 1, need = 1, room = 1;
     for (;;) {
-        showFonts(scale);
+        // The window's controls follow the desktop's font at this scale; those with a size of their
+        // own keep it in the same proportion.
+        parentWidget()->window()->setFont(scale < 1 ? DesktopFont(QFontDatabase::GeneralFont, 8 * scale, false)
+                                                    : QFont());
+        for (const Item* item : m_items) {
+            if (item->control && item->points > 0)
+                item->control->setFont(DesktopFont(item->kind, item->points * scale, item->bold));
+        }
         need = neededFactor();
         // Below its design size no window shrinks; a menu bar takes less room in a smaller font.
         room = std::max(1.0, roomFactor());
@@ -311,16 +318,6 @@ void TwipsLayout::fit() const {
         scale = smaller / size;
     }
     m_factor = std::min(need, room);
-}
-
-// The window's controls follow the desktop's font, at the scale where fonts have stepped down;
-// those with a size of their own keep it in the same proportion.
-void TwipsLayout::showFonts(double scale) const {
-    parentWidget()->window()->setFont(scale < 1 ? DesktopFont(QFontDatabase::GeneralFont, 8 * scale, false) : QFont());
-    for (const Item* item : m_items) {
-        if (item->control && item->points > 0)
-            item->control->setFont(DesktopFont(item->kind, item->points * scale, item->bold));
-    }
 }
 
 double TwipsLayout::neededFactor() const {

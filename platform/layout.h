@@ -75,7 +75,6 @@ private:
     void refit();
     void watchScreen(QScreen* screen);
     void fit() const;
-    void showFonts(double scale) const;
     double neededFactor() const;
     double roomFactor() const;
 
