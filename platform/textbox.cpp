@@ -164,10 +164,7 @@ bool ReplaceText(QPlainTextEdit* box, const QString& text) {
     const QString old = BoxText(box);
     if (old == text)
         return false;
-    qsizetype common = 0;
-    const qsizetype limit = std::min(old.size(), text.size());
-    while (common < limit && old.at(common) == text.at(common))
-        ++common;
+    qsizetype common = std::mismatch(old.cbegin(), old.cend(), text.cbegin(), text.cend()).first - old.cbegin();
     if (common > 0 && text.at(common - 1).isHighSurrogate())
         --common; // a character is replaced whole
     ReplaceFrom(box, common, text.mid(common));
