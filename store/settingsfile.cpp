@@ -16,6 +16,9 @@
 #include <unistd.h>
 
 namespace SettingsFile {
+
+using WholeFile::fail;
+
 namespace {
 
 // How long a write waits for another program's write of the same file, which takes milliseconds.
@@ -41,13 +44,6 @@ bool lockSoon(QLockFile* lock) {
 const QString kUnreadable = QStringLiteral("Dahdit may not read it. Make it readable and writable for you.");
 
 const QString kLargest = QStringLiteral("%1 MiB").arg(MaxFileSize >> 20);
-
-// Says why in cause, when the caller asked; always false.
-bool fail(QString* cause, const QString& why) {
-    if (cause)
-        *cause = why;
-    return false;
-}
 
 // Reads the whole file into bytes, given empty, which stay so when there is no file. False, with
 // why and what to do in cause, when the file is unusable.

@@ -212,14 +212,13 @@ QString followLinks(QString path) {
     return QString();
 }
 
-// Says why in cause, when the caller asked; always false.
+} // namespace
+
 bool fail(QString* cause, const QString& why) {
     if (cause)
         *cause = why;
     return false;
 }
-
-} // namespace
 
 bool isFile(const QByteArray& path, const struct stat& file) {
     struct stat named {};

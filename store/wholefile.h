@@ -47,6 +47,9 @@ namespace WholeFile {
 // as it was (above).
 bool replace(const QString& path, const QByteArray& bytes, QString* cause);
 
+// Says why in cause, where the caller asked for the cause; always false.
+bool fail(QString* cause, const QString& why);
+
 // The cause in words for a system error number.
 QString describe(int errorNumber);
 
