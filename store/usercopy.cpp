@@ -170,7 +170,8 @@ int VersionStamp(const QString& version) {
 }
 
 InUse::~InUse() {
-    ::close(m_fd);
+    if (m_fd >= 0) // no record could be opened where another Dahdit kept it locked throughout
+        ::close(m_fd);
 }
 
 bool Prepare(const QString& copy, const QString& installed, bool refreshIt, std::shared_ptr<InUse>* inUse,
