@@ -278,13 +278,11 @@ void Form1::Form_Load() {
     m_database.useCopy(DatabaseChoice::Refresh::IfUnchanged);
     // Each told once, as the window stands; keying fills the buffer meanwhile.
     if (!m_store->open(m_database.path, &error, m_database.readOnly)) {
-        const QString cause = StoreMessage(error);
-        m_toldCauses.insert(cause);
         const QString advice = error.kind == StoreError::Kind::Locked
                                    ? QStringLiteral("Dahdit opens the file again at the next decode.")
                                    : QStringLiteral("Decoding is unavailable. To use another database, choose "
                                                     "Tools, Language, then restart Dahdit.");
-        tellLater(cause + QStringLiteral("\n\n") + advice, MessageBox::Warning);
+        tellOnce(StoreMessage(error), QStringLiteral("\n\n") + advice);
     }
     for (const DelaySlider* slider : {&m_delay, &m_spaceDelay})
         slider->control->setValue(Settings::Read(slider->key));
