@@ -272,8 +272,9 @@ public:
 
     ToneGenerator generator;
 
-    // On the key's thread, after the press is counted.
-    void wakeForPress() {
+    // On the key's thread: counts the press, then wakes the stream if it rests or has failed.
+    void press() {
+        generator.keyDown();
         if (m_resting.load())
             QMetaObject::invokeMethod(
                 &m_waker, [this] { resume(); }, Qt::QueuedConnection);
@@ -333,7 +334,7 @@ private:
     }
 
     // The tone has been silent for the rest time: the pump stops and the stream pauses. A press
-    // counted before wakeForPress() looks at m_resting, and m_resting is set before the look at
+    // counted before press() looks at m_resting, and m_resting is set before the look at
     // the generator here, so either this sees the press and keeps pumping, or the press sees
     // the rest and queues resume(); never neither.
     void rest() {
@@ -411,10 +412,8 @@ Sidetone::~Sidetone() {
 }
 
 void Sidetone::keyDown() {
-    if (m_thread) {
-        m_thread->generator.keyDown();
-        m_thread->wakeForPress();
-    }
+    if (m_thread)
+        m_thread->press();
 }
 
 void Sidetone::keyUp() {
