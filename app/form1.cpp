@@ -201,9 +201,9 @@ void Form1::buildControls() {
 
     QStatusBar* StatusBar1 = layout->Place(new QStatusBar(client), "StatusBar1", 0, 3000, 9495, 375);
     StatusBar1->setSizeGripEnabled(false);
-    // The panels stand side by side, 6 pixels apart, each with room for the
-    // longest text it shows: the hints, the longest times, a four-digit error count and the default
-    // table. Panels 2 and 3 are filled below, 5 at load.
+    // The panels stand side by side, 6 pixels apart, each with room for the longest text it shows:
+    // the hints, the longest times, a four-digit error count and the default table. Panels 2 and 3
+    // are filled below, 5 at load.
     const int widths[5] = {4340, 1200, 1200, 1200, 1200};
     const QStringList longest[5] = {{kDelayHint, kSpaceDelayHint},
                                     {DelayText(2, Timing::DelayTime(Timing::LastPosition))},

@@ -9,20 +9,16 @@
 // buffer again (Text1_Change, DecodeInput, and DecodeBuffer in morse/decoder.h) against the
 // current code table through the window's own CodeTableStore (store/), and writes Text2.
 //
-// Where the files are is decided once (AppFolders, store/apppath.h). The settings file is read
-// once at start-up through its table of keys (Settings::Read, store/settingskeys.h) for the slider
-// positions and the sidetone, and, through DatabaseChoice, for the database and the table, whose
-// user's copy the start-up makes or refreshes (useCopy); a slider writes its position back each
-// time it changes. The store reports failures as kinds and facts, which every window words
-// through platform/storewords.h. The other windows are opened from the menu, one instance
-// each, modeless and without an owner. The code table editor (Form4) has its own CodeTableStore
-// and resolves the database and the table (DatabaseChoice) each time it opens: on the main
-// window's file, its changes show at the next decode (and the main window follows to the user's
-// own copy once the editor has made it, where none could be made at start-up). Language Options
-// (Form5) writes the database and the table to the settings file: the main window keeps its own
-// until the next start, but an editor opened after that works on the new ones. The Save window
-// (Form3) reads Text1 and Text2 through two accessors; About (Form2) shows the version; Help,
-// Dahdit Readme opens the readme (Readme). Closing Form1 ends the program with all its windows.
+// The settings file is read once at start-up (Settings::Read, store/settingskeys.h) for the
+// slider positions and the sidetone, and, through DatabaseChoice, for the database and the table,
+// whose user's copy the start-up makes or refreshes (useCopy); a slider writes its position back
+// each time it changes. The other windows open from the menu, one instance each, modeless and
+// without an owner. The code table editor (Form4) has its own CodeTableStore and resolves the
+// database and the table each time it opens: on the main window's file, its changes show at the
+// next decode, and the main window follows to the user's own copy once the editor has made it,
+// where none could be made at start-up. Language Options (Form5) writes the database and the
+// table to the settings file: the main window keeps its own until the next start, but an editor
+// opened after that works on the new ones. Closing Form1 ends the program with all its windows.
 
 #include "databasechoice.h"
 #include "timing.h"
