@@ -149,8 +149,8 @@ void Form1::buildControls() {
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
 
     Text1 = layout->Place(new QPlainTextEdit(client), "Text1", 120, 120, 4575, 1605);
-    Slider1 = layout->Place(new QSlider(Qt::Horizontal, client), "Slider1", 120, 1800, 2175, 555);
-    Slider2 = layout->Place(new QSlider(Qt::Horizontal, client), "Slider2", 2400, 1800, 2295, 555);
+    auto* Slider1 = layout->Place(new QSlider(Qt::Horizontal, client), "Slider1", 120, 1800, 2175, 555);
+    auto* Slider2 = layout->Place(new QSlider(Qt::Horizontal, client), "Slider2", 2400, 1800, 2295, 555);
     MK = layout->Place(new QPushButton(QStringLiteral("Morse"), client), "MK", 120, 2400, 3855, 495);
     BS = layout->Place(new QPushButton(QStringLiteral("<<"), client), "BS", 4080, 2400, 615, 495);
     Text2 = layout->Place(new QPlainTextEdit(client), "Text2", 4800, 120, 4575, 2805);

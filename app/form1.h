@@ -113,8 +113,6 @@ private:
     QPlainTextEdit* Text2 = nullptr;
     QPushButton* MK = nullptr;
     QPlainTextEdit* Text1 = nullptr;
-    QSlider* Slider2 = nullptr;
-    QSlider* Slider1 = nullptr;
     QLabel* m_panels[5] = {};
     DelaySlider m_delay;
     DelaySlider m_spaceDelay;
