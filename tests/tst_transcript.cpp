@@ -17,7 +17,6 @@ class TestTranscript : public WindowTest {
     Q_OBJECT
 private slots:
     void writesTheTranscriptWhole();
-    void savesWhereTyped_data();
     void savesWhereTyped();
 };
 
@@ -46,51 +45,41 @@ void TestTranscript::writesTheTranscriptWhole() {
     QCOMPARE(folder.readFile("41"), "as many as it follows\r\n");
 }
 
-void TestTranscript::savesWhereTyped_data() {
-    QTest::addColumn<QString>("folder"); // after the program folder's path
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("extension");
-    QTest::addColumn<QString>("written"); // the file's name, or after "!" why nothing was written
-    auto row = [](const char* tag, const char* folder, const char* name, const char* extension, const char* written) {
-        QTest::newRow(tag) << QString(folder) << QString(name) << QString(extension) << QString(written);
-    };
-    row("no separator joins directly", "/work", "log", ".mrs", "worklog.mrs");
-    row("blanks around go, inside stay", "/  ", "  my log ", " .txt  ", "my log.txt");
-    row("missing folder", "/missing/", "log", ".txt", "!the folder <folder>/missing does not exist.");
-    row("no name, no extension: the folder itself", "/", "", "", "!it is a folder, not a file. Type a file name.");
-    row("a file as the folder", "/keep.txt/", "log", ".txt", "!<folder>/keep.txt is a file, not a folder.");
-    row("line break in the name", "/", "lo\ng", ".txt",
-        "!the path holds a line break, a tab or another control character. Type it without such characters.");
-    // The earlier file may grow no more, as on a full disk: it is kept, and the window says why.
-    row("no room for it", "/", "keep", ".txt", "!the file would be larger than this disk or this user may write.");
-}
-
 void TestTranscript::savesWhereTyped() {
-    QFETCH(QString, folder);
-    QFETCH(QString, name);
-    QFETCH(QString, extension);
-    QFETCH(QString, written);
-    ProgramFolder program;
-    program.writeFile("keep.txt", "the earlier transcript\r\n");
-    Window w;
-    w.box("Text1")->setText(u' ' + program.path() + folder), w.box("Text2")->setText(name);
-    child<QComboBox>(*w.form, "Combo1")->setEditText(extension);
-    const ScopedEnv full("DAHDIT_FAIL", name == "keep" ? "write 27 " + program.path().toUtf8() : ""); // over keep.txt
-    QTest::keyClick(w.box("Text2"), Qt::Key_Return); // Save, the default button
-    const QStringList shown = Shown();
-    // The files (the portable marker has no dot), and the window: closed, or open with what was typed.
-    const QString state = QDir(program.path()).entryList({"*.*"}, QDir::Files | QDir::Hidden).join(' ') +
-                          (w.closed() ? "|closed" : "|open " + w.box("Text2")->text());
-    QCOMPARE(program.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
-    QCOMPARE(state, written.startsWith(u'!') ? "keep.txt|open " + name : "keep.txt " + written + "|closed");
-    QVERIFY(written.startsWith(u'!') || program.readFile(written).endsWith("\r\n\r\n.- -... \r\n\r\nAB\r\n"));
-    if (shown.isEmpty() && !written.startsWith(u'!'))
-        return; // else told, once, why and that nothing was lost (the path as P)
-    QCOMPARE(shown.join("\n--\n").replace(QRegularExpression("(?s) to .*?: "), " to P: "),
-             "Save File|48|Cannot save the transcript to P: " + written.mid(1).replace("<folder>", program.path()) +
-                 "\n\nNothing was written, and an earlier file of that name is as it was. Put this right, or choose "
-                 "another folder or name, then press Save again.");
-    QVERIFY((QTest::mouseClick(child<QPushButton>(*w.form, "Command2"), Qt::LeftButton), w.closed())); // Cancel
+    // Typed: a folder after the program folder's, a name, an extension; the file written, or after "!" why none was.
+    const QList<std::array<QString, 4>> rows = {
+        {"/work", "log", ".mrs", "worklog.mrs"},       // no separator joins directly
+        {"/  ", "  my log ", " .txt  ", "my log.txt"}, // blanks around go, inside stay
+        {"/missing/", "log", ".txt", "!the folder <folder>/missing does not exist."},
+        {"/", "", "", "!it is a folder, not a file. Type a file name."}, // no name, no extension: the folder itself
+        {"/keep.txt/", "log", ".txt", "!<folder>/keep.txt is a file, not a folder."},
+        {"/", "lo\ng", ".txt",
+         "!the path holds a line break, a tab or another control character. Type it without such characters."},
+        // keep.txt may grow no more, as on a full disk: the earlier file is kept, and the window says why.
+        {"/", "keep", ".txt", "!the file would be larger than this disk or this user may write."}};
+    for (const auto& [folder, name, extension, written] : rows) {
+        ProgramFolder dir;
+        dir.writeFile("keep.txt", "the earlier transcript\r\n");
+        Window w;
+        w.box("Text1")->setText(u' ' + dir.path() + folder), w.box("Text2")->setText(name);
+        child<QComboBox>(*w.form, "Combo1")->setEditText(extension);
+        const ScopedEnv full("DAHDIT_FAIL", name == "keep" ? "write 27 " + dir.path().toUtf8() : "");
+        QTest::keyClick(w.box("Text2"), Qt::Key_Return); // Save, the default button
+        const QStringList shown = Shown();
+        // The files (the portable marker has no dot), and the window: closed, or open with what was typed.
+        const QString state = QDir(dir.path()).entryList({"*.*"}, QDir::Files | QDir::Hidden).join(' ') +
+                              (w.closed() ? "|closed" : "|open " + w.box("Text2")->text());
+        QCOMPARE(dir.readFile("keep.txt"), QByteArray("the earlier transcript\r\n"));
+        QCOMPARE(state, written.startsWith(u'!') ? "keep.txt|open " + name : "keep.txt " + written + "|closed");
+        QVERIFY(written.startsWith(u'!') || dir.readFile(written).endsWith("\r\n\r\n.- -... \r\n\r\nAB\r\n"));
+        if (shown.isEmpty() && !written.startsWith(u'!'))
+            continue; // else told, once, why and that nothing was lost (the path as P)
+        QCOMPARE(shown.join("\n--\n").replace(QRegularExpression("(?s) to .*?: "), " to P: "),
+                 "Save File|48|Cannot save the transcript to P: " + written.mid(1).replace("<folder>", dir.path()) +
+                     "\n\nNothing was written, and an earlier file of that name is as it was. Put this right, or "
+                     "choose another folder or name, then press Save again.");
+        QVERIFY((QTest::mouseClick(child<QPushButton>(*w.form, "Command2"), Qt::LeftButton), w.closed())); // Cancel
+    }
 }
 
 QTEST_MAIN(TestTranscript)
