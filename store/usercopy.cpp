@@ -79,9 +79,11 @@ QString recordOf(const QString& copy) {
 
 // The record beside the copy, open and locked: shared while the copy is in use, exclusive while it
 // is refreshed. Dahdit makes the file and never replaces it, so that every Dahdit locks the same
-// file; one removed or replaced meanwhile by other means is opened again. -1 when it cannot be had.
-int lockRecord(const QString& copy, int operation) {
+// file; one removed or replaced meanwhile by other means is opened again. -1 when it cannot be had,
+// and *busy says whether only another Dahdit's lock stood in the way, so that waiting may help.
+int lockRecord(const QString& copy, int operation, bool* busy) {
     const QString path = recordOf(copy);
+    *busy = false;
     for (int attempt = 0; attempt < 10; ++attempt) {
         const int fd =
             ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
@@ -91,11 +93,12 @@ int lockRecord(const QString& copy, int operation) {
                 ::close(fd);
             return -1;
         }
-        if (::flock(fd, operation) == 0 && sameFile(fd, path))
+        const bool locked = ::flock(fd, operation) == 0;
+        *busy = !locked && errno == EWOULDBLOCK;
+        if (locked && sameFile(fd, path))
             return fd;
-        const bool busy = errno == EWOULDBLOCK;
         ::close(fd);
-        if (busy)
+        if (!locked)
             return -1;
     }
     return -1;
@@ -180,12 +183,14 @@ bool Prepare(const QString& copy, const QString& installed, bool refreshIt, std:
     // is used as it is.
     if (!MakeFolder(QFileInfo(copy).absolutePath(), cause))
         return QFileInfo::exists(copy);
-    int fd = lockRecord(copy, LOCK_EX | LOCK_NB);
+    bool busy = false;
+    int fd = lockRecord(copy, LOCK_EX | LOCK_NB, &busy);
     const bool alone = fd >= 0;
-    // Otherwise another Dahdit has the copy in use, or is making or refreshing it this moment.
-    for (int waited = 0; fd < 0 && waited < kWaitForOthersMs; waited += 10) {
-        fd = lockRecord(copy, LOCK_SH | LOCK_NB);
-        if (fd < 0)
+    // Otherwise another Dahdit has the copy in use, or is making or refreshing it this moment. A
+    // record that cannot be opened or locked at all (another user's) is not waited for.
+    for (int waited = 0; busy && waited < kWaitForOthersMs; waited += 10) {
+        fd = lockRecord(copy, LOCK_SH | LOCK_NB, &busy);
+        if (busy)
             QThread::msleep(10);
     }
     const auto held = std::make_shared<InUse>(fd); // closes the record on every path

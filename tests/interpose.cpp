@@ -1,7 +1,8 @@
 // Preloaded by the tests before the C library and HarfBuzz. DAHDIT_FAIL="<call> <errno> <part>", read at every call,
 // fails <call> (one below; fsyncdir is a folder's fsync; rename and linkat by their target) for paths holding <part>;
 // EINTR (4) and EEXIST (17) come every other call, as a signal or another program taking the name would. pread reads at
-// most 512 bytes a call, as network disks may. Counted: characters shaped, Qt's looks along a text for its direction.
+// most 512 bytes a call, as network disks may. Counted: characters shaped, Qt's looks along a text for its direction,
+// sleeps.
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
@@ -63,7 +65,7 @@ int failed(int error) {
 
 extern "C" {
 
-std::atomic<long long> DahditShapedCharacters{0}, DahditDirectionLookups{0};
+std::atomic<long long> DahditShapedCharacters{0}, DahditDirectionLookups{0}, DahditSleeps{0};
 
 // Qt looking along a whole text for the direction it runs in (QString::isRightToLeft).
 bool _ZNK7QString13isRightToLeftEv(const void* text) {
@@ -76,6 +78,11 @@ int hb_shape_full(void* font, void* buffer, const void* features, unsigned count
     NEXT("hb_shape_full", int (*)(void*, void*, const void*, unsigned, const char* const*));
     DahditShapedCharacters += length ? length(buffer) : 0;
     return next(font, buffer, features, count, shapers);
+}
+
+int nanosleep(const timespec* length, timespec* left) {
+    NEXT("nanosleep", int (*)(const timespec*, timespec*));
+    return ++DahditSleeps, next(length, left);
 }
 
 int fsync(int fd) {

@@ -1,6 +1,7 @@
 // The code table store on real SQLite files, and the files it cannot use left as they were.
 #include "storesupport.h"
 
+#include <dlfcn.h>
 #include <sys/file.h>
 
 namespace {
@@ -117,6 +118,9 @@ void TestStore::pathRules_data() {
         "the database that came with Dahdit, P/dahdit_db.mdb, cannot be read. Install Dahdit again.");
     row("installed, its reads interrupted: pread 4 /dahdit_db.mdb",
         "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|new");
+    // A record another user's that cannot be opened leaves the copy without one, and is not waited for.
+    row("installed, its record refused: open 13 dahdit_db.mdb.made",
+        "H/config/dahdit/settings.ini|default|H/data/dahdit/dahdit_db.mdb||H|new");
     row("installed, relative XDG", "H/.config/dahdit/settings.ini|default|H/.local/share/dahdit/dahdit_db.mdb||H|new");
     row("read-only portable, settings.ini", "H/config/dahdit/settings.ini|8|H/data/dahdit/dahdit_db.mdb||H|new",
         "told once");
@@ -155,7 +159,10 @@ void TestStore::pathRules() {
     const QString note = Module1::TakeSettingsKeptElsewhereNote() ? "told once" : "";
     Module1::WriteSetting("main", "sdt", "3", &error); // the per-user folder is made at the first write
     DatabaseChoice database = ChooseDatabase();
+    const auto* sleeps = static_cast<std::atomic<long long>*>(dlsym(RTLD_DEFAULT, "DahditSleeps"));
+    const long long slept = *sleeps;
     database.useCopy(DatabaseChoice::Refresh::IfUnchanged);
+    QCOMPARE(*sleeps > slept, setup.contains("another Dahdit")); // only another Dahdit's lock is waited for
     CodeTableStore store;
     QVERIFY(store.open(database.path, nullptr, true));
     QString where = Module1::SettingsPath() + '|' + Module1::ReadSetting("main", "dt") + '|' + database.path +
