@@ -32,8 +32,8 @@ void Form5::buildControls() {
     List1 = layout->Place(new QListWidget(Frame2), "List1", 240, 720, 4335, 840);
     Text1->setAccessibleName(QStringLiteral("Database file"));
     List1->setAccessibleName(QStringLiteral("Code table"));
-    // Drawn over the empty list when the database cannot be read, so the reason sits where
-    // the tables would be.
+    // Shown in the list's place when the database cannot be read, so the reason sits where the
+    // tables would be.
     Label2 = layout->Place(new QLabel(Frame2), "Label2", 240, 720, 4335, 840);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -73,6 +73,7 @@ void Form5::Form_Load() {
         Label2->setText(reason);
         Label2->setToolTip(reason);
         Label2->show();
+        List1->hide(); // an empty list under the reason, which Tab would reach unseen
         return;
     }
     // Only a stored name is chosen in the list: with none stored, no entry is, not even

@@ -305,6 +305,7 @@ void TestEditor::optionsStoreTheChoice() {
     // Nothing listed, and the window says why; Enter presses OK, which keeps the stored table.
     Options w;
     QVERIFY(child<QLabel>(*w.form, "Label2")->text().contains("/somewhere/else/codes.mdb: the file does not exist"));
+    QVERIFY(w.list()->isHidden()); // not reached by Tab under the reason
     QTest::keyClick(w.path(), Qt::Key_Return);
     QCOMPARE(std::tuple(Module1::ReadSetting("main", "table_name"), Shown()), std::tuple(u"German"_s, kConfirmed));
     // No copy can be made: the editor lists the installed tables and offers no change; else it makes one, as starts do.
