@@ -12,7 +12,7 @@ ProgramFolder::ProgramFolder(bool withDatabase) {
 
 ProgramFolder::~ProgramFolder() {
     SetAppPathForTesting(QString());
-    for (const QString& folder : {path(), home()})
+    for (const QString& folder : {path(), home(), home() + QStringLiteral("/data/dahdit")})
         QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
@@ -72,13 +72,12 @@ QStringList RunTwins(const QStringList& roles) {
 void GuardedTest::initMain() {
     GuardSqlite();
     const QStringList role = qEnvironmentVariable("DAHDIT_TWIN").split(u'|');
-    QString cause;
     if (role[0] == "start") {
         SetAppPathForTesting(role[1]);
         ChooseDatabase().useCopy(DatabaseChoice::Refresh::IfUnchanged);
     } else if (role[0] == "write") {
         for (int round = 0; round < TwinRounds; ++round)
-            if (const QString key = role[2] + QString::number(round);
+            if (QString cause, key = role[2] + QString::number(round);
                 !SettingsFile::write(role[1], "main", {{key, key}}, &cause))
                 std::puts(qPrintable(cause));
     } else {

@@ -29,7 +29,7 @@ private:
     QByteArray m_old; // null when the variable was not set
 };
 
-// A fresh portable program folder, HOME and the per-user folders under home(), both made writable again at the end.
+// A fresh portable program folder, HOME and the per-user folders under home(), all made writable again at the end.
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool withDatabase = false);

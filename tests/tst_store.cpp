@@ -4,26 +4,22 @@
 #include <dlfcn.h>
 #include <sys/file.h>
 
-namespace {
-
-const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
-                    "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;"; // never ends
+constexpr const char* kLoop = "CREATE VIEW Loop AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                              "SELECT x AS ID, '.' AS MS, 'E' AS TS FROM c;"; // never ends
 
 // What a store reports: the kind, then the cause or the detail, the database's path as <db>.
-QString Said(const StoreError& error, const QString& db) {
+static QString Said(const StoreError& error, const QString& db) {
     QString said = QMetaEnum::fromType<StoreError::Kind>().valueToKey(int(error.kind)) + QStringLiteral(": ") +
                    (error.cause.isEmpty() ? error.detail : error.cause);
     return db.isEmpty() ? said : said.replace(db, "<db>");
 }
 
 // What a buffer decodes to in International, or why it could not be decoded.
-QString Decoded(CodeTableStore& store, const QString& buffer = "... ") {
+static QString Decoded(CodeTableStore& store, const QString& buffer = "... ") {
     DecodeResult decoded;
     StoreError error;
     return DecodeBuffer(buffer, store, "International", &decoded, &error) ? decoded.output : Said(error, error.file);
 }
-
-} // namespace
 
 class TestStore : public GuardedTest {
     Q_OBJECT
@@ -227,8 +223,6 @@ void TestStore::copyRefresh() {
     } else if (setup.contains("left alone")) {
         QVERIFY(QFile(QFileInfo(copy).path()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     }
-    const auto writable = qScopeGuard(
-        [&] { QFile(QFileInfo(copy).path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
     // The next Dahdit's tables: newer, but for the rows that say otherwise.
     const char* next = setup.contains("older") ? "0.9.999" : setup.contains("same") ? DAHDIT_VERSION : "99.0";
     QVERIFY(ExecSql(installed, QStringLiteral("INSERT INTO International (MS, TS) VALUES ('-.-.-.-.-.', 'new'); "
