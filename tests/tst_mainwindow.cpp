@@ -379,6 +379,8 @@ void TestMainWindow::editsTheBuffer() {
         QTest::keyClick(box, Qt::Key_Delete);
         QCOMPARE(w.buffer(), QString()); // Del empties the whole buffer
     }
+    QTest::keyClick(w.text1, Qt::Key_F10); // and F10 opens the first menu
+    QTRY_VERIFY(child<QMenu>(w.form, "File")->isVisible());
 }
 
 void TestMainWindow::decodesWhatTheTableHolds() {
