@@ -87,6 +87,11 @@ void TestStore::readsAndWritesEntries() {
     QVERIFY(DecodeBuffer(QStringLiteral("- ").repeated(64) + ". - .. ", store, "T", &result));
     QCOMPARE(std::tuple(result.output.size(), result.errors), std::tuple(64 * 65536, 3));
     QVERIFY2(result.notice.contains("would grow past 4,194,304 characters"), qPrintable(result.notice));
+    // A lookup that fails part way (its text cannot be made) leaves nothing half decoded: no text, no count.
+    QVERIFY(ExecSql(db, "CREATE TABLE Half (ID INTEGER PRIMARY KEY, MS); INSERT INTO Half (MS) VALUES ('.'), ('-'); "
+                        "ALTER TABLE Half ADD TS AS (iif(MS = '-', json(MS), 'E'))"));
+    QCOMPARE(std::tuple(DecodeBuffer(". x - ", store, "Half", &result), result.output, result.errors),
+             std::tuple(false, QString(), 0));
 }
 
 void TestStore::pathRules_data() {
