@@ -38,9 +38,11 @@ void TestSettings::readsAndWrites_data() {
     row("values the reader would trim or unquote", QByteArray(),
         {{"table_name", "\"Greek\""}, {"db_path", " /x"}, {"v", "\""}},
         "[main]\r\ntable_name=\"\"Greek\"\"\r\ndb_path=\" /x\"\r\nv=\"\r\n");
-    const QByteArray lf = "; my notes\n\n[view]\ncolour = blue\n[Main]\n  DT = 4  \n# keep me\nextra=1\n\n[tail]\nz=9";
+    // A key is added after the section's last key, before a comment that follows it.
+    const QByteArray lf =
+        "; my notes\n\n[view]\ncolour = blue\n[Main]\n  DT = 4  \nextra=1\n; keep dt = 4\n\n[tail]\nz=9";
     row("LF file: one line changes, one is added", lf, {{"dt", "7"}, {"sdt", "2"}},
-        "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\n# keep me\nextra=1\nsdt=2\n\n[tail]\nz=9");
+        "; my notes\n\n[view]\ncolour = blue\n[Main]\ndt=7\nextra=1\nsdt=2\n; keep dt = 4\n\n[tail]\nz=9");
     row("CR LF file without the section", "[view]\r\nx=1", {{"dt", "5"}}, "[view]\r\nx=1\r\n[main]\r\ndt=5\r\n");
     row("its only line end CR LF, at its end", "[main]\r\n", {{"dt", "5"}}, "[main]\r\ndt=5\r\n");
     row("a byte-order mark first", "\xEF\xBB\xBF[main]\r\ndt=4\r\n", {{"dt", "5"}}, "\xEF\xBB\xBF[main]\r\ndt=5\r\n");
