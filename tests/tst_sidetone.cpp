@@ -94,6 +94,9 @@ void TestSidetone::soundsAtThePitchWithoutClicks() {
     // Released half way up, the tone falls from where it stands, without a jump: silent after half a ramp.
     const Samples released = Play(up, {{'D', ramp / 2}, {'U', 2000}});
     QVERIFY(Smooth(up, 600, released) && Level(up, released) < 0.6 && LastSound(released) <= ramp + 1);
+    // A tap over before the next buffer is made still sounds: it rises, then falls.
+    ToneGenerator tap(48000, 600);
+    QVERIFY(Level(tap, Play(tap, {{'D', 0}, {'U', 2000}})) > 0.5);
 }
 
 void TestSidetone::audioThreadFollowsTheKey() {
