@@ -236,6 +236,9 @@ void TestAccessibility::namesControlsAndTellsSliderTimes() {
     QAccessible::queryAccessibleInterface(slider2)->valueInterface()->setCurrentValue(590);
     QCOMPARE(reads(slider2), u"Space delay time: 600 of 125-600 by 25 (20)"_s);
     QCOMPARE(Accessible(child<QLabel>(form1, "Panel3")), u"Space delay time: 600 ms"_s);
+    QFont pixels; // a desktop font given in pixels: the key's caption is still half as large again
+    pixels.setPixelSize(14), QApplication::setFont(pixels);
+    QCOMPARE(child(Form1(), "MK")->font().pixelSize(), 21);
 }
 
 // What is drawn, in a light and a dark palette and in one whose placeholder text can hardly be read: the editor's
