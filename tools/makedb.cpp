@@ -1,19 +1,25 @@
 // Builds Dahdit's bundled code table database from tab-separated code tables.
 // Usage: dahdit_makedb OUTPUT TABLE.tsv...
-// Each file becomes one table named as the file, its rows in file order. The database is built
-// beside OUTPUT under a temporary name and moved into place only when it is complete. Anything
-// that fails stops the build with a message saying what, and a non-zero exit status.
+// Each file becomes one table named as the file, its rows in file order. The database is built in
+// memory and written to OUTPUT whole or not at all; an OUTPUT that this tool did not build is left
+// alone. Anything that fails stops the build with a message saying what, and a non-zero exit status.
 #include "sqlitehandle.h"
 #include "usercopy.h"
+#include "wholefile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QtEndian>
 #include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
 
 namespace {
+
+// Stamped into every database this tool builds (SQLite's application_id, "Dhdt"): the mark that
+// lets it replace its own earlier output, and only that.
+constexpr qint32 kApplicationId = 0x44686474;
 
 bool fail(const QString& what, const char* why) {
     std::fprintf(stderr, "dahdit_makedb: %s: %s\n", qPrintable(what), why);
@@ -71,19 +77,36 @@ bool addTable(sqlite3* db, const QString& tsvPath) {
     return true;
 }
 
-// Builds the whole database at path, in one transaction; false, with the reason printed, when any
-// part failed. The database carries the version of the Dahdit that built it, so that a user's copy
-// is refreshed only by a newer one (usercopy.h).
-bool build(const QString& path, const QStringList& tables) {
+// Builds the whole database in memory, in one transaction, and gives its bytes; false, with the
+// reason printed, when any part failed. The database carries the version of the Dahdit that built
+// it, so that a user's copy is refreshed only by a newer one (usercopy.h).
+bool build(const QStringList& tables, QByteArray* bytes) {
     SqliteConnection db;
-    if (OpenSqlite(path.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) != SQLITE_OK)
-        return fail(path, db ? sqlite3_errmsg(db.get()) : "out of memory");
+    const QString what = QStringLiteral("the database in memory");
+    if (OpenSqlite(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) != SQLITE_OK)
+        return fail(what, db ? sqlite3_errmsg(db.get()) : "out of memory");
     const QByteArray stamp = QByteArray::number(UserCopy::VersionStamp(QStringLiteral(DAHDIT_VERSION)));
-    if (!exec(db.get(), path, "BEGIN") || !exec(db.get(), path, "PRAGMA user_version = " + stamp))
+    if (!exec(db.get(), what, "BEGIN") || !exec(db.get(), what, "PRAGMA user_version = " + stamp) ||
+        !exec(db.get(), what, "PRAGMA application_id = " + QByteArray::number(kApplicationId)) ||
+        !std::all_of(tables.cbegin(), tables.cend(),
+                     [&db](const QString& table) { return addTable(db.get(), table); }) ||
+        !exec(db.get(), what, "COMMIT"))
         return false;
-    return std::all_of(tables.cbegin(), tables.cend(),
-                       [&db](const QString& table) { return addTable(db.get(), table); }) &&
-           exec(db.get(), path, "COMMIT");
+    sqlite3_int64 size = 0;
+    unsigned char* image = sqlite3_serialize(db.get(), "main", &size, 0);
+    if (!image)
+        return fail(what, "out of memory");
+    *bytes = QByteArray(reinterpret_cast<const char*>(image), qsizetype(size));
+    sqlite3_free(image);
+    return true;
+}
+
+// Whether the file at path is a database this tool built: its header carries the mark.
+bool builtHere(const QString& path) {
+    QFile file(path);
+    const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(100) : QByteArray();
+    return header.size() == 100 && header.startsWith(QByteArray("SQLite format 3", 16)) &&
+           qFromBigEndian<qint32>(header.constData() + 68) == kApplicationId;
 }
 
 } // namespace
@@ -94,17 +117,21 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
-    const QString partial = output + QStringLiteral(".partial");
     QStringList tables;
     for (int i = 2; i < argc; ++i)
         tables << QString::fromLocal8Bit(argv[i]);
-    QFile::remove(partial);
-    if (build(partial, tables)) {
-        QFile::remove(output);
-        if (QFile::rename(partial, output))
-            return 0;
-        fail(output, "cannot move the finished database into place");
+    QByteArray bytes;
+    if (!build(tables, &bytes))
+        return 1;
+    // Anything else at the path may be somebody's own file.
+    if (QFileInfo::exists(output) && !builtHere(output)) {
+        fail(output, "it is not a database this tool built; move it away or name another output");
+        return 1;
     }
-    QFile::remove(partial);
-    return 1;
+    QString cause;
+    if (!WholeFile::replace(output, bytes, &cause)) {
+        fail(output, qPrintable(cause));
+        return 1;
+    }
+    return 0;
 }
